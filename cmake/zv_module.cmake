@@ -1,0 +1,27 @@
+# zv_module(NAME DEPS ...): one static library per module folder, built from
+# every .cpp in it (main.cpp excluded: it belongs to an executable).
+function(zv_module name)
+  cmake_parse_arguments(M "" "" "DEPS" ${ARGN})
+  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  list(FILTER srcs EXCLUDE REGEX "/main\\.cpp$")
+  add_library(zv_${name} STATIC ${srcs})
+  target_include_directories(zv_${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  target_link_libraries(zv_${name} PUBLIC ${M_DEPS})
+endfunction()
+
+# zv_tests(MODULE LIBS ...): every tests/MODULE/*_test.cpp becomes its own
+# executable MODULE_<file>, registered with CTest test by test.
+function(zv_tests module)
+  file(GLOB tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${module}/*_test.cpp)
+  foreach(t ${tests})
+    get_filename_component(n ${t} NAME_WE)
+    set(exe ${module}_${n})
+    add_executable(${exe} ${t})
+    set_target_properties(${exe} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+    target_include_directories(${exe} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+    target_link_libraries(${exe} PRIVATE ${ARGN} GTest::gtest GTest::gtest_main)
+    target_compile_definitions(${exe} PRIVATE
+      ZV_BUILD_DIR="${CMAKE_BINARY_DIR}" ZV_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+    gtest_discover_tests(${exe} DISCOVERY_TIMEOUT 120 TEST_PREFIX "${module}.")
+  endforeach()
+endfunction()

@@ -1,0 +1,2 @@
+// Start-up and shutdown.
+namespace zv::app {}

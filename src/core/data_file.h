@@ -1,0 +1,103 @@
+// Game-data access: search folders, the working set of every data file,
+// archives, and handles that read loose files, archive members and gzip data
+// alike. A name beginning with "@" is looked up in the home folder, then the
+// data folder, then (for reading) among the working set's entries, also with
+// ".gz", ".scram" and ".gz.scram" appended.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zv::core {
+
+struct DataFile;  // opaque; see data_file.cpp
+
+void close_data_file(DataFile* file);
+struct DataFileCloser {
+    void operator()(DataFile* file) const { close_data_file(file); }
+};
+using DataFilePtr = std::unique_ptr<DataFile, DataFileCloser>;
+
+// mode is a C stream mode ("rb", "wb", "a", ...), optionally preceded by "~"
+// (keep the old file as the first free numbered backup "<path>.~N~").
+// Returns null when the name is nowhere or cannot be opened.
+DataFilePtr open_data_file(std::string_view name, std::string_view mode);
+
+// ---- reading ----
+int read_char(DataFile& f);                 // next byte, or -1 at the end
+void unread_char(DataFile& f, int c);       // one byte of push-back
+// Like fgets: at most size - 1 bytes, stopping after a line feed. False at end.
+bool read_line(DataFile& f, char* buf, std::size_t size);
+bool read_line(DataFile& f, std::string& line, std::size_t size = 1024);
+std::size_t read_bytes(DataFile& f, void* out, std::size_t count);
+// The scanf conversions the program uses: %d %i %u %x %f %g %e %lf %s %c %[..]
+// %n, widths, "*" suppression, literal text and whitespace skipping. Returns
+// the number of assignments, or -1 when the input ended before the first one.
+int scan(DataFile& f, const char* format, ...) __attribute__((format(scanf, 2, 3)));
+int read_int(DataFile& f);                  // INT_MIN when no integer follows
+void skip_comments(DataFile& f);            // whitespace and "#" comments
+bool seek(DataFile& f, long offset);        // offset from the file's (member's) start
+long position(DataFile& f);
+std::vector<std::uint8_t> read_all(DataFile& f);
+
+// ---- writing (plain files only) ----
+int write_char(DataFile& f, int c);
+bool write_text(DataFile& f, std::string_view text);
+std::size_t write_bytes(DataFile& f, const void* data, std::size_t count);
+int print(DataFile& f, const char* format, ...) __attribute__((format(printf, 2, 3)));
+bool flush(DataFile& f);
+
+// Whole-file helpers.
+bool read_data_file(std::string_view name, std::vector<std::uint8_t>& out);
+
+// ---- locations ----
+// The search folders, each ending in "/": the home folder first (when known),
+// then ZV_HOME or the executable's folder. Computed on first use.
+const std::vector<std::string>& search_folders();
+std::string home_folder();                  // "" when there is none
+bool create_home_folder();                  // the home folder's directory chain
+bool make_directories_for(std::string_view path);  // every folder before the last "/"
+void open_home_in_shell();
+
+// ---- the working set ----
+struct WorkingSetEntry {
+    std::string name;       // path relative to its search folder, or member path
+    std::string path;       // file to open: the loose file or the archive
+    std::uint64_t offset = 0;
+    std::uint64_t size = 0;
+    int priority = 0;
+};
+const std::vector<std::string>& working_set();               // distinct names, sorted
+const std::vector<WorkingSetEntry>& working_set_entries();  // every entry, sorted
+void free_working_set();
+// Forgets the search folders and the working set (tests; the folders are
+// otherwise fixed for the life of the process).
+void reset_data_files();
+
+// Case-insensitive byte comparison used for the working set order.
+int compare_names(std::string_view a, std::string_view b);
+
+// Removes `to` and renames `from` to it; "@" names mean the home folder.
+bool replace_data_file(std::string_view from, std::string_view to);
+
+// Riding-gear and paint choices for a file-name prefix. Entry 0 is "default"
+// with no file (nullptr). Strings are interned.
+struct Variants {
+    std::vector<const char*> files;
+    std::vector<const char*> names;
+};
+Variants list_variants(std::string_view prefix);
+
+// Creates the home folder, starts the log there and checks the reference
+// archive "zzzz.saf" against the release digest.
+bool data_folder_check();
+extern const char* const k_reference_archive_digest;
+
+// Logs and (where the system can) sets the process working-set range.
+void set_working_set_size();
+
+}  // namespace zv::core

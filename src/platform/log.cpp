@@ -1,0 +1,2 @@
+// Replaced by the log implementation.
+namespace zv::platform {}
