@@ -1,7 +1,8 @@
 // The log file: set up by the first message, every line time-stamped.
 #include "platform/log.h"
 
-#include <chrono>
+#include "platform/clock.h"
+
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -18,14 +19,6 @@ constexpr const char* k_version = "0.31";
 constexpr const char* k_logfile_prefix = "TORV_LOGFILE=";
 // A message that starts with this byte is meant for the screen only.
 constexpr char k_skip_marker = 19;
-
-using Clock = std::chrono::steady_clock;
-
-Clock::time_point clock_origin()
-{
-    static const Clock::time_point origin = Clock::now();
-    return origin;
-}
 
 struct LogState {
     std::mutex mutex;
@@ -63,7 +56,7 @@ std::string format_text(const char* format, va_list args)
 
 void write_stamp(std::FILE* file)
 {
-    long long hundredths = static_cast<long long>(platform_seconds() * 100.0);
+    long long hundredths = platform_microseconds() / 10000;
     int h = static_cast<int>(hundredths / 360000);
     int m = static_cast<int>(hundredths / 6000 % 60);
     int s = static_cast<int>(hundredths / 100 % 60);
@@ -143,14 +136,8 @@ void log_text(std::string_view text)
 
 }  // namespace
 
-double platform_seconds()
-{
-    return std::chrono::duration<double>(Clock::now() - clock_origin()).count();
-}
-
 void log_printf(const char* format, ...)
 {
-    clock_origin();
     va_list args;
     va_start(args, format);
     std::string text = format_text(format, args);
