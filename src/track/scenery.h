@@ -16,6 +16,10 @@
 #include <string_view>
 #include <vector>
 
+namespace zv::core {
+struct DataFile;
+}
+
 namespace zv::track {
 
 struct TrackObject {
@@ -95,6 +99,8 @@ std::optional<TintedName> parse_tinted_name(std::string_view name);
 // Returns the number of entries read, or -1 when the file does not open.
 int load_billboards(std::string_view path);
 int load_statues(std::string_view path);
+int read_billboards(core::DataFile& file);
+int read_statues(core::DataFile& file);
 
 // The editor's save: the billboards from index first_billboard on, the
 // objects from first_object on. False (after "Can't open 'billboards'" or
