@@ -8,8 +8,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace zv::core {
@@ -96,8 +98,16 @@ Variants list_variants(std::string_view prefix);
 // archive "zzzz.saf" against the release digest.
 bool data_folder_check();
 extern const char* const k_reference_archive_digest;
+// The same check against a given digest (40 hexadecimal digits).
+bool data_folder_check_against(std::string_view hex_digest);
+// True when the RIPEMD-160 of the file's first MiB (or of all of it, when
+// shorter) equals hex_digest.
+bool reference_archive_matches(const std::string& path, std::string_view hex_digest);
 
 // Logs and (where the system can) sets the process working-set range.
 void set_working_set_size();
+// The (low, high) working-set range for so much physical memory; none below
+// 64 MiB.
+std::optional<std::pair<unsigned, unsigned>> working_set_range(std::uint64_t physical_bytes);
 
 }  // namespace zv::core
