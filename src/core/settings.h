@@ -231,6 +231,14 @@ struct Settings {
     const char* wheel_texture_file() const;
 };
 
+// Number scanning shared by the settings, the console and the command line.
+// scan_int reads like "%d" and scan_number like "%f": leading whitespace is
+// skipped and trailing text ignored; false when no number starts the text.
+// Integers beyond the int range saturate; scan_number refuses NaN and
+// numbers beyond the double range.
+bool scan_int(std::string_view text, int& out);
+bool scan_number(std::string_view text, double& out);
+
 // The process-wide settings, with their defaults from program start.
 Settings& settings();
 // Puts every setting back to its default (the choice lists built from the
@@ -242,8 +250,9 @@ void reset_settings();
 struct InternedText {
     const char** text;
 };
-using SettingRef = std::variant<int*, float*, InternedText, ChoiceSetting*, NumberSetting*,
-                                TextSetting*, Binding*>;
+// std::monostate marks a key that is recognised and ignored.
+using SettingRef = std::variant<std::monostate, int*, float*, InternedText, ChoiceSetting*,
+                                NumberSetting*, TextSetting*, Binding*>;
 
 enum class SettingGroup {
     general,  // table of general keys
