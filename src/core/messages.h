@@ -16,6 +16,9 @@ void clear_messages();
 void set_message_clock(double seconds);
 void expire_messages(double game_clock);
 int messages_on_screen();
+// The most lines counted on screen at once (the message_lines setting;
+// default 5, held within 0 ... 1000).
+void set_message_line_limit(int lines);
 // Line `back` lines before the newest (0 = newest); "" when none.
 const char* message_line(int back);
 

@@ -21,8 +21,10 @@ struct NamePool {
 
 NamePool& name_pool()
 {
-    static NamePool p;
-    return p;
+    // Never destroyed: its strings must outlive every static destructor.
+    alignas(NamePool) static unsigned char storage[sizeof(NamePool)];
+    static NamePool* p = ::new (storage) NamePool;
+    return *p;
 }
 
 struct Aliases {
@@ -33,8 +35,10 @@ struct Aliases {
 
 Aliases& aliases()
 {
-    static Aliases a;
-    return a;
+    // Never destroyed: its strings must outlive every static destructor.
+    alignas(Aliases) static unsigned char storage[sizeof(Aliases)];
+    static Aliases* a = ::new (storage) Aliases;
+    return *a;
 }
 
 char fold(char c)
