@@ -1,0 +1,305 @@
+// Setting records, number scanning, the stability and graphics presets, the
+// video mode list, the server history and the bike names.
+#include "core/bike_names.h"
+#include "core/settings.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <climits>
+#include <set>
+#include <string>
+
+namespace zv::core {
+namespace {
+
+class SettingsTest : public ::testing::Test {
+protected:
+    void SetUp() override { reset_settings(); }
+    void TearDown() override { reset_settings(); }
+    Settings& s = settings();
+};
+
+TEST(ScanTest, IntegersReadLikePercentD)
+{
+    int v = 99;
+    EXPECT_TRUE(scan_int("  -42abc", v));
+    EXPECT_EQ(v, -42);
+    EXPECT_TRUE(scan_int("+7", v));
+    EXPECT_EQ(v, 7);
+    EXPECT_TRUE(scan_int("\t12 34", v));
+    EXPECT_EQ(v, 12);
+    EXPECT_TRUE(scan_int("99999999999999999999999", v));
+    EXPECT_EQ(v, INT_MAX);
+    EXPECT_TRUE(scan_int("-99999999999", v));
+    EXPECT_EQ(v, INT_MIN);
+    v = 5;
+    EXPECT_FALSE(scan_int("", v));
+    EXPECT_FALSE(scan_int("abc", v));
+    EXPECT_FALSE(scan_int("+-3", v));
+    EXPECT_FALSE(scan_int("- 3", v));
+    EXPECT_EQ(v, 5);
+}
+
+TEST(ScanTest, NumbersReadLikePercentF)
+{
+    double v = 0;
+    EXPECT_TRUE(scan_number(" 0.0625xyz", v));
+    EXPECT_DOUBLE_EQ(v, 0.0625);
+    EXPECT_TRUE(scan_number("-3e2", v));
+    EXPECT_DOUBLE_EQ(v, -300.0);
+    EXPECT_TRUE(scan_number("+.5", v));
+    EXPECT_DOUBLE_EQ(v, 0.5);
+    EXPECT_TRUE(scan_number("12", v));
+    EXPECT_DOUBLE_EQ(v, 12.0);
+    v = 1.5;
+    EXPECT_FALSE(scan_number("", v));
+    EXPECT_FALSE(scan_number("x1", v));
+    EXPECT_FALSE(scan_number("nan", v));  // would poison every clamp
+    EXPECT_FALSE(scan_number(".", v));
+    EXPECT_DOUBLE_EQ(v, 1.5);
+}
+
+TEST_F(SettingsTest, NumberParseClampsAndKeepsOldValueOnFailure)
+{
+    EXPECT_TRUE(s.laps.parse("75"));
+    EXPECT_EQ(s.laps.value, 50);
+    EXPECT_TRUE(s.laps.parse("-3"));
+    EXPECT_EQ(s.laps.value, 0);
+    EXPECT_TRUE(s.laps.parse("7.5 laps"));
+    EXPECT_EQ(s.laps.value, 7.5);
+    EXPECT_FALSE(s.laps.parse("many"));
+    EXPECT_EQ(s.laps.value, 7.5);
+    EXPECT_TRUE(s.rider_mass_distribution.parse("0.2"));
+    EXPECT_DOUBLE_EQ(s.rider_mass_distribution.value, 0.33);
+    EXPECT_TRUE(s.fov.parse("-inf"));
+    EXPECT_EQ(s.fov.value, 10);
+}
+
+TEST_F(SettingsTest, ChoiceParseIsExactAndCaseSensitive)
+{
+    EXPECT_FALSE(s.skill.parse("expert"));
+    EXPECT_EQ(s.skill.index, 0);
+    EXPECT_FALSE(s.skill.parse("Expert "));
+    EXPECT_FALSE(s.skill.parse(""));
+    EXPECT_TRUE(s.skill.parse("Expert"));
+    EXPECT_EQ(s.skill.index, 2);
+    EXPECT_STREQ(s.skill.current(), "Expert");
+    s.skill.index = 7;  // off the list
+    EXPECT_STREQ(s.skill.current(), "");
+}
+
+TEST_F(SettingsTest, TextIsCutToItsLength)
+{
+    s.number.set("12345");
+    EXPECT_EQ(s.number.text, "123");
+    std::string long_name(100, 'n');
+    s.name.set(long_name);
+    EXPECT_EQ(s.name.text.size(), 63u);
+    s.server_name.set(std::string(200, 'h'));
+    EXPECT_EQ(s.server_name.text.size(), 127u);
+}
+
+TEST_F(SettingsTest, DefaultsOfGatesAndBindings)
+{
+    std::string kinds;
+    for (const ChoiceSetting& g : s.slots)
+        kinds += static_cast<char>('0' + g.index);
+    // Gates 18, 19, 21, 22, 23 robots (2), gate 20 the player (1).
+    EXPECT_EQ(kinds, "0000000000000000022122200000000000000000");
+    EXPECT_STREQ(s.slots[0].label, "Gate 1");
+    EXPECT_STREQ(s.slots[39].label, "Gate 40");
+    EXPECT_STREQ(s.slots[19].current(), "Human");
+    ASSERT_EQ(s.slots[0].count(), 5);
+    EXPECT_STREQ(s.slots[0].choices[4], "Robot (4 stroke)");
+
+    EXPECT_STREQ(s.dab_key.key_name, "right ctrl");
+    EXPECT_STREQ(s.rewind_key.key_name, "\\");
+    EXPECT_EQ(s.throttle_key.axis_name, nullptr);
+    EXPECT_STREQ(s.track, "rabbithill");
+    EXPECT_EQ(s.server_name.text, "race.zarvox.org");
+    EXPECT_STREQ(s.bike.current(), "450sxf(2017)");
+    EXPECT_STREQ(s.video_mode.current(), "Default Fullscreen");
+}
+
+TEST_F(SettingsTest, KeyTableHasEveryKeyOnce)
+{
+    std::set<std::string> keys;
+    int written = 0, setup = 0, bindings = 0;
+    for (const SettingEntry& e : setting_table()) {
+        EXPECT_TRUE(keys.insert(e.key).second) << e.key;
+        written += e.written;
+        setup += e.group == SettingGroup::setup;
+        bindings += e.group == SettingGroup::binding;
+    }
+    EXPECT_EQ(setup, 57);
+    EXPECT_EQ(bindings, 20);
+    // 12 race keys + 40 gates, 57 setup, video/server/16 history, 22 display
+    // and sound keys, 4 plain values, 20 bindings.
+    EXPECT_EQ(written, 12 + 40 + 2 + 57 + 18 + 22 + 4 + 20);
+    EXPECT_EQ(static_cast<int>(keys.size()), written + 2);
+    EXPECT_EQ(find_setting("use_fbo")->written, false);
+    EXPECT_EQ(find_setting("Laps"), nullptr);
+    EXPECT_EQ(std::get<NumberSetting*>(find_setting("laps")->ref), &s.laps);
+}
+
+TEST_F(SettingsTest, StabilityEndsGiveThePresetColumns)
+{
+    apply_stability(0);
+    EXPECT_EQ(s.roll_damping.value, 40);
+    EXPECT_EQ(s.roll_limit_angle.value, 90);
+    EXPECT_EQ(s.roll_limit_factor.value, 0);
+    EXPECT_EQ(s.direct_steering.value, 1);
+    EXPECT_EQ(s.slow_damping_factor.value, 1);
+    EXPECT_EQ(s.land_damping_falloff.value, 0);
+    EXPECT_EQ(s.land_damping_factor.value, 1);
+    EXPECT_EQ(s.restricted_lock.value, 45);
+
+    apply_stability(100);
+    EXPECT_EQ(s.roll_damping.value, 80);
+    EXPECT_EQ(s.roll_limit_angle.value, 35);
+    EXPECT_EQ(s.roll_limit_factor.value, 32);
+    EXPECT_EQ(s.direct_steering.value, 0);
+    EXPECT_EQ(s.restricted_lock.value, 5);
+
+    apply_stability(-40);  // below the table: P0
+    EXPECT_EQ(s.roll_damping.value, 40);
+    apply_stability(300);  // above: P5
+    EXPECT_EQ(s.direct_steering.value, 0);
+    EXPECT_EQ(s.roll_damping.value, 80);
+}
+
+TEST_F(SettingsTest, StabilityInterpolatesBetweenPoints)
+{
+    // 50 lies halfway between P2 (40) and P3 (60).
+    apply_stability(50);
+    EXPECT_DOUBLE_EQ(s.roll_damping.value, 65);          // 60 .. 70
+    EXPECT_DOUBLE_EQ(s.roll_limit_angle.value, 42.5);    // 45 .. 40
+    EXPECT_DOUBLE_EQ(s.roll_limit_factor.value, 21);     // 10 .. 32
+    EXPECT_DOUBLE_EQ(s.slow_damping_factor.value, 1.75); // 1.5 .. 2
+    EXPECT_DOUBLE_EQ(s.restricted_lock.value, 7.5);      // 10 .. 5
+    EXPECT_DOUBLE_EQ(s.direct_steering.value, 1);
+    EXPECT_DOUBLE_EQ(s.leveling.value, 20);
+    // 90: halfway between P4 (80) and P5 (100).
+    apply_stability(90);
+    EXPECT_DOUBLE_EQ(s.roll_damping.value, 77.5);        // 75 .. 80
+    EXPECT_DOUBLE_EQ(s.direct_steering.value, 0.5);      // 1 .. 0
+    // 30: halfway between P1 and P2.
+    apply_stability(30);
+    EXPECT_DOUBLE_EQ(s.land_damping_falloff.value, 0.1875);
+    EXPECT_DOUBLE_EQ(s.land_damping_factor.value, 1.75);
+    EXPECT_DOUBLE_EQ(s.restricted_lock.value, 12.5);
+    EXPECT_DOUBLE_EQ(s.roll_limit_factor.value, 7.5);
+}
+
+TEST_F(SettingsTest, DefaultsEqualTheStartUpPresets)
+{
+    // The aids' defaults are the stability-100 column and the graphics
+    // defaults are "Compatibility".
+    Settings before = s;
+    apply_stability(0);
+    apply_stability(100);
+    EXPECT_EQ(s.roll_damping.value, before.roll_damping.value);
+    EXPECT_EQ(s.land_damping_falloff.value, before.land_damping_falloff.value);
+    EXPECT_EQ(s.direct_steering.value, before.direct_steering.value);
+    EXPECT_EQ(s.restricted_lock.value, before.restricted_lock.value);
+    ASSERT_NE(matching_graphics_preset(), nullptr);
+    EXPECT_STREQ(matching_graphics_preset()->name, "Compatibility");
+}
+
+TEST_F(SettingsTest, GraphicsPresetsApplyAndAreRecognised)
+{
+    for (const GraphicsPreset& p : k_graphics_presets) {
+        apply_graphics_preset(p);
+        ASSERT_EQ(matching_graphics_preset(), &p) << p.name;
+    }
+    // "High Detail" is the last one applied.
+    EXPECT_EQ(s.ground_detail.value, 90);
+    EXPECT_STREQ(s.ground_texture_dim.current(), "256x256");
+    EXPECT_STREQ(s.render_texture.current(), "Shaders/Direct");
+    apply_graphics_preset(k_graphics_presets[1]);
+    EXPECT_STREQ(s.render_texture.current(), "Hardware/Direct");
+    EXPECT_STREQ(s.use_shader.current(), "No");
+    EXPECT_EQ(s.roost_density.value, 0);
+    s.model_detail.value = 26;  // one value off any preset
+    EXPECT_EQ(matching_graphics_preset(), nullptr);
+    apply_graphics_preset(compatibility_preset());
+    EXPECT_STREQ(matching_graphics_preset()->name, "Compatibility");
+}
+
+TEST_F(SettingsTest, VideoModesKeepOneDepthAndOneEntryPerSize)
+{
+    const VideoMode modes[] = {
+        {1024, 768, 32}, {800, 600, 32}, {1024, 768, 32}, {640, 480, 16}, {1920, 1080, 32}};
+    s.video_mode.index = 1;
+    set_video_modes(modes);
+    ASSERT_EQ(s.video_mode.count(), 5);
+    EXPECT_STREQ(s.video_mode.choices[0], "Default Fullscreen");
+    EXPECT_STREQ(s.video_mode.choices[1], "Windowed");
+    EXPECT_STREQ(s.video_mode.choices[2], "1024x768");
+    EXPECT_STREQ(s.video_mode.choices[3], "800x600");
+    EXPECT_STREQ(s.video_mode.choices[4], "1920x1080");
+    EXPECT_EQ(s.video_mode.index, 0);
+    ASSERT_EQ(video_mode_sizes().size(), 5u);
+    EXPECT_EQ(video_mode_sizes()[3].width, 800);
+    EXPECT_EQ(video_mode_sizes()[3].height, 600);
+    EXPECT_EQ(video_mode_sizes()[1].width, 0);
+    EXPECT_TRUE(s.video_mode.parse("1920x1080"));
+
+    set_video_modes({});
+    EXPECT_EQ(s.video_mode.count(), 2);
+    EXPECT_EQ(video_mode_sizes().size(), 2u);
+}
+
+TEST_F(SettingsTest, ServerHistoryShiftsAndDropsTheOldest)
+{
+    push_server_history("a.example");
+    s.server_history_selected = 4;
+    push_server_history("b.example");
+    EXPECT_EQ(s.server_history[0].text, "b.example");
+    EXPECT_EQ(s.server_history[1].text, "a.example");
+    EXPECT_EQ(s.server_history_selected, -1);
+    push_server_history("b.example");  // already entry 0
+    EXPECT_EQ(s.server_history[1].text, "a.example");
+    EXPECT_EQ(s.server_history[2].text, "");
+    push_server_history("");           // empty: no entry
+    EXPECT_EQ(s.server_name.text, "");
+    EXPECT_EQ(s.server_history[0].text, "b.example");
+    for (int i = 0; i < 15; ++i)
+        push_server_history("h" + std::to_string(i));
+    // 17 names pushed: "a.example" fell off the end, "b.example" is last.
+    EXPECT_EQ(s.server_history[0].text, "h14");
+    EXPECT_EQ(s.server_history[14].text, "h0");
+    EXPECT_EQ(s.server_history[15].text, "b.example");
+    EXPECT_EQ(s.server_name.text, "h14");
+}
+
+TEST(BikeNamesTest, MenuAndTableHoldTheSameSixtyEightNames)
+{
+    std::set<std::string> menu, table;
+    for (const BikeModelName& m : k_bike_models) {
+        menu.insert(m.name);
+        std::string prefix = m.paint_prefix;
+        EXPECT_EQ(prefix.back(), '-') << m.name;
+    }
+    for (const char* n : k_bike_table_order)
+        table.insert(n);
+    EXPECT_EQ(menu.size(), 68u);
+    EXPECT_EQ(menu, table);
+    // The two orders differ: 350sxf(2017) is 7th in the table, 22nd in the menu.
+    EXPECT_STREQ(k_bike_table_order[6], "350sxf(2017)");
+    EXPECT_EQ(bike_model_index("350sxf(2017)"), 21);
+    EXPECT_STREQ(k_bike_models[67].name, "rs50yz");
+    EXPECT_STREQ(bike_paint_prefix("rs50yz"), "yz125-");
+    EXPECT_STREQ(bike_paint_prefix("crf250(2008)"), "crf250-");
+    EXPECT_STREQ(bike_paint_prefix("kx250f(2017)"), "kx250fv2017-");
+    EXPECT_EQ(bike_paint_prefix("crf250"), nullptr);
+    EXPECT_EQ(bike_model_index("450SXF(2017)"), -1);
+    const Settings& s = settings();
+    ASSERT_EQ(s.bike.count(), 68);
+    for (int i = 0; i < 68; ++i)
+        EXPECT_STREQ(s.bike.choices[static_cast<std::size_t>(i)], k_bike_models[static_cast<std::size_t>(i)].name);
+}
+
+}  // namespace
+}  // namespace zv::core
