@@ -16,6 +16,8 @@
 
 namespace zv::track {
 
+struct Terrain;
+
 constexpr int k_rider_slots = 160;
 constexpr int k_no_slot = 160;
 constexpr int k_laps_unknown = 1000000;        // K and H of a timed race until known
@@ -130,6 +132,8 @@ void set_rider_position(int slot, int position);
 // Puts the rider at the checkpoint of lap position p: sets its timing as
 // set_rider_position and gives the pose for the simulation to apply.
 bool place_at_checkpoint(int slot, int position, const GroundGrid& ground, CheckpointPose& out);
+// The same on the loaded terrain's height samples.
+bool place_at_checkpoint(int slot, int position, const Terrain& terrain, CheckpointPose& out);
 // Where a time-trial attempt restarts: the second-to-last checkpoint of the
 // first lap (max(F - 2, 0)).
 int restart_position();

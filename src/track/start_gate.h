@@ -2,6 +2,7 @@
 // false-start rule of online races.
 #pragma once
 
+#include <array>
 #include <vector>
 
 namespace zv::track {
@@ -27,17 +28,25 @@ int gate_drop_tick();
 bool gate_contacts_active(int tick);
 // A bike touched the gate object this tick: the bar holds for this tick.
 void stamp_gate_touch(int gate, int tick);
-// Moves every gate for this tick.
+// Moves every gate for this tick: a gate whose object was touched this tick
+// (its last contact tick, or stamp_gate_touch) holds; the others fall. Then
+// each gate object's rotation is set so that the bar stands turned.
 void update_gate_drop(int tick);
 // How far the gate object's bar (and its collision shape) is turned about the
 // gate's own x axis, in radians.
 float gate_bar_angle(int gate);
+// Row-major rotation of a gate object: about y by the heading, then the bar
+// about the object's own x axis (world = rotation * local). The object keeps
+// its shape in object coordinates, so contacts that apply the object's
+// rotation turn the shape with the bar.
+std::array<float, 9> gate_rotation(float heading, float bar_angle);
 
 // Online races, the local rider: before the start (tick <= S), moving 3 units
 // or more from the start position gives a 15 second penalty ("15 second false
 // start penalty" on the message lines). Returns true while the bike must be
 // held in its waiting state at the start this tick.
 bool false_start_tick(int tick, float distance_sq);
-int false_start_hold();
+int false_start_hold();   // ticks the bike is still held
+void reset_false_start(); // begin_race calls it
 
 }  // namespace zv::track
