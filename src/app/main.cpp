@@ -1,1 +1,6 @@
-int main() { return 0; }
+#include "app/startup.h"
+
+int main(int argc, char** argv)
+{
+    return zv::app::run(argc, argv);
+}

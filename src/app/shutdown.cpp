@@ -1,0 +1,71 @@
+#include "app/shutdown.h"
+
+#include "core/config.h"
+#include "core/data_file.h"
+#include "core/loading_status.h"
+#include "core/memory.h"
+#include "core/settings.h"
+#include "platform/log.h"
+
+#include <functional>
+
+namespace zv::app {
+
+namespace {
+
+// The bindings give their devices back; their settings stay for the file.
+void release_inputs()
+{
+    for (const core::SettingEntry& e : core::setting_table()) {
+        if (auto* b = std::get_if<core::Binding*>(&e.ref)) {
+            (*b)->handle = -1;
+            (*b)->value = 0.0f;
+        }
+    }
+}
+
+void close_audio(StartupValues& values)
+{
+    values.audio_record_file.reset();
+}
+
+void free_lists(StartupLists& lists)
+{
+    lists.series.clear();
+    lists.tracks = {};
+    lists.track_choice.choices.clear();
+    lists.track_choice.index = 0;
+}
+
+void free_startup_lists(StartupLists& lists)
+{
+    lists.demos = {};
+}
+
+}  // namespace
+
+int shut_down(StartupValues& values, StartupLists& lists)
+{
+    const std::array<std::function<void()>, k_shutdown_stages.size()> steps = {
+        [] {},  // the race session's lists
+        [] { release_inputs(); },
+        [&] { close_audio(values); },
+        [] { core::write_config(); },
+        [&] { free_lists(lists); },
+        [&] { free_startup_lists(lists); },
+        [] { core::free_working_set(); },
+        [] {},  // bike and rider graphics
+        [] {},  // textures
+        [] {},  // models
+    };
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        core::begin_loading_stage(k_shutdown_stages[i]);
+        steps[i]();
+    }
+
+    platform::log_close();
+    core::report_allocations();
+    return 0;
+}
+
+}  // namespace zv::app

@@ -1,0 +1,178 @@
+// The track list (terrain files, desc names, sort order) and the demo list.
+#include "app/demo_list.h"
+#include "app/track_list.h"
+
+#include "core/data_file.h"
+#include "core/saf_writer.h"
+#include "platform/log.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace {
+
+using namespace zv;
+using test::ScopedEnv;
+using test::TempDir;
+using test::write_file;
+
+class ListTest : public ::testing::Test {
+protected:
+    ListTest()
+        : home_env_("XDG_DATA_HOME", dir_ / "xdg"),
+          data_env_("ZV_HOME", dir_ / "data"),
+          log_env_("TORV_LOGFILE", dir_ / "log.txt")
+    {
+        core::reset_data_files();
+    }
+    ~ListTest() override
+    {
+        platform::log_close();
+        core::reset_data_files();
+    }
+
+    void write(const std::string& rel, std::string_view text) { write_file(dir_ / ("data/" + rel), text); }
+    std::string log_text()
+    {
+        platform::log_close();
+        return test::read_file(dir_ / "log.txt").value_or("");
+    }
+
+    TempDir dir_;
+    ScopedEnv home_env_, data_env_, log_env_;
+};
+
+TEST(TrackFolder, OnlyTheFourTerrainEndingsMakeATrack)
+{
+    EXPECT_EQ(app::track_folder_of("hills/terrain.hf"), "hills");
+    EXPECT_EQ(app::track_folder_of("hills/terrain.hf.gz"), "hills");
+    EXPECT_EQ(app::track_folder_of("hills/terrain.hf.scram"), "hills");
+    EXPECT_EQ(app::track_folder_of("hills/terrain.hf.gz.scram"), "hills");
+    EXPECT_EQ(app::track_folder_of("pack/deep/terrain.hf"), "pack/deep");
+    EXPECT_EQ(app::track_folder_of("terrain.hf"), "");
+    EXPECT_EQ(app::track_folder_of("/terrain.hf"), "");
+    EXPECT_EQ(app::track_folder_of("hills/myterrain.hf"), "");
+    EXPECT_EQ(app::track_folder_of("hills/terrain.hfx"), "");
+    EXPECT_EQ(app::track_folder_of("hills/terrain.hf.scram.gz"), "");
+    EXPECT_EQ(app::track_folder_of("hills/terrain.png"), "");
+}
+
+TEST_F(ListTest, DescFirstLineRules)
+{
+    write("crlf/desc", "Muddy Hollow\r\nsecond line\n");
+    write("lf/desc", "Sand Dunes\nmore");
+    write("nul/desc", std::string_view("Night\0Ride\n", 11));
+    write("eof/desc", "No Newline");
+    write("empty/desc", "");
+    write("blank/desc", "\nSecond Line Only\n");
+    write("spaces/desc", "  Padded  \n");
+    write("long/desc", std::string(2000, 'x'));
+
+    EXPECT_EQ(app::track_display_name("crlf"), "Muddy Hollow");
+    EXPECT_EQ(app::track_display_name("lf"), "Sand Dunes");
+    EXPECT_EQ(app::track_display_name("nul"), "Night");
+    EXPECT_EQ(app::track_display_name("eof"), "No Newline");
+    EXPECT_EQ(app::track_display_name("missing"), "missing");
+    EXPECT_EQ(app::track_display_name("empty"), "empty");
+    EXPECT_EQ(app::track_display_name("blank"), "blank");
+    EXPECT_EQ(app::track_display_name("spaces"), "  Padded  ");
+    EXPECT_EQ(app::track_display_name("long"), std::string(1023, 'x'));
+}
+
+TEST_F(ListTest, SortsByDisplayNameIgnoringCaseAndFoldersFollow)
+{
+    write("b_track/terrain.hf", "x");
+    write("b_track/desc", "Mud Run\n");
+    write("a_track/terrain.hf.gz", "x");
+    write("a_track/desc", "mud run\n");
+    write("c_track/terrain.hf.scram", "x");
+    write("c_track/desc", "alpine\n");
+    write("d_track/terrain.hf.gz.scram", "x");
+    write("d_track/desc", "Zebra Crossing\n");
+    write("Echo/terrain.hf", "x");  // no desc: the folder is the name
+    write("f_track/terrain.png", "x");
+    write("f_track/desc", "Not A Track\n");
+
+    app::TrackList tracks = app::build_track_list(core::working_set(), 1);
+    EXPECT_EQ(tracks.names,
+              (std::vector<std::string>{"alpine", "Echo", "Mud Run", "mud run", "Zebra Crossing"}));
+    EXPECT_EQ(tracks.folders,
+              (std::vector<std::string>{"c_track", "Echo", "b_track", "a_track", "d_track"}));
+    EXPECT_EQ(app::find_track(tracks, "a_track"), 3);
+    EXPECT_EQ(app::find_track(tracks, "A_TRACK"), -1);
+    EXPECT_EQ(app::find_track(tracks, "f_track"), -1);
+
+    std::string log = log_text();
+    EXPECT_NE(log.find("c_track -> alpine\n"), std::string::npos);
+    EXPECT_NE(log.find("a_track -> mud run\n"), std::string::npos);
+    EXPECT_LT(log.find("b_track -> Mud Run"), log.find("a_track -> mud run"));
+}
+
+TEST_F(ListTest, EqualDisplayNamesKeepAFixedOrder)
+{
+    // Same display name, same case: the folder decides, whatever the input order.
+    write("zz/terrain.hf", "x");
+    write("zz/desc", "Twin\n");
+    write("aa/terrain.hf", "x");
+    write("aa/desc", "Twin\n");
+    app::TrackList tracks = app::build_track_list(core::working_set(), 0);
+    EXPECT_EQ(tracks.folders, (std::vector<std::string>{"aa", "zz"}));
+
+    std::vector<std::string> reversed(core::working_set().rbegin(), core::working_set().rend());
+    EXPECT_EQ(app::build_track_list(reversed, 0).folders, tracks.folders);
+    EXPECT_EQ(log_text().find("->"), std::string::npos);  // nothing logged at level 0
+}
+
+TEST_F(ListTest, AFolderWithSeveralTerrainFormsIsOneTrack)
+{
+    write("dup/terrain.hf", "x");
+    write("dup/terrain.hf.gz", "x");
+    write("dup/terrain.hf.bak", "x");
+    app::TrackList tracks = app::build_track_list(core::working_set(), 0);
+    EXPECT_EQ(tracks.folders, (std::vector<std::string>{"dup"}));
+}
+
+TEST_F(ListTest, TracksInsideAnArchive)
+{
+    std::vector<core::SafMember> members = {
+        {"packed/desc", {'P', 'a', 'c', 'k', 'e', 'd', '\n'}},
+        {"packed/terrain.hf", {1, 2, 3}},
+    };
+    std::filesystem::create_directories(dir_.path() / "data");
+    ASSERT_TRUE(core::write_saf(dir_ / "data/extra.saf", members));
+    write("loose/terrain.hf", "x");
+    app::TrackList tracks = app::build_track_list(core::working_set(), 0);
+    EXPECT_EQ(tracks.folders, (std::vector<std::string>{"loose", "packed"}));
+    EXPECT_EQ(tracks.names, (std::vector<std::string>{"loose", "Packed"}));
+}
+
+TEST_F(ListTest, NoTerrainFilesGiveAnEmptyList)
+{
+    write("readme.txt", "x");
+    EXPECT_TRUE(app::build_track_list(core::working_set(), 0).empty());
+}
+
+TEST(DemoName, FileNameWithoutFolderOrLastExtension)
+{
+    EXPECT_EQ(app::demo_display_name("demos/lap.zvdemo"), "lap");
+    EXPECT_EQ(app::demo_display_name("demos/2017/fast.lap.zvdemo"), "fast.lap");
+    EXPECT_EQ(app::demo_display_name("plain"), "plain");
+}
+
+TEST_F(ListTest, DemoListTakesDemosFolderZvdemoFilesOnly)
+{
+    write("demos/first.zvdemo", "x");
+    write("demos/old/second.try.zvdemo", "x");
+    write("demos/notes.txt", "x");
+    write("elsewhere/third.zvdemo", "x");
+    write("demos/first.zvdemo.gz", "x");
+
+    app::DemoList demos = app::build_demo_list(core::working_set(), 1);
+    EXPECT_EQ(demos.paths, (std::vector<std::string>{"demos/first.zvdemo", "demos/old/second.try.zvdemo"}));
+    EXPECT_EQ(demos.names, (std::vector<std::string>{"first", "second.try"}));
+    EXPECT_NE(log_text().find("demos/old/second.try.zvdemo -> second.try\n"), std::string::npos);
+}
+
+}  // namespace
