@@ -1,0 +1,284 @@
+// The command line: option forms, the file argument, value checks, clamps and
+// messages.
+#include "app/command_line.h"
+
+#include "app/graphics_values.h"
+#include "core/debug_level.h"
+#include "core/settings.h"
+#include "platform/log.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+namespace zv::app {
+namespace {
+
+class CommandLineTest : public ::testing::Test {
+protected:
+    CommandLineTest()
+    {
+        core::reset_settings();
+        core::set_debug_level(0);
+        startup_flags() = StartupFlags{};
+        graphics_values() = derive_graphics_values();
+    }
+    ~CommandLineTest() override
+    {
+        core::reset_settings();
+        core::set_debug_level(0);
+        startup_flags() = StartupFlags{};
+    }
+
+    // Parses the arguments (after a program name) into fresh values; the
+    // error text lands in `err`.
+    std::optional<int> run(std::initializer_list<const char*> args)
+    {
+        values = StartupValues{};
+        std::vector<const char*> argv{"zarvox"};
+        argv.insert(argv.end(), args.begin(), args.end());
+        char* buf = nullptr;
+        std::size_t size = 0;
+        std::FILE* stream = open_memstream(&buf, &size);
+        std::optional<int> status =
+            parse_command_line(static_cast<int>(argv.size()), argv.data(), values, stream);
+        std::fclose(stream);
+        err.assign(buf, size);
+        std::free(buf);
+        return status;
+    }
+
+    StartupValues values;
+    std::string err;
+    core::Settings& s = core::settings();
+    StartupFlags& flags = startup_flags();
+    GraphicsValues& g = graphics_values();
+};
+
+TEST_F(CommandLineTest, ValueJoinedOrNextAgree)
+{
+    EXPECT_EQ(run({"--width=1024"}), std::nullopt);
+    EXPECT_EQ(s.xres, 1024);
+    s.xres = 640;
+    EXPECT_EQ(run({"--width", "1024", "--height", "768"}), std::nullopt);
+    EXPECT_EQ(s.xres, 1024);
+    EXPECT_EQ(s.yres, 768);
+    EXPECT_FALSE(values.file_argument);  // "1024" was the value, not a file
+    s.xres = 640;
+    EXPECT_EQ(run({"--width"}), std::nullopt);  // last: no value
+    EXPECT_EQ(s.xres, 640);
+    EXPECT_EQ(run({"--width=wide"}), std::nullopt);  // "%d" fails: nothing stored
+    EXPECT_EQ(s.xres, 640);
+    EXPECT_EQ(err, "");
+}
+
+TEST_F(CommandLineTest, ValueIsTakenEvenWhenItLooksLikeAnOption)
+{
+    EXPECT_EQ(run({"--track", "-odd-folder", "--password=a=b"}), std::nullopt);
+    EXPECT_EQ(values.track_override, "-odd-folder");
+    EXPECT_EQ(values.password, "a=b");
+}
+
+TEST_F(CommandLineTest, DoubleDashEndsOptions)
+{
+    EXPECT_EQ(run({"--nosound", "--", "-demo.zvdemo"}), std::nullopt);
+    EXPECT_TRUE(values.no_sound);
+    EXPECT_EQ(values.file_argument, "-demo.zvdemo");
+    EXPECT_EQ(run({"--", "--"}), std::nullopt);
+    EXPECT_EQ(values.file_argument, "--");
+}
+
+TEST_F(CommandLineTest, OneFileArgumentOnly)
+{
+    EXPECT_EQ(run({"race.zvdemo"}), std::nullopt);
+    EXPECT_EQ(values.file_argument, "race.zvdemo");
+    EXPECT_EQ(run({"a.zvdemo", "b.zvdemo"}), 1);
+    EXPECT_EQ(err, "Too many files!\n");
+    EXPECT_EQ(run({"a.zvdemo", "--", "--width"}), 1);
+    EXPECT_EQ(err, "Too many files!\n");
+}
+
+TEST_F(CommandLineTest, UnknownOptionsFail)
+{
+    EXPECT_EQ(run({"--wdth=3"}), 1);
+    EXPECT_EQ(err, "bad option '--wdth=3'\n");
+    EXPECT_EQ(run({"-"}), 1);
+    EXPECT_EQ(err, "bad option '-'\n");
+    EXPECT_EQ(run({"--fugly=1"}), 1);  // a plain flag takes no value
+    EXPECT_EQ(err, "bad option '--fugly=1'\n");
+    EXPECT_EQ(run({"--Debug"}), 1);
+}
+
+TEST_F(CommandLineTest, IntegerOptionsClamp)
+{
+    EXPECT_EQ(run({"--texture-detail", "9"}), std::nullopt);
+    EXPECT_EQ(g.model_texture_bias, 4);
+    EXPECT_EQ(g.ground_texture_bias, 4);
+    EXPECT_EQ(run({"--texture-detail=-3", "--ground-texture-detail", "2"}), std::nullopt);
+    EXPECT_EQ(g.model_texture_bias, 0);
+    EXPECT_EQ(g.ground_texture_bias, 2);
+    EXPECT_EQ(run({"--fake-loss", "-5"}), std::nullopt);
+    EXPECT_EQ(flags.packet_loss_percent, 0);
+    EXPECT_EQ(run({"--fake-loss=250"}), std::nullopt);
+    EXPECT_EQ(flags.packet_loss_percent, 100);
+    EXPECT_EQ(run({"--roostfrequency", "5000"}), std::nullopt);
+    EXPECT_EQ(g.roost_frequency, 1000);
+}
+
+TEST_F(CommandLineTest, FloatOptionsClampAndConvert)
+{
+    EXPECT_EQ(run({"--erode", "250"}), std::nullopt);
+    EXPECT_EQ(flags.erosion, 100.0f);
+    EXPECT_EQ(run({"--erode=-1"}), std::nullopt);
+    EXPECT_EQ(flags.erosion, 0.0f);
+    EXPECT_EQ(run({"--fake-lag", "250"}), std::nullopt);
+    EXPECT_FLOAT_EQ(flags.fake_lag, 0.25f);
+    EXPECT_EQ(run({"--fake-lag", "5000"}), std::nullopt);
+    EXPECT_EQ(flags.fake_lag, 1.0f);
+    EXPECT_EQ(run({"--lod-scale", "0"}), std::nullopt);
+    EXPECT_FLOAT_EQ(g.lod_scale, 0.000001f);
+    EXPECT_EQ(run({"--lod-scale=1e9", "--lod-bias", "-7.5", "--detail", "0.01"}), std::nullopt);
+    EXPECT_FLOAT_EQ(g.lod_scale, 1000000.0f);
+    EXPECT_FLOAT_EQ(g.lod_bias, -7.5f);
+    EXPECT_FLOAT_EQ(g.ground_detail_factor, 0.01f);
+    EXPECT_EQ(run({"--max-detail-distance", "20"}), std::nullopt);
+    EXPECT_EQ(g.detail_distance, 20.0f);
+    EXPECT_EQ(g.fade_distance, 25.0f);
+    EXPECT_EQ(run({"--lock-fps", "30"}), std::nullopt);
+    EXPECT_EQ(values.lock_fps, 30.0f);
+}
+
+TEST_F(CommandLineTest, BadValuesNameTheirOption)
+{
+    const char* options[] = {"--texture-detail", "--ground-texture-detail", "--roostfrequency",
+                             "--erode", "--detail", "--max-detail-distance", "--lod-scale",
+                             "--lod-bias", "--lock-fps", "--fake-lag", "--fake-loss",
+                             "--chase-center"};
+    for (const char* o : options) {
+        EXPECT_EQ(run({o, "abc"}), 1) << o;
+        EXPECT_EQ(err, std::string("Bad arg for ") + o + "\n");
+        std::string joined = std::string(o) + "=";
+        EXPECT_EQ(run({joined.c_str()}), 1) << o;
+        // Given last, the option has no value at all.
+        EXPECT_EQ(run({o}), 1) << o;
+        EXPECT_EQ(err, std::string("Bad arg for ") + o + "\n");
+    }
+    // Processing stops at the first error.
+    EXPECT_EQ(run({"--erode=abc", "--warp", "x", "y"}), 1);
+    EXPECT_EQ(err, "Bad arg for --erode\n");
+    EXPECT_FALSE(values.warp);
+}
+
+TEST_F(CommandLineTest, UncheckedIntegerOptions)
+{
+    EXPECT_EQ(run({"--depth", "abc", "--zdepth=24", "--draw-fps", "1", "--draw-ping=0"}), std::nullopt);
+    EXPECT_EQ(values.color_depth, 0);  // atoi
+    EXPECT_EQ(values.zdepth, 24);
+    EXPECT_EQ(s.draw_fps, 1);
+    EXPECT_EQ(s.draw_ping, 0);
+    flags.lineup_rotation = 6;
+    EXPECT_EQ(run({"--rotate-lineup", "many"}), std::nullopt);
+    EXPECT_EQ(flags.lineup_rotation, 6);
+    EXPECT_EQ(run({"--rotate-lineup", "-3", "--draw-render-stats", "2x"}), std::nullopt);
+    EXPECT_EQ(flags.lineup_rotation, -3);
+    EXPECT_EQ(flags.render_stats_level, 2);
+    EXPECT_EQ(err, "");
+}
+
+TEST_F(CommandLineTest, ChaseCenterNeedsThreeNumbers)
+{
+    EXPECT_EQ(values.chase_center[1], 2.52f);
+    EXPECT_EQ(run({"--chase-center", "1,-2.5, 3"}), std::nullopt);
+    EXPECT_EQ(values.chase_center[0], 1.0f);
+    EXPECT_EQ(values.chase_center[1], -2.5f);
+    EXPECT_EQ(values.chase_center[2], 3.0f);
+    EXPECT_EQ(run({"--chase-center=1,2"}), 1);
+    EXPECT_EQ(err, "Bad arg for --chase-center\n");
+    EXPECT_EQ(run({"--chase-center=1 ,2,3"}), 1);
+    EXPECT_EQ(values.chase_center[0], 0.0f);  // nothing stored on failure
+}
+
+TEST_F(CommandLineTest, ConnectStripsTheLinkSchemeAndPushesHistory)
+{
+    s.server_history[0].text = "old.example";
+    s.server_history_selected = 3;
+    EXPECT_EQ(run({"--track", "hill", "--connect", "zarvox:race.example:5000"}), std::nullopt);
+    EXPECT_EQ(s.server_name.text, "race.example:5000");
+    EXPECT_EQ(values.connect_target, "race.example:5000");
+    EXPECT_EQ(s.server_history[0].text, "race.example:5000");
+    EXPECT_EQ(s.server_history[1].text, "old.example");
+    EXPECT_EQ(s.server_history_selected, -1);
+    EXPECT_FALSE(values.track_override);  // the server picks the track
+
+    // Equal to entry 0: the history stays as it is.
+    EXPECT_EQ(run({"--connect=race.example:5000"}), std::nullopt);
+    EXPECT_EQ(s.server_history[1].text, "old.example");
+    EXPECT_EQ(s.server_history[2].text, "");
+
+    EXPECT_EQ(run({"--connect", "zarvox:"}), std::nullopt);
+    EXPECT_FALSE(values.connect_target);
+    EXPECT_EQ(s.server_history[0].text, "race.example:5000");
+}
+
+TEST_F(CommandLineTest, FlagsAndDebugLevels)
+{
+    EXPECT_EQ(run({"--fugly", "--novertexarrays", "--learn", "--practice", "--editor",
+                   "--accurate-skip", "--print-orientation", "--glfinish", "--hidden-pause",
+                   "--hidden-hud", "--record-video", "--warp", "--super-debug"}),
+              std::nullopt);
+    EXPECT_TRUE(flags.flat_shading);
+    EXPECT_TRUE(flags.no_vertex_arrays);
+    EXPECT_TRUE(flags.learning);
+    EXPECT_TRUE(flags.practice);
+    EXPECT_TRUE(flags.editor);
+    EXPECT_TRUE(flags.accurate_skip);
+    EXPECT_TRUE(flags.print_orientation);
+    EXPECT_TRUE(values.glfinish && values.hide_pause_text && values.hide_hud);
+    EXPECT_TRUE(values.record_video && values.warp);
+    EXPECT_EQ(core::debug_level(), 2);
+    EXPECT_EQ(run({"--nolearn", "--debug", "--record-audio", "out.raw"}), std::nullopt);
+    EXPECT_FALSE(flags.learning);
+    EXPECT_EQ(core::debug_level(), 1);
+    EXPECT_EQ(values.audio_record_file, "out.raw");
+}
+
+TEST_F(CommandLineTest, BikesOptionOnlyWarns)
+{
+    EXPECT_EQ(run({"--bikes", "5", "--nosound"}), std::nullopt);
+    EXPECT_EQ(err, "--bikes doesn't do anything anymore\n");
+    EXPECT_FALSE(values.file_argument);
+    EXPECT_TRUE(values.no_sound);
+}
+
+TEST_F(CommandLineTest, OpenHomeEndsParsing)
+{
+    EXPECT_EQ(run({"--open-home", "--bogus"}), 0);
+    EXPECT_TRUE(values.open_home);
+    EXPECT_EQ(err, "");
+    EXPECT_EQ(run({"--bogus", "--open-home"}), 1);
+    EXPECT_FALSE(values.open_home);
+}
+
+TEST_F(CommandLineTest, NoMmxIsLoggedOnlyWhenPresent)
+{
+    test::TempDir tmp;
+    test::ScopedEnv log_env("TORV_LOGFILE", tmp / "log.txt");
+    platform::log_close();
+    flags.mmx = false;
+    EXPECT_EQ(run({"--nommx"}), std::nullopt);
+    flags.mmx = true;
+    EXPECT_EQ(run({"--nommx"}), std::nullopt);
+    EXPECT_FALSE(flags.mmx);
+    platform::log_close();
+    std::string log = test::read_file(tmp / "log.txt").value_or("");
+    EXPECT_NE(log.find("Ignoring MMX\n"), std::string::npos);
+    EXPECT_EQ(log.find("Ignoring MMX"), log.rfind("Ignoring MMX"));  // once
+}
+
+}  // namespace
+}  // namespace zv::app

@@ -1,0 +1,90 @@
+// The graphics values derived from the graphics settings, against
+// hand-computed numbers.
+#include "app/graphics_values.h"
+
+#include "core/settings.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace zv::app {
+namespace {
+
+class GraphicsValuesTest : public ::testing::Test {
+protected:
+    void SetUp() override { core::reset_settings(); }
+    void TearDown() override { core::reset_settings(); }
+    core::Settings& s = core::settings();
+};
+
+TEST_F(GraphicsValuesTest, CompatibilityPreset)
+{
+    core::apply_graphics_preset(core::compatibility_preset());
+    GraphicsValues g = derive_graphics_values();
+    EXPECT_FLOAT_EQ(g.ground_detail_factor, 0.125f / 70.0f);
+    EXPECT_EQ(g.ground_texture_bias, 1);
+    EXPECT_EQ(g.ground_texture_resolution, 64);
+    EXPECT_FLOAT_EQ(g.lod_scale, 1.0f);  // exactly 1: not cubed
+    EXPECT_FLOAT_EQ(g.lod_bias, 0.0f);
+    EXPECT_EQ(g.model_texture_bias, 1);
+    EXPECT_EQ(g.texture_compression, 0);
+    EXPECT_EQ(g.roost_frequency, 1000);
+    EXPECT_EQ(g.reflections, 1);
+    EXPECT_FALSE(g.detail_distance);
+}
+
+TEST_F(GraphicsValuesTest, HighFpsPreset)
+{
+    core::apply_graphics_preset(core::k_graphics_presets[1]);
+    GraphicsValues g = derive_graphics_values();
+    EXPECT_FLOAT_EQ(g.ground_detail_factor, 0.0025f);  // 0.125 / 50
+    EXPECT_EQ(g.ground_texture_bias, 3);                // 10 - 7
+    EXPECT_FLOAT_EQ(g.lod_scale, 3.375f);               // (75 * 0.02)^3
+    EXPECT_FLOAT_EQ(g.lod_bias, 12.5f);                 // 50 - 50 * 0.75
+    EXPECT_EQ(g.texture_compression, 1);
+    EXPECT_EQ(g.roost_frequency, 0);
+    EXPECT_EQ(g.reflections, 0);
+}
+
+TEST_F(GraphicsValuesTest, ModelDetailEnds)
+{
+    s.model_detail.set(5);
+    GraphicsValues g = derive_graphics_values();
+    EXPECT_FLOAT_EQ(g.lod_scale, 1.9f * 1.9f * 1.9f);
+    EXPECT_FLOAT_EQ(g.lod_bias, 50.0f);  // below 10: full bias
+    s.model_detail.set(100);
+    g = derive_graphics_values();
+    EXPECT_FLOAT_EQ(g.lod_scale, 0.0f);
+    EXPECT_FLOAT_EQ(g.lod_bias, 0.0f);
+    s.model_detail.set(20);
+    g = derive_graphics_values();
+    EXPECT_FLOAT_EQ(g.lod_scale, 4.096f);  // 1.6^3
+    EXPECT_FLOAT_EQ(g.lod_bias, 25.0f);
+}
+
+TEST_F(GraphicsValuesTest, TruncationAndResolution)
+{
+    s.ground_texture_detail.value = 9.5;  // 0.5 levels: truncated to 0
+    s.model_texture_detail.value = 0.25;  // 9.75: truncated to 9
+    s.ground_texture_dim.parse("1024x1024");
+    s.roost_density.value = 999.9;
+    GraphicsValues g = derive_graphics_values();
+    EXPECT_EQ(g.ground_texture_bias, 0);
+    EXPECT_EQ(g.model_texture_bias, 9);
+    EXPECT_EQ(g.ground_texture_resolution, 1024);
+    EXPECT_EQ(g.roost_frequency, 999);
+    s.ground_texture_dim.parse("32x32");
+    EXPECT_EQ(derive_graphics_values().ground_texture_resolution, 32);
+}
+
+TEST_F(GraphicsValuesTest, ZeroGroundDetailStaysFinite)
+{
+    s.ground_detail.set(0);
+    GraphicsValues g = derive_graphics_values();
+    EXPECT_TRUE(std::isfinite(g.ground_detail_factor));
+    EXPECT_FLOAT_EQ(g.ground_detail_factor, 0.125f);
+}
+
+}  // namespace
+}  // namespace zv::app
