@@ -144,15 +144,21 @@ std::string collect_float(Input& in, std::size_t width)
         }
     }
     int base = hex ? 16 : 10;
-    while (is_digit_in(c, base) && left())
+    bool digits = hex || (!text.empty() && text.back() == '0');  // the "0" of a prefix
+    while (is_digit_in(c, base) && left()) {
         take();
+        digits = true;
+    }
     if (c == '.' && left()) {
         take();
-        while (is_digit_in(c, base) && left())
+        while (is_digit_in(c, base) && left()) {
             take();
+            digits = true;
+        }
     }
+    // An exponent only follows a mantissa with digits ("e5" is no number).
     int exponent = hex ? 'p' : 'e';
-    if (c >= 0 && std::tolower(c) == exponent && left()) {
+    if (digits && c >= 0 && std::tolower(c) == exponent && left()) {
         take();
         if ((c == '+' || c == '-') && left())
             take();
