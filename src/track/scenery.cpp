@@ -249,7 +249,7 @@ bool save_billboards(std::string_view path, int first_billboard)
 {
     core::DataFilePtr f = core::open_data_file(path, "wb");
     if (!f) {
-        core::show_message("Can't open 'billboards'");
+        core::show_message("Can't open 'billboards'\n");
         return false;
     }
     auto& list = state().billboards;
@@ -269,7 +269,7 @@ bool save_statues(std::string_view path, int first_object)
 {
     core::DataFilePtr f = core::open_data_file(path, "wb");
     if (!f) {
-        core::show_message("Can't open 'statues'");
+        core::show_message("Can't open 'statues'\n");
         return false;
     }
     auto& list = state().objects;

@@ -130,7 +130,7 @@ void read_file(core::DataFile& f)
             ++value_start;
         std::string value = line.substr(value_start, end - value_start);
         if (!apply(key, value, pending)) {
-            core::show_message("Error reading lighting: Unknown identifier '%.950s'", key.c_str());
+            core::show_message("Error reading lighting: Unknown identifier '%.950s'\n", key.c_str());
             return;
         }
     }

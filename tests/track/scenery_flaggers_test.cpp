@@ -1,0 +1,200 @@
+#include "track/scenery_flaggers.h"
+
+#include "track/scenery.h"
+#include "track/track_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace zv::track {
+namespace {
+
+using test::TrackFolders;
+
+// Every texture name gets its own id, so a billboard's texture says which
+// name it shows.
+class NamedTextures : public ResourceLoader {
+public:
+    TextureId load_texture(std::string_view name, unsigned) override
+    {
+        auto [it, fresh] = ids.try_emplace(std::string(name), static_cast<TextureId>(ids.size() + 1));
+        return it->second;
+    }
+    ModelId load_model(std::string_view) override { return 0; }
+    std::map<std::string, TextureId> ids;
+};
+
+class Flagging : public TrackFolders {
+protected:
+    Flagging()
+    {
+        clear_scenery();
+        clear_flaggers();
+        set_resource_loader(&textures_);
+    }
+    ~Flagging() override
+    {
+        set_resource_loader(nullptr);
+        clear_flaggers();
+        clear_scenery();
+    }
+    TextureId tex(const char* name) { return textures_.load_texture(name, 0); }
+    TextureId shown(int billboard_index) { return billboard(billboard_index).texture; }
+
+    NamedTextures textures_;
+};
+
+constexpr const char* k_starter =
+    "[10 0 20] [16 2 20] 3 0.5 2 s0 s1 s2 s3 s4\n";
+constexpr const char* k_finisher = "[30 1 40] 2 0.5 f0 f1 f2 f3\n";
+
+TEST_F(Flagging, ReadsStarterFinisherAndCornersLimitingCheckpoints)
+{
+    put("flaggers", std::string(k_starter) + k_finisher +
+                        "[50 0 50] 2 0.5 0 3 -7 12 calm1 warn1\n"
+                        "[60 0 60] 2 0.5 -1 -1 -1 2 calm2 warn2\n"
+                        "[70 0 70] 2 0.5 1 2 3\n");
+    ASSERT_TRUE(load_flaggers("@tracks/mini/flaggers", 4));
+    const Flaggers& f = flaggers();
+    ASSERT_TRUE(f.starter);
+    EXPECT_FLOAT_EQ(f.starter->walk_duration, 2);
+    EXPECT_FLOAT_EQ(f.starter->end[0], 16);
+    EXPECT_EQ(f.starter->textures[4], tex("s4"));
+    EXPECT_EQ(shown(f.starter->billboard), tex("s0"));
+    EXPECT_FLOAT_EQ(billboard(f.starter->billboard).size, 3);
+    ASSERT_TRUE(f.finish);
+    EXPECT_EQ(shown(f.finish->billboard), tex("f0"));
+    EXPECT_FLOAT_EQ(billboard(f.finish->billboard).y, 1);
+    ASSERT_EQ(f.corners.size(), 2u);  // the third corner lacks its textures
+    EXPECT_EQ(f.corners[0].checkpoints, (std::array<int, 4>{0, 3, -1, 3}));
+    EXPECT_EQ(f.corners[1].checkpoints, (std::array<int, 4>{-1, -1, -1, 2}));
+    EXPECT_EQ(shown(f.corners[0].billboard), tex("calm1"));
+    EXPECT_EQ(billboard_count(), 4);
+
+    // Without checkpoints every corner checkpoint is none.
+    clear_scenery();
+    ASSERT_TRUE(load_flaggers("@tracks/mini/flaggers", 0));
+    EXPECT_EQ(flaggers().corners[0].checkpoints, (std::array<int, 4>{-1, -1, -1, -1}));
+
+    EXPECT_FALSE(load_flaggers("@tracks/mini/none", 4));
+    EXPECT_FALSE(flaggers().starter);
+}
+
+TEST_F(Flagging, AnIncompletePartKeepsWhatCameBefore)
+{
+    put("flaggers", std::string(k_starter) + "[30 1 40] 2 0.5 f0 f1 f2\n");
+    load_flaggers("@tracks/mini/flaggers", 4);
+    EXPECT_TRUE(flaggers().starter);
+    EXPECT_FALSE(flaggers().finish);
+    EXPECT_EQ(billboard_count(), 1);
+
+    clear_scenery();
+    put("flaggers", "[10 0 20] [16 2 20] 3 0.5 2 s0 s1 s2 s3\n");
+    load_flaggers("@tracks/mini/flaggers", 4);
+    EXPECT_FALSE(flaggers().starter);
+    EXPECT_EQ(billboard_count(), 0);
+}
+
+TEST(StarterTiming, TexturesAndWalkFollowTheClock)
+{
+    // t0 = 5: first until 5.1, second until 5.4, third until 6, fourth while
+    // walking (2 s), fifth from 8 on.
+    EXPECT_EQ(starter_texture_index(0, 2), 0);
+    EXPECT_EQ(starter_texture_index(5.05f, 2), 0);
+    EXPECT_EQ(starter_texture_index(5.2f, 2), 1);
+    EXPECT_EQ(starter_texture_index(5.5f, 2), 2);
+    EXPECT_EQ(starter_texture_index(6.0f, 2), 3);
+    EXPECT_EQ(starter_texture_index(7.9f, 2), 3);
+    EXPECT_EQ(starter_texture_index(8.0f, 2), 4);
+    EXPECT_EQ(starter_texture_index(6.0f, 0), 4);
+
+    EXPECT_FLOAT_EQ(starter_walk_fraction(5.5f, 2), 0);
+    EXPECT_FLOAT_EQ(starter_walk_fraction(7.0f, 2), 0.5f);
+    EXPECT_FLOAT_EQ(starter_walk_fraction(20.0f, 2), 1);
+    EXPECT_FLOAT_EQ(starter_walk_fraction(5.9f, 0), 0);
+    EXPECT_FLOAT_EQ(starter_walk_fraction(6.0f, 0), 1);
+}
+
+TEST(FinishFlagger, ShowsHalfwayLastLapAndFinish)
+{
+    // F = 3, N = 4, K = 5 laps, halfway lap 3. n = laps completed at the
+    // leader's position + 1.
+    FlaggerRace race;
+    race.first_lap_length = 3;
+    race.normal_lap_length = 4;
+    race.race_laps = 5;
+    race.halfway_lap = 3;
+    auto at = [&](int position) {
+        race.leader_position = position;
+        return finish_texture_index(race);
+    };
+    EXPECT_EQ(at(0), 0);   // n = 0
+    EXPECT_EQ(at(2), 0);   // position 3: n = 1
+    EXPECT_EQ(at(9), 0);   // position 10: n = 2
+    EXPECT_EQ(at(10), 1);  // position 11: n = 3, halfway
+    EXPECT_EQ(at(14), 2);  // position 15: n = 4, last lap
+    EXPECT_EQ(at(18), 3);  // position 19: n = 5, finished
+    EXPECT_EQ(at(40), 3);
+}
+
+TEST_F(Flagging, FrameUpdateMovesTheStarterAndSwitchesTextures)
+{
+    put("flaggers", std::string(k_starter) + k_finisher +
+                        "[50 0 50] 2 0.5 0 3 -1 -1 calm1 warn1\n"
+                        "[60 0 60] 2 0.5 2 -1 -1 -1 calm2 warn2\n");
+    ASSERT_TRUE(load_flaggers("@tracks/mini/flaggers", 4));
+    const Flaggers& f = flaggers();
+
+    FlaggerRace race;
+    race.has_timing = true;
+    race.first_lap_length = 3;
+    race.normal_lap_length = 4;
+    race.race_laps = 5;
+    race.halfway_lap = 3;
+    race.tick = 7 * 128;  // halfway through the walk
+    race.leader_position = 14;
+    FlaggerRider crashed_at_3{3, true, false, false};
+    FlaggerRider crashed_marked{100002, true, false, false};
+    FlaggerRider riding{0, false, false, false};
+    FlaggerRider finished{0, true, true, false};
+    FlaggerRider stale{2, true, false, true};
+    std::vector<FlaggerRider> riders{crashed_at_3, riding, finished, stale};
+    race.riders = riders;
+    update_flaggers(race);
+
+    const Billboard& st = billboard(f.starter->billboard);
+    EXPECT_FLOAT_EQ(st.x, 13);
+    EXPECT_FLOAT_EQ(st.y, 1);
+    EXPECT_FLOAT_EQ(st.z, 20);
+    EXPECT_EQ(st.texture, tex("s3"));
+    EXPECT_EQ(st.texture_tick, 7 * 128);
+    EXPECT_EQ(shown(f.finish->billboard), tex("f2"));
+    EXPECT_EQ(shown(f.corners[0].billboard), tex("warn1"));
+    EXPECT_EQ(shown(f.corners[1].billboard), tex("calm2"));
+    EXPECT_TRUE(checkpoint_alert(3));
+    EXPECT_FALSE(checkpoint_alert(0));
+    EXPECT_FALSE(checkpoint_alert(2));
+
+    // The alert marks are cleared every frame; the auto-pilot mark is taken off.
+    riders = {crashed_marked};
+    race.riders = riders;
+    race.tick += 1;
+    update_flaggers(race);
+    EXPECT_EQ(shown(f.corners[0].billboard), tex("calm1"));
+    EXPECT_EQ(billboard(f.corners[0].billboard).texture_tick, 7 * 128 + 1);
+    EXPECT_EQ(shown(f.corners[1].billboard), tex("warn2"));
+    // An unchanged texture keeps its animation start.
+    EXPECT_EQ(st.texture_tick, 7 * 128);
+
+    // Without timing nothing changes.
+    race.has_timing = false;
+    race.tick = 0;
+    race.riders = {};
+    update_flaggers(race);
+    EXPECT_EQ(st.texture, tex("s3"));
+    EXPECT_EQ(shown(f.corners[1].billboard), tex("warn2"));
+}
+
+}  // namespace
+}  // namespace zv::track

@@ -1,0 +1,303 @@
+#include "track/scenery.h"
+
+#include "core/messages.h"
+#include "track/track_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <map>
+
+namespace zv::track {
+namespace {
+
+using test::TrackFolders;
+
+// Hands out ids for every name asked for, so the tests can see what was
+// loaded; names listed in `missing` do not load.
+class RecordingLoader : public ResourceLoader {
+public:
+    TextureId load_texture(std::string_view name, unsigned) override { return id(name); }
+    ModelId load_model(std::string_view name) override { return id(name); }
+
+    std::vector<std::string> requested;
+    std::vector<std::string> missing;
+
+private:
+    std::uint32_t id(std::string_view name)
+    {
+        requested.emplace_back(name);
+        for (const std::string& m : missing)
+            if (m == name)
+                return 0;
+        auto [it, fresh] = ids_.try_emplace(std::string(name), static_cast<std::uint32_t>(ids_.size() + 1));
+        return it->second;
+    }
+    std::map<std::string, std::uint32_t> ids_;
+};
+
+class Scenery : public TrackFolders {
+protected:
+    Scenery()
+    {
+        clear_scenery();
+        clear_shape_cache();
+        core::clear_messages();
+    }
+    ~Scenery() override
+    {
+        set_resource_loader(nullptr);
+        set_normal_mapping(false);
+        clear_scenery();
+        clear_shape_cache();
+    }
+};
+
+TEST(TintedNames, OnlyHashSixHexDigitsHashIsATint)
+{
+    auto t = parse_tinted_name("#ff8000#@tree.png");
+    ASSERT_TRUE(t);
+    EXPECT_EQ(t->r, 255);
+    EXPECT_EQ(t->g, 128);
+    EXPECT_EQ(t->b, 0);
+    EXPECT_EQ(t->name, "@tree.png");
+
+    auto upper = parse_tinted_name("#0A0b0C#x");
+    ASSERT_TRUE(upper);
+    EXPECT_EQ(upper->r, 10);
+    EXPECT_EQ(upper->g, 11);
+    EXPECT_EQ(upper->b, 12);
+
+    auto bare = parse_tinted_name("#102030#");
+    ASSERT_TRUE(bare);
+    EXPECT_EQ(bare->name, "");
+
+    EXPECT_FALSE(parse_tinted_name("#ff80#@tree.png"));  // four digits
+    EXPECT_FALSE(parse_tinted_name("#ff800g#x"));
+    EXPECT_FALSE(parse_tinted_name("#ff8000"));
+    EXPECT_FALSE(parse_tinted_name("@tree.png"));
+    EXPECT_FALSE(parse_tinted_name(""));
+}
+
+TEST_F(Scenery, BillboardsFileWithTintsStopsAtTheFirstBadEntry)
+{
+    RecordingLoader loader;
+    set_resource_loader(&loader);
+    put("billboards",
+        "[1 2 3] 4 0.5 @tree.png\n"
+        "[ 10 0 20 ] 2 1 #ff8000#@bush.png\n"
+        "[5 0 5] 1 1 #ff80#@sign.png\n"
+        "[7 0 7] 1 oops @lost.png\n"
+        "[8 0 8] 1 1 @after.png\n");
+    EXPECT_EQ(load_billboards("@tracks/mini/billboards"), 3);
+    ASSERT_EQ(billboard_count(), 3);
+
+    const Billboard& a = billboard(0);
+    EXPECT_FLOAT_EQ(a.x, 1);
+    EXPECT_FLOAT_EQ(a.y_above_ground, 2);
+    EXPECT_FLOAT_EQ(a.y, 2);  // no terrain: the ground is at 0
+    EXPECT_FLOAT_EQ(a.z, 3);
+    EXPECT_FLOAT_EQ(a.size, 4);
+    EXPECT_FLOAT_EQ(a.aspect, 0.5f);
+    EXPECT_EQ(a.texture_name, "@tree.png");
+    EXPECT_NE(a.texture, 0u);
+    EXPECT_EQ(a.r, 255);
+    EXPECT_EQ(a.a, 255);
+
+    const Billboard& b = billboard(1);
+    EXPECT_EQ(b.texture_name, "@bush.png");
+    EXPECT_EQ(b.r, 255);
+    EXPECT_EQ(b.g, 128);
+    EXPECT_EQ(b.b, 0);
+    EXPECT_EQ(b.a, 255);
+
+    const Billboard& c = billboard(2);
+    EXPECT_EQ(c.texture_name, "#ff80#@sign.png");
+    EXPECT_EQ(c.g, 255);
+
+    EXPECT_EQ(load_billboards("@tracks/mini/none"), -1);
+}
+
+TEST_F(Scenery, StatuesLoadModelTextureShapeAndStopAtABadEntry)
+{
+    RecordingLoader loader;
+    set_resource_loader(&loader);
+    put_data("box.shp", "1\n0 1 0 1 1 1 1\n");
+    put("statues",
+        "[10 1 20] 0.5 @box.jm @box.png @box.shp\n"
+        "[30 0 30] 4 @rock.jm null null\n"
+        "[40 0 40] 0 null @lonely.png @gone.shp\n"
+        "[50 0 50] 0 @short.jm @short.png\n");
+    EXPECT_EQ(load_statues("@tracks/mini/statues"), 3);
+    ASSERT_EQ(track_object_count(), 3);
+
+    const TrackObject& box = track_object(0);
+    EXPECT_NE(box.model, 0u);
+    EXPECT_NE(box.texture, 0u);
+    EXPECT_EQ(box.normal_map, 0u);  // normal mapping off
+    ASSERT_TRUE(box.shape);
+    EXPECT_FLOAT_EQ(box.shape->bounding_radius, 2.0f);
+    EXPECT_FLOAT_EQ(box.y, 1.0f);
+    EXPECT_FLOAT_EQ(box.angle, 0.5f);
+    float c = std::cos(0.5f), s = std::sin(0.5f);
+    EXPECT_FLOAT_EQ(box.rotation[0], c);
+    EXPECT_FLOAT_EQ(box.rotation[2], s);
+    EXPECT_FLOAT_EQ(box.rotation[4], 1);
+    EXPECT_FLOAT_EQ(box.rotation[6], -s);
+    EXPECT_FLOAT_EQ(box.rotation[8], c);
+    EXPECT_EQ(box.spin, 0.0f);
+
+    const TrackObject& rock = track_object(1);
+    EXPECT_FALSE(rock.shape);
+    EXPECT_EQ(rock.texture, 0u);
+    EXPECT_EQ(rock.shape_name, "");
+    EXPECT_FLOAT_EQ(rock.spin, 16.0f);  // angle 4 >= 3.25 gives 2^4
+    EXPECT_FLOAT_EQ(rock.angle, 4.0f);
+
+    // Without a model the texture is not loaded; a missing shape warns.
+    const TrackObject& lonely = track_object(2);
+    EXPECT_EQ(lonely.model, 0u);
+    EXPECT_EQ(lonely.texture, 0u);
+    EXPECT_FALSE(lonely.shape);
+    EXPECT_EQ(lonely.shape_name, "@gone.shp");
+    EXPECT_STREQ(core::message_line(0), "Warning: missing shape file @gone.shp");
+    for (const std::string& r : loader.requested)
+        EXPECT_NE(r, "@lonely.png");
+}
+
+TEST_F(Scenery, NormalAndSpecularMapsAreTheFirstCompanionThatLoads)
+{
+    EXPECT_EQ(companion_map_names("@wall.png", "@wall.jm", "_norm"),
+              (std::vector<std::string>{"@wall_norm.seq", "@wall_norm.png", "@wall_norm.ppm",
+                                        "@wall_norm.seq", "@wall_norm.png", "@wall_norm.ppm"}));
+    EXPECT_EQ(companion_map_names("@brick-repeat.ppm", "@house.jm", "_spec"),
+              (std::vector<std::string>{"@brick_spec-repeat.seq", "@brick_spec-repeat.png",
+                                        "@brick_spec-repeat.ppm", "@house_spec.seq",
+                                        "@house_spec.png", "@house_spec.ppm"}));
+    EXPECT_EQ(companion_map_names("@dir.v2/skin", "@m.jm", "_norm")[0], "@dir.v2/skin_norm.seq");
+
+    RecordingLoader loader;
+    set_resource_loader(&loader);
+    loader.missing = {"@brick_norm-repeat.seq", "@brick_norm-repeat.png", "@brick_norm-repeat.ppm",
+                      "@house_norm.seq", "@brick_spec-repeat.seq", "@brick_spec-repeat.png",
+                      "@brick_spec-repeat.ppm", "@house_spec.seq", "@house_spec.png",
+                      "@house_spec.ppm"};
+    set_normal_mapping(true);
+    int i = create_track_object(0, 0, 0, 0, "@house.jm", "@brick-repeat.ppm", "null");
+    const TrackObject& o = track_object(i);
+    EXPECT_NE(o.normal_map, 0u);
+    EXPECT_EQ(o.specular_map, 0u);
+    EXPECT_NE(std::find(loader.requested.begin(), loader.requested.end(), "@house_norm.png"),
+              loader.requested.end());
+    EXPECT_EQ(std::find(loader.requested.begin(), loader.requested.end(), "@house_norm.ppm"),
+              loader.requested.end());
+}
+
+TEST(ObjectBuckets, IndexCoversTheCentralThreeQuarters)
+{
+    // field 64: the grid runs from 8 to 56, 6 units a bucket.
+    EXPECT_EQ(bucket_index(0, 64), 0);
+    EXPECT_EQ(bucket_index(8, 64), 0);
+    EXPECT_EQ(bucket_index(13.9f, 64), 0);
+    EXPECT_EQ(bucket_index(14.1f, 64), 1);
+    EXPECT_EQ(bucket_index(32, 64), 4);
+    EXPECT_EQ(bucket_index(55.9f, 64), 7);
+    EXPECT_EQ(bucket_index(64, 64), 7);
+    EXPECT_EQ(bucket_index(-1000, 64), 0);
+    EXPECT_EQ(bucket_index(1e30f, 64), 7);
+    EXPECT_EQ(bucket_index(NAN, 64), 0);
+    EXPECT_EQ(bucket_index(10, 0), 0);
+}
+
+TEST_F(Scenery, ObjectsWithAShapeEnterEveryBucketTheirSquareOverlaps)
+{
+    put_data("big.shp", "1\n0 0 0 4 1 1 1\n");
+    put_data("dot.shp", "1\n0 0 0 1 1 1 1\n");
+    create_track_object(32, 0, 32, 0, "null", "null", "@big.shp");    // 28..36: buckets 3..4
+    create_track_object(20, 0, 47, 0, "null", "null", "@dot.shp");    // x 19..21: 1..2, z 46..48: 6
+    create_track_object(32, 0, 32, 0, "@statue.jm", "null", "null");  // no shape
+    build_object_buckets(64);
+
+    auto in = [](int bx, int bz, int obj) {
+        auto b = object_bucket(bx, bz);
+        return std::find(b.begin(), b.end(), obj) != b.end();
+    };
+    int total = 0;
+    for (int bz = 0; bz < 8; ++bz)
+        for (int bx = 0; bx < 8; ++bx) {
+            total += static_cast<int>(object_bucket(bx, bz).size());
+            EXPECT_EQ(in(bx, bz, 0), bx >= 3 && bx <= 4 && bz >= 3 && bz <= 4) << bx << "," << bz;
+            EXPECT_EQ(in(bx, bz, 1), bx >= 1 && bx <= 2 && bz == 6) << bx << "," << bz;
+            EXPECT_FALSE(in(bx, bz, 2));
+        }
+    EXPECT_EQ(total, 6);
+    auto near = objects_near(33, 33);
+    ASSERT_EQ(near.size(), 1u);
+    EXPECT_EQ(near[0], 0);
+
+    // Rebuilding starts from empty buckets.
+    build_object_buckets(64);
+    EXPECT_EQ(object_bucket(3, 3).size(), 1u);
+    clear_scenery();
+    EXPECT_EQ(object_bucket(3, 3).size(), 0u);
+    EXPECT_EQ(track_object_count(), 0);
+}
+
+TEST_F(Scenery, WritersRoundTripWhatWasCreatedFromTheFilesOn)
+{
+    create_billboard(0, 0, 0, 1, 1, "");  // before the editable ones: not saved
+    put("billboards", "[1.5 2 3] 4 0.5 @tree.png\n[10 0 20] 2 1 #ff8000#@bush.png\n");
+    load_billboards("@tracks/mini/billboards");
+    create_billboard(5, 6, 7, 8, 9, "null");
+    ASSERT_TRUE(save_billboards(home() + "billboards.out", 1));
+    auto text = test::read_file(home() + "billboards.out");
+    ASSERT_TRUE(text);
+    EXPECT_EQ(*text,
+              "[1.500000 2.000000 3.000000] 4.000000 0.500000 @tree.png\n"
+              "[10.000000 0.000000 20.000000] 2.000000 1.000000 #ff8000#@bush.png\n"
+              "[5.000000 6.000000 7.000000] 8.000000 9.000000 null\n");
+
+    put_data("box.shp", "1\n0 1 0 1 1 1 1\n");
+    create_track_object(0, 0, 0, 0, "@gate.jm", "null", "null");  // a gate: not saved
+    put("statues", "[10 1 20] 0.5 @box.jm @box.png @box.shp\n[30 0 30] 4 null null null\n");
+    load_statues("@tracks/mini/statues");
+    ASSERT_TRUE(save_statues(home() + "statues.out", 1));
+    text = test::read_file(home() + "statues.out");
+    ASSERT_TRUE(text);
+    EXPECT_EQ(*text,
+              "[10.000000 1.000000 20.000000] 0.500000 @box.jm @box.png @box.shp\n"
+              "[30.000000 0.000000 30.000000] 4.000000 null null null\n");
+
+    // Reading the saved files back gives the same entries.
+    clear_scenery();
+    put("billboards", *test::read_file(home() + "billboards.out"));
+    EXPECT_EQ(load_billboards("@tracks/mini/billboards"), 3);
+    EXPECT_EQ(billboard(1).g, 128);
+    EXPECT_EQ(billboard(1).texture_name, "@bush.png");
+    EXPECT_EQ(billboard(2).texture_name, "");
+    put("statues", *text);
+    EXPECT_EQ(load_statues("@tracks/mini/statues"), 2);
+    EXPECT_EQ(track_object(0).shape_name, "@box.shp");
+
+    // A folder in the file's place cannot be opened for writing.
+    std::filesystem::create_directories(tmp_.str() + "blocked");
+    EXPECT_FALSE(save_billboards(tmp_.str() + "blocked", 0));
+    EXPECT_STREQ(core::message_line(0), "Can't open 'billboards'");
+    EXPECT_FALSE(save_statues(tmp_.str() + "blocked", 0));
+    EXPECT_STREQ(core::message_line(0), "Can't open 'statues'");
+}
+
+TEST_F(Scenery, ListsGrowAndATextureChangeStampsItsTick)
+{
+    EXPECT_EQ(track_objects().size(), 0u);
+    for (int i = 0; i < 40; ++i)
+        create_billboard(static_cast<float>(i), 0, 0, 1, 1, "");
+    EXPECT_EQ(billboard_count(), 40);
+    EXPECT_FLOAT_EQ(billboard(39).x, 39);
+    set_billboard_texture(3, 77, 500);
+    EXPECT_EQ(billboard(3).texture, 77u);
+    EXPECT_EQ(billboard(3).texture_tick, 500);
+}
+
+}  // namespace
+}  // namespace zv::track
