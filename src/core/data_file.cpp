@@ -160,15 +160,14 @@ DataFilePtr open_from_working_set(std::string_view rest)
                                     k_read_suffixes[2]}) {
         if (ends_with(suffix, ".scram"))
             continue;
-        const WorkingSetEntry* e = find_working_set_entry(name + std::string(suffix));
-        if (!e)
-            continue;
-        // A loose file is read whole even if it changed size since the list
-        // was made; an archive member is bounded to its stored size.
-        bool loose = e->priority < search_folder_count();
-        if (DataFilePtr f = open_member(e->path, loose ? 0 : e->offset,
-                                        loose ? k_unlimited : e->size, suffix == k_gz))
-            return f;
+        for (const WorkingSetEntry& e : find_working_set_entries(name + std::string(suffix))) {
+            // A loose file is read whole even if it changed size since the
+            // list was made; an archive member is bounded to its stored size.
+            bool loose = e.priority < search_folder_count();
+            if (DataFilePtr f = open_member(e.path, loose ? 0 : e.offset,
+                                            loose ? k_unlimited : e.size, suffix == k_gz))
+                return f;
+        }
     }
     return nullptr;
 }

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -84,9 +85,10 @@ bool is_read_mode(std::string_view mode);
 // Turns "\\" into "/" and collapses runs of "/".
 std::string normalise_slashes(std::string_view path);
 
-// The entry a read of `name` (already without "@") finds among the working
-// set's entries: the first in sort order whose name equals it, ignoring case.
-const WorkingSetEntry* find_working_set_entry(std::string_view name);
+// The working set's entries whose name equals `name` (already without "@"),
+// ignoring case, in sort order: the first one wins, the others stand in when
+// it cannot be opened.
+std::span<const WorkingSetEntry> find_working_set_entries(std::string_view name);
 
 // Appends the members of the ".saf" archive at path, each with the given
 // priority; a malformed directory adds nothing.

@@ -273,16 +273,18 @@ void reset_data_files()
     forget_search_folders();
 }
 
-const WorkingSetEntry* find_working_set_entry(std::string_view name)
+std::span<const WorkingSetEntry> find_working_set_entries(std::string_view name)
 {
     const auto& entries = working_set_entries();
-    auto it = std::lower_bound(entries.begin(), entries.end(), name,
-                               [](const WorkingSetEntry& e, std::string_view n) {
-                                   return compare_names(e.name, n) < 0;
-                               });
-    if (it == entries.end() || compare_names(it->name, name) != 0)
-        return nullptr;
-    return &*it;
+    auto first = std::lower_bound(entries.begin(), entries.end(), name,
+                                  [](const WorkingSetEntry& e, std::string_view n) {
+                                      return compare_names(e.name, n) < 0;
+                                  });
+    auto last = std::upper_bound(first, entries.end(), name,
+                                 [](std::string_view n, const WorkingSetEntry& e) {
+                                     return compare_names(n, e.name) < 0;
+                                 });
+    return {first, last};
 }
 
 Variants list_variants(std::string_view prefix)

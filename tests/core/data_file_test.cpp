@@ -2,8 +2,11 @@
 // write modes, numbered backups, variants, handle reads and writes.
 #include "data_file_fixture.h"
 
+#include "platform/log.h"
+
 #include <filesystem>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace zv::test {
 namespace {
@@ -96,6 +99,15 @@ TEST_F(OpenDataFile, LooseFileFoundWhenOnlyLetterCaseDiffers)
     write_file(data() + "Tracks/Hill/Desc", "hill");
     EXPECT_EQ(read_name("@tracks/hill/desc"), "hill");
     EXPECT_EQ(read_name("@tracks/hill/nothing"), "<none>");
+}
+
+TEST_F(OpenDataFile, NextEntryStandsInWhenTheFirstCannotBeOpened)
+{
+    write_file(data() + "Road/Desc", "loose");
+    write_file(data() + "pack.saf", saf({{"road/desc", "member"}}));
+    EXPECT_EQ(read_name("@ROAD/DESC"), "loose");
+    fs::remove(data() + "Road/Desc");  // gone since the list was made
+    EXPECT_EQ(read_name("@ROAD/DESC"), "member");
 }
 
 TEST_F(OpenDataFile, GzipVariantIsInflatedForEveryKindOfName)
@@ -297,6 +309,24 @@ TEST(WorkingSetRange, FollowsPhysicalMemory)
     ASSERT_TRUE(big);
     EXPECT_EQ(big->first, 1024 * mib);
     EXPECT_EQ(big->second, 2016 * mib);
+}
+
+TEST(WorkingSetRange, SettingItLogsTheRangeAndTheFailure)
+{
+    TempDir tmp;
+    ScopedEnv log_file("TORV_LOGFILE", tmp / "log.txt");
+    platform::log_close();
+    set_working_set_size();
+    platform::log_close();
+    auto log = read_file(tmp / "log.txt");
+    ASSERT_TRUE(log);
+    auto range = working_set_range(static_cast<std::uint64_t>(sysconf(_SC_PHYS_PAGES)) *
+                                   static_cast<std::uint64_t>(sysconf(_SC_PAGE_SIZE)));
+    ASSERT_TRUE(range);  // every machine that runs this has 64 MiB
+    std::string expected = "Setting working set range to " + std::to_string(range->first) + " - " +
+                           std::to_string(range->second) + "\n";
+    EXPECT_NE(log->find(expected), std::string::npos) << *log;
+    EXPECT_NE(log->find("] Working set update failed\n"), std::string::npos) << *log;
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include "data_file_fixture.h"
 
 #include "core/digest.h"
+#include "platform/log.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -148,8 +149,19 @@ TEST_F(WorkingSet, ReferenceArchiveDigestCoversTheFirstMebibyte)
 TEST_F(WorkingSet, DataFolderCheckCreatesHomeAndFindsTheArchive)
 {
     std::string good = saf({{"a", "release data"}});
-    EXPECT_FALSE(data_folder_check_against(hex_of(good)));
+    {
+        // The check starts the log in the home folder.
+        ScopedEnv log_file("TORV_LOGFILE", std::nullopt);
+        platform::log_close();
+        EXPECT_FALSE(data_folder_check_against(hex_of(good)));
+        platform::log_printf("after the check\n");
+        platform::log_close();
+    }
     EXPECT_TRUE(fs::is_directory(home()));  // the home chain was created
+    auto log = read_file(home() + "lastlog.txt");
+    ASSERT_TRUE(log);
+    EXPECT_NE(log->find("Logfile \"" + home() + "lastlog.txt\" opened"), std::string::npos) << *log;
+    EXPECT_NE(log->find("after the check"), std::string::npos);
 
     write_file(data() + "zzzz.saf", "a different archive");
     EXPECT_FALSE(data_folder_check_against(hex_of(good)));
