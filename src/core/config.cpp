@@ -16,8 +16,6 @@ namespace zv::core {
 namespace {
 
 constexpr std::size_t k_line_size = 1024;  // lines of up to 1023 characters
-constexpr float k_map_scale_min = 0.125f;
-constexpr float k_map_scale_max = 8.0f;
 
 struct BikeRename {
     const char* old_name;
@@ -86,8 +84,8 @@ bool apply_general(const SettingEntry& e, std::string_view key, std::string_view
         {
             // map_scale, the one plain float.
             double d = 0;
-            if (scan_number(value, d))
-                *v = static_cast<float>(std::clamp(d, double{k_map_scale_min}, double{k_map_scale_max}));
+            if (v == &settings().map_scale && scan_number(value, d))
+                set_map_scale(d);
         }
         void operator()(InternedText t) const { *t.text = intern(value); }
         void operator()(ChoiceSetting* c) const { c->parse(value); }

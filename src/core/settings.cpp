@@ -186,9 +186,22 @@ void reset_settings()
     fresh.rider_texture_files = s.rider_texture_files;
     fresh.head_texture_files = s.head_texture_files;
     fresh.wheel_texture_files = s.wheel_texture_files;
+    bool same_bike = s.bike.index == fresh.bike.index;
+    if (same_bike) {
+        fresh.bike_texture.choices = s.bike_texture.choices;
+        fresh.bike_texture_files = s.bike_texture_files;
+    }
     fresh.video_mode.choices = s.video_mode.choices;
     s = std::move(fresh);
-    rebuild_bike_texture_list();
+    if (!same_bike)
+        rebuild_bike_texture_list();  // paints of the default bike
+}
+
+void set_map_scale(double scale)
+{
+    if (std::isnan(scale))
+        return;
+    settings().map_scale = static_cast<float>(std::clamp(scale, k_map_scale_min, k_map_scale_max));
 }
 
 // ---- the key table ----

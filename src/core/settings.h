@@ -239,10 +239,16 @@ struct Settings {
 bool scan_int(std::string_view text, int& out);
 bool scan_number(std::string_view text, double& out);
 
+inline constexpr double k_map_scale_min = 0.125;
+inline constexpr double k_map_scale_max = 8.0;
+// Sets map_scale clamped to 0.125..8; NaN changes nothing.
+void set_map_scale(double scale);
+
 // The process-wide settings, with their defaults from program start.
 Settings& settings();
-// Puts every setting back to its default (the choice lists built from the
-// data files and the video modes are kept).
+// Puts every setting back to its default. The choice lists built from the
+// data files and the video modes are kept (the paint list is rebuilt when
+// the bike was not the default one).
 void reset_settings();
 
 // ---- the key table: every configuration key in writing order ----

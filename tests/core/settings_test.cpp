@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <set>
 #include <string>
 
@@ -74,6 +75,17 @@ TEST_F(SettingsTest, NumberParseClampsAndKeepsOldValueOnFailure)
     EXPECT_DOUBLE_EQ(s.rider_mass_distribution.value, 0.33);
     EXPECT_TRUE(s.fov.parse("-inf"));
     EXPECT_EQ(s.fov.value, 10);
+}
+
+TEST_F(SettingsTest, MapScaleIsClamped)
+{
+    set_map_scale(20);
+    EXPECT_EQ(s.map_scale, 8.0f);
+    set_map_scale(0.0);
+    EXPECT_EQ(s.map_scale, 0.125f);
+    set_map_scale(2.5);
+    set_map_scale(std::nan(""));
+    EXPECT_EQ(s.map_scale, 2.5f);
 }
 
 TEST_F(SettingsTest, ChoiceParseIsExactAndCaseSensitive)
