@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <charconv>
-#include <cstring>
 #include <string>
 #include <variant>
 
@@ -219,19 +218,16 @@ bool read_config_line(std::string_view line)
 
 void read_config_lines(DataFile& file)
 {
-    char line[k_line_size];
-    while (read_line(file, line, sizeof line)) {
-        std::size_t n = std::strlen(line);
-        if (n == sizeof line - 1 && line[n - 1] != '\n') {
+    std::string line, rest;
+    while (read_line(file, line, k_line_size)) {
+        if (line.size() == k_line_size - 1 && line.back() != '\n') {
             // An over-long line: its tail is not a line of its own.
-            char rest[k_line_size];
-            while (read_line(file, rest, sizeof rest)) {
-                std::size_t m = std::strlen(rest);
-                if (m > 0 && rest[m - 1] == '\n')
-                    break;
+            while (read_line(file, rest, k_line_size) && rest.back() != '\n') {
             }
         }
-        read_config_line(std::string_view(line, n));
+        // Text ends at a NUL byte, as it always has for this file.
+        std::string_view text = line;
+        read_config_line(text.substr(0, text.find('\0')));
     }
 }
 

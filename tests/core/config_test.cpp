@@ -282,6 +282,14 @@ TEST_F(ConfigTest, OverlongLineTailIsNotALineOfItsOwn)
     EXPECT_EQ(s.laps.value, 5);
     EXPECT_EQ(s.minutes.value, 4);
     EXPECT_EQ(s.spy, 2147483647);
+
+    // A NUL byte ends the text; the line still counts its full length.
+    std::string with_nul = "name=ab" + std::string(1, '\0') + std::string(1015, 'c');
+    ASSERT_EQ(with_nul.size(), 1023u);
+    write_config_file(with_nul + "laps=9\n");
+    read_config();
+    EXPECT_EQ(s.name.text, "ab");
+    EXPECT_EQ(s.laps.value, 5);
 }
 
 TEST_F(ConfigTest, SetupKeysAreTheirOwnGroup)
