@@ -5,8 +5,13 @@
 
 namespace zv::platform {
 
-// Appends one stamped line to the log. The first call sets the log up: its
-// file comes from TORV_LOGFILE, or from a first message "TORV_LOGFILE=<path>".
+// Appends to the log, stamping "[h:mm:ss.cc] " where each line begins; a
+// message may hold several lines, and one without a final line feed leaves
+// its line open for the next message. A message starting with the control
+// character 19 is not written. The first call sets the log up: its file
+// comes from TORV_LOGFILE, or from a first message "TORV_LOGFILE=<path>"
+// (never written itself); ">>path" appends, TORV_LOGFILE_FLAGS gives the
+// whole fopen mode.
 void log_printf(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // Logs "Error: <text>" and keeps the text as the last error.
