@@ -262,7 +262,7 @@ void* alloc_or_exit(std::size_t size)
 void* tracked_alloc(std::size_t size)
 {
     void* block = std::malloc(size);
-    if (block && checking())
+    if (checking() && block)
         record(block, size);
     return block;
 }
@@ -270,7 +270,7 @@ void* tracked_alloc(std::size_t size)
 void* tracked_calloc(std::size_t count, std::size_t size)
 {
     void* block = std::calloc(count, size);
-    if (block && checking())
+    if (checking() && block)
         record(block, count * size);
     return block;
 }

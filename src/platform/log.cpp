@@ -93,7 +93,8 @@ bool set_up_locked(LogState& st, std::string_view first)
     bool naming = first.substr(0, std::strlen(k_logfile_prefix)) == k_logfile_prefix;
 
     std::string name;
-    if (const char* env = std::getenv("TORV_LOGFILE")) {
+    // An empty variable counts as unset, so the program's own name is used.
+    if (const char* env = std::getenv("TORV_LOGFILE"); env && *env) {
         name = env;
     } else if (naming) {
         name = std::string(first.substr(std::strlen(k_logfile_prefix)));

@@ -81,6 +81,30 @@ TEST_F(LogTest, FirstMessageNamesTheFileWithoutTheEnvironment)
     EXPECT_EQ(unstamped(lines[2]), "TORV_LOGFILE=not a name any more");
 }
 
+TEST_F(LogTest, EmptyEnvironmentCountsAsUnset)
+{
+    ScopedEnv env("TORV_LOGFILE", "");
+    std::string path = dir / "named.txt";
+    log_printf("TORV_LOGFILE=%s\n", path.c_str());
+    log_printf("text\n");
+    log_close();
+    auto lines = lines_of(test::read_file(path).value_or(""));
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(unstamped(lines[0]), "Logfile \"" + path + "\" opened");
+    EXPECT_EQ(unstamped(lines[2]), "text");
+}
+
+TEST_F(LogTest, UnopenableFileLeavesTheLogOff)
+{
+    std::string path = dir / "no/such/folder/log.txt";
+    ScopedEnv env("TORV_LOGFILE", path);
+    log_printf("lost\n");
+    log_error("also lost");
+    EXPECT_EQ(last_error(), "also lost");
+    log_close();
+    EXPECT_FALSE(std::filesystem::exists(path));
+}
+
 TEST_F(LogTest, OrdinaryFirstMessageIsWrittenAfterTheHeader)
 {
     std::string path = dir / "log.txt";
