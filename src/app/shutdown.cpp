@@ -29,17 +29,27 @@ void close_audio(StartupValues& values)
     values.audio_record_file.reset();
 }
 
+// Swapping with an empty container gives the memory back (clear() keeps it),
+// so the allocation report shows only what is really still held.
+template <class T>
+void release(T& container)
+{
+    T().swap(container);
+}
+
 void free_lists(StartupLists& lists)
 {
-    lists.series.clear();
-    lists.tracks = {};
-    lists.track_choice.choices.clear();
+    release(lists.series);
+    release(lists.tracks.folders);
+    release(lists.tracks.names);
+    release(lists.track_choice.choices);
     lists.track_choice.index = 0;
 }
 
 void free_startup_lists(StartupLists& lists)
 {
-    lists.demos = {};
+    release(lists.demos.paths);
+    release(lists.demos.names);
 }
 
 }  // namespace
