@@ -204,7 +204,11 @@ bool read_config_key(std::string_view key, std::string_view value)
     return apply_general(*e, key, value);
 }
 
-bool read_config_line(std::string_view line)
+namespace {
+
+using KeyReader = bool (*)(std::string_view key, std::string_view value);
+
+bool read_line_with(std::string_view line, KeyReader reader)
 {
     std::size_t eq = line.find('=');
     if (eq == std::string_view::npos)
@@ -213,10 +217,10 @@ bool read_config_line(std::string_view line)
     std::string_view value = line.substr(eq + 1);
     while (!value.empty() && (value.back() == '\n' || value.back() == '\r'))
         value.remove_suffix(1);
-    return read_config_key(key, value);
+    return reader(key, value);
 }
 
-void read_config_lines(DataFile& file)
+void read_lines_with(DataFile& file, KeyReader reader)
 {
     std::string line, rest;
     while (read_line(file, line, k_line_size)) {
@@ -227,8 +231,25 @@ void read_config_lines(DataFile& file)
         }
         // Text ends at a NUL byte, as it always has for this file.
         std::string_view text = line;
-        read_config_line(text.substr(0, text.find('\0')));
+        read_line_with(text.substr(0, text.find('\0')), reader);
     }
+}
+
+}  // namespace
+
+bool read_config_line(std::string_view line)
+{
+    return read_line_with(line, read_config_key);
+}
+
+void read_config_lines(DataFile& file)
+{
+    read_lines_with(file, read_config_key);
+}
+
+void read_setup_lines(DataFile& file)
+{
+    read_lines_with(file, read_setup_key);
 }
 
 void write_config_lines(DataFile& file)

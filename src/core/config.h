@@ -35,6 +35,8 @@ void write_config_lines(DataFile& file);
 // Applies a rider-setup key ("bike", "name", ..., "rider_mass_distribution")
 // and returns true; returns false for any other key.
 bool read_setup_key(std::string_view key, std::string_view value);
+// Reads a setup file's "key=value" lines; only rider-setup keys are taken.
+void read_setup_lines(DataFile& file);
 // Writes the rider-setup keys in their order.
 void write_setup(DataFile& file);
 

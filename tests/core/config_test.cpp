@@ -315,6 +315,18 @@ TEST_F(ConfigTest, SetupKeysAreTheirOwnGroup)
     EXPECT_EQ(line_of(text, "brake_torque"), "brake_torque=500.000000");
     EXPECT_EQ(line_of(text, "rider_mass_distribution"), "rider_mass_distribution=0.330000");
     EXPECT_EQ(line_of(text, "front_brake"), "front_brake=Antilock");
+
+    // Reading a setup back takes only the setup keys.
+    test::write_file(home() + "setups/other", "brake_torque=120\r\nxres=999\nname=Setup Sam \n"
+                                              "bike=kx250f\nlaps=3\n");
+    f = open_data_file("@setups/other", "rb");
+    ASSERT_TRUE(f);
+    read_setup_lines(*f);
+    EXPECT_EQ(s.brake_torque.value, 120);
+    EXPECT_EQ(s.name.text, "Setup Sam ");
+    EXPECT_STREQ(s.bike.current(), "kx250f(2008)");
+    EXPECT_EQ(s.xres, 640);
+    EXPECT_EQ(s.laps.value, 5);
 }
 
 TEST_F(ConfigTest, WritingOrderAndFormats)
