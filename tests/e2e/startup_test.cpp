@@ -216,6 +216,36 @@ TEST_F(ProgramTest, ARunWritesTheConfigurationAndReadsItBack)
     EXPECT_EQ(values["throttle_key"], "(k)x");
     EXPECT_EQ(values["rewind_key"], "(k)\\");
     EXPECT_EQ(values["dab_key"], "(k)right ctrl");
+    // The riding aids come from the stability preset at 100.
+    EXPECT_EQ(values["roll_damping"], "80.000000");
+    EXPECT_EQ(values["direct_steering"], "0.000000");
+    EXPECT_EQ(values["land_damping_falloff"], "0.250000");
+
+    // Plain integers print as "%d", number settings as "%f".
+    const std::regex integer(R"(-?\d+)");
+    const std::regex number(R"(-?\d+\.\d{6})");
+    for (const char* k : {"xres", "yres", "draw_fps", "draw_time", "draw_ping", "draw_speed", "spy",
+                          "billboard_optimize_lookahead", "message_lines", "demo_backups"})
+        EXPECT_TRUE(std::regex_match(values[k], integer)) << k << "=" << values[k];
+    int numbers = 0;
+    for (const std::string& k : keys) {
+        bool is_number = k == "minutes" || k == "laps" || k == "ghost_fade_distance" ||
+                         k == "stability" || k == "map_scale" || k == "fov" || k == "volume" ||
+                         k == "comp_volume" || k.ends_with("_adjustment") || k.ends_with("_detail") ||
+                         k.ends_with("_damping") || k.ends_with("_speed") || k.ends_with("_height") ||
+                         k.ends_with("_angle") || k.ends_with("_factor") || k.ends_with("_torque") ||
+                         k.starts_with("rider_y") || k.starts_with("rider_z") ||
+                         k == "rider_mass_distribution" || k == "leveling" || k == "steering_strength" ||
+                         k == "max_steering_force" || k == "direct_steering" ||
+                         k == "land_damping_falloff" || k == "restricted_lock" ||
+                         k == "auto_clutch_rpms" || k == "roost_density" ||
+                         k == "third_person_distance";
+        if (is_number && k != "draw_speed") {
+            ++numbers;
+            EXPECT_TRUE(std::regex_match(values[k], number)) << k << "=" << values[k];
+        }
+    }
+    EXPECT_EQ(numbers, 16 + 40);  // the general numbers and map_scale, the rider-setup numbers
 
     // A second run reads it and writes the same bytes back.
     r = run({});
