@@ -4,6 +4,7 @@
 #include "app/startup.h"
 
 #include "app/graphics_values.h"
+#include "app/shape_check.h"
 #include "core/data_file.h"
 #include "core/debug_level.h"
 #include "core/settings.h"
@@ -219,6 +220,40 @@ TEST_F(StartupTest, ShutdownLogsEveryStageAndWritesTheConfig)
     std::optional<std::string> cfg = test::read_file(dir_.path() / "xdg/Zarvox/config");
     ASSERT_TRUE(cfg);
     EXPECT_TRUE(cfg->starts_with("xres=800\nyres=480\n"));
+}
+
+TEST_F(StartupTest, GenericShapeDigestReadsTheSevenFilesInOrder)
+{
+    // Missing files add nothing: frame, swing arm and rider give "a", "b", "c".
+    data("generic_rider.shp", "c");
+    data("generic_swingarm.shp", "b");
+    data("generic_frame.shp", "a");
+    EXPECT_EQ(app::generic_shape_digest(), "8eb208f7e05d987a9b044a8e98c6b087f15a0bfc");  // "abc"
+
+    // No shapes at all: the digest of nothing.
+    reset();
+    std::filesystem::remove_all(dir_.path() / "data");
+    EXPECT_EQ(app::generic_shape_digest(), "9c1185a5c5e9fc54612808977ee8f548b2258d31");
+
+    EXPECT_FALSE(app::is_stock_shape_digest(""));
+    EXPECT_FALSE(app::is_stock_shape_digest("8eb208f7e05d987a9b044a8e98c6b087f15a0bfc"));
+    EXPECT_FALSE(app::is_stock_shape_digest("9C1185A5C5E9FC54612808977EE8F548B2258D31"));
+}
+
+TEST_F(StartupTest, StartUpKeepsTheShapeCheckResult)
+{
+    install_archive();
+    track("hills", "Hills");
+    data("generic_frame.shp", "a modified frame");
+    ASSERT_EQ(start({}), std::nullopt);
+    EXPECT_FALSE(app::generic_shapes_are_stock());
+    app::shut_down(values_, app::startup_lists());
+
+    // The generated data is stock.
+    reset();
+    std::filesystem::remove(dir_.path() / "data/generic_frame.shp");
+    ASSERT_EQ(start({}), std::nullopt);
+    EXPECT_TRUE(app::generic_shapes_are_stock());
 }
 
 }  // namespace
