@@ -1,6 +1,7 @@
 #include "track/race_rules.h"
 
 #include <algorithm>
+#include <climits>
 #include <optional>
 
 #include "track/results.h"
@@ -181,7 +182,7 @@ void make_final_list(const TrackTiming& t)
                 ++s.laps_deducted;
             }
         }
-        s.tick = static_cast<int>(s.tick + penalty);
+        s.tick = static_cast<int>(std::min<long long>(s.tick + penalty, INT_MAX));
         s.penalty_ticks = static_cast<int>(penalty);
         g_race.final_list.push_back(s);
     }
@@ -343,7 +344,7 @@ int lap_time_ticks(int slot, int lap)
     const int begin = lap == 1 ? g_race.start_tick : tick_at(r, lap_end_position(t, lap - 1));
     if (end == -1 || begin == -1)
         return 0;
-    return end - begin;
+    return static_cast<int>(std::clamp<long long>(static_cast<long long>(end) - begin, INT_MIN, INT_MAX));
 }
 
 BestLap best_lap(int slot)
@@ -461,7 +462,7 @@ void drop_passages_after(int tick)
     g_race.final_list.clear();
     if (g_race.time_limit_ticks > 0) {
         g_race.race_laps = k_laps_unknown;
-        if (tick < g_race.start_tick + g_race.time_limit_ticks / 2)
+        if (tick < static_cast<long long>(g_race.start_tick) + g_race.time_limit_ticks / 2)
             g_race.halfway_lap = k_laps_unknown;
     }
 }

@@ -1,6 +1,7 @@
 #include "track/start_gate.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 
 #include "core/messages.h"
@@ -36,7 +37,9 @@ const std::vector<GateState>& gate_states() { return g_gates; }
 int gate_drop_tick()
 {
     const RaceState& race = race_state();
-    return race.start_tick + (race.online && !race.local_drives_rider ? k_online_spectator_drop_delay : 0);
+    const long long drop = static_cast<long long>(race.start_tick) +
+                           (race.online && !race.local_drives_rider ? k_online_spectator_drop_delay : 0);
+    return static_cast<int>(std::min<long long>(drop, INT_MAX));
 }
 
 bool gate_contacts_active(int tick)
@@ -102,7 +105,8 @@ bool false_start_tick(int tick, float distance_sq)
     if (!g_penalized && g_hold <= 0 && tick <= race.start_tick &&
         distance_sq >= k_false_start_distance_sq) {
         g_penalized = true;
-        g_hold = race.start_tick + k_false_start_penalty_ticks - tick;
+        g_hold = static_cast<int>(std::min<long long>(
+            static_cast<long long>(race.start_tick) + k_false_start_penalty_ticks - tick, INT_MAX));
         core::show_message("15 second false start penalty");
     }
     if (g_hold > 0) {
