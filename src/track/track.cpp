@@ -58,8 +58,12 @@ void log_texture_memory(const char* format)
     if (!verbose())
         return;
     const TrackState& s = state();
-    unsigned long bytes = s.texture_memory ? static_cast<unsigned long>(s.texture_memory()) : 0;
-    platform::log_printf(format, bytes);
+    std::size_t bytes = 0;
+    if (s.texture_memory)
+        bytes = s.texture_memory();
+    else if (TerrainRenderHooks* hooks = terrain_render_hooks())
+        bytes = hooks->texture_memory_used();
+    platform::log_printf(format, static_cast<unsigned long>(bytes));
 }
 
 // Feeds a whole file to the digest in 1024-byte reads; false when it does
@@ -159,6 +163,7 @@ bool load_track()
 
     // 2. The digest and the empty lists.
     core::Ripemd160 digest;
+    s.hash = {};
     release_track_lists();
 
     // 3. Hash the ground files.

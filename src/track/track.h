@@ -29,8 +29,8 @@ const std::string& current_track_long_name();
 // Terrain texture method (1, 2 or 3) and texture edge from the graphics
 // settings.
 void set_terrain_texture_method(int method, int texture_size = 256);
-// The renderer's texture memory counter for the verbose log lines; headless
-// runs count 0.
+// The renderer's texture memory counter for the verbose log lines; without
+// one the terrain's render hooks are asked, and headless runs count 0.
 void set_texture_memory_counter(std::function<std::size_t()> counter);
 
 // Reads every file of the current track and computes the track hash. On

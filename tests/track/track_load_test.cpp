@@ -1,5 +1,6 @@
 #include "track/track.h"
 
+#include "core/debug_level.h"
 #include "core/loading_status.h"
 #include "core/messages.h"
 #include "track/scenery.h"
@@ -9,6 +10,7 @@
 #include "track/terrain.h"
 #include "track/timing.h"
 #include "track/track_fixture.h"
+#include "platform/log.h"
 
 #include <gtest/gtest.h>
 #include <nettle/ripemd160.h>
@@ -256,6 +258,39 @@ TEST_F(TrackLoading, StagesShowTheirTextsAndEndDone)
     EXPECT_LT(at("Scanning...done"), at("Loading lighting"));
     EXPECT_LT(at("Loading flaggers"), at("Loading statues"));
     EXPECT_LT(at("Loading statues...done"), at("Loading map"));
+}
+
+TEST_F(TrackLoading, VerboseLoadingLogsEachStep)
+{
+    write_full_track();
+    platform::log_close();  // the log starts over in this test's folder
+    core::set_debug_level(1);
+    ASSERT_TRUE(load_track());
+    free_track();
+    core::set_debug_level(0);
+    platform::log_close();
+    std::string log = test::read_file(tmp_.str() + "log.txt").value_or("");
+    std::vector<std::string> lines = {"Scanning\n",
+                                      "Loading '@tracks/mini'\n",
+                                      "Loading lighting\n",
+                                      "0 bytes texture memory used after hf creation\n",
+                                      "Loading flaggers\n",
+                                      "0 bytes texture memory used after flagger creation\n",
+                                      "Loading billboards\n",
+                                      "0 bytes texture memory used after billboard creation\n",
+                                      "Loading statues\n",
+                                      "Loading map\n",
+                                      "0 bytes texture memory used after statue creation\n",
+                                      "1 cameras found\n",
+                                      "Deallocating track\n",
+                                      "Finished deallocating track\n"};
+    std::size_t at = 0;
+    for (const std::string& line : lines) {
+        std::size_t found = log.find("] " + line, at);
+        EXPECT_NE(found, std::string::npos) << line << log;
+        if (found != std::string::npos)
+            at = found;
+    }
 }
 
 TEST_F(TrackLoading, RepeatedLoadAndFreeStartsFromEmptyLists)
