@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <climits>
+#include <map>
+#include <tuple>
 #include <optional>
 
 #include "track/results.h"
@@ -59,59 +61,117 @@ void stamp(RiderTiming& r, long long p, int tick)
     r.position = static_cast<int>(p) + 1;
 }
 
-// Ticks from position s to e when every position from s to e is stamped (a
-// negative s counts as stamped at tick 0).
-std::optional<long long> clean_time(const RiderTiming& r, long long s, long long e, long long limit)
-{
-    if (e >= limit)
-        return std::nullopt;
-    long long begin = 0;
-    if (s >= 0) {
-        begin = tick_at(r, s);
-        if (begin == -1)
-            return std::nullopt;
-    }
-    for (long long k = std::max(s + 1, 0LL); k <= e; ++k)
-        if (tick_at(r, k) == -1)
-            return std::nullopt;
-    return tick_at(r, e) - begin;
-}
-
-// One rider's time for the section (s, e]: in the first lap its own clean
-// time there; later the average of its clean times over every normal lap.
-std::optional<long long> section_value(const TrackTiming& t, const RiderTiming& r, long long s,
-                                       long long e)
-{
-    const long long limit = std::min<long long>(r.position, static_cast<long long>(r.ticks.size()));
-    if (s < t.first_count())
-        return clean_time(r, s, e, limit);
-    const long long f = t.first_count(), n = t.normal_count();
-    const long long len = e - s;
-    long long sum = 0, count = 0;
-    for (long long b = f + (s - f) % n; b + len < limit; b += n) {
-        if (auto v = clean_time(r, b, b + len, limit)) {
-            sum += *v;
-            ++count;
+// The field as the cutting penalty sees it: every rider of the running
+// standings with a count of passed-over positions before each position, so
+// that a section's cleanness is one subtraction, and the expected times
+// worked out so far (many riders cut the same sections).
+class FieldSections {
+public:
+    explicit FieldSections(const TrackTiming& t) : t_(t)
+    {
+        for (const Standing& st : g_race.running) {
+            const RiderTiming& r = g_race.riders[static_cast<std::size_t>(st.slot)];
+            View v;
+            v.rider = &r;
+            v.limit = std::min<long long>(r.position, static_cast<long long>(r.ticks.size()));
+            v.missed.resize(static_cast<std::size_t>(v.limit) + 1, 0);
+            for (long long k = 0; k < v.limit; ++k)
+                v.missed[static_cast<std::size_t>(k) + 1] =
+                    v.missed[static_cast<std::size_t>(k)] + (r.ticks[static_cast<std::size_t>(k)] == -1);
+            views_.push_back(std::move(v));
         }
     }
-    if (count == 0)
-        return std::nullopt;
-    return sum / count;
-}
 
-// What the field takes for the section (s, e], plus the allowance.
-long long expected_section_ticks(const TrackTiming& t, long long s, long long e)
-{
-    long long sum = 0, count = 0;
-    for (const Standing& st : g_race.running) {
-        auto v = section_value(t, g_race.riders[static_cast<std::size_t>(st.slot)], s, e);
-        if (v && *v >= 0) {
-            sum += *v;
-            ++count;
+    // What the field takes for the section (s, e], plus the allowance.
+    long long expected(long long s, long long e)
+    {
+        const bool first_lap = s < t_.first_count();
+        const long long key_start =
+            first_lap ? s : t_.first_count() + (s - t_.first_count()) % t_.normal_count();
+        const auto key = std::make_tuple(first_lap, key_start, e - s);
+        if (auto it = memo_.find(key); it != memo_.end())
+            return it->second;
+        long long sum = 0, count = 0;
+        for (const View& v : views_) {
+            auto value = first_lap ? clean_time(v, s, e) : normal_lap_average(v, key_start, e - s);
+            if (value && *value >= 0) {
+                sum += *value;
+                ++count;
+            }
         }
+        const long long mean = count > 0 ? sum / count : k_default_section_ticks;
+        return memo_[key] = mean + k_section_allowance_ticks;
     }
-    const long long mean = count > 0 ? sum / count : k_default_section_ticks;
-    return mean + k_section_allowance_ticks;
+
+private:
+    struct View {
+        const RiderTiming* rider = nullptr;
+        long long limit = 0;             // positions passed and recorded
+        std::vector<long long> missed;   // passed-over positions before k
+    };
+
+    // Ticks from s to e when every position from s to e is stamped (a
+    // negative s counts as stamped at tick 0).
+    static std::optional<long long> clean_time(const View& v, long long s, long long e)
+    {
+        if (e >= v.limit || e < 0)
+            return std::nullopt;
+        long long begin = 0;
+        if (s >= 0) {
+            begin = tick_at(*v.rider, s);
+            if (begin == -1)
+                return std::nullopt;
+        }
+        const long long from = std::max(s + 1, 0LL);
+        if (v.missed[static_cast<std::size_t>(e) + 1] != v.missed[static_cast<std::size_t>(from)])
+            return std::nullopt;
+        return tick_at(*v.rider, e) - begin;
+    }
+
+    // The average of the rider's clean times for the section taken in every
+    // normal lap, the first section starting at position b.
+    std::optional<long long> normal_lap_average(const View& v, long long b, long long len) const
+    {
+        long long sum = 0, count = 0;
+        for (; b + len < v.limit; b += t_.normal_count()) {
+            if (auto value = clean_time(v, b, b + len)) {
+                sum += *value;
+                ++count;
+            }
+        }
+        if (count == 0)
+            return std::nullopt;
+        return sum / count;
+    }
+
+    const TrackTiming& t_;
+    std::vector<View> views_;
+    std::map<std::tuple<bool, long long, long long>, long long> memo_;
+};
+
+long long rider_penalty(FieldSections& field, const RiderTiming& r)
+{
+    const long long end = std::min<long long>(r.position, static_cast<long long>(r.ticks.size()));
+    long long penalty = 0;
+    long long missed = 0;
+    long long last = 0;
+    for (long long j = 0; j < end; ++j) {
+        const int tj = r.ticks[static_cast<std::size_t>(j)];
+        if (tj == -1) {
+            ++missed;
+            continue;
+        }
+        if (missed > 0) {
+            // The section from j - missed - 1 to j was cut short.
+            const long long expected = field.expected(j - missed - 1, j);
+            const long long own = tj - last;
+            if (own < expected)
+                penalty += expected - own;
+        }
+        last = tj;
+        missed = 0;
+    }
+    return std::min<long long>(penalty, INT_MAX);
 }
 
 // A rider the local machine does not drive may stop counting: a replay
@@ -168,11 +228,12 @@ void settle_timed_race(const TrackTiming& t, int tick)
 void make_final_list(const TrackTiming& t)
 {
     g_race.final_list.clear();
+    FieldSections field(t);
     for (int slot = 0; slot < k_rider_slots; ++slot) {
         if (!g_race.in_use[static_cast<std::size_t>(slot)])
             continue;
         Standing s = make_standing(slot);
-        long long penalty = cutting_penalty(slot);
+        long long penalty = rider_penalty(field, g_race.riders[static_cast<std::size_t>(slot)]);
         if (laps_completed(t, s.position) >= 2) {
             // A penalty longer than the best lap costs whole laps first.
             const long long w = best_lap(slot).ticks;
@@ -405,27 +466,8 @@ int cutting_penalty(int slot)
     const TrackTiming& t = track_timing();
     if (!valid_slot(slot) || !t.has_timing())
         return 0;
-    const RiderTiming& r = g_race.riders[static_cast<std::size_t>(slot)];
-    const long long end = std::min<long long>(r.position, static_cast<long long>(r.ticks.size()));
-    long long penalty = 0;
-    long long missed = 0;
-    long long last = 0;
-    for (long long j = 0; j < end; ++j) {
-        const int tj = r.ticks[static_cast<std::size_t>(j)];
-        if (tj == -1) {
-            ++missed;
-            continue;
-        }
-        if (missed > 0) {
-            const long long expected = expected_section_ticks(t, j - missed - 1, j);
-            const long long own = tj - last;
-            if (own < expected)
-                penalty += expected - own;
-        }
-        last = tj;
-        missed = 0;
-    }
-    return static_cast<int>(std::min<long long>(penalty, 0x7fffffff));
+    FieldSections field(t);
+    return static_cast<int>(rider_penalty(field, g_race.riders[static_cast<std::size_t>(slot)]));
 }
 
 // ---- outside changes ----

@@ -263,6 +263,20 @@ TEST_F(Race, CuttingALaterLapComparesAveragesOverNormalLaps)
     EXPECT_EQ(cutting_penalty(1), 1750 + 128 - 800);
 }
 
+TEST_F(Race, EveryCutSectionAddsUp)
+{
+    // Rider 1 cuts the middle checkpoint of lap 2 and of lap 3; rider 0 rides
+    // that section in 1000 ticks each lap; rider 1 in 600 twice.
+    join(0);
+    join(1);
+    const int s = k_start;
+    stamp_all(0, {s + 10, s + 20, s + 30, s + 100, s + 600, s + 1100, s + 1200, s + 1700, s + 2200});
+    stamp_all(1, {s + 10, s + 20, s + 30, s + 100, -1, s + 700, s + 800, -1, s + 1400});
+    update_standings(s + 3000);
+    EXPECT_EQ(cutting_penalty(1), 2 * (1000 + 128 - 600));
+    EXPECT_EQ(cutting_penalty(0), 0);
+}
+
 TEST_F(Race, LongPenaltyCostsWholeLaps)
 {
     // Rider 1's penalty is 40 s and its best lap 15 s: two laps are taken
