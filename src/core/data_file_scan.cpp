@@ -185,10 +185,13 @@ T clamp_to(long long v)
     return static_cast<T>(v);
 }
 
+// Unsigned targets: a negated value wraps around the target's width as in
+// the C library ("-1" is the largest value, "-2" the one below); a positive
+// value too large for the target is clamped to its largest value.
 template <typename T>
-T wrap_to(unsigned long long v)
+T unsigned_to(unsigned long long v, bool negated)
 {
-    if (v > static_cast<unsigned long long>(std::numeric_limits<T>::max()))
+    if (!negated && v > static_cast<unsigned long long>(std::numeric_limits<T>::max()))
         return std::numeric_limits<T>::max();
     return static_cast<T>(v);
 }
@@ -208,20 +211,18 @@ void store_signed(va_list& args, Size size, long long v)
     }
 }
 
-// Unsigned conversions take a sign as strtoul does: "-1" is the largest
-// value. The result is clamped when it does not fit the target.
-void store_unsigned(va_list& args, Size size, unsigned long long v)
+void store_unsigned(va_list& args, Size size, unsigned long long v, bool negated)
 {
     switch (size) {
-    case Size::hh: *va_arg(args, unsigned char*) = static_cast<unsigned char>(v); break;
-    case Size::h: *va_arg(args, unsigned short*) = static_cast<unsigned short>(v); break;
-    case Size::l: *va_arg(args, unsigned long*) = wrap_to<unsigned long>(v); break;
+    case Size::hh: *va_arg(args, unsigned char*) = unsigned_to<unsigned char>(v, negated); break;
+    case Size::h: *va_arg(args, unsigned short*) = unsigned_to<unsigned short>(v, negated); break;
+    case Size::l: *va_arg(args, unsigned long*) = unsigned_to<unsigned long>(v, negated); break;
     case Size::ll:
     case Size::big_l: *va_arg(args, unsigned long long*) = v; break;
     case Size::j: *va_arg(args, uintmax_t*) = v; break;
-    case Size::z: *va_arg(args, size_t*) = wrap_to<size_t>(v); break;
+    case Size::z: *va_arg(args, size_t*) = unsigned_to<size_t>(v, negated); break;
     case Size::t: *va_arg(args, ptrdiff_t*) = static_cast<ptrdiff_t>(v); break;
-    default: *va_arg(args, unsigned*) = wrap_to<unsigned>(v); break;
+    default: *va_arg(args, unsigned*) = unsigned_to<unsigned>(v, negated); break;
     }
 }
 
@@ -354,7 +355,7 @@ int vscan(DataFile& f, const char* format, va_list& args)
                 if (errno == ERANGE)
                     v = ULLONG_MAX;
                 if (!suppress)
-                    store_unsigned(args, size, v);
+                    store_unsigned(args, size, v, text[0] == '-');
             }
             break;
         }

@@ -70,6 +70,14 @@ TEST_F(Scan, OutOfRangeIntegersAreClamped)
     EXPECT_EQ(h, SHRT_MAX);
     EXPECT_EQ(c, SCHAR_MAX);
     EXPECT_EQ(ll, LLONG_MAX);
+
+    unsigned u = 0, neg = 0;
+    unsigned short uh = 0;
+    DataFile& g = open("5000000000 -2 70000");
+    EXPECT_EQ(scan(g, "%u %u %hu", &u, &neg, &uh), 3);
+    EXPECT_EQ(u, UINT_MAX);
+    EXPECT_EQ(neg, UINT_MAX - 1);  // a negated unsigned wraps, as strtoul's does
+    EXPECT_EQ(uh, USHRT_MAX);
 }
 
 TEST_F(Scan, FloatsIntoFloatAndDouble)
