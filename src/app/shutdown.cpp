@@ -46,10 +46,13 @@ void free_lists(StartupLists& lists)
     lists.track_choice.index = 0;
 }
 
+// The configuration is written by now, so the video mode choice can go back
+// to its two fixed entries.
 void free_startup_lists(StartupLists& lists)
 {
     release(lists.demos.paths);
     release(lists.demos.names);
+    core::set_video_modes({});
 }
 
 }  // namespace
