@@ -174,9 +174,9 @@ constexpr ModelRow k_models[k_bike_model_count] = {
     {"yz250f(2007)", Kind::f250, false, 3.352f, 13, 48, k_gears_yamaha250f, 0.88f},
     {"yz250f_se(2006)", Kind::f250, false, 3.352f, 13, 49, k_gears_yamaha250f, 0.9f},
     {"rs50cr", Kind::m50, false, 2.8f, 10, 42, k_gears_mini, 1.0f},
-    {"rs50kx", Kind::m50, false, 2.8f, 10, 42, k_gears_mini, 0.98f},
-    {"rs50rm", Kind::m50, false, 2.8f, 10, 43, k_gears_mini, 0.97f},
-    {"rs50yz", Kind::m50, false, 2.8f, 10, 42, k_gears_mini, 0.99f},
+    {"rs50kx", Kind::m50, false, 2.8f, 10, 42, k_gears_mini, 1.0f},
+    {"rs50rm", Kind::m50, false, 2.8f, 10, 43, k_gears_mini, 1.0f},
+    {"rs50yz", Kind::m50, false, 2.8f, 10, 42, k_gears_mini, 1.0f},
 };
 
 // Renderer names by class (literal concatenation needs the preprocessor).

@@ -99,7 +99,7 @@ ManeuverReport run_maneuver(const track::Terrain& terrain, std::span<const Start
     ManeuverReport report;
     auto world = create_world();
     world->terrain = &terrain;
-    world->test_objects = false;
+    world->test_objects = o.objects;
     std::vector<std::unique_ptr<Bike>> bikes;
     std::vector<Bike*> ptrs;
     int slot = 1;

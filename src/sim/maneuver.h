@@ -40,7 +40,8 @@ struct ManeuverOptions {
     Maneuver maneuver = Maneuver::rest;
     float seconds = 20;       // maneuver time after the settling period
     RiderSetup setup = bench_setup();
-    bool stop_when_done = true;  // launch ends at top speed, brake when stopped
+    bool stop_when_done = true;  // a braking rider is done once stopped
+    bool objects = false;        // also collide with the loaded track's objects
 };
 
 struct RiderReport {

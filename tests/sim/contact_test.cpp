@@ -1,0 +1,135 @@
+// Sphere contacts, distance limits, knockout rules and penalties.
+#include <gtest/gtest.h>
+
+#include <array>
+
+#include "sim/bike.h"
+#include "sim/contact.h"
+#include "sim/maneuver.h"
+#include "sim/step.h"
+#include "sim/world.h"
+
+namespace zv::sim {
+namespace {
+
+TEST(Spheres, TouchDepthNormalAndPosition)
+{
+    auto world = create_world();
+    WorldSphere a{{0, 0, 0}, 1, 0.8f, 3000, 100};
+    WorldSphere b{{1.5f, 0, 0}, 1, 0.5f, 2000, 300};
+    SphereTouch t;
+    ASSERT_TRUE(sphere_sphere(*world, a, b, ContactMode::detect, &t));
+    EXPECT_FLOAT_EQ(t.depth, 0.5f);
+    EXPECT_FLOAT_EQ(t.normal.x, 1);
+    EXPECT_FLOAT_EQ(t.position.x, 0.75f);
+    EXPECT_FLOAT_EQ(t.friction, 0.5f);
+    EXPECT_FLOAT_EQ(t.spring, 2000);
+    EXPECT_FLOAT_EQ(t.damping, 100);
+    b.centre = {2, 0, 0};  // exactly touching is apart
+    EXPECT_FALSE(sphere_sphere(*world, a, b, ContactMode::detect, &t));
+}
+
+TEST(Spheres, ForceModeIsClampedAndSplitBetweenBodies)
+{
+    EXPECT_FLOAT_EQ(sphere_force(0.5f, 0, 2500, 250), 1000);
+    EXPECT_FLOAT_EQ(sphere_force(0.1f, 2, 2500, 250), 750);
+    EXPECT_FLOAT_EQ(sphere_force(0.01f, -10, 2500, 250), -1000);
+    auto world = create_world();
+    BodyHandle ba(dBodyCreate(world->id())), bb(dBodyCreate(world->id()));
+    dBodySetLinearVel(ba.get(), 2, 0, 0);  // A closes in on B at 2 ft/s
+    WorldSphere a{{0, 0, 0}, 1, 1, 2500, 250, ba.get()};
+    WorldSphere b{{1.9f, 0, 0}, 1, 1, 2500, 250, bb.get()};
+    dBodySetPosition(bb.get(), 1.9, 0, 0);
+    ASSERT_TRUE(sphere_sphere(*world, a, b, ContactMode::force));
+    EXPECT_NEAR(dBodyGetForce(bb.get())[0], 750, 1e-2);
+    EXPECT_NEAR(dBodyGetForce(ba.get())[0], -750, 1e-2);
+    // A disabled body gets nothing.
+    dBodySetForce(bb.get(), 0, 0, 0);
+    dBodyDisable(bb.get());
+    ASSERT_TRUE(sphere_sphere(*world, a, b, ContactMode::force));
+    EXPECT_EQ(dBodyGetForce(bb.get())[0], 0);
+}
+
+TEST(DistanceLimit, PullsOnlyBeyondTheLimit)
+{
+    auto world = create_world();
+    BodyHandle a(dBodyCreate(world->id())), b(dBodyCreate(world->id()));
+    dBodySetPosition(b.get(), 3, 0, 0);
+    EXPECT_FALSE(distance_limit(*world, a.get(), {}, b.get(), {}, 4));
+    EXPECT_TRUE(distance_limit(*world, a.get(), {}, b.get(), {}, 2));
+    step_world(*world);
+    // A was pulled toward B (and B toward A).
+    EXPECT_GT(dBodyGetLinearVel(a.get())[0], 0);
+    EXPECT_LT(dBodyGetLinearVel(b.get())[0], 0);
+}
+
+TEST(Knockout, LongFallLowersTheLimits)
+{
+    // Descent of 0.6875 s (88 ticks), 10 ticks after touchdown: factor 1.
+    EXPECT_FLOAT_EQ(knockout_factor(0, 88, 98), 1.0f);
+    EXPECT_FLOAT_EQ(knockout_factor(0, 88, 88 + 32), 1.5f);  // 0.25 s after
+    EXPECT_FLOAT_EQ(knockout_factor(0, 40, 41), 1.5f);       // short fall
+    EXPECT_FLOAT_EQ(knockout_factor(100, 50, 120), 1.5f);    // still in the air
+    EXPECT_NEAR(knockout_factor(0, 88, 88 + 24), 1.25f, 1e-6);  // 0.1875 s: halfway
+    // 40 ft/s relative speed: fine normally (46.5), off after a long fall (31).
+    Vec3 still{};
+    EXPECT_FALSE(knockout_test({40, 0, 0}, still, still, 1.5f));
+    EXPECT_TRUE(knockout_test({40, 0, 0}, still, still, 1.0f));
+    // Impact: 10 ft/s lost in 4 ticks = 320 ft/s^2 (+32 up) is nothing; 60 ft/s is.
+    EXPECT_FALSE(knockout_test(still, {0, 0, 0}, {0, -10, 0}, 1.5f));
+    EXPECT_TRUE(knockout_test(still, {0, 0, 0}, {0, -60, 0}, 1.0f));
+}
+
+TEST(Knockout, RecoveryReachShrinks)
+{
+    EXPECT_FLOAT_EQ(recovery_reach(512), 5.0f);
+    EXPECT_FLOAT_EQ(recovery_reach(320), 2.5f);
+    EXPECT_FLOAT_EQ(recovery_reach(128), 0.0f);
+    EXPECT_FLOAT_EQ(recovery_reach(5000), 5.0f);
+}
+
+struct KnockFixture : ::testing::Test {
+    track::Terrain field = make_flat_field(4, 4);
+    std::unique_ptr<SimWorld> world = create_world();
+    std::unique_ptr<Bike> bike = create_bike(*world, "450sxf(2017)", 1, "1");
+    std::array<Bike*, 1> list{bike.get()};
+    void SetUp() override
+    {
+        world->terrain = &field;
+        place_bike(*bike, {60, 0.1f, 60}, 0);
+        set_setup(*bike, bench_setup());
+        for (int i = 0; i < 64; ++i)
+            run_tick(*world, list);
+    }
+    void TearDown() override { set_knockout_penalties({}); }
+};
+
+TEST_F(KnockFixture, NegativeCollisionTimerProtectsTheRider)
+{
+    ASSERT_EQ(bike->knockout_count, 0);
+    bike->collision_timer = -100;
+    dBodySetLinearVel(bike->body(k_rider), 1000, 0, 0);
+    run_tick(*world, list);
+    EXPECT_EQ(bike->knockout_count, 0);
+    EXPECT_EQ(bike->crash_timer, 0);
+}
+
+TEST_F(KnockFixture, PenaltyTableAddsTicks)
+{
+    const int p[] = {100, 200};
+    set_knockout_penalties(p);
+    bike->collision_timer = 0;
+    dBodySetLinearVel(bike->body(k_rider), 1000, 0, 0);
+    run_tick(*world, list);
+    ASSERT_EQ(bike->knockout_count, 1);
+    EXPECT_FALSE(bike->rider_attached);
+    EXPECT_GE(bike->crash_timer, 600);
+    EXPECT_LE(bike->crash_timer, 612);
+    knock_off(*bike);
+    EXPECT_EQ(bike->crash_timer, 712);
+    EXPECT_EQ(bike->knockout_count, 2);
+    EXPECT_EQ(knockout_penalty(40), 0);
+}
+
+}  // namespace
+}  // namespace zv::sim

@@ -1,0 +1,155 @@
+// Rider input to controls, the steering torque in the air, lean ranges.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "sim/bike.h"
+#include "sim/control.h"
+#include "sim/world.h"
+
+namespace zv::sim {
+namespace {
+
+struct ControlTest : ::testing::Test {
+    std::unique_ptr<SimWorld> world = create_world();
+    std::unique_ptr<Bike> bike = create_bike(*world, "450sxf(2017)", 1, "1");
+};
+
+TEST_F(ControlTest, ClutchLeverDisengagesAtOnceAndReengagesOverAQuarterSecond)
+{
+    RiderInput in;
+    in.clutch = 0.875f;
+    apply_input(*bike, in);
+    EXPECT_FLOAT_EQ(bike->controls.clutch, 0.0f);
+    in.clutch = 0.4375f;  // halfway: 1 - 0.5
+    apply_input(*bike, in);
+    EXPECT_FLOAT_EQ(bike->controls.clutch, 1.0f / 32);
+    in.clutch = 0;
+    for (int i = 1; i < 16; ++i)
+        apply_input(*bike, in);
+    EXPECT_FLOAT_EQ(bike->controls.clutch, 0.5f);
+    for (int i = 0; i < 15; ++i)
+        apply_input(*bike, in);
+    EXPECT_FLOAT_EQ(bike->controls.clutch, 31.0f / 32);
+    apply_input(*bike, in);
+    EXPECT_FLOAT_EQ(bike->controls.clutch, 1.0f);
+    in.clutch = 2;  // beyond the lever: fully out
+    apply_input(*bike, in);
+    EXPECT_FLOAT_EQ(bike->controls.clutch, 0.0f);
+}
+
+TEST_F(ControlTest, StickyDabFlipsOnEachPress)
+{
+    bike->flags |= k_flag_sticky_dab;
+    RiderInput in;
+    in.sit_dab = 1;
+    apply_input(*bike, in);
+    EXPECT_EQ(bike->controls.sit_dab, 1.0f);
+    apply_input(*bike, in);  // held
+    apply_input(*bike, in);
+    EXPECT_EQ(bike->controls.sit_dab, 1.0f);
+    in.sit_dab = 0.2f;  // released
+    apply_input(*bike, in);
+    EXPECT_EQ(bike->controls.sit_dab, 1.0f);
+    in.sit_dab = 0.5f;  // pressed again
+    apply_input(*bike, in);
+    EXPECT_EQ(bike->controls.sit_dab, 0.0f);
+    bike->flags &= static_cast<std::uint8_t>(~k_flag_sticky_dab);
+    in.sit_dab = 0.3f;
+    apply_input(*bike, in);
+    EXPECT_FLOAT_EQ(bike->controls.sit_dab, 0.3f);
+}
+
+TEST_F(ControlTest, KnockedOffRiderIgnoresThrottleDabBackUpAndLean)
+{
+    bike->crash_timer = 100;
+    RiderInput in{0.5f, 1, 1, 1, 1, 0, 1, 1, 1};
+    int gear = bike->controls.gear;
+    apply_input(*bike, in);
+    EXPECT_EQ(bike->controls.throttle, 0.0f);
+    EXPECT_EQ(bike->controls.sit_dab, 0.0f);
+    EXPECT_EQ(bike->controls.back_up, 0.0f);
+    EXPECT_EQ(bike->controls.lean, 0.0f);
+    EXPECT_EQ(bike->controls.gear, gear);  // gear changes refused
+    EXPECT_EQ(bike->controls.front_brake, 1.0f);
+}
+
+TEST_F(ControlTest, InputsAreClampedAndSteeringCanBeReversed)
+{
+    RiderInput in{5, 2, -1, NAN, 0, 0, 0, 0, -3};
+    apply_input(*bike, in);
+    EXPECT_EQ(bike->controls.steer, 1.0f);
+    EXPECT_EQ(bike->controls.throttle, 1.0f);
+    EXPECT_EQ(bike->controls.front_brake, 0.0f);
+    EXPECT_EQ(bike->controls.rear_brake, 0.0f);
+    EXPECT_EQ(bike->controls.lean, -1.0f);
+    bike->reverse_steering = true;
+    in.steer = 0.25f;
+    apply_input(*bike, in);
+    EXPECT_EQ(bike->controls.steer, -0.25f);
+}
+
+TEST_F(ControlTest, ShiftActsOnChangeOnly)
+{
+    RiderInput in;
+    in.shift = 1;
+    for (int i = 0; i < 5; ++i)
+        apply_input(*bike, in);
+    EXPECT_EQ(bike->controls.gear, 1);
+    in.shift = 0;
+    apply_input(*bike, in);
+    in.shift = 0.9f;
+    apply_input(*bike, in);
+    EXPECT_EQ(bike->controls.gear, 2);
+    in.shift = -1;
+    apply_input(*bike, in);
+    EXPECT_EQ(bike->controls.gear, 1);
+    in.shift = 0.5f;  // not above 0.5: no shift, but a change of value
+    apply_input(*bike, in);
+    EXPECT_EQ(bike->controls.gear, 1);
+}
+
+TEST_F(ControlTest, HeldControlsAtTheStart)
+{
+    bike->controls.throttle = 1;
+    hold_controls(*bike);
+    EXPECT_EQ(bike->controls.throttle, 0.0f);
+    EXPECT_EQ(bike->controls.clutch, 0.0f);
+    EXPECT_EQ(bike->controls.front_brake, 1.0f);
+    EXPECT_EQ(bike->controls.sit_dab, 1.0f);
+}
+
+TEST(LeanRange, ServoAndDabRanges)
+{
+    float lim = k_pi / 4;
+    EXPECT_EQ(lean_range(0, 30, lim, 4), 0.0f);
+    EXPECT_NEAR(lean_range(15, 30, lim, 4), (1 - std::pow(0.75f, 4.0f)) * lim, 1e-6);
+    EXPECT_NEAR(lean_range(20, 30, lim, 4), lim + (2 * k_pi - lim) * (175.0f / 675), 1e-5);
+    EXPECT_FLOAT_EQ(lean_range(30, 30, lim, 4), 2 * k_pi);
+    EXPECT_NEAR(lean_range(15, 30, lim, 32), (1 - std::pow(0.75f, 32.0f)) * lim, 1e-6);
+    EXPECT_FLOAT_EQ(lean_range(20, 10, lim, 4), 2 * k_pi);
+}
+
+TEST_F(ControlTest, SteeringInTheAirIsDirectTorquePlusCentring)
+{
+    // The bike hangs in the air (no contacts): direct steering 1 with half
+    // input gives 1.5 (-50 psi + 75 * 0.5) about the steering axis.
+    bike->controls.steer = 0.5f;
+    dBodySetTorque(bike->body(k_front_wheel), 0, 0, 0);
+    steering_step(*world, *bike);
+    Vec3 axis = normalized(bike->info.steering_head - bike->info.fork_lower);
+    Vec3 t = to_vec(dBodyGetTorque(bike->body(k_front_wheel)));
+    EXPECT_NEAR(dot(t, axis), 1.5f * 37.5f, 1e-3);
+    EXPECT_NEAR(length(t), 1.5f * 37.5f, 1e-3);
+    Vec3 f = to_vec(dBodyGetTorque(bike->body(k_frame)));
+    EXPECT_NEAR(dot(f, axis), -1.5f * 37.5f, 1e-3);
+    EXPECT_FLOAT_EQ(bike->controls.landing_multiplier, 2.0f);
+    // Max steering force bounds it.
+    set_setup_value(*bike, SetupValue::max_steering_force, 10);
+    dBodySetTorque(bike->body(k_front_wheel), 0, 0, 0);
+    steering_step(*world, *bike);
+    EXPECT_NEAR(length(to_vec(dBodyGetTorque(bike->body(k_front_wheel)))), 10.0f, 1e-3);
+}
+
+}  // namespace
+}  // namespace zv::sim
