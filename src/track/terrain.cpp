@@ -18,7 +18,6 @@ namespace zv::track {
 
 namespace {
 
-Terrain g_terrain;
 TerrainRenderHooks* g_hooks = nullptr;
 
 constexpr int k_max_buffered_texture_edge = 256;  // texture methods 1 and 2
@@ -293,21 +292,19 @@ void read_decals(Terrain& t, core::DataFile& file)
 void set_terrain_render_hooks(TerrainRenderHooks* hooks) { g_hooks = hooks; }
 TerrainRenderHooks* terrain_render_hooks() { return g_hooks; }
 
-Terrain& loaded_terrain() { return g_terrain; }
-
 bool load_terrain(std::string_view track_path, int texture_method)
 {
     TerrainLoadOptions options;
     options.texture_method = texture_method;
-    return load_terrain(g_terrain, track_path, options);
+    return load_terrain(loaded_terrain(), track_path, options);
 }
 
 bool load_terrain(std::string_view track_path, const TerrainLoadOptions& options)
 {
-    return load_terrain(g_terrain, track_path, options);
+    return load_terrain(loaded_terrain(), track_path, options);
 }
 
-void free_terrain() { free_terrain(g_terrain); }
+void free_terrain() { free_terrain(loaded_terrain()); }
 
 void free_terrain(Terrain& terrain) { terrain = Terrain{}; }
 

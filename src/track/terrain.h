@@ -73,8 +73,12 @@ struct TerrainLoadOptions {
     bool dynamic_lighting = false; // the track's lighting asks for it
 };
 
+namespace detail {
+inline Terrain g_loaded_terrain;
+}
+
 // The loaded track's terrain.
-Terrain& loaded_terrain();
+inline Terrain& loaded_terrain() { return detail::g_loaded_terrain; }
 
 // Reads the terrain files of a track folder ("@" + folder name) into the
 // loaded terrain. On failure the terrain is left empty.
