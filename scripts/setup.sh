@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   libode-dev libpng-dev zlib1g-dev nettle-dev libsdl2-dev libgl-dev
+  libfreetype-dev fonts-dejavu-core
   googletest libgtest-dev
   xvfb xauth xdotool
 )
