@@ -3,6 +3,7 @@
 #include "data_file_fixture.h"
 
 #include <algorithm>
+#include <random>
 
 namespace zv::test {
 namespace {
@@ -131,6 +132,49 @@ TEST_F(SafArchives, ArchivesInsideArchivesAreNotOpened)
     write_file(data() + "outer.saf", saf({{"inner.saf", inner}}));
     EXPECT_EQ(read_name("@inner.saf"), inner);
     EXPECT_EQ(read_name("@deep"), "<none>");
+}
+
+TEST_F(SafArchives, DamagedArchivesNeverReachPastTheFile)
+{
+    const std::string good = saf({{"a.txt", "alpha"},
+                                  {"dir/b.gz", gzip("bravo bravo bravo")},
+                                  {"c", std::string(300, 'c')}});
+    std::mt19937 rng(12345);
+    for (int round = 0; round < 200; ++round) {
+        std::string bytes = good;
+        for (int k = 0; k < 1 + round % 4; ++k) {
+            std::size_t at = rng() % bytes.size();
+            switch (rng() % 3) {
+            case 0: bytes[at] = static_cast<char>(rng()); break;
+            case 1: bytes.erase(at, 1 + rng() % 8); break;
+            default: bytes.insert(at, 1, "0123456789 -\n/"[rng() % 15]); break;
+            }
+            if (bytes.empty())
+                bytes = "x";
+        }
+        write_file(data() + "pack.saf", bytes);
+        reset_data_files();
+        std::string previous;
+        for (const WorkingSetEntry& e : members_of(data() + "pack.saf")) {
+            SCOPED_TRACE(round);
+            ASSERT_LE(e.offset + e.size, bytes.size());
+            bool first_of_name = compare_names(e.name, previous) != 0;
+            previous = e.name;
+            if (!first_of_name)
+                continue;  // a name given twice reads the first
+            DataFilePtr f = open_data_file("@" + e.name, "rb");
+            ASSERT_TRUE(f);
+            auto got = read_all(*f);
+            EXPECT_EQ(std::string(got.begin(), got.end()), bytes.substr(e.offset, e.size));
+            // Damaged gzip members inflate what they can, or fail to open.
+            // (Deflate expands at most 1032 to 1.)
+            if (e.name.size() > 3 && e.name.substr(e.name.size() - 3) == ".gz") {
+                if (DataFilePtr z = open_data_file("@" + e.name.substr(0, e.name.size() - 3), "rb")) {
+                    EXPECT_LE(read_all(*z).size(), 1032 * e.size);
+                }
+            }
+        }
+    }
 }
 
 }  // namespace
