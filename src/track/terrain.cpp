@@ -328,11 +328,10 @@ bool load_terrain(Terrain& t, std::string_view track_path, const TerrainLoadOpti
     int n = -1;
     float cell = 0, lo = 0, hi = 0;
     int fields = core::scan(*hf, "%d %f %f %f ", &n, &cell, &lo, &hi);
-    // Sizes beyond the limit, and cells that are not a positive finite
-    // length, would make a field no query could use.
-    bool sane = fields == 4 && n >= 0 && n <= k_max_size_exponent && std::isfinite(cell) && cell > 0 &&
-                std::isfinite(lo) && std::isfinite(hi) &&
-                std::isfinite(cell * static_cast<float>(2 << n));
+    // Sizes beyond the limit, cells that are not a sensible positive length
+    // and heights out of all proportion make a field no query could use.
+    bool sane = fields == 4 && n >= 0 && n <= k_max_size_exponent && cell > 0 && cell <= k_max_cell_size &&
+                std::fabs(lo) <= k_max_height_magnitude && std::fabs(hi) <= k_max_height_magnitude;
     if (!sane) {
         core::show_message("Bad height field parameters");
         core::show_message("Error reading heights");

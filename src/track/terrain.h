@@ -18,6 +18,10 @@
 namespace zv::track {
 
 constexpr int k_max_size_exponent = 12;  // 8193 samples per side
+// Limits of the height field header: far beyond any track, near enough that
+// height differences and normals stay finite.
+constexpr float k_max_cell_size = 1.0e4f;
+constexpr float k_max_height_magnitude = 1.0e7f;
 constexpr int k_decal_buckets = 8;       // per side, over the whole field
 
 struct TerrainVec3 {

@@ -157,7 +157,7 @@ TEST_F(TerrainLoad, HeaderProblems)
 
     // Sizes and cells no field can have are refused the same way.
     for (const char* header : {"-1 2 0 1\n:", "13 2 0 1\n:", "1 0 0 1\n:", "1 -2 0 1\n:", "1 nan 0 1\n:",
-                               "1 2 inf 1\n:", "1 1e38 0 1\n:", "x\n"}) {
+                               "1 2 inf 1\n:", "1 1e38 0 1\n:", "1 2 -3e38 3e38\n:", "x\n"}) {
         core::clear_messages();
         put("terrain.hf", header);
         expect_failure();
@@ -597,6 +597,86 @@ TEST_F(TerrainLoad, SaveFailureIsReported)
     EXPECT_FALSE(save_terrain(t, k_track));
     for (const char* f : {"terrain.hf", "shading.ppm", "shadingx2.ppm", "tilemap", "decals"})
         EXPECT_TRUE(shown(std::string("Can't open '") + f + "'")) << f;
+}
+
+// Random damage to every terrain file: the load either fails or leaves a
+// terrain every query can use.
+TEST_F(TerrainLoad, DamagedFilesNeverBreakTheLoader)
+{
+    test::FakeTextures textures;
+    std::uint32_t seed = 12345;
+    auto next = [&](std::uint32_t range) {
+        seed = seed * 1664525u + 1013904223u;
+        return (seed >> 8) % range;
+    };
+    auto junk = [&](std::size_t max) {
+        std::string s(next(static_cast<std::uint32_t>(max) + 1), '\0');
+        for (char& c : s)
+            c = static_cast<char>(next(256));
+        return s;
+    };
+    // Flips a few bytes of a good file and maybe cuts it short.
+    auto damage = [&](std::string s) {
+        for (std::uint32_t k = next(4); k > 0 && !s.empty(); --k)
+            s[next(static_cast<std::uint32_t>(s.size()))] = static_cast<char>(next(256));
+        if (next(3) == 0 && !s.empty())
+            s.resize(next(static_cast<std::uint32_t>(s.size())));
+        return s;
+    };
+    const char* words[] = {"addtile", "texture", "friction", "roll_resist", "roost", "erode_depth",
+                           "count=", "\"", "texture=", "fade_a=", "r=", " ", "\t", "\n", "1.5", "-7",
+                           "nan", "1e30", "@x.png"};
+    std::vector<std::uint16_t> samples(25, 1000);
+    const std::string good_png = test::png_bytes(test::grey16(5, 5, samples));
+    int loaded = 0;
+    int tried[6] = {}, ok[6] = {};
+    for (int round = 0; round < 300; ++round) {
+        core::clear_messages();
+        std::filesystem::remove_all(folder());
+        write_basic();
+        std::uint32_t kind = next(6);
+        ++tried[kind];
+        switch (kind) {
+        case 0: put("terrain.hf", damage(hf_with_samples(1, 2, 0, 10, samples))); break;
+        case 1:
+            put("terrain.hf", "1 2 0 10\n");
+            put("terrain.png", damage(good_png));
+            break;
+        case 2: put(next(2) ? "shading.ppm" : "shadows.pgm", damage(netpbm(next(2) ? "P6" : "P5", 5, 5,
+                                                                         std::vector<std::uint8_t>(75, 9))));
+            break;
+        case 3: {
+            std::string text;
+            for (std::uint32_t k = next(40); k > 0; --k)
+                text += words[next(sizeof words / sizeof *words)];
+            put(next(2) ? "tileinfo" : "texturelist", text + junk(8));
+            if (next(2))
+                remove("tileinfo");
+            break;
+        }
+        case 4: put("tilemap", junk(8)); break;
+        default: put("decals", damage("[ 1 2 ] 0.5 4 2 @a.png\n[3 3] 0 1 1 @b.png\n") + junk(16)); break;
+        }
+        if (!load(static_cast<int>(next(3)) + 1))
+            continue;
+        ++loaded;
+        ++ok[kind];
+        ASSERT_EQ(t.heights.size(), 25u);
+        ASSERT_EQ(t.shading.size(), 75u);
+        ASSERT_FALSE(t.tiles.empty());
+        ASSERT_LE(t.tiles.size(), 256u);
+        for (std::uint8_t e : t.tile_map)
+            ASSERT_LT(e, t.tiles.size());
+        for (float v : t.heights)
+            ASSERT_TRUE(std::isfinite(v));
+        ASSERT_NE(terrain_tile(3.0f, 3.0f), nullptr);
+        ASSERT_TRUE(std::isfinite(terrain_height(3.0f, 3.0f)));
+    }
+    // Damage only to the optional files never fails the load.
+    EXPECT_EQ(ok[4], tried[4]);
+    EXPECT_EQ(ok[5], tried[5]);
+    EXPECT_EQ(ok[1], tried[1]);
+    EXPECT_GT(loaded, 150);
 }
 
 TEST_F(TerrainLoad, RepeatedLoadAndFree)
