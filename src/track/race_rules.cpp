@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <climits>
 #include <map>
-#include <tuple>
 #include <optional>
+#include <tuple>
 
 #include "track/results.h"
 #include "track/start_gate.h"
