@@ -1,0 +1,145 @@
+#include "app/main_loop_setup.h"
+
+#include <GL/gl.h>
+
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+#include "app/controls.h"
+#include "app/loading_screen.h"
+#include "app/main_loop.h"
+#include "app/riders.h"
+#include "app/session.h"
+#include "app/view.h"
+#include "core/settings.h"
+#include "platform/gl_context.h"
+#include "platform/log.h"
+#include "platform/window.h"
+#include "track/track.h"
+
+namespace zv::app {
+
+namespace {
+
+constexpr const char* k_window_title = "Zarvox";
+constexpr int k_start_laps = 1000;
+
+const char* gl_string(GLenum name)
+{
+    const GLubyte* s = glGetString(name);
+    return s ? reinterpret_cast<const char*>(s) : "";
+}
+
+bool open_window_for_settings(const StartupValues& values)
+{
+    const core::Settings& s = core::settings();
+    const int mode = s.video_mode.index;
+    platform::WindowFlags flags;
+    int width = s.xres, height = s.yres;
+    if (mode != 1) {
+        flags.fullscreen = true;
+        const std::vector<core::VideoMode>& sizes = core::video_mode_sizes();
+        if (mode > 1 && mode < static_cast<int>(sizes.size())) {
+            width = sizes[static_cast<std::size_t>(mode)].width;
+            height = sizes[static_cast<std::size_t>(mode)].height;
+        } else {
+            width = height = 0;  // the desktop's own mode
+        }
+    }
+    if (!platform::open_window(k_window_title, width, height, values.color_depth, values.zdepth, flags))
+        return false;
+    if (!platform::create_gl_context()) {
+        platform::close_window();
+        return false;
+    }
+    return true;
+}
+
+bool wait_until_drawable()
+{
+    for (int i = 0; i < k_drawable_tries; ++i) {
+        if (platform::begin_frame())
+            return true;
+        std::this_thread::sleep_for(std::chrono::microseconds(1000000 / 16));
+    }
+    return false;
+}
+
+}  // namespace
+
+std::optional<int> open_game(StartupValues& values, StartupLists& lists)
+{
+    track::set_track_list(lists.tracks.folders, lists.tracks.names);
+
+    // 20. The window with its context.
+    if (!open_window_for_settings(values)) {
+        std::fprintf(stderr, "Can't open the window: %s\n", platform::last_error().c_str());
+        return 1;
+    }
+    // 21. Sound stays closed until there is a mixer to feed.
+    // 22. Wait until the window can be drawn.
+    if (!wait_until_drawable()) {
+        std::fputs("The window never became drawable\n", stderr);
+        platform::close_window();
+        return 1;
+    }
+    // 23. What the driver is.
+    platform::log_printf("GL_VENDOR: %s\n", gl_string(GL_VENDOR));
+    platform::log_printf("GL_RENDERER: %s\n", gl_string(GL_RENDERER));
+    platform::log_printf("GL_VERSION: %s\n", gl_string(GL_VERSION));
+    platform::log_printf("GL_EXTENSIONS: %s\n", gl_string(GL_EXTENSIONS));
+    // 24. Initial GL state.
+    init_gl_state(startup_flags().flat_shading);
+    // 25. Pictures (the font is built in until there is a font loader).
+    load_display_pictures();
+    platform::end_frame();
+    attach_loading_screen();
+    // 26. Inputs.
+    bind_inputs();
+    // 27. The physics world.
+    create_physics_world();
+    // 28. A demo argument waits for demo playback.
+    if (values.file_argument)
+        platform::log_printf("Can't play \"%s\": demo playback is not available\n", values.file_argument->c_str());
+    // 29. Every slot empty; the race for "--track".
+    free_all_bikes();
+    Game& g = game();
+    g.values = &values;
+    if (values.track_override) {
+        GateKinds kinds = gate_kinds_from_settings();
+        SessionRequest req;
+        req.gates = &kinds;
+        req.laps = k_start_laps;
+        req.skill = core::settings().skill.index;
+        load_session(g, req);
+    }
+    // 30. The menus open once there are menus to open.
+    g.menu_page = k_menu_closed;
+    return std::nullopt;
+}
+
+void run_main_loop(StartupValues& values)
+{
+    Game& g = game();
+    g.values = &values;
+    // 31. The frame clock starts now.
+    start_frame_clock(g, platform::platform_seconds());
+    main_loop(g);
+}
+
+void end_game_session()
+{
+    end_session();
+    destroy_physics_world();
+}
+
+void close_game_window()
+{
+    detach_loading_screen();
+    if (platform::gl_context_ready())
+        release_display_pictures();
+    platform::close_window();
+}
+
+}  // namespace zv::app

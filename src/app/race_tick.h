@@ -1,0 +1,28 @@
+// The race tick: one step of the race for every rider, in a fixed order.
+#pragma once
+
+namespace zv::app {
+
+struct Game;
+
+inline constexpr int k_ticks_per_second = 128;
+// Start-gate objects take part in contacts until this long after the start.
+inline constexpr int k_gate_active_ticks = 10 * k_ticks_per_second;
+
+// Advances the race by one tick (the loop, the step key while paused, and
+// demo skipping call it).
+void race_tick(Game& g);
+
+// A time-trial attempt restarts: the local rider is put back at the
+// restart checkpoint of the first lap.
+void restart_time_trial_attempt(Game& g);
+
+// Leaving the editor: every bike is lifted 0.125 up, then by 0.25 while it
+// still touches the ground, then lowered by 0.125.
+void lift_bikes_off_ground();
+
+// Distance (horizontal, feet) of a slot's bike from where it was set down;
+// 0 without a bike.
+float distance_from_start(int slot);
+
+}  // namespace zv::app

@@ -1,0 +1,306 @@
+#include "app/session.h"
+
+#include <algorithm>
+#include <chrono>
+#include <numeric>
+#include <random>
+#include <string>
+
+#include "app/loading_screen.h"
+#include "app/main_loop.h"
+#include "app/race_tick.h"
+#include "app/startup.h"
+#include "core/debug_level.h"
+#include "core/loading_status.h"
+#include "core/messages.h"
+#include "core/settings.h"
+#include "platform/log.h"
+#include "sim/setup.h"
+#include "track/race_rules.h"
+#include "track/terrain.h"
+#include "track/timing.h"
+#include "track/track.h"
+
+namespace zv::app {
+
+namespace {
+
+// Computer riders' bikes by gate kind (plain robots ride the player's model).
+constexpr const char* k_robot_2stroke_model = "yz250(2012)";
+constexpr const char* k_robot_4stroke_model = "yz250f(2017)";
+
+std::mt19937& random_generator()
+{
+    static std::mt19937 rng(static_cast<unsigned>(
+        std::chrono::steady_clock::now().time_since_epoch().count()));
+    return rng;
+}
+
+std::array<int, k_rider_name_count>& name_order()
+{
+    static std::array<int, k_rider_name_count> order = [] {
+        std::array<int, k_rider_name_count> o{};
+        std::iota(o.begin(), o.end(), 0);
+        return o;
+    }();
+    return order;
+}
+
+void begin_phase(const char* text) { core::begin_loading_stage(text); }
+
+void end_phase(const char* text)
+{
+    core::end_loading_stage();
+    platform::log_printf("%.64s...done\n", text);
+}
+
+// The selected track's folder ("" when the list is empty).
+std::string selected_track_folder()
+{
+    const StartupLists& lists = startup_lists();
+    int index = lists.track_choice.index;
+    if (index < 0 || index >= static_cast<int>(lists.tracks.folders.size()))
+        return {};
+    return lists.tracks.folders[static_cast<std::size_t>(index)];
+}
+
+bool bring_in_track(const std::string& folder)
+{
+    if (folder.empty())
+        return false;
+    if (track::track_loaded() && track::current_track() == folder)
+        return true;
+    if (sim::SimWorld* world = physics_world())
+        world->terrain = nullptr;
+    track::free_track();
+    track::set_current_track(folder);
+    return track::load_track();
+}
+
+void log_bike_distances()
+{
+    if (core::debug_level() < 1)
+        return;
+    for (int slot = 0; slot < k_rider_slot_count; ++slot)
+        if (rider_slot(slot).bike)
+            platform::log_printf("Rider %d (kind %d) is %.2f ft from its start\n", slot,
+                                 rider_slot(slot).kind, static_cast<double>(distance_from_start(slot)));
+}
+
+const char* model_for(int gate_kind)
+{
+    switch (gate_kind) {
+    case k_gate_robot_2stroke: return k_robot_2stroke_model;
+    case k_gate_robot_4stroke: return k_robot_4stroke_model;
+    default: return core::settings().bike.current();
+    }
+}
+
+// Creates one slot's bike at its start position; false when the world is
+// missing.
+bool create_slot_bike(int slot, int kind, int gate_kind)
+{
+    sim::SimWorld* world = physics_world();
+    if (!world)
+        return false;
+    const core::Settings& s = core::settings();
+    RiderSlot& r = rider_slot(slot);
+    std::string number = kind == k_rider_local ? s.number.text : std::to_string(slot + 1);
+    if (kind == k_rider_local)
+        r.bike = sim::create_bike(*world, model_for(gate_kind), slot, number,
+                                  s.rider_texture_file() ? s.rider_texture_file() : "",
+                                  s.head_texture_file() ? s.head_texture_file() : "",
+                                  s.bike_texture_file() ? s.bike_texture_file() : "",
+                                  s.wheel_texture_file() ? s.wheel_texture_file() : "");
+    else
+        r.bike = sim::create_bike(*world, model_for(gate_kind), slot, number);
+    if (!r.bike)
+        return false;
+    r.kind = kind;
+    const track::Terrain& terrain = track::loaded_terrain();
+    track::StartPose p = track::start_position(track::track_timing(), slot, terrain.field_size);
+    r.start = {p.x, track::terrain_height(terrain, p.x, p.z), p.z};
+    r.start_heading = p.heading;
+    // Set down with the tyres just clear of the ground.
+    sim::place_bike(*r.bike, r.start + sim::Vec3{0, 0.1f, 0}, p.heading);
+    if (kind == k_rider_local)
+        sim::set_setup(*r.bike, rider_setup_from_settings());
+    track::RiderEntry entry;
+    entry.source = kind == k_rider_local ? track::RiderSource::local
+                   : kind == k_rider_robot ? track::RiderSource::robot
+                                           : track::RiderSource::replayed;
+    entry.number = number;
+    entry.bike_name = r.bike->info.name;
+    track::set_rider(slot, entry);
+    return true;
+}
+
+}  // namespace
+
+int offline_start_tick(double r)
+{
+    r = std::clamp(r, 0.0, std::nextafter(1.0, 0.0));
+    return static_cast<int>(128.0 * (13.0 + 2.0 * r));
+}
+
+GateKinds gate_kinds_from_settings()
+{
+    GateKinds kinds{};
+    const core::Settings& s = core::settings();
+    for (int i = 0; i < core::k_gate_count; ++i)
+        kinds[static_cast<std::size_t>(i)] = s.slots[static_cast<std::size_t>(i)].index;
+    return kinds;
+}
+
+std::array<int, k_rider_slot_count>& starting_grid()
+{
+    static std::array<int, k_rider_slot_count> grid = [] {
+        std::array<int, k_rider_slot_count> g{};
+        std::iota(g.begin(), g.end(), 0);
+        return g;
+    }();
+    return grid;
+}
+
+const std::array<int, k_rider_name_count>& rider_name_order() { return name_order(); }
+
+bool load_session(Game& g, const SessionRequest& req)
+{
+    reset_loading_delay();
+    show_loading("Resetting...");
+    platform::log_printf("Resetting\n");
+    std::shuffle(name_order().begin(), name_order().end(), random_generator());
+
+    begin_phase("Remembering lines");
+    // Learnt lines are written back once computer riders learn; no demo is
+    // open without demo playback.
+    end_phase("Remembering lines");
+
+    begin_phase("Cleaning up");
+    free_all_bikes();
+    end_phase("Cleaning up");
+
+    sim::SimWorld* world = physics_world();
+    if (!world)
+        return false;
+    world->tick = 0;
+    std::uniform_real_distribution<double> uniform(0.0, 1.0);
+    const int start_tick = offline_start_tick(uniform(random_generator()));
+    world->start_tick = start_tick;
+    world->connected = g.connected;
+
+    const std::string folder = selected_track_folder();
+    if (!bring_in_track(folder)) {
+        platform::log_printf("Can't load track '%s'\n", folder.c_str());
+        g.viewed = 0;
+        return false;
+    }
+    world->terrain = &track::loaded_terrain();
+
+    // The gate table: entry k gets the kind of the grid's slot k.
+    GateKinds entries{};
+    g.time_trial = req.gates == nullptr;
+    if (g.time_trial) {
+        entries[0] = k_gate_human;
+        world->tick = k_time_trial_start_tick;
+    } else {
+        const std::array<int, k_rider_slot_count>& grid = starting_grid();
+        for (int k = 0; k < k_rider_slot_count; ++k)
+            entries[static_cast<std::size_t>(k)] =
+                (*req.gates)[static_cast<std::size_t>(std::clamp(grid[static_cast<std::size_t>(k)], 0, k_rider_slot_count - 1))];
+    }
+    int human = -1, first = -1;
+    for (int k = 0; k < k_rider_slot_count; ++k) {
+        int& e = entries[static_cast<std::size_t>(k)];
+        if (e < k_gate_empty || e > k_gate_network)
+            e = k_gate_empty;
+        if (e == k_gate_human) {
+            if (human < 0)
+                human = k;
+            else
+                e = k_gate_empty;  // one local rider only
+        }
+        if (e != k_gate_empty && first < 0)
+            first = k;
+    }
+    if (first < 0) {
+        if (!req.demo_playing)
+            entries[0] = k_gate_robot;
+        first = 0;
+    }
+    // The player watches their own bike when they ride.
+    g.viewed = human >= 0 ? human : first;
+
+    track::RaceSetup setup;
+    setup.start_tick = start_tick;
+    setup.time_limit_ticks = std::max(0, req.time_limit_ticks);
+    setup.laps = std::max(0, req.laps);
+    setup.online = false;
+    setup.local_drives_rider = true;
+    setup.track_name = folder;
+    track::begin_race(setup);
+    sim::reset_mechanic();
+
+    begin_phase("Analyzing lines");
+    // Computer riders read their learnt lines here once they have them.
+    end_phase("Analyzing lines");
+
+    begin_phase("Loading bikes");
+    int made = 0;
+    for (int k = 0; k < k_rider_slot_count; ++k) {
+        int e = entries[static_cast<std::size_t>(k)];
+        if (e == k_gate_empty)
+            continue;
+        // Network opponents come with the race server; they stay empty here.
+        if (e == k_gate_network)
+            continue;
+        int kind = e == k_gate_human ? k_rider_local : k_rider_robot;
+        char progress[96];
+        std::snprintf(progress, sizeof progress, "%.64s%s", "Loading bikes",
+                      std::string(static_cast<std::size_t>(made % 4), '.').c_str());
+        show_loading(progress);
+        if (create_slot_bike(k, kind, e))
+            ++made;
+    }
+    end_phase("Loading bikes");
+    core::show_message("%d MB texture memory used\n", 0);
+    platform::log_printf("Max loading delay was %f (%s)\n", max_loading_delay(), max_loading_delay_text().c_str());
+    return true;
+}
+
+void end_session()
+{
+    // Learnt lines are saved here once computer riders learn.
+    if (sim::SimWorld* world = physics_world())
+        dJointGroupEmpty(world->group());
+    log_bike_distances();
+    platform::log_printf("Deallocating bikes\n");
+    free_all_bikes();
+    platform::log_printf("Finished deallocating bikes\n");
+    if (sim::SimWorld* world = physics_world())
+        world->terrain = nullptr;
+    track::free_track();
+}
+
+void warp_restart_if_finished(Game& g)
+{
+    const track::RaceState& race = track::race_state();
+    if (race.race_laps <= 0 || race.race_laps >= track::k_laps_unknown)
+        return;
+    const std::vector<track::Standing>& standings = track::running_standings();
+    if (standings.empty() || track::laps_completed(standings.front().slot) < race.race_laps)
+        return;
+    std::array<int, k_rider_slot_count>& grid = starting_grid();
+    std::rotate(grid.begin(), grid.begin() + 1, grid.end());
+    const core::Settings& s = core::settings();
+    GateKinds kinds = gate_kinds_from_settings();
+    SessionRequest req;
+    req.gates = &kinds;
+    req.record_demo = s.record.index == 1;
+    req.time_limit_ticks = static_cast<int>(s.minutes.value * 60 / k_tick);
+    req.laps = static_cast<int>(s.laps.value);
+    req.skill = s.skill.index;
+    load_session(g, req);
+}
+
+}  // namespace zv::app

@@ -1,0 +1,328 @@
+#include "app/view.h"
+
+#include <GL/gl.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "app/main_loop.h"
+#include "app/riders.h"
+#include "app/screenshot_png.h"
+#include "app/view_font.h"
+#include "core/data_file.h"
+#include "core/messages.h"
+#include "platform/log.h"
+#include "sim/bike.h"
+#include "track/start_gate.h"
+#include "track/terrain.h"
+#include "track/timing.h"
+#include "track/track.h"
+
+namespace zv::app {
+
+namespace {
+
+struct Picture {
+    const char* name;
+    GLuint texture = 0;
+    int width = 0, height = 0;
+};
+
+// "!" keeps a picture out of detail reduction; the file itself is "@...".
+std::array<Picture, 4> g_pictures = {{
+    {"!@tach.png"}, {"!@shifter.png"}, {"!@pitboard.png"}, {"!@title.png"},
+}};
+constexpr std::size_t k_title_picture = 3;
+
+constexpr float k_view_span = 160.0f;   // feet shown top to bottom
+constexpr int k_max_view_cells = 96;     // ground cells across the view
+
+bool load_picture(Picture& p)
+{
+    std::string_view file = p.name;
+    if (!file.empty() && file.front() == '!')
+        file.remove_prefix(1);
+    std::vector<std::uint8_t> bytes;
+    if (!core::read_data_file(file, bytes))
+        return false;
+    std::optional<RgbaImage> image = decode_png_rgba(bytes);
+    if (!image) {
+        platform::log_printf("Can't read picture \"%s\"\n", p.name);
+        return false;
+    }
+    glGenTextures(1, &p.texture);
+    glBindTexture(GL_TEXTURE_2D, p.texture);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, image->width, image->height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                 image->pixels.data());
+    glBindTexture(GL_TEXTURE_2D, 0);
+    p.width = image->width;
+    p.height = image->height;
+    return true;
+}
+
+void draw_plain_title(int width, int height)
+{
+    glDisable(GL_TEXTURE_2D);
+    const std::string_view title = "ZARVOX";
+    int scale = std::max(2, width / 80);
+    float x = (width - text_width(title, scale)) * 0.5f;
+    float y = height * 0.3f;
+    glColor3f(0.05f, 0.1f, 0.15f);
+    draw_text(x + scale, y + scale, scale, title);
+    glColor3f(1.0f, 0.85f, 0.2f);
+    draw_text(x, y, scale, title);
+}
+
+void draw_title(int width, int height)
+{
+    set_pixel_projection(width, height);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    const Picture& p = g_pictures[k_title_picture];
+    if (!p.texture) {
+        draw_plain_title(width, height);
+        return;
+    }
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, p.texture);
+    glColor3f(1, 1, 1);
+    glBegin(GL_QUADS);
+    glTexCoord2f(0, 0); glVertex2f(0, 0);
+    glTexCoord2f(1, 0); glVertex2f(static_cast<float>(width), 0);
+    glTexCoord2f(1, 1); glVertex2f(static_cast<float>(width), static_cast<float>(height));
+    glTexCoord2f(0, 1); glVertex2f(0, static_cast<float>(height));
+    glEnd();
+    glBindTexture(GL_TEXTURE_2D, 0);
+    glDisable(GL_TEXTURE_2D);
+}
+
+// The ground colour of a sample: its shading, else a height tint.
+void ground_colour(const track::Terrain& t, int i, int j)
+{
+    i = std::clamp(i, 0, t.grid_side - 1);
+    j = std::clamp(j, 0, t.grid_side - 1);
+    std::size_t at = static_cast<std::size_t>(i) + static_cast<std::size_t>(t.grid_side) * static_cast<std::size_t>(j);
+    if (t.shading.size() >= (at + 1) * 3) {
+        // Shading is stored at half intensity.
+        glColor3f(std::min(1.0f, t.shading[at * 3] / 127.5f), std::min(1.0f, t.shading[at * 3 + 1] / 127.5f),
+                  std::min(1.0f, t.shading[at * 3 + 2] / 127.5f));
+        return;
+    }
+    float range = t.max_height - t.min_height;
+    float h = range > 0 ? (t.heights[at] - t.min_height) / range : 0.5f;
+    glColor3f(0.35f + 0.4f * h, 0.3f + 0.3f * h, 0.2f + 0.2f * h);
+}
+
+void draw_ground(const track::Terrain& t, float cx, float cz, float half_w, float half_h)
+{
+    if (t.grid_side < 2 || t.cell_size <= 0)
+        return;
+    float span = 2 * std::max(half_w, half_h);
+    int step = std::max(1, static_cast<int>(std::ceil(span / t.cell_size / k_max_view_cells)));
+    int i0 = std::max(0, static_cast<int>((cx - half_w) / t.cell_size) - step);
+    int i1 = std::min(t.grid_side - 1, static_cast<int>((cx + half_w) / t.cell_size) + step);
+    int j0 = std::max(0, static_cast<int>((cz - half_h) / t.cell_size) - step);
+    int j1 = std::min(t.grid_side - 1, static_cast<int>((cz + half_h) / t.cell_size) + step);
+    glBegin(GL_QUADS);
+    for (int j = j0; j < j1; j += step)
+        for (int i = i0; i < i1; i += step) {
+            int in = std::min(i + step, t.grid_side - 1), jn = std::min(j + step, t.grid_side - 1);
+            ground_colour(t, i, j);
+            glVertex2f(i * t.cell_size, -j * t.cell_size);
+            glVertex2f(in * t.cell_size, -j * t.cell_size);
+            glVertex2f(in * t.cell_size, -jn * t.cell_size);
+            glVertex2f(i * t.cell_size, -jn * t.cell_size);
+        }
+    glEnd();
+}
+
+void draw_gates()
+{
+    const track::TrackTiming& timing = track::track_timing();
+    const std::vector<track::GateState>& states = track::gate_states();
+    glLineWidth(2.0f);
+    glBegin(GL_LINES);
+    for (std::size_t k = 0; k < timing.gates.size(); ++k) {
+        const track::StartingGate& gate = timing.gates[k];
+        float raise = k < states.size() ? states[k].raise : 1.0f;
+        glColor3f(0.9f * raise + 0.2f, 0.9f * raise + 0.2f, 0.9f * raise + 0.2f);
+        // The bar stands 3 ahead of the bike, across its way.
+        float fx = -std::sin(gate.heading), fz = -std::cos(gate.heading);
+        float bx = gate.x + 3 * fx, bz = gate.z + 3 * fz;
+        glVertex2f(bx - fz * 1.5f, -(bz + fx * 1.5f));
+        glVertex2f(bx + fz * 1.5f, -(bz - fx * 1.5f));
+    }
+    glEnd();
+}
+
+void draw_bikes(const Game& g)
+{
+    glPointSize(5.0f);
+    for (int slot = 0; slot < k_rider_slot_count; ++slot) {
+        const RiderSlot& r = rider_slot(slot);
+        if (!r.bike)
+            continue;
+        sim::Vec3 front = sim::body_position(r.bike->body(sim::k_front_wheel));
+        sim::Vec3 rear = sim::body_position(r.bike->body(sim::k_rear_wheel));
+        if (slot == g.viewed)
+            glColor3f(1.0f, 0.2f, 0.1f);
+        else if (r.kind == k_rider_local)
+            glColor3f(1.0f, 0.6f, 0.1f);
+        else
+            glColor3f(0.1f, 0.2f, 0.9f);
+        glLineWidth(4.0f);
+        glBegin(GL_LINES);
+        glVertex2f(rear.x, -rear.z);
+        glVertex2f(front.x, -front.z);
+        glEnd();
+        glBegin(GL_POINTS);
+        glVertex2f(front.x, -front.z);
+        glEnd();
+    }
+    glLineWidth(1.0f);
+}
+
+void draw_ground_view(Game& g, int width, int height)
+{
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    const track::Terrain& t = track::loaded_terrain();
+    float cx = t.field_size * 0.5f, cz = t.field_size * 0.5f;
+    if (const RiderSlot& r = rider_slot(g.viewed); r.bike) {
+        sim::Vec3 p = sim::body_position(r.bike->body(sim::k_frame));
+        if (std::isfinite(p.x) && std::isfinite(p.z))
+            cx = p.x, cz = p.z;
+    }
+    float half_h = k_view_span * 0.5f;
+    float half_w = half_h * (height > 0 ? static_cast<float>(width) / static_cast<float>(height) : 1.0f);
+    glViewport(0, 0, width, height);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(cx - half_w, cx + half_w, -cz - half_h, -cz + half_h, -1, 1);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_TEXTURE_2D);
+    draw_ground(t, cx, cz, half_w, half_h);
+    draw_gates();
+    draw_bikes(g);
+}
+
+const char* view_name(ViewMode v)
+{
+    switch (v) {
+    case ViewMode::rider: return "Rider view";
+    case ViewMode::chase: return "Chase view";
+    case ViewMode::track_camera: return "Track camera";
+    case ViewMode::editor: return "Editor";
+    case ViewMode::title: return "";
+    }
+    return "";
+}
+
+}  // namespace
+
+void init_gl_state(bool flat_shading)
+{
+    glClear(GL_COLOR_BUFFER_BIT);
+    glClearColor(0.196078f, 0.6f, 0.8f, 0.0f);
+    glEnable(GL_CULL_FACE);
+    glCullFace(GL_BACK);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    if (flat_shading)
+        glShadeModel(GL_FLAT);
+}
+
+void load_display_pictures()
+{
+    for (Picture& p : g_pictures)
+        if (!p.texture)
+            load_picture(p);
+}
+
+void release_display_pictures()
+{
+    for (Picture& p : g_pictures) {
+        if (p.texture)
+            glDeleteTextures(1, &p.texture);
+        p.texture = 0;
+        p.width = p.height = 0;
+    }
+}
+
+void set_pixel_projection(int width, int height)
+{
+    glViewport(0, 0, width, height);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(0, width, height, 0, -1, 1);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_CULL_FACE);
+}
+
+void draw_view(Game& g, int width, int height)
+{
+    if (g.view == ViewMode::title || !track::track_loaded())
+        draw_title(width, height);
+    else
+        draw_ground_view(g, width, height);
+}
+
+void draw_overlays(Game& g, int width, int height, bool hide_pause_text)
+{
+    set_pixel_projection(width, height);
+    const int scale = 2;
+    // Message lines, oldest at the top.
+    int lines = std::min(core::messages_on_screen(), 5);
+    glColor3f(1, 1, 1);
+    for (int back = lines - 1, row = 0; back >= 0; --back, ++row)
+        draw_text(8, 8.0f + row * 10.0f * scale, scale, core::message_line(back));
+    if (g.view != ViewMode::title) {
+        glColor3f(1, 1, 0.6f);
+        draw_text(8, static_cast<float>(height - 12 * scale), scale, view_name(g.view));
+    }
+    if (g.paused && !hide_pause_text) {
+        const std::string_view text = "Paused";
+        glColor3f(1, 1, 1);
+        draw_text((width - text_width(text, 4)) * 0.5f, height * 0.4f, 4, text);
+    }
+    if (g.menu_page != k_menu_closed) {
+        const std::string_view text = g.menu_page == k_menu_chat ? "Chat" : "Menu (Esc to close)";
+        glColor3f(0.1f, 0.1f, 0.1f);
+        glBegin(GL_QUADS);
+        glVertex2f(width * 0.25f, height * 0.45f);
+        glVertex2f(width * 0.75f, height * 0.45f);
+        glVertex2f(width * 0.75f, height * 0.55f);
+        glVertex2f(width * 0.25f, height * 0.55f);
+        glEnd();
+        glColor3f(1, 1, 1);
+        draw_text((width - text_width(text, scale)) * 0.5f, height * 0.5f - 7.0f, scale, text);
+    }
+}
+
+void finish_frame(bool glfinish)
+{
+    if (glfinish)
+        glFinish();
+}
+
+void draw_loading_screen(std::string_view text, int width, int height)
+{
+    draw_title(width, height);
+    int scale = std::max(2, width / 320);
+    float y = height * 0.75f;
+    glColor3f(0, 0, 0);
+    draw_text((width - text_width(text, scale)) * 0.5f + scale, y + scale, scale, text);
+    glColor3f(1, 1, 1);
+    draw_text((width - text_width(text, scale)) * 0.5f, y, scale, text);
+}
+
+}  // namespace zv::app

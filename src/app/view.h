@@ -1,0 +1,34 @@
+// What a frame shows until the renderer draws the world: the title picture
+// (or a plain title screen), a top-down ground view of the loaded track with
+// the bikes on it, and plain overlays (message lines, "Paused", the menu
+// placeholder). The renderer replaces draw_view.
+#pragma once
+
+#include <string_view>
+
+namespace zv::app {
+
+struct Game;
+
+// The initial GL state of start-up: clear colour, culling, row alignment,
+// flat shading with "--fugly".
+void init_gl_state(bool flat_shading);
+// Loads the head-up display pictures and the title picture ("!@title.png").
+void load_display_pictures();
+// Releases the pictures' textures (before the context goes).
+void release_display_pictures();
+
+// Window-pixel projection, origin top left.
+void set_pixel_projection(int width, int height);
+
+// The frame by view mode: the title screen, or the ground view.
+void draw_view(Game& g, int width, int height);
+// Message lines, "Paused" (unless hidden), the menu placeholder.
+void draw_overlays(Game& g, int width, int height, bool hide_pause_text);
+// glFinish when asked for.
+void finish_frame(bool glfinish);
+
+// The loading screen's picture: the title with the text over it.
+void draw_loading_screen(std::string_view text, int width, int height);
+
+}  // namespace zv::app

@@ -1,0 +1,247 @@
+#include "platform/window.h"
+
+#include <SDL.h>
+
+#include <atomic>
+#include <csignal>
+#include <cstdint>
+
+#include "platform/clock.h"
+#include "platform/events.h"
+#include "platform/gl_context.h"
+#include "platform/input.h"
+#include "platform/input_sdl.h"
+#include "platform/key_names.h"
+#include "platform/log.h"
+#include "platform/names.h"
+#include "platform/options.h"
+#include "platform/window_sdl.h"
+
+namespace zv::platform {
+
+namespace {
+
+struct WindowState {
+    SDL_Window* window = nullptr;
+    bool fullscreen = false;
+    bool threaded = false;
+    bool close_flag = false;
+    // Platform clock minus SDL's millisecond clock, for the event stamps.
+    std::int64_t sdl_offset_us = 0;
+};
+
+WindowState& state()
+{
+    static WindowState s;
+    return s;
+}
+
+volatile std::sig_atomic_t g_close_signal = 0;
+
+extern "C" void on_close_signal(int) { g_close_signal = 1; }
+
+// A usable mode has at least 15 colour bits.
+bool mode_usable(const SDL_DisplayMode& m) { return SDL_BITSPERPIXEL(m.format) >= 15; }
+
+void log_mode(const char* format, const SDL_DisplayMode& m)
+{
+    log_printf(format, m.w, m.h, static_cast<int>(SDL_BITSPERPIXEL(m.format)), m.refresh_rate,
+               mode_usable(m) ? "" : " (ignored)");
+}
+
+void list_display_modes()
+{
+    int count = SDL_GetNumDisplayModes(0);
+    for (int i = 0; i < count; ++i) {
+        SDL_DisplayMode m{};
+        if (SDL_GetDisplayMode(0, i, &m) == 0)
+            log_mode("Found mode %dx%dx%d@%dhz%s\n", m);
+    }
+    SDL_DisplayMode desktop{};
+    if (SDL_GetDesktopDisplayMode(0, &desktop) == 0)
+        log_mode("Registry mode is %dx%dx%d@%dhz%s\n", desktop);
+}
+
+// An SDL event's millisecond stamp on the platform clock, never later than now.
+EventTime event_stamp(std::uint32_t sdl_ms)
+{
+    std::int64_t now = platform_microseconds();
+    std::int64_t us = static_cast<std::int64_t>(sdl_ms) * 1000 + state().sdl_offset_us;
+    if (us > now || us < 0)
+        us = now;
+    return EventTime{us / 1000000, static_cast<std::int32_t>(us % 1000000)};
+}
+
+void request_close(EventTime time)
+{
+    WindowState& s = state();
+    if (!s.close_flag)
+        log_printf("Setting close flag\n");
+    s.close_flag = true;
+    push_event_at(key_code(k_keyboard_device, k_key_close), true, time);
+    push_event_at(key_code(k_keyboard_device, k_key_close), false, time);
+}
+
+}  // namespace
+
+SDL_Window* sdl_window() { return state().window; }
+
+void install_close_signals()
+{
+    struct sigaction sa {};
+    sa.sa_handler = on_close_signal;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
+}
+
+bool open_window(const char* title, int width, int height, int depth, int zdepth, WindowFlags flags)
+{
+    WindowState& s = state();
+    if (s.window)
+        return true;
+    s.fullscreen = option_flag("fullscreen", flags.fullscreen ? 1 : 0) != 0;
+    s.threaded = option_flag("threaded", 0) != 0;
+    s.close_flag = false;
+    log_printf("Options:\n");
+    log_printf("%10s [%s]\n", "threaded:", s.threaded ? "on" : "off");
+    // The system delivers window and input events to the thread that made
+    // the window; they are gathered there, once per frame.
+    if (s.threaded)
+        log_printf("Window messages are processed on the main thread\n");
+
+    install_close_signals();
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        log_printf("Can't create window!\n");
+        log_error(SDL_GetError());
+        return false;
+    }
+    s.sdl_offset_us = platform_microseconds() - static_cast<std::int64_t>(SDL_GetTicks64()) * 1000;
+    list_display_modes();
+
+    int colour = depth >= 24 ? 8 : (depth >= 15 ? 5 : 4);
+    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, colour);
+    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, colour);
+    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, colour);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, zdepth > 0 ? zdepth : 16);
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+
+    log_printf("Creating window\n");
+    Uint32 window_flags = SDL_WINDOW_OPENGL;
+    if (flags.resizable)
+        window_flags |= SDL_WINDOW_RESIZABLE;
+    if (s.fullscreen)
+        window_flags |= (width > 0 && height > 0) ? SDL_WINDOW_FULLSCREEN : SDL_WINDOW_FULLSCREEN_DESKTOP;
+    int w = width > 0 ? width : 640;
+    int h = height > 0 ? height : 480;
+    s.window = SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, w, h, window_flags);
+    if (!s.window && zdepth > 16) {
+        // Fall back to the depth buffer every driver offers.
+        SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
+        s.window = SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, w, h, window_flags);
+    }
+    if (!s.window) {
+        log_printf("Can't create window!\n");
+        log_error(SDL_GetError());
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        return false;
+    }
+    if (s.fullscreen && width > 0 && height > 0) {
+        SDL_DisplayMode want{0, width, height, 0, nullptr};
+        SDL_DisplayMode got{};
+        if (SDL_GetClosestDisplayMode(0, &want, &got))
+            SDL_SetWindowDisplayMode(s.window, &got);
+    }
+
+    open_input_devices();
+    add_alias("cursor-left", "Mouse Left");
+    add_alias("cursor-middle", "Mouse Middle");
+    add_alias("cursor-right", "Mouse Right");
+
+    SDL_ShowWindow(s.window);
+    SDL_RaiseWindow(s.window);
+    log_printf("Foregrounded and locked\n");
+    return true;
+}
+
+void close_window()
+{
+    WindowState& s = state();
+    if (!s.window)
+        return;
+    if (!s.close_flag)
+        log_printf("Setting close flag\n");
+    s.close_flag = true;
+    if (s.threaded)
+        log_printf("Message processing thread done\n");
+    delete_gl_context();
+    log_printf("Destroying window\n");
+    SDL_DestroyWindow(s.window);
+    s.window = nullptr;
+    close_input_devices();
+    clear_aliases();
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    SDL_Quit();
+    log_printf("Window shutdown complete\n");
+}
+
+bool window_open() { return state().window != nullptr; }
+
+void pump_window_events()
+{
+    WindowState& s = state();
+    if (g_close_signal) {
+        g_close_signal = 0;
+        log_printf("Close requested by signal\n");
+        request_close(event_time_now());
+    }
+    if (!s.window)
+        return;
+    SDL_Event e;
+    while (SDL_PollEvent(&e)) {
+        EventTime time = event_stamp(e.common.timestamp);
+        if (handle_input_event(e, time))
+            continue;
+        if (e.type == SDL_QUIT) {
+            request_close(time);
+        } else if (e.type == SDL_WINDOWEVENT) {
+            if (e.window.event == SDL_WINDOWEVENT_CLOSE)
+                request_close(time);
+            else if (e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED)
+                log_printf("WM_SIZE message %dx%d\n", e.window.data1, e.window.data2);
+        }
+    }
+}
+
+bool window_close_requested() { return state().close_flag || g_close_signal; }
+
+bool begin_frame()
+{
+    WindowState& s = state();
+    pump_window_events();
+    if (!s.window || !gl_context_ready())
+        return false;
+    Uint32 f = SDL_GetWindowFlags(s.window);
+    if (f & (SDL_WINDOW_MINIMIZED | SDL_WINDOW_HIDDEN))
+        return false;
+    return true;
+}
+
+void end_frame()
+{
+    if (state().window && gl_context_ready())
+        SDL_GL_SwapWindow(state().window);
+}
+
+void window_size(int& width, int& height)
+{
+    width = height = 0;
+    if (state().window)
+        SDL_GL_GetDrawableSize(state().window, &width, &height);
+}
+
+bool window_fullscreen() { return state().fullscreen; }
+
+}  // namespace zv::platform
