@@ -1,5 +1,6 @@
 #include "sim/contact.h"
 
+#include <array>
 #include <cmath>
 
 #include "sim/tyre.h"
@@ -352,8 +353,29 @@ int collide_bike_objects(SimWorld& world, Bike& bike)
 bool collide_bikes(SimWorld& world, Bike& a, Bike& b)
 {
     Vec3 pa = body_position(a.body(k_frame)), pb = body_position(b.body(k_frame));
-    if (!is_finite(pa) || !is_finite(pb) || length_sq(pa - pb) > 15.0f * 15.0f)
+    // A bike and rider fit in a sphere of 5 ft around the frame.
+    if (!is_finite(pa) || !is_finite(pb) || length_sq(pa - pb) > 10.0f * 10.0f)
         return false;
+    // Bounding sphere of every part, to skip the pairs that cannot touch.
+    struct Bound {
+        Vec3 centre;
+        float radius;
+    };
+    auto bound = [](const Bike& k, int part) {
+        if (is_wheel(part)) {
+            const WheelContact& w = part == k_front_wheel ? k.front_contact : k.rear_contact;
+            return Bound{body_position(k.body(part)), w.ring_radius + w.section_radius};
+        }
+        float r = 0;
+        for (const auto& sp : k.shapes[static_cast<size_t>(part)])
+            r = std::max(r, std::sqrt(sp.x * sp.x + sp.y * sp.y + sp.z * sp.z) + sp.radius);
+        return Bound{body_position(k.body(part)), r};
+    };
+    std::array<Bound, k_body_count> bounds_a, bounds_b;
+    for (int i = 0; i < k_body_count; ++i) {
+        bounds_a[static_cast<size_t>(i)] = bound(a, i);
+        bounds_b[static_cast<size_t>(i)] = bound(b, i);
+    }
     bool had = a.last_bike_contact_tick == world.tick || b.last_bike_contact_tick == world.tick;
     ContactMode base = had ? ContactMode::force : ContactMode::joint;
     int hits_a = 0, hits_b = 0, like = 0;
@@ -361,6 +383,11 @@ bool collide_bikes(SimWorld& world, Bike& a, Bike& b)
     constexpr int parts[] = {k_frame, k_front_wheel, k_rear_wheel, k_fork_upper, k_fork_lower, k_swingarm, k_rider};
     for (int ia : parts) {
         for (int ib : parts) {
+            const Bound& ba = bounds_a[static_cast<size_t>(ia)];
+            const Bound& bb = bounds_b[static_cast<size_t>(ib)];
+            float reach = ba.radius + bb.radius;
+            if (reach <= 0 || length_sq(ba.centre - bb.centre) >= reach * reach)
+                continue;
             ContactMode mode = (world.connected && (is_fork(ia) || is_fork(ib))) ? ContactMode::detect : base;
             bool touched = false;
             if (!is_wheel(ia) && !is_wheel(ib)) {

@@ -120,26 +120,38 @@ bool cell_range(const track::Terrain& t, Vec3 c, float h, CellRange& out)
     return out.i1 - out.i0 <= k_max_cells && out.j1 - out.j0 <= k_max_cells;
 }
 
-TorusHit torus_triangle(Vec3 c, Vec3 a, float R, float r, Vec3 t0, Vec3 t1, Vec3 t2)
-{
+namespace {
+
+// The plane part of the torus test: the depth at the ring point nearest the
+// triangle's plane (an upper bound for the triangle) and whether that point
+// lies over the triangle, in which case the hit is final.
+struct PlaneCase {
     TorusHit hit;
-    hit.depth = 0;
+    bool inside = false;
+    bool valid = false;
+};
+
+PlaneCase plane_case(Vec3 c, Vec3 a, float R, float r, Vec3 t0, Vec3 t1, Vec3 t2)
+{
+    PlaneCase pc;
     Vec3 n = normalized(cross(t1 - t0, t2 - t0));
     if (length_sq(n) == 0)
-        return hit;
-    // Plane case: the ring point nearest the plane.
+        return pc;
+    pc.valid = true;
     Vec3 u = n - a * dot(a, n);
     u = length_sq(u) > 1e-12f ? normalized(u) : any_perpendicular(a);
     Vec3 ring_point = c - u * R;
     float height = dot(ring_point - t0, n);
-    Vec3 foot = ring_point - n * height;
-    if (inside_triangle(foot, t0, t1, t2, n)) {
-        hit.depth = r - height;
-        hit.point = ring_point - n * r;
-        hit.normal = n;
-        return hit;
-    }
-    // Otherwise the nearest edge or vertex.
+    pc.hit.depth = r - height;
+    pc.hit.point = ring_point - n * r;
+    pc.hit.normal = n;
+    pc.inside = inside_triangle(ring_point - n * height, t0, t1, t2, n);
+    return pc;
+}
+
+// The nearest edge or vertex of the triangle decides.
+TorusHit edge_case(Vec3 c, Vec3 a, float R, float r, Vec3 t0, Vec3 t1, Vec3 t2, Vec3 n)
+{
     SegmentHit best{1e30f, {}, {}};
     const Vec3 v[3] = {t0, t1, t2};
     for (int e = 0; e < 3; ++e) {
@@ -147,11 +159,27 @@ TorusHit torus_triangle(Vec3 c, Vec3 a, float R, float r, Vec3 t0, Vec3 t1, Vec3
         if (s.dist_sq < best.dist_sq)
             best = s;
     }
+    TorusHit hit;
     float dist = std::sqrt(best.dist_sq);
     hit.depth = r - dist;
     hit.normal = dist > 1e-6f ? (best.circle_point - best.segment_point) * (1.0f / dist) : n;
     hit.point = best.circle_point - hit.normal * r;
     return hit;
+}
+
+}  // namespace
+
+TorusHit torus_triangle(Vec3 c, Vec3 a, float R, float r, Vec3 t0, Vec3 t1, Vec3 t2)
+{
+    PlaneCase pc = plane_case(c, a, R, r, t0, t1, t2);
+    if (!pc.valid) {
+        TorusHit none;
+        none.depth = 0;
+        return none;
+    }
+    if (pc.inside)
+        return pc.hit;
+    return edge_case(c, a, R, r, t0, t1, t2, pc.hit.normal);
 }
 
 TorusHit torus_terrain(const track::Terrain& t, Vec3 c, Vec3 a, float R, float r)
@@ -164,25 +192,30 @@ TorusHit torus_terrain(const track::Terrain& t, Vec3 c, Vec3 a, float R, float r
     CellRange cells;
     if (!cell_range(t, c, h, cells))
         return best;
-    int i0 = cells.i0, i1 = cells.i1, j0 = cells.j0, j1 = cells.j1;
-    for (int j = j0; j < j1; ++j) {
-        for (int i = i0; i < i1; ++i) {
-            int d = ((i & 1) ^ (j & 1)) ^ 1;
-            Vec3 tri[2][3] = {
-                {grid_vertex(t, i, j), grid_vertex(t, i, j + 1), grid_vertex(t, i + 1, j + d)},
-                {grid_vertex(t, i + 1, j + 1), grid_vertex(t, i + 1, j), grid_vertex(t, i, j + 1 - d)}};
-            for (auto& tr : tri) {
-                // Upper bound from the plane alone: skip triangles that cannot
-                // beat the deepest so far.
-                Vec3 n = normalized(cross(tr[1] - tr[0], tr[2] - tr[0]));
-                Vec3 u = n - a * dot(a, n);
-                u = length_sq(u) > 1e-12f ? normalized(u) : any_perpendicular(a);
-                float bound = r - dot(c - u * R - tr[0], n);
-                if (!(bound > best.depth))
-                    continue;
-                TorusHit hit = torus_triangle(c, a, R, r, tr[0], tr[1], tr[2]);
-                if (hit.depth > best.depth)
-                    best = hit;
+    // Two passes: the faces first (cheap and usually final), then the edges
+    // of the triangles whose plane bound still beats the deepest face.
+    for (int pass = 0; pass < 2; ++pass) {
+        for (int j = cells.j0; j < cells.j1; ++j) {
+            for (int i = cells.i0; i < cells.i1; ++i) {
+                int d = ((i & 1) ^ (j & 1)) ^ 1;
+                Vec3 tri[2][3] = {
+                    {grid_vertex(t, i, j), grid_vertex(t, i, j + 1), grid_vertex(t, i + 1, j + d)},
+                    {grid_vertex(t, i + 1, j + 1), grid_vertex(t, i + 1, j), grid_vertex(t, i, j + 1 - d)}};
+                for (auto& tr : tri) {
+                    PlaneCase pc = plane_case(c, a, R, r, tr[0], tr[1], tr[2]);
+                    if (!pc.valid || !(pc.hit.depth > best.depth))
+                        continue;
+                    if (pass == 0) {
+                        if (pc.inside)
+                            best = pc.hit;
+                        continue;
+                    }
+                    if (pc.inside)
+                        continue;
+                    TorusHit hit = edge_case(c, a, R, r, tr[0], tr[1], tr[2], pc.hit.normal);
+                    if (hit.depth > best.depth)
+                        best = hit;
+                }
             }
         }
     }
