@@ -45,10 +45,11 @@ constexpr Curve k_curve_125 = {
     -7,    -8,    -9,    -10,   -11,   -12,   -13,   -14,   -15,   -16,
     -17,   -18,   -19,   -20,   -21,   -22,   -23,   -24,   -25,   -26};
 
-// A 50 cc minibike: about 8 hp at 9500 rpm.
+// A 50 cc minibike: about 8 hp at 9500 rpm, a broad middle for its
+// centrifugal-style clutch.
 constexpr Curve k_curve_50 = {
-    0.8f,  0.8f,  0.8f,  0.8f,  0.8f,  1.0f,  1.2f,  1.4f,  1.6f,  1.8f,
-    2.0f,  2.4f,  2.8f,  3.1f,  3.4f,  3.6f,  3.8f,  4.0f,  4.2f,  4.31f,
+    0.8f,  0.8f,  0.8f,  0.8f,  0.8f,  1.2f,  1.6f,  2.0f,  2.4f,  2.7f,
+    3.0f,  3.3f,  3.6f,  3.8f,  4.0f,  4.1f,  4.15f, 4.2f,  4.25f, 4.31f,
     4.25f, 4.1f,  3.8f,  3.3f,  2.6f,  1.6f,  0.6f,  0,     -1,    -1.5f,
     -2,    -2.5f, -3,    -3.5f, -4,    -4.5f, -5,    -5.5f, -6,    -6.5f,
     -7,    -7.5f, -8,    -8.5f, -9,    -9.5f, -10,   -10.5f, -11,  -11.5f};
@@ -322,7 +323,7 @@ BikeInfo build_row(const ModelRow& m)
         b.full_torque = shaped(k_curve_125, m.torque_scale, 1);
         break;
     case Kind::m50:
-        b.closed_torque = closed_curve(0.15f);
+        b.closed_torque = closed_curve(0.08f);
         b.full_torque = shaped(k_curve_50, m.torque_scale, 1);
         break;
     }

@@ -79,7 +79,7 @@ RiderInput maneuver_input(Maneuver m, float mph, ManeuverState& st)
     case Maneuver::launch: in.throttle = 1; break;
     case Maneuver::ride: in.throttle = k_ride_throttle; break;
     case Maneuver::brake:
-        if (!st.braking && mph >= k_brake_start_mph)
+        if (!st.braking && (mph >= k_brake_start_mph || st.stalled))
             st.braking = true;
         if (st.braking) {
             in.front_brake = 1;
@@ -115,6 +115,7 @@ ManeuverReport run_maneuver(const track::Terrain& terrain, std::span<const Start
     report.riders.resize(static_cast<size_t>(n));
     std::vector<ManeuverState> state(static_cast<size_t>(n));
     std::vector<Vec3> brake_from(static_cast<size_t>(n));
+    std::vector<float> second_ago(static_cast<size_t>(n), 0.0f);  // mph one second back
     for (int i = 0; i < n; ++i)
         report.riders[static_cast<size_t>(i)].model = bikes[static_cast<size_t>(i)]->info.name;
 
@@ -132,6 +133,10 @@ ManeuverReport run_maneuver(const track::Terrain& terrain, std::span<const Start
             float mph = speed / k_ft_s_per_mph;
             RiderInput in;
             if (tick >= settle && !st.done) {
+                if ((tick - settle) % 128 == 127) {
+                    st.stalled = mph < second_ago[static_cast<size_t>(i)] + 0.1f && mph > 1;
+                    second_ago[static_cast<size_t>(i)] = mph;
+                }
                 bool was_braking = st.braking;
                 in = maneuver_input(o.maneuver, mph, st);
                 if (st.braking && !was_braking)

@@ -78,6 +78,7 @@ ManeuverReport run_maneuver(const track::Terrain& terrain, std::span<const Start
 struct ManeuverState {
     bool braking = false;
     bool done = false;
+    bool stalled = false;  // the launch gains no more speed (a bike that never reaches 40 mph)
 };
 RiderInput maneuver_input(Maneuver m, float speed_mph, ManeuverState& state);
 
