@@ -1,0 +1,161 @@
+// Control lookup by name, control codes, and SDL input events turned into
+// queued control events (without a window: the events are made by hand).
+#include "platform/input.h"
+
+#include "platform/events.h"
+#include "platform/input_sdl.h"
+#include "platform/key_names.h"
+#include "platform/names.h"
+
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+namespace zv::platform {
+namespace {
+
+class InputTest : public ::testing::Test {
+protected:
+    InputTest()
+    {
+        clear_aliases();
+        clear_events();
+        open_input_devices();  // no joysticks under test
+    }
+    ~InputTest() override
+    {
+        close_input_devices();
+        clear_aliases();
+        clear_events();
+    }
+
+    static SDL_Event key_event(Uint32 type, SDL_Scancode sc, bool repeat = false)
+    {
+        SDL_Event e{};
+        e.type = type;
+        e.key.keysym.scancode = sc;
+        e.key.repeat = repeat ? 1 : 0;
+        return e;
+    }
+};
+
+TEST(ControlCodes, PackDeviceAxisFlagAndNumber)
+{
+    ControlCode k = key_code(3, 17);
+    EXPECT_FALSE(is_axis(k));
+    EXPECT_EQ(device_of(k), 3);
+    EXPECT_EQ(control_index(k), 17);
+    ControlCode a = axis_code(2, 1);
+    EXPECT_TRUE(is_axis(a));
+    EXPECT_EQ(device_of(a), 2);
+    EXPECT_EQ(control_index(a), 1);
+    // Codes fit the event queue's 31 bits.
+    EXPECT_EQ(key_code(0x7fff, 0x7fff) & ~k_event_code_mask, 0u);
+}
+
+TEST_F(InputTest, NamesFindTheirControls)
+{
+    EXPECT_EQ(device_name(k_keyboard_device), "Keyboard");
+    EXPECT_EQ(device_name(k_mouse_device), "Mouse");
+    EXPECT_EQ(device_name(k_first_joystick_device + 40), "");
+    EXPECT_EQ(find_control("x"), key_code(k_keyboard_device, find_fixed_key("X")));
+    EXPECT_EQ(find_control("Keyboard.key[4]"), key_code(k_keyboard_device, k_key_esc));
+    // The mouse keys are the table's mouse buttons; aliases reach them too.
+    EXPECT_EQ(find_control("Mouse.key[0]"), key_code(k_keyboard_device, k_key_mouse_left));
+    EXPECT_EQ(find_control("mouse-right"), key_code(k_keyboard_device, k_key_mouse_right));
+    EXPECT_EQ(find_control("mouse-middle"), key_code(k_keyboard_device, k_key_mouse_middle));
+    EXPECT_EQ(find_control("mouse-x"), axis_code(k_mouse_device, 0));
+    EXPECT_EQ(find_control("MOUSE.AXIS[1]"), axis_code(k_mouse_device, 1));
+    ASSERT_TRUE(find_control("cursor-y"));
+    EXPECT_TRUE(is_axis(*find_control("cursor-y")));
+    EXPECT_NE(find_control("cursor-y"), find_control("mouse-y"));
+    // Controls that do not exist here.
+    EXPECT_FALSE(find_control("Mouse.axis[2]"));
+    EXPECT_FALSE(find_control("Mouse.key[3]"));
+    EXPECT_FALSE(find_control("joystick-a-1"));
+    EXPECT_FALSE(find_control("Joystick1 axis 0"));
+    EXPECT_FALSE(find_control("Keyboard.axis[0]"));
+    EXPECT_FALSE(find_control("Keyboard.key[99999]"));
+    EXPECT_FALSE(find_control("Keyboard.key[]"));
+    EXPECT_FALSE(find_control("Keyboard.key[1x]"));
+    EXPECT_FALSE(find_control(""));
+    EXPECT_FALSE(find_control("no such key"));
+}
+
+TEST_F(InputTest, KeysOutsideTheTableGetNumbersAfterIt)
+{
+    std::optional<ControlCode> alt = find_control("Left Alt");
+    ASSERT_TRUE(alt);
+    int base = static_cast<int>(fixed_key_names().size());
+    EXPECT_GE(control_index(*alt), base);
+    EXPECT_EQ(control_name(*alt), "Left Alt");
+    // The same key by scancode and by name is one control.
+    EXPECT_EQ(key_code(k_keyboard_device, keyboard_key_for_scancode(SDL_SCANCODE_LALT)), *alt);
+    EXPECT_EQ(control_name(key_code(k_keyboard_device, find_fixed_key("Page Down"))), "Page Down");
+    EXPECT_EQ(control_name(axis_code(k_mouse_device, 1)), "Mouse.axis[1]");
+    EXPECT_EQ(control_name(key_code(9, 0)), "");
+}
+
+TEST_F(InputTest, KeyAndButtonEventsAreQueuedWithTheirTime)
+{
+    EventTime t1{10, 500};
+    EventTime t0{10, 100};
+    EXPECT_TRUE(handle_input_event(key_event(SDL_KEYDOWN, SDL_SCANCODE_X), t1));
+    // Repeats are not new presses.
+    EXPECT_TRUE(handle_input_event(key_event(SDL_KEYDOWN, SDL_SCANCODE_X, true), t1));
+    SDL_Event button{};
+    button.type = SDL_MOUSEBUTTONDOWN;
+    button.button.button = SDL_BUTTON_RIGHT;
+    EXPECT_TRUE(handle_input_event(button, t0));
+    ASSERT_EQ(events_waiting(), 2);
+    std::optional<Event> e = pop_event();
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->code, key_code(k_keyboard_device, k_key_mouse_right));
+    EXPECT_TRUE(e->pressed);
+    e = pop_event();
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->code, *find_control("x"));
+    EXPECT_EQ(e->time.microseconds, 500);
+
+    EXPECT_TRUE(handle_input_event(key_event(SDL_KEYUP, SDL_SCANCODE_X), t1));
+    e = pop_event();
+    ASSERT_TRUE(e);
+    EXPECT_FALSE(e->pressed);
+
+    // Motion moves the mouse axes and the cursor; other events are not input.
+    SDL_Event motion{};
+    motion.type = SDL_MOUSEMOTION;
+    motion.motion.x = 30;
+    motion.motion.y = 40;
+    motion.motion.xrel = 3;
+    motion.motion.yrel = -4;
+    EXPECT_TRUE(handle_input_event(motion, t1));
+    EXPECT_TRUE(handle_input_event(motion, t1));
+    EXPECT_FLOAT_EQ(axis_value(*find_control("mouse-x")), 6);
+    EXPECT_FLOAT_EQ(axis_value(*find_control("mouse-y")), -8);
+    EXPECT_FLOAT_EQ(axis_value(*find_control("cursor-x")), 30);
+    EXPECT_FLOAT_EQ(axis_value(key_code(k_keyboard_device, 5)), 0);
+    SDL_Event quit{};
+    quit.type = SDL_QUIT;
+    EXPECT_FALSE(handle_input_event(quit, t1));
+    EXPECT_EQ(events_waiting(), 0);
+}
+
+TEST_F(InputTest, UnknownJoysticksAndNamelessKeysDoNothing)
+{
+    SDL_Event b{};
+    b.type = SDL_JOYBUTTONDOWN;
+    b.jbutton.which = 1234;
+    b.jbutton.button = 0;
+    EXPECT_TRUE(handle_input_event(b, EventTime{1, 0}));
+    SDL_Event gone{};
+    gone.type = SDL_JOYDEVICEREMOVED;
+    gone.jdevice.which = 1234;
+    EXPECT_TRUE(handle_input_event(gone, EventTime{1, 0}));
+    EXPECT_TRUE(handle_input_event(key_event(SDL_KEYDOWN, SDL_SCANCODE_UNKNOWN), EventTime{1, 0}));
+    EXPECT_EQ(events_waiting(), 0);
+    EXPECT_FLOAT_EQ(axis_value(axis_code(k_first_joystick_device, 0)), 0);
+    EXPECT_FALSE(device_attached(k_first_joystick_device));
+}
+
+}  // namespace
+}  // namespace zv::platform
