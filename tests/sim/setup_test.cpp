@@ -121,3 +121,34 @@ TEST_F(SetupTest, MechanicRefusesAMovingBike)
 
 }  // namespace
 }  // namespace zv::sim
+
+#include "core/settings.h"
+#include "sim/setup_adapter.h"
+
+namespace zv::sim {
+namespace {
+
+TEST(SetupAdapter, FreshSettingsGiveTheDefaultRiderSetup)
+{
+    core::Settings settings;
+    RiderSetup r = rider_setup_from(settings);
+    RiderSetup d;
+    EXPECT_EQ(r.roll_damping, d.roll_damping);
+    EXPECT_EQ(r.max_dab_speed, d.max_dab_speed);
+    EXPECT_EQ(r.arcade, d.arcade);
+    EXPECT_EQ(r.front_antilock, d.front_antilock);
+    EXPECT_EQ(r.rear_antilock, d.rear_antilock);
+    EXPECT_EQ(r.stop_wheelies, d.stop_wheelies);
+    EXPECT_EQ(r.reverse_steering, d.reverse_steering);
+    EXPECT_FLOAT_EQ(r.rider_mass_distribution, d.rider_mass_distribution);
+    settings.stop_wheelies.parse("Front Only");
+    settings.arcade.parse("No");
+    settings.fork_spring_rate_adjustment.set(80);
+    r = rider_setup_from(settings);
+    EXPECT_EQ(r.stop_wheelies, 2);
+    EXPECT_FALSE(r.arcade);
+    EXPECT_FLOAT_EQ(r.fork_spring_rate_adjustment, 80);
+}
+
+}  // namespace
+}  // namespace zv::sim
