@@ -133,3 +133,45 @@ TEST_F(KnockFixture, PenaltyTableAddsTicks)
 
 }  // namespace
 }  // namespace zv::sim
+
+namespace zv::sim {
+namespace {
+
+TEST(BikeContact, RunningIntoAnotherBikeBlamesTheHitter)
+{
+    track::Terrain field = make_flat_field(5, 4);
+    auto world = create_world();
+    world->terrain = &field;
+    auto still = create_bike(*world, "450sxf(2017)", 1, "1");
+    auto runner = create_bike(*world, "450sxf(2017)", 2, "2");
+    // The still bike stands across the runner's path, 30 ft ahead (-z).
+    place_bike(*still, {100, 0.1f, 70}, k_pi / 2);
+    place_bike(*runner, {100, 0.1f, 100}, 0);
+    set_setup(*still, bench_setup());
+    set_setup(*runner, bench_setup());
+    std::array<Bike*, 2> list{still.get(), runner.get()};
+    int contact_tick = -1;
+    float runner_timer = 0;
+    for (int t = 0; t < 128 * 6; ++t) {
+        RiderInput go;
+        go.throttle = 0.5f;
+        apply_input(*runner, go);
+        apply_input(*still, {});
+        run_tick(*world, list);
+        ASSERT_TRUE(bike_is_finite(*still) && bike_is_finite(*runner)) << t;
+        if (runner->first_bike_contact_tick >= 0 && contact_tick < 0) {
+            contact_tick = runner->first_bike_contact_tick;
+            runner_timer = runner->collision_timer;
+        }
+    }
+    ASSERT_GE(contact_tick, 0);
+    EXPECT_EQ(still->first_bike_contact_tick, contact_tick);
+    EXPECT_GE(still->last_bike_contact_tick, contact_tick);
+    EXPECT_TRUE(still->settled && runner->settled);
+    // The runner hit with its front end at speed: its timer went up (192 for
+    // like parts or 256 for a front-end hit), less the ticks since.
+    EXPECT_GT(runner_timer, 150);
+}
+
+}  // namespace
+}  // namespace zv::sim
