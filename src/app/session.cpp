@@ -139,8 +139,10 @@ bool create_slot_bike(int slot, int kind, int gate_kind)
 
 int offline_start_tick(double r)
 {
-    r = std::clamp(r, 0.0, std::nextafter(1.0, 0.0));
-    return static_cast<int>(128.0 * (13.0 + 2.0 * r));
+    constexpr int first = 128 * 13, last = 128 * 15 - 1;
+    if (!(r > 0.0))
+        return first;
+    return std::min(static_cast<int>(128.0 * (13.0 + 2.0 * r)), last);
 }
 
 GateKinds gate_kinds_from_settings()
