@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "platform/log.h"
 #include "sim/world.h"
@@ -269,6 +270,25 @@ std::unique_ptr<Bike> create_bike(SimWorld& world, std::string_view model, int s
     k.slot = slot;
     place_bike(k, {0, 0, 0}, 0);
     return bike;
+}
+
+int load_bike_shapes(Bike& bike)
+{
+    const BikeArt& art = bike.info.art;
+    const std::pair<int, const char*> parts[] = {{k_frame, art.frame_shape},
+                                                 {k_fork_upper, art.fork_upper_shape},
+                                                 {k_fork_lower, art.fork_lower_shape},
+                                                 {k_swingarm, art.swingarm_shape},
+                                                 {k_rider, art.rider_shape}};
+    int loaded = 0;
+    for (const auto& [part, name] : parts) {
+        const track::Shape* shape = name ? track::load_shape(name) : nullptr;
+        if (!shape || shape->spheres.empty())
+            continue;
+        bike.shapes[static_cast<size_t>(part)] = shape->spheres;
+        ++loaded;
+    }
+    return loaded;
 }
 
 void place_bike(Bike& bike, Vec3 origin, float heading)

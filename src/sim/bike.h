@@ -144,6 +144,7 @@ struct Bike {
     int steps = 0;            // bike steps run since the last reset
     bool rider_attached = true;
     bool timed_lap = false;   // set by the race rules while a lap is timed
+    int remount_tick = -1000000;  // tick the rider got back on after a fall
     // Input values restored at the end of the bike step.
     float input_sit_dab = 0, input_front_brake = 0, input_rear_brake = 0;
 
@@ -165,6 +166,10 @@ std::unique_ptr<Bike> create_bike(SimWorld& world, std::string_view model, int s
 // The row used for a requested model name (the substitute rule above,
 // without logging).
 const BikeInfo& resolve_bike_info(std::string_view model);
+
+// Replaces the built-in collision spheres of the frame, fork, swingarm and
+// rider with the row's shape files where they load. Returns how many did.
+int load_bike_shapes(Bike& bike);
 
 // Places the bike: every body at origin + rotation * (row position), rotated
 // by `heading` radians about world y, velocities zero, rider attached, all

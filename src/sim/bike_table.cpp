@@ -181,15 +181,15 @@ constexpr ModelRow k_models[k_bike_model_count] = {
 };
 
 // Renderer names by class (literal concatenation needs the preprocessor).
-#define ZV_ART(cls)                                                                          \
-    BikeArt                                                                                  \
-    {                                                                                        \
-        "bike_frame_" cls, "bike_frame_" cls ".shp", "bike_" cls, "fork_upper_" cls,         \
-            "fork_upper_" cls ".shp", "fork_lower_" cls, "fork_lower_" cls ".shp",           \
-            "swingarm_" cls, "swingarm_" cls ".shp", "wheel_front_" cls, "wheel_front.shp",  \
-            "wheel_rear_" cls, "wheel_rear.shp", "wheels", "rider_head", "rider_head",       \
-            "rider_body", "rider_body_fp", "rider.shp", "rider_body", "side_plates_" cls,    \
-            "front_plate_" cls, "rider_plate"                                                \
+#define ZV_ART(cls)                                                                              \
+    BikeArt                                                                                      \
+    {                                                                                            \
+        "@bike_frame_" cls ".jm", "@bike_frame_" cls ".shp", "@bike_" cls, "@fork_upper_" cls ".jm", \
+            "@fork_upper_" cls ".shp", "@fork_lower_" cls ".jm", "@fork_lower_" cls ".shp",      \
+            "@swingarm_" cls ".jm", "@swingarm_" cls ".shp", "@wheel_front_" cls ".jm",          \
+            "@wheel_front.shp", "@wheel_rear_" cls ".jm", "@wheel_rear.shp", "@wheels",          \
+            "@rider_head.jm", "@rider_head", "@rider_body.jm", "@rider_body_fp.jm", "@rider.shp", \
+            "@rider_body", "@side_plates_" cls ".jm", "@front_plate_" cls ".jm", "@rider_plate.jm" \
     }
 
 BikeArt art(Kind k)

@@ -398,6 +398,47 @@ void dab_or_back_up_step(SimWorld& world, Bike& k)
     }
 }
 
+namespace {
+CourseDirection g_course_direction = nullptr;
+}
+
+void set_course_direction_source(CourseDirection source) { g_course_direction = source; }
+
+bool realign_step(SimWorld& world, Bike& k)
+{
+    if (!(k.flags & k_flag_auto_align) || !g_course_direction || k.knocked_off())
+        return false;
+    if (world.tick - k.remount_tick > static_cast<int>(k_realign_seconds / k_dt))
+        return false;
+    if (!(frame_speed(k) < k_slow) || k.controls.back_up > 0.125f)
+        return false;
+    Vec3 pos = body_position(k.body(k_frame));
+    Vec3 want;
+    if (!g_course_direction(pos, want))
+        return false;
+    Vec3 f = frame_axis(k, {0, 0, -1});
+    f.y = 0;
+    want.y = 0;
+    if (length_sq(f) < 1e-6f || length_sq(want) < 1e-6f)
+        return false;
+    f = normalized(f);
+    want = normalized(want);
+    float error = std::atan2(cross(f, want).y, dot(f, want));
+    if (std::fabs(error) < 0.25f)
+        return false;
+    // Turn about the vertical at up to 90 degrees a second.
+    frame_motor(world, k, {0, 1, 0}, clampf(2 * error, -pi / 2, pi / 2), 320 * k.total_mass);
+    if (std::fabs(error) > pi / 2) {
+        // Facing away: the rider takes the bike's weight off the wheels so
+        // it pivots instead of scrubbing its tyres round.
+        float lift = 0.5f * -k_gravity * k.total_mass;
+        for (const WheelContact* w : {&k.front_contact, &k.rear_contact})
+            if (w->on_ground())
+                dBodyAddForce(w->body, 0, lift, 0);
+    }
+    return true;
+}
+
 void dab_assist_step(SimWorld& world, Bike& k)
 {
     BikeControls& c = k.controls;
@@ -405,6 +446,7 @@ void dab_assist_step(SimWorld& world, Bike& k)
         c.dab_foot = std::min(1.0f, c.dab_foot + 8 * k_dt);
         return;
     }
+    realign_step(world, k);
     if (c.sit_dab == 0)
         return;
     if (!k.front_contact.on_ground()) {

@@ -41,6 +41,17 @@ float lean_range(float speed, float dab_speed, float roll_limit, int power);
 // The largest speed at which the dab aids act (ft/s).
 float dab_speed_limit(const Bike& bike);
 
+// Realign After Fall: the direction the course runs near a point, as a
+// horizontal unit vector; false where unknown. The computer riders' recorded
+// lines provide it; without a source the aid rests.
+using CourseDirection = bool (*)(Vec3 position, Vec3& direction);
+void set_course_direction_source(CourseDirection source);
+// Seconds after the rider is back on during which the realignment may act.
+constexpr float k_realign_seconds = 5.0f;
+// Turns a slow bike whose rider just got back on toward the course.
+// Returns whether it acted.
+bool realign_step(SimWorld& world, Bike& bike);
+
 // Parts of the bike step.
 void rider_springs_step(SimWorld& world, Bike& bike);
 void steering_step(SimWorld& world, Bike& bike);

@@ -110,6 +110,7 @@ void crash_step(SimWorld& world, Bike& k)
     if (k.crash_timer <= 0) {
         k.crash_timer = 0;
         attach_rider(k);
+        k.remount_tick = world.tick;
         Vec3 v = body_linear_vel(rider);
         k.rider_velocity_ring.fill(v);
     }
