@@ -3,7 +3,9 @@
 // allocation in the tick.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <atomic>
 #include <cstdlib>
 #include <memory>
@@ -258,6 +260,64 @@ TEST(Maneuver, TicksDoNotAllocate)
     GTEST_SKIP() << "allocation counting needs the plain malloc";
 #endif
 }
+
+}  // namespace
+}  // namespace zv::sim
+
+namespace zv::sim {
+namespace {
+
+// A rider holding 20 degrees of lean at 30 ft/s: the bike carves a steady
+// circle whose radius fits v^2 / (g tan lean).
+void steady_turn(bool arcade)
+{
+    track::Terrain field = make_flat_field();
+    auto world = create_world();
+    world->terrain = &field;
+    auto bike = create_bike(*world, "450sxf(2017)", 1, "1");
+    place_bike(*bike, {1000, 0.1f, 1000}, 0);
+    RiderSetup s = bench_setup();
+    s.arcade = arcade;
+    set_setup(*bike, s);
+    std::array<Bike*, 1> list{bike.get()};
+    const float want = 20 * k_pi / 180;
+    float heading_start = 0, lean_sum = 0;
+    int lean_n = 0;
+    for (int t = 0; t < 128 * 14; ++t) {
+        RiderInput in;
+        in.throttle = bike_speed(*bike) < 30 ? 0.5f : 0.1f;
+        float lean = lean_angle(bike->body(k_frame));
+        if (t > 128 * 6) {
+            float c = std::clamp(-(want - lean) * 3, -1.0f, 1.0f);
+            in.steer = s.reverse_steering ? -c : c;
+        }
+        apply_input(*bike, in);
+        run_tick(*world, list);
+        ASSERT_TRUE(bike_is_finite(*bike));
+        Vec3 f = body_vector_to_world(bike->body(k_frame), {0, 0, -1});
+        float heading = std::atan2(f.x, -f.z);
+        if (t == 128 * 9)
+            heading_start = heading;
+        if (t > 128 * 9) {
+            lean_sum += lean;
+            ++lean_n;
+        }
+    }
+    Vec3 f = body_vector_to_world(bike->body(k_frame), {0, 0, -1});
+    float turned = std::remainder(std::atan2(f.x, -f.z) - heading_start, 2 * k_pi);
+    float lean = lean_sum / static_cast<float>(lean_n);
+    EXPECT_EQ(bike->knockout_count, 0);
+    EXPECT_GT(std::fabs(lean), 0.2f);
+    EXPECT_LT(std::fabs(lean), 0.45f);
+    // 5 s at 30 ft/s on a circle of v^2 / (32 tan lean): 45 to 120 degrees.
+    float expect = 5 * 30 / (900 / (32 * std::tan(std::fabs(lean))));
+    EXPECT_GT(std::fabs(turned), 0.6f * expect) << lean;
+    EXPECT_LT(std::fabs(turned), 1.4f * expect) << lean;
+    EXPECT_NEAR(bike_speed(*bike), 30, 3);
+}
+
+TEST(Maneuver, SteadyTurnWithTheRollServo) { steady_turn(false); }
+TEST(Maneuver, SteadyTurnWithArcadePhysics) { steady_turn(true); }
 
 }  // namespace
 }  // namespace zv::sim
