@@ -145,8 +145,6 @@ struct Bike {
     bool rider_attached = true;
     bool timed_lap = false;   // set by the race rules while a lap is timed
     int remount_tick = -1000000;  // tick the rider got back on after a fall
-    // Input values restored at the end of the bike step.
-    float input_sit_dab = 0, input_front_brake = 0, input_rear_brake = 0;
 
     dBodyID body(int index) const { return bodies[static_cast<size_t>(index)].get(); }
     dJointID joint(int index) const { return joints[static_cast<size_t>(index)].get(); }

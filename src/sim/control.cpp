@@ -132,9 +132,6 @@ void apply_input(Bike& k, const RiderInput& in)
         c.clutch = target;
     float shift = finite(in.shift);
     request_shift(k, shift > 0.5f ? 1 : (shift < -0.5f ? -1 : 0));
-    k.input_sit_dab = c.sit_dab;
-    k.input_front_brake = c.front_brake;
-    k.input_rear_brake = c.rear_brake;
 }
 
 float dab_speed_limit(const Bike& k)

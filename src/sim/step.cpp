@@ -151,6 +151,8 @@ void bike_step(SimWorld& world, Bike& k)
         return;
     }
     k.collision_timer = toward_zero(k.collision_timer, 1);
+    // The aids may hold the brakes and the foot down for this tick only.
+    const float held_sit_dab = c.sit_dab, held_front = c.front_brake, held_rear = c.rear_brake;
     dBodyID frame = k.body(k_frame), rider = k.body(k_rider);
     const size_t slot = static_cast<size_t>(world.tick & 3);
 
@@ -188,9 +190,9 @@ void bike_step(SimWorld& world, Bike& k)
     update_limbs(world, k);
 
     // Held controls of this tick end here.
-    c.sit_dab = k.knocked_off() ? 0 : k.input_sit_dab;
-    c.front_brake = k.input_front_brake;
-    c.rear_brake = k.input_rear_brake;
+    c.sit_dab = k.knocked_off() ? 0 : held_sit_dab;
+    c.front_brake = held_front;
+    c.rear_brake = held_rear;
     c.dab_foot = std::max(0.0f, c.dab_foot - 4 * k_dt);
 
     if (!k.settled && world.tick - world.start_tick > 256 && length_sq(body_linear_vel(frame)) < 25.0f)
