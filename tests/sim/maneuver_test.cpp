@@ -321,3 +321,64 @@ TEST(Maneuver, SteadyTurnWithArcadePhysics) { steady_turn(true); }
 
 }  // namespace
 }  // namespace zv::sim
+
+namespace zv::sim {
+namespace {
+
+struct JumpResult {
+    int knockouts;
+    float peak_height;
+    bool finite;
+};
+
+// A ramp rising toward -z to `height` over 40 ft, then a sheer drop to the
+// flat: the bike rides at it at `speed` ft/s and flies off the lip.
+JumpResult jump(float height, float speed)
+{
+    track::Terrain field = make_flat_field(7, 4);
+    int w = field.grid_side;
+    for (int j = 0; j < w; ++j) {
+        float z = static_cast<float>(j) * 4;
+        float h = (z <= 640 && z > 600) ? height * (640 - z) / 40 : 0;
+        for (int i = 0; i < w; ++i)
+            field.heights[static_cast<size_t>(i + w * j)] = h;
+    }
+    auto world = create_world();
+    world->terrain = &field;
+    auto bike = create_bike(*world, "450sxf(2017)", 1, "1");
+    place_bike(*bike, {512, 0.1f, 900}, 0);
+    RiderSetup s = bench_setup();
+    s.arcade = false;
+    set_setup(*bike, s);
+    std::array<Bike*, 1> list{bike.get()};
+    JumpResult r{0, 0, true};
+    for (int t = 0; t < 128 * 11 && r.finite; ++t) {
+        RiderInput in;
+        in.throttle = bike_speed(*bike) < speed ? 1.0f : 0.3f;
+        apply_input(*bike, in);
+        run_tick(*world, list);
+        r.finite = bike_is_finite(*bike);
+        r.peak_height = std::max(r.peak_height, body_position(bike->body(k_frame)).y);
+    }
+    r.knockouts = bike->knockout_count;
+    return r;
+}
+
+TEST(Maneuver, ModestJumpLandsRidden)
+{
+    JumpResult r = jump(8, 60);
+    EXPECT_TRUE(r.finite);
+    EXPECT_GT(r.peak_height, 8);
+    EXPECT_EQ(r.knockouts, 0);
+}
+
+TEST(Maneuver, HugeDropToFlatThrowsTheRiderOff)
+{
+    JumpResult r = jump(20, 70);
+    EXPECT_TRUE(r.finite);
+    EXPECT_GT(r.peak_height, 22);
+    EXPECT_GE(r.knockouts, 1);
+}
+
+}  // namespace
+}  // namespace zv::sim
