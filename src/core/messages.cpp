@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/log.h"
+#include "platform/text_format.h"
 
 namespace zv::core {
 
@@ -49,26 +50,13 @@ void store_line(char* line, std::string_view text)
     line[n] = '\0';
 }
 
-std::string format_text(const char* format, va_list args)
-{
-    va_list copy;
-    va_copy(copy, args);
-    int n = std::vsnprintf(nullptr, 0, format, copy);
-    va_end(copy);
-    if (n <= 0)
-        return {};
-    std::string text(static_cast<size_t>(n), '\0');
-    std::vsnprintf(text.data(), text.size() + 1, format, args);
-    return text;
-}
-
 }  // namespace
 
 void show_message(const char* format, ...)
 {
     va_list args;
     va_start(args, format);
-    std::string text = format_text(format, args);
+    std::string text = platform::vformat_text(format, args);
     va_end(args);
 
     std::string_view body = text;

@@ -5,11 +5,10 @@
 #include <cstdlib>
 #include <initializer_list>
 
+
 namespace zv::platform {
 
-namespace {
-
-bool display_named()
+bool display_available()
 {
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
         const char* value = std::getenv(name);
@@ -19,12 +18,10 @@ bool display_named()
     return false;
 }
 
-}  // namespace
-
 std::vector<DisplayMode> display_modes()
 {
     std::vector<DisplayMode> modes;
-    if (!display_named())
+    if (!display_available())
         return modes;
     // Start the video subsystem only for the question when nobody else has.
     bool started_here = SDL_WasInit(SDL_INIT_VIDEO) == 0;

@@ -12,6 +12,9 @@ struct DisplayMode {
     int depth = 0;  // colour bits per pixel
 };
 
+// True when DISPLAY or WAYLAND_DISPLAY names a display to talk to.
+bool display_available();
+
 // The modes in the order the system lists them (largest first); empty when
 // there is no display to ask.
 std::vector<DisplayMode> display_modes();

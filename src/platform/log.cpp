@@ -1,6 +1,8 @@
 // The log file: set up by the first message, every line time-stamped.
 #include "platform/log.h"
 
+#include "platform/text_format.h"
+
 #include "platform/clock.h"
 
 #include <cstdarg>
@@ -36,22 +38,6 @@ LogState& state()
     alignas(LogState) static unsigned char storage[sizeof(LogState)];
     static LogState* s = ::new (storage) LogState;
     return *s;
-}
-
-std::string format_text(const char* format, va_list args)
-{
-    char small[512];
-    va_list copy;
-    va_copy(copy, args);
-    int n = std::vsnprintf(small, sizeof small, format, copy);
-    va_end(copy);
-    if (n < 0)
-        return {};
-    if (static_cast<size_t>(n) < sizeof small)
-        return std::string(small, static_cast<size_t>(n));
-    std::string text(static_cast<size_t>(n), '\0');
-    std::vsnprintf(text.data(), text.size() + 1, format, args);
-    return text;
 }
 
 void write_stamp(std::FILE* file)
@@ -141,7 +127,7 @@ void log_printf(const char* format, ...)
 {
     va_list args;
     va_start(args, format);
-    std::string text = format_text(format, args);
+    std::string text = vformat_text(format, args);
     va_end(args);
     log_text(text);
 }

@@ -1,5 +1,7 @@
 #include "platform/message_box.h"
 
+#include "platform/display_modes.h"
+
 #include <SDL.h>
 
 #include <cstdio>
@@ -9,27 +11,13 @@
 
 namespace zv::platform {
 
-namespace {
-
-bool has_display()
-{
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
-        const char* value = std::getenv(name);
-        if (value && *value)
-            return true;
-    }
-    return false;
-}
-
-}  // namespace
-
 void message_box(const char* title, const char* text)
 {
     if (!title)
         title = "";
     if (!text)
         text = "";
-    if (has_display() && SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, title, text, nullptr) == 0)
+    if (display_available() && SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, title, text, nullptr) == 0)
         return;
     size_t n = std::strlen(text);
     const char* end = n > 0 && text[n - 1] == '\n' ? "" : "\n";

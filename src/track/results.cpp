@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "core/data_file.h"
+#include "platform/text_format.h"
 #include "track/race_rules.h"
 #include "track/timing.h"
 
@@ -11,34 +12,12 @@ namespace zv::track {
 
 namespace {
 
-void append(std::string& out, const char* format, ...) __attribute__((format(printf, 2, 3)));
-void append(std::string& out, const char* format, ...)
-{
-    char buf[256];
-    va_list ap;
-    va_start(ap, format);
-    int n = std::vsnprintf(buf, sizeof buf, format, ap);
-    va_end(ap);
-    if (n < 0)
-        return;
-    if (static_cast<std::size_t>(n) < sizeof buf) {
-        out.append(buf, static_cast<std::size_t>(n));
-        return;
-    }
-    std::string big(static_cast<std::size_t>(n) + 1, '\0');
-    va_start(ap, format);
-    std::vsnprintf(big.data(), big.size(), format, ap);
-    va_end(ap);
-    big.pop_back();
-    out += big;
-}
-
 // "%3d:%02d.%03d" of a tick count, truncated to whole milliseconds; a
 // negative count shows as zero.
 void append_time(std::string& out, long long ticks)
 {
     long long ms = ticks > 0 ? ticks * 1000 / k_ticks_per_second : 0;
-    append(out, "%3d:%02d.%03d", static_cast<int>(ms / 60000), static_cast<int>(ms / 1000 % 60),
+    platform::append_format(out, "%3d:%02d.%03d", static_cast<int>(ms / 60000), static_cast<int>(ms / 1000 % 60),
            static_cast<int>(ms % 1000));
 }
 
@@ -61,10 +40,10 @@ std::string format_results(std::time_t now)
     const std::vector<Standing> order = has_final_standings() ? final_standings() : running_standings();
 
     std::string out;
-    append(out, "Time=%.2f|Laps=%d|Track=%s|Date=%ld\r\n",
+    platform::append_format(out, "Time=%.2f|Laps=%d|Track=%s|Date=%ld\r\n",
            static_cast<double>(race.time_limit_ticks) / k_ticks_per_second, race.extra_laps,
            race.track_name.c_str(), static_cast<long>(now));
-    append(out, "%4s | %12s | %4s | %10s | %4s | %10s\r\n", "No.", "Bike", "Laps", "Total Time",
+    platform::append_format(out, "%4s | %12s | %4s | %10s | %4s | %10s\r\n", "No.", "Bike", "Laps", "Total Time",
            "BLap", "Best Time");
 
     std::vector<const Standing*> finished;
@@ -74,24 +53,24 @@ std::string format_results(std::time_t now)
 
     for (const Standing* s : finished) {
         const RiderEntry& e = race.entries[static_cast<std::size_t>(s->slot)];
-        append(out, "%4s | %12s | %4d | ", e.number.c_str(), e.bike_name.c_str(),
+        platform::append_format(out, "%4s | %12s | %4d | ", e.number.c_str(), e.bike_name.c_str(),
                laps_completed(t, s->position));
         append_time(out, static_cast<long long>(s->tick) - race.start_tick);
         const BestLap best = best_lap(s->slot);
-        append(out, " | %4d | ", best.lap);
+        platform::append_format(out, " | %4d | ", best.lap);
         append_time(out, best.ticks);
         out += "\r\n";
     }
 
     for (const Standing* s : finished) {
         const int n = rider_position(s->slot);
-        append(out, "\r\n%d\r\n", n);
+        platform::append_format(out, "\r\n%d\r\n", n);
         for (int p = 0; p < n; ++p) {
             const int tick = crossing_tick(s->slot, p);
             if (tick == -1)
-                append(out, "%8d", -1);
+                platform::append_format(out, "%8d", -1);
             else
-                append(out, "%8.3f",
+                platform::append_format(out, "%8.3f",
                        static_cast<double>(static_cast<long long>(tick) - race.start_tick) /
                            k_ticks_per_second);
             const bool same_lap = p + 1 < n && lap_of(t, p + 1) == lap_of(t, p);

@@ -11,6 +11,7 @@
 #include "core/debug_level.h"
 #include "core/messages.h"
 #include "platform/log.h"
+#include "platform/text_format.h"
 
 namespace zv::track {
 
@@ -214,28 +215,6 @@ int normalize_list(std::vector<int>& list, int checkpoints)
     return plain;
 }
 
-void append(std::string& out, const char* format, ...) __attribute__((format(printf, 2, 3)));
-void append(std::string& out, const char* format, ...)
-{
-    char buf[512];
-    va_list ap;
-    va_start(ap, format);
-    int n = std::vsnprintf(buf, sizeof buf, format, ap);
-    va_end(ap);
-    if (n < 0)
-        return;
-    if (static_cast<std::size_t>(n) < sizeof buf) {
-        out.append(buf, static_cast<std::size_t>(n));
-        return;
-    }
-    std::string big(static_cast<std::size_t>(n) + 1, '\0');
-    va_start(ap, format);
-    std::vsnprintf(big.data(), big.size(), format, ap);
-    va_end(ap);
-    big.pop_back();
-    out += big;
-}
-
 const char* name_or_null(const std::string& name) { return name.empty() ? "null" : name.c_str(); }
 
 }  // namespace
@@ -334,25 +313,25 @@ std::string format_timing_gates(const TrackTiming& t)
     if (!t.gates.empty()) {
         out += "startinggate:\n";
         for (const StartingGate& g : t.gates) {
-            append(out, "[%f %f %f]", static_cast<double>(g.x), static_cast<double>(g.y),
+            platform::append_format(out, "[%f %f %f]", static_cast<double>(g.x), static_cast<double>(g.y),
                    static_cast<double>(g.z));
-            append(out, " %f", static_cast<double>(g.heading));
+            platform::append_format(out, " %f", static_cast<double>(g.heading));
             if (g.model == k_default_gate_model && g.texture == k_default_gate_texture &&
                 g.shape == k_default_gate_shape)
                 out += "\n";
             else
-                append(out, " %s %s %s\n", name_or_null(g.model), name_or_null(g.texture),
+                platform::append_format(out, " %s %s %s\n", name_or_null(g.model), name_or_null(g.texture),
                        name_or_null(g.shape));
         }
     }
     if (!t.checkpoints.empty()) {
         out += "checkpoints:\n";
         for (const Checkpoint& c : t.checkpoints) {
-            append(out, "%f ", static_cast<double>(c.radius));
-            append(out, "[%f %f %f]", static_cast<double>(c.x), static_cast<double>(c.y),
+            platform::append_format(out, "%f ", static_cast<double>(c.radius));
+            platform::append_format(out, "[%f %f %f]", static_cast<double>(c.x), static_cast<double>(c.y),
                    static_cast<double>(c.z));
             out += " ";
-            append(out, "[%f %f %f]", static_cast<double>(c.dir_x), static_cast<double>(c.dir_y),
+            platform::append_format(out, "[%f %f %f]", static_cast<double>(c.dir_x), static_cast<double>(c.dir_y),
                    static_cast<double>(c.dir_z));
             out += "\n";
         }
@@ -362,7 +341,7 @@ std::string format_timing_gates(const TrackTiming& t)
             return;
         out += key;
         for (int e : entries)
-            append(out, "%d ", e);
+            platform::append_format(out, "%d ", e);
         out += "\n";
     };
     list("firstlap:\n", t.first_lap);
