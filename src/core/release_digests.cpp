@@ -7,13 +7,13 @@
 namespace zv::core {
 
 // RIPEMD-160 of the first MiB of the generated "zzzz.saf".
-const char* const k_reference_archive_digest = "796f3048e58ea7d252044ea5f884d5d63c2ab961";
+const char* const k_reference_archive_digest = "329a4d085e4477ab5f2a241f3bda615f5edfaa09";
 
-// Slot 0: the shapes of the generated data (none are generated yet, so it is
-// the digest of no bytes at all). Slots 1 and 2 are kept for the shapes of
-// later data releases that race servers should still accept as stock.
+// Slot 0: the seven generic shapes of the generated data. Slots 1 and 2 are
+// kept for the shapes of later data releases that race servers should still
+// accept as stock.
 const std::array<std::string_view, 3> k_generic_shape_digests = {
-    "9c1185a5c5e9fc54612808977ee8f548b2258d31",
+    "657ae9aa1a28591fae87a24ff466ded0724ce5c0",
     "",
     "",
 };

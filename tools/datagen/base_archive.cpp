@@ -1,5 +1,11 @@
 #include "base_archive.h"
 
+#include "gen_bike.h"
+#include "gen_font.h"
+#include "gen_pictures.h"
+#include "gen_track.h"
+#include "gen_util.h"
+
 #include <string_view>
 
 namespace zv::datagen {
@@ -30,6 +36,16 @@ std::vector<core::SafMember> base_archive_members()
     std::vector<core::SafMember> members;
     members.push_back(text_member("readme.txt", k_readme));
     members.push_back(text_member("version.txt", k_version));
+    generic_shape_members(members);
+    bike_model_members(members);
+    trackside_members(members);
+    engine_sound_members(members);
+    bike_texture_members(members);
+    sky_members(members);
+    effect_members(members);
+    tile_texture_members(members);
+    if (!display_picture_members(members) || !font_members(members))
+        return {};
     return members;
 }
 
