@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "platform/log.h"
+#include "sim/suspension.h"
 #include "sim/world.h"
 
 namespace zv::sim {
@@ -370,6 +371,18 @@ float fork_position(const Bike& bike)
 float swingarm_angle(const Bike& bike)
 {
     return static_cast<float>(dJointGetHingeAngle(bike.joint(k_swingarm_pivot)));
+}
+
+float fork_speed(const Bike& bike)
+{
+    return static_cast<float>(dJointGetSliderPositionRate(bike.joint(k_fork_slider)));
+}
+
+float shock_compression(const Bike& bike)
+{
+    float travel = bike.info.swingarm_travel;
+    float x = travel > 0 ? clampf(-swingarm_angle(bike) / travel, 0, 1) : 0;
+    return linkage_curve(bike.info, x).compression;
 }
 
 bool bike_is_finite(const Bike& bike)

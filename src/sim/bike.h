@@ -185,6 +185,8 @@ float bike_speed(const Bike& bike);          // frame speed, ft/s
 float engine_rpm(const Bike& bike);
 float fork_position(const Bike& bike);       // 0 extended .. -travel
 float swingarm_angle(const Bike& bike);      // 0 extended .. -travel angle
+float fork_speed(const Bike& bike);          // ft/s, negative compressing
+float shock_compression(const Bike& bike);   // ft of shock stroke through the linkage
 bool bike_is_finite(const Bike& bike);       // every body's state finite
 
 // Number-plate colours from a bike texture's description text:

@@ -5,7 +5,6 @@
 #include <memory>
 
 #include "sim/bike.h"
-#include "sim/suspension.h"
 #include "sim/world.h"
 
 namespace zv::sim {
@@ -162,8 +161,7 @@ ManeuverReport run_maneuver(const track::Terrain& terrain, std::span<const Start
             r.max_abs_lean_deg = std::max(r.max_abs_lean_deg, std::fabs(lean_angle(b.body(k_frame))) * 180 / k_pi);
             if (tick == settle - 1) {
                 r.fork_sag_mm = -fork_position(b) * k_mm_per_ft;
-                float x = clampf(-swingarm_angle(b) / b.info.swingarm_travel, 0, 1);
-                r.shock_sag_mm = linkage_curve(b.info, x).compression * k_mm_per_ft;
+                r.shock_sag_mm = shock_compression(b) * k_mm_per_ft;
             }
             if (!st.done)
                 all_done = false;
