@@ -245,7 +245,15 @@ const track::TileType& tile_at(const track::Terrain* terrain, float x, float z)
     return default_tile();
 }
 
-bool collide_wheel(SimWorld& world, WheelContact& w, float scale)
+Vec3 upward_normal(Vec3 n)
+{
+    if (n.y >= 0)
+        return n;
+    Vec3 flat{n.x, 0, n.z};
+    return length_sq(flat) >= 1.0f / 1024 ? normalized(flat) : Vec3{0, 1, 0};
+}
+
+bool wheel_contact(const SimWorld& world, WheelContact& w, float scale, dContact& ct)
 {
     w.depth = 0;
     if (!world.terrain)
@@ -255,11 +263,7 @@ bool collide_wheel(SimWorld& world, WheelContact& w, float scale)
     TorusHit hit = torus_terrain(*world.terrain, c, a, w.ring_radius, w.section_radius);
     if (!(hit.depth > 0))
         return false;
-    Vec3 n = hit.normal;
-    if (n.y < 0) {
-        Vec3 flat{n.x, 0, n.z};
-        n = length_sq(flat) >= 1.0f / 1024 ? normalized(flat) : Vec3{0, 1, 0};
-    }
+    Vec3 n = upward_normal(hit.normal);
     w.depth = hit.depth;
     w.point = hit.point;
     w.normal = n;
@@ -268,14 +272,13 @@ bool collide_wheel(SimWorld& world, WheelContact& w, float scale)
     const track::TileType& tile = tile_at(world.terrain, hit.point.x, hit.point.z);
     float mu = track::friction_at_speed(tile, length_sq(w.point_velocity)) * scale;
     TyreSpring s = tyre_spring(hit.depth, w.section_radius);
-    float m = std::min(1.0f, hit.depth / w.section_radius);
 
     Vec3 fdir = cross(w.point_velocity, n);
     if (length_sq(fdir) < 1.0f / 1024)
         fdir = cross(a, n);
     fdir = normalized(fdir);
 
-    dContact ct{};
+    ct = dContact{};
     ct.surface.mode = dContactApprox1 | dContactSoftERP | dContactSoftCFM;
     if (length_sq(fdir) > 0) {
         ct.surface.mode |= dContactFDir1;
@@ -287,11 +290,22 @@ bool collide_wheel(SimWorld& world, WheelContact& w, float scale)
     ct.geom.pos[0] = hit.point.x, ct.geom.pos[1] = hit.point.y, ct.geom.pos[2] = hit.point.z;
     ct.geom.normal[0] = n.x, ct.geom.normal[1] = n.y, ct.geom.normal[2] = n.z;
     ct.geom.depth = hit.depth;
+    return true;
+}
+
+bool collide_wheel(SimWorld& world, WheelContact& w, float scale)
+{
+    dContact ct;
+    if (!wheel_contact(world, w, scale, ct))
+        return false;
     dJointID j = dJointCreateContact(world.id(), world.group(), &ct);
     dJointAttach(j, w.body, nullptr);
     dJointSetFeedback(j, &w.feedback);
 
     // Rolling resistance.
+    Vec3 n = w.normal;
+    float m = std::min(1.0f, w.depth / w.section_radius);
+    const track::TileType& tile = tile_at(world.terrain, w.point.x, w.point.z);
     Vec3 v = body_linear_vel(w.body);
     Vec3 vt = v - n * dot(v, n);
     float p = length(vt);

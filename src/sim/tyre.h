@@ -55,6 +55,14 @@ float friction_scale(bool arcade, float lean);
 // The tile under a point (a default tile when the terrain has none).
 const track::TileType& tile_at(const track::Terrain* terrain, float x, float z);
 
+// A contact normal that points down loses its vertical part, or becomes
+// straight up when nothing is left of it.
+Vec3 upward_normal(Vec3 n);
+
+// Fills the wheel's contact record and the contact joint's parameters
+// (friction, soft spring, first friction direction) without creating it.
+bool wheel_contact(const SimWorld& world, WheelContact& wheel, float friction_scale, dContact& contact);
+
 // Fills the wheel's contact record, creates its contact joint and adds the
 // rolling resistance. Returns whether the wheel touches.
 bool collide_wheel(SimWorld& world, WheelContact& wheel, float friction_scale);

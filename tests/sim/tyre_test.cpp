@@ -122,3 +122,47 @@ TEST(Tyre, RollingResistanceFadesBelowOneFootPerSecond)
 
 }  // namespace
 }  // namespace zv::sim
+
+namespace zv::sim {
+namespace {
+
+TEST(Tyre, DownwardNormalsAreTurnedUp)
+{
+    Vec3 straight = upward_normal({0, -1, 0});
+    EXPECT_FLOAT_EQ(straight.y, 1);
+    EXPECT_FLOAT_EQ(straight.x, 0);
+    Vec3 tilted = upward_normal(normalized({0.6f, -0.8f, 0}));
+    EXPECT_FLOAT_EQ(tilted.x, 1);
+    EXPECT_FLOAT_EQ(tilted.y, 0);
+    // Almost straight down: the horizontal part is too small to keep.
+    Vec3 tiny = upward_normal(normalized({0.01f, -1, 0}));
+    EXPECT_FLOAT_EQ(tiny.y, 1);
+    Vec3 up = upward_normal({0, 0.5f, 0});  // upward normals are left alone
+    EXPECT_FLOAT_EQ(up.y, 0.5f);
+}
+
+TEST(Tyre, ContactParametersFromSquashSpeedAndAxle)
+{
+    // Squashed by a full section: spring 25000, damping 2500.
+    WheelFixture still(0.8333f, {0, 0, 0});
+    dContact ct;
+    ASSERT_TRUE(wheel_contact(*still.world, still.wheel, 0.8125f, ct));
+    EXPECT_NEAR(ct.surface.soft_erp, soft_erp(25000, 2500), 1e-7);
+    EXPECT_NEAR(ct.surface.soft_cfm, soft_cfm(25000, 2500), 1e-9);
+    EXPECT_NEAR(ct.surface.mu, 0.8125, 1e-6);  // grip 1 times the scale
+    EXPECT_TRUE(ct.surface.mode & dContactApprox1);
+    // At rest the first friction direction comes from the axle: (1,0,0) x up.
+    ASSERT_TRUE(ct.surface.mode & dContactFDir1);
+    EXPECT_NEAR(ct.fdir1[2], 1, 1e-6);
+    EXPECT_NEAR(ct.fdir1[0], 0, 1e-6);
+    // Moving along z: the direction is velocity x normal = (0,0,3) x up.
+    WheelFixture sliding(1.0f, {0, 0, 3});
+    ASSERT_TRUE(wheel_contact(*sliding.world, sliding.wheel, 1, ct));
+    EXPECT_NEAR(ct.fdir1[0], -1, 1e-6);
+    EXPECT_NEAR(ct.fdir1[2], 0, 1e-6);
+    EXPECT_NEAR(ct.geom.normal[1], 1, 1e-6);
+    EXPECT_NEAR(ct.geom.depth, 0.1666, 1e-4);
+}
+
+}  // namespace
+}  // namespace zv::sim
