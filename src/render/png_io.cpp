@@ -92,7 +92,7 @@ bool run_write(const WriteJob* job)
         return false;
     }
     png_set_write_fn(png, job->state, write_bytes, flush_nothing);
-    png_set_compression_level(png, 9);
+    png_set_compression_level(png, 6);
     png_set_IHDR(png, info, job->width, job->height, job->depth, job->colour_type, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     if (job->text_count > 0)
