@@ -1,0 +1,141 @@
+// Extension words, version strings and the shader build with its clean-up on
+// failure, through a recording compiler.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+
+#include "render/gl_caps.h"
+#include "render/shader_sources.h"
+#include "render/shaders.h"
+
+namespace zv::render {
+namespace {
+
+TEST(Extensions, OnlyWholeWordsCount)
+{
+    const char* list = "GL_ARB_vertex_shader_tessellator GL_ARB_multitexture GL_EXT_framebuffer_object";
+    EXPECT_FALSE(extension_listed(list, "GL_ARB_vertex_shader"));
+    EXPECT_TRUE(extension_listed(list, "GL_ARB_multitexture"));
+    EXPECT_TRUE(extension_listed(list, "GL_EXT_framebuffer_object"));
+    EXPECT_FALSE(extension_listed("XGL_ARB_multitexture", "GL_ARB_multitexture"));
+    EXPECT_TRUE(extension_listed("GL_A GL_ARB_vertex_shader_x GL_ARB_vertex_shader", "GL_ARB_vertex_shader"));
+    EXPECT_FALSE(extension_listed("", "GL_ARB_multitexture"));
+
+    GlCaps c = caps_from_strings("v", "r", "2.1 Mesa", "GL_ARB_vertex_shader GL_ARB_fragment_shader");
+    EXPECT_TRUE(c.vertex_shader);
+    EXPECT_TRUE(c.fragment_shader);
+    EXPECT_FALSE(c.multitexture);
+    GlCaps none = caps_from_strings(nullptr, nullptr, nullptr, nullptr);
+    EXPECT_EQ(none.vendor, "NULL");
+    EXPECT_EQ(none.extensions, "NULL");
+    EXPECT_EQ(none.major, 0);
+}
+
+TEST(Version, MajorAndMinorFromTheFront)
+{
+    EXPECT_EQ(parse_gl_version("1.5.0 NVIDIA"), std::make_pair(1, 5));
+    EXPECT_EQ(parse_gl_version("2.1 Mesa 22.3.6"), std::make_pair(2, 1));
+    EXPECT_EQ(parse_gl_version("4.5 (Compatibility Profile) Mesa"), std::make_pair(4, 5));
+    EXPECT_EQ(parse_gl_version("OpenGL ES 3.2"), std::make_pair(0, 0));
+    EXPECT_EQ(parse_gl_version("NULL"), std::make_pair(0, 0));
+    EXPECT_EQ(parse_gl_version("3"), std::make_pair(0, 0));
+}
+
+class FakeCompiler final : public ShaderDriver {
+public:
+    int fail_fragment_of = 0;  // program number whose fragment stage fails
+    unsigned next = 1;
+    std::set<unsigned> alive;
+    std::vector<std::pair<unsigned, std::string>> ints;  // uniform name per location set
+    std::map<int, std::string> location_names;
+    int compiled = 0;
+    int uses = 0;
+
+    unsigned create_shader(bool) override { alive.insert(next); return next++; }
+    bool compile(unsigned, const std::string& source, std::string& log) override
+    {
+        ++compiled;
+        bool fragment = source.find("gl_FragColor") != std::string::npos;
+        int program = (compiled + 1) / 2;
+        if (fragment && program == fail_fragment_of) {
+            log = "0:1(1): error: syntax error";
+            return false;
+        }
+        log.clear();
+        return true;
+    }
+    unsigned create_program() override { alive.insert(next); return next++; }
+    void attach(unsigned, unsigned) override {}
+    void detach(unsigned, unsigned) override {}
+    bool link(unsigned, std::string& log) override { log.clear(); return true; }
+    void delete_object(unsigned o) override { alive.erase(o); }
+    void use(unsigned) override { ++uses; }
+    int uniform_location(unsigned program, const char* name) override
+    {
+        int loc = static_cast<int>(program) * 100 + static_cast<int>(location_names.size());
+        location_names[loc] = name;
+        return loc;
+    }
+    void uniform_int(int location, int value) override
+    {
+        ints.emplace_back(static_cast<unsigned>(value), location_names[location]);
+    }
+    void uniform_vec3s(int, int, const float*) override {}
+    void uniform_mat3s(int, int, bool, const float*) override {}
+};
+
+TEST(ShaderBuild, AllSevenBuildAndBindSamplers)
+{
+    FakeCompiler fake;
+    set_shader_driver(&fake);
+    ASSERT_TRUE(build_shader_programs());
+    EXPECT_TRUE(shaders_in_use());
+    EXPECT_EQ(fake.alive.size(), 21u);
+    int nmap = 0, smap = 0, base = 0;
+    for (auto& [value, name] : fake.ints) {
+        if (name == "nmap") { ++nmap; EXPECT_EQ(value, 1u); }
+        if (name == "smap") { ++smap; EXPECT_EQ(value, 2u); }
+        if (name == "base") { ++base; EXPECT_EQ(value, 1u); }
+    }
+    EXPECT_EQ(nmap, 4);
+    EXPECT_EQ(smap, 2);
+    EXPECT_EQ(base, 1);
+
+    reset_shader_changes();
+    use_program(3);
+    use_program(3);
+    use_program(0);
+    EXPECT_EQ(shader_changes(), 2);
+    delete_shader_programs();
+    EXPECT_TRUE(fake.alive.empty());
+    EXPECT_FALSE(shaders_in_use());
+    set_shader_driver(nullptr);
+}
+
+TEST(ShaderBuild, FragmentErrorInTheFourthDeletesEverything)
+{
+    FakeCompiler fake;
+    fake.fail_fragment_of = 4;
+    set_shader_driver(&fake);
+    EXPECT_FALSE(build_shader_programs());
+    EXPECT_FALSE(shaders_in_use());
+    EXPECT_TRUE(fake.alive.empty());
+    use_program(2);  // with the programs off this stays fixed function
+    EXPECT_EQ(current_program(), 0);
+    set_shader_driver(nullptr);
+}
+
+TEST(ShaderSources, EverySlotHasBothStages)
+{
+    for (int slot = 1; slot <= k_program_count; ++slot) {
+        ShaderSource s = shader_source(slot);
+        EXPECT_NE(s.vertex.find("void main"), std::string::npos) << slot;
+        EXPECT_NE(s.fragment.find("gl_FragColor"), std::string::npos) << slot;
+    }
+    EXPECT_NE(shader_source(5).fragment.find("#define SMAP"), std::string::npos);
+    EXPECT_TRUE(shader_source(8).vertex.empty());
+}
+
+}  // namespace
+}  // namespace zv::render
