@@ -12,8 +12,10 @@
 #include "app/screenshot.h"
 #include "app/session.h"
 #include "app/view.h"
+#include "core/debug_level.h"
 #include "core/messages.h"
 #include "core/settings.h"
+#include "platform/input.h"
 #include "platform/log.h"
 #include "platform/window.h"
 #include "track/race_rules.h"
@@ -85,6 +87,8 @@ void handle_event(Game& g, const platform::Event& e)
     const FixedKeys& k = fixed_keys();
     core::Settings& s = core::settings();
     const std::uint32_t code = e.code;
+    if (core::debug_level() >= 2)
+        platform::log_printf("%s %s\n", platform::control_name(code).c_str(), e.pressed ? "pressed" : "released");
     if (code == k.close && e.pressed)
         g.quit = true;
     apply_binding_event(code, e.pressed);

@@ -126,9 +126,12 @@ void race_tick(Game& g)
         track::update_gate_drop(tick);
     if (tick == track::gate_drop_tick() && core::debug_level() >= 1)
         platform::log_printf("Start gate dropped at tick %d\n", tick);
+    // Once a simulated second, where the viewed rider is.
+    if (core::debug_level() >= 2 && tick % k_ticks_per_second == 0 && rider_slot(g.viewed).bike)
+        platform::log_printf("Tick %d: rider %d is %.2f ft from its start\n", tick, g.viewed,
+                             static_cast<double>(distance_from_start(g.viewed)));
 
     ++world->tick;
-    (void)g;
 }
 
 void restart_time_trial_attempt(Game& g)

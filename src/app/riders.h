@@ -24,7 +24,7 @@ enum RiderKind : int {
 struct RiderSlot {
     std::unique_ptr<sim::Bike> bike;
     int kind = k_rider_history;
-    sim::Vec3 start;      // where the bike was set down
+    sim::Vec3 start;      // the frame's position when the bike was set down
     float start_heading = 0;
 };
 

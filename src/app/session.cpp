@@ -119,10 +119,11 @@ bool create_slot_bike(int slot, int kind, int gate_kind)
     r.kind = kind;
     const track::Terrain& terrain = track::loaded_terrain();
     track::StartPose p = track::start_position(track::track_timing(), slot, terrain.field_size);
-    r.start = {p.x, track::terrain_height(terrain, p.x, p.z), p.z};
+    sim::Vec3 ground{p.x, track::terrain_height(terrain, p.x, p.z), p.z};
     r.start_heading = p.heading;
     // Set down with the tyres just clear of the ground.
-    sim::place_bike(*r.bike, r.start + sim::Vec3{0, 0.1f, 0}, p.heading);
+    sim::place_bike(*r.bike, ground + sim::Vec3{0, 0.1f, 0}, p.heading);
+    r.start = sim::body_position(r.bike->body(sim::k_frame));
     if (kind == k_rider_local)
         sim::set_setup(*r.bike, rider_setup_from_settings());
     track::RiderEntry entry;

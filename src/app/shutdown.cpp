@@ -1,5 +1,7 @@
 #include "app/shutdown.h"
 
+#include "app/controls.h"
+#include "app/main_loop_setup.h"
 #include "core/config.h"
 #include "core/data_file.h"
 #include "core/loading_status.h"
@@ -12,17 +14,6 @@
 namespace zv::app {
 
 namespace {
-
-// The bindings give their devices back; their settings stay for the file.
-void release_inputs()
-{
-    for (const core::SettingEntry& e : core::setting_table()) {
-        if (auto* b = std::get_if<core::Binding*>(&e.ref)) {
-            (*b)->handle = -1;
-            (*b)->value = 0.0f;
-        }
-    }
-}
 
 void close_audio(StartupValues& values)
 {
@@ -59,6 +50,8 @@ void free_startup_lists(StartupLists& lists)
 
 int shut_down(StartupValues& values, StartupLists& lists)
 {
+    // No race server connection to end yet; the race and the physics world go.
+    end_game_session();
     const std::array<std::function<void()>, k_shutdown_stages.size()> steps = {
         [] {},  // the race session's lists
         [] { release_inputs(); },
@@ -76,6 +69,7 @@ int shut_down(StartupValues& values, StartupLists& lists)
         steps[i]();
     }
 
+    close_game_window();
     platform::log_close();
     core::report_allocations();
     return 0;

@@ -2,6 +2,7 @@
 
 #include "app/command_line.h"
 #include "app/graphics_values.h"
+#include "app/main_loop_setup.h"
 #include "app/shape_check.h"
 #include "app/shutdown.h"
 #include "app/startup_flags.h"
@@ -136,7 +137,9 @@ int run(int argc, char** argv)
     StartupValues values;
     if (std::optional<int> status = start_up(argc, argv, values))
         return *status;
-    // The window, sound, inputs, physics world and the main loop follow here.
+    if (std::optional<int> status = open_game(values, startup_lists()))
+        return leave(*status);
+    run_main_loop(values);
     return shut_down(values, startup_lists());
 }
 

@@ -208,6 +208,8 @@ void draw_ground_view(Game& g, int width, int height)
     glLoadIdentity();
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_TEXTURE_2D);
+    // Looking down with z flipped turns every face around.
+    glDisable(GL_CULL_FACE);
     draw_ground(t, cx, cz, half_w, half_h);
     draw_gates();
     draw_bikes(g);

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <csignal>
+#include <cstring>
 #include <cstdint>
 
 #include "platform/clock.h"
@@ -117,6 +118,17 @@ bool open_window(const char* title, int width, int height, int depth, int zdepth
         log_error(SDL_GetError());
         return false;
     }
+    // Without a display SDL falls back to drawing nowhere; a game nobody can
+    // see is no window, unless that driver was asked for by name.
+    const char* driver = SDL_GetCurrentVideoDriver();
+    const char* wanted = SDL_getenv("SDL_VIDEODRIVER");
+    if (driver && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0) &&
+        !(wanted && std::strcmp(wanted, driver) == 0)) {
+        log_printf("Can't create window!\n");
+        log_error("no display to open the window on");
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        return false;
+    }
     s.sdl_offset_us = platform_microseconds() - static_cast<std::int64_t>(SDL_GetTicks64()) * 1000;
     list_display_modes();
 
@@ -215,7 +227,7 @@ void pump_window_events()
     }
 }
 
-bool window_close_requested() { return state().close_flag || g_close_signal; }
+bool window_close_requested() { return state().close_flag; }
 
 bool begin_frame()
 {

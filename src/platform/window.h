@@ -25,7 +25,8 @@ bool window_open();
 // SIGINT and SIGTERM, and the window manager's close button, arrive as the
 // "Close" key (and set the close flag).
 void pump_window_events();
-// Set once the window was asked to close.
+// Set once the window was asked to close (a signal counts from the next
+// pump_window_events on).
 bool window_close_requested();
 
 // Starts a frame: pumps events and makes the context current. False when

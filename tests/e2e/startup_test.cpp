@@ -18,6 +18,7 @@ using test::TempDir;
 
 const std::string k_zarvox = std::string(ZV_BUILD_DIR) + "/zarvox";
 const std::string k_archive = std::string(ZV_BUILD_DIR) + "/zzzz.saf";
+const std::string k_xvfb_run = "/usr/bin/xvfb-run";
 
 std::vector<std::string> lines_of(const std::string& text)
 {
@@ -101,6 +102,28 @@ protected:
 
     RunResult run(const std::vector<std::string>& args) { return run_with(k_zarvox, args); }
 
+    // A run with a window: under a virtual display of the given screen, ended
+    // with kill -TERM once the window is drawing. The status is the game's.
+    RunResult run_windowed(const std::vector<std::string>& args, const std::string& screen = "1024x768x24")
+    {
+        const std::string script = dir_ / "windowed.sh";
+        test::write_file(script,
+                         "\"$@\" &\n"
+                         "pid=$!\n"
+                         "n=0\n"
+                         "until grep -q 'GL_EXTENSIONS: ' '" + (home() / "lastlog.txt").string() + "' 2>/dev/null; do\n"
+                         "  n=$((n+1)); [ $n -gt 1200 ] && break\n"
+                         "  kill -0 $pid 2>/dev/null || break\n"
+                         "  sleep 0.1\n"
+                         "done\n"
+                         "kill -TERM $pid 2>/dev/null\n"
+                         "wait $pid\n");
+        std::vector<std::string> full = {"-a", "-s", "-screen 0 " + screen, "sh", script, k_zarvox};
+        full.insert(full.end(), args.begin(), args.end());
+        return run_with(k_xvfb_run, full);
+    }
+    bool have_virtual_display() const { return std::filesystem::exists(k_xvfb_run); }
+
     RunResult run_with(const std::string& program, const std::vector<std::string>& args)
     {
         std::map<std::string, std::string> env = {
@@ -178,12 +201,28 @@ TEST_F(ProgramTest, NoTracksEndsWithStatusOne)
     EXPECT_FALSE(std::filesystem::exists(home() / "config"));
 }
 
+TEST_F(ProgramTest, WithoutADisplayTheWindowFailsWithStatusOne)
+{
+    install_archive();
+    install_track("tiny", "Tiny Track\n");
+    RunResult r = run({});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Can't open the window"), std::string::npos) << r.err;
+    // It ended before the main loop: nothing to write back.
+    EXPECT_FALSE(std::filesystem::exists(home() / "config"));
+    std::optional<std::string> log = test::read_file(home() / "lastlog.txt");
+    ASSERT_TRUE(log);
+    EXPECT_NE(log->find("] Can't create window!\n"), std::string::npos);
+}
+
 TEST_F(ProgramTest, ARunWritesTheConfigurationAndReadsItBack)
 {
+    if (!have_virtual_display())
+        GTEST_SKIP() << "xvfb-run is not installed";
     install_archive();
     install_track("tiny", "Tiny Track\r\n");
 
-    RunResult r = run({});
+    RunResult r = run_windowed({});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "");
     std::optional<std::string> config = test::read_file(home() / "config");
@@ -248,12 +287,12 @@ TEST_F(ProgramTest, ARunWritesTheConfigurationAndReadsItBack)
     EXPECT_EQ(numbers, 16 + 40);  // the general numbers and map_scale, the rider-setup numbers
 
     // A second run reads it and writes the same bytes back.
-    r = run({});
+    r = run_windowed({});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(test::read_file(home() / "config"), config);
 
     // Options change this run only where they set settings.
-    r = run({"--width=1024", "--height", "768"});
+    r = run_windowed({"--width=1024", "--height", "768"});
     ASSERT_EQ(r.status, 0) << r.err;
     std::optional<std::string> changed = test::read_file(home() / "config");
     ASSERT_TRUE(changed);
@@ -262,15 +301,14 @@ TEST_F(ProgramTest, ARunWritesTheConfigurationAndReadsItBack)
 
 TEST_F(ProgramTest, FullScreenModesOfTheDisplayAreKept)
 {
-    const std::string xvfb_run = "/usr/bin/xvfb-run";
-    if (!std::filesystem::exists(xvfb_run))
+    if (!have_virtual_display())
         GTEST_SKIP() << "xvfb-run is not installed";
     install_archive();
     install_track("tiny", "Tiny Track\n");
-    test::write_file(home() / "config", "video_mode=1280x1024\n");
 
-    // Without a display only the two fixed choices exist: the mode is refused.
-    RunResult r = run({});
+    // A display that does not offer the mode refuses it.
+    test::write_file(home() / "config", "video_mode=1280x1024\n");
+    RunResult r = run_windowed({});
     ASSERT_EQ(r.status, 0) << r.err;
     std::optional<std::string> config = test::read_file(home() / "config");
     ASSERT_TRUE(config);
@@ -278,7 +316,7 @@ TEST_F(ProgramTest, FullScreenModesOfTheDisplayAreKept)
 
     // A display that offers the mode keeps it.
     test::write_file(home() / "config", "video_mode=1280x1024\n");
-    r = run_with(xvfb_run, {"-a", "-s", "-screen 0 1280x1024x24", k_zarvox});
+    r = run_windowed({}, "1280x1024x24");
     ASSERT_EQ(r.status, 0) << r.err;
     config = test::read_file(home() / "config");
     ASSERT_TRUE(config);
@@ -287,11 +325,13 @@ TEST_F(ProgramTest, FullScreenModesOfTheDisplayAreKept)
 
 TEST_F(ProgramTest, TheLogIsStampedAndFollowsStartAndShutdown)
 {
+    if (!have_virtual_display())
+        GTEST_SKIP() << "xvfb-run is not installed";
     install_archive();
     install_track("tiny", "Tiny Track\n");
     install_track("big", "big air\n");
     test::write_file(dir_.path() / "data/demos/lap1.zvdemo", "x");
-    RunResult r = run({"--debug"});
+    RunResult r = run_windowed({"--debug"});
     ASSERT_EQ(r.status, 0) << r.err;
 
     std::optional<std::string> log = test::read_file(home() / "lastlog.txt");

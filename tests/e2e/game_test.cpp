@@ -1,0 +1,306 @@
+// The real program in a virtual display, driven as a person would: keys
+// through xdotool, the window manager's close request, Ctrl-C and kill -TERM.
+// Each run checks the files it leaves: the log with start-up and shutdown in
+// order, the configuration, a screenshot, how far the player's bike went.
+#include "program.h"
+
+#include "support/temp_dir.h"
+
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <regex>
+#include <sstream>
+
+namespace {
+
+using namespace zv;
+using test::RunResult;
+using test::TempDir;
+
+// Run as a helper (by the driver script, inside the virtual display): send
+// the window the window manager's close request and end. libX11 is opened at
+// run time and its client message is laid out here (as Xlib lays it out), so
+// the test needs neither the X headers nor more libraries.
+using XDisplay = void;
+using XWindow = unsigned long;
+using XAtom = unsigned long;
+constexpr int k_client_message = 33;
+struct XClientMessage {
+    int type;
+    unsigned long serial;
+    int send_event;
+    XDisplay* display;
+    XWindow window;
+    XAtom message_type;
+    int format;
+    long data[5];
+};
+union XEventStorage {
+    XClientMessage client;
+    long pad[24];
+};
+
+int send_close_request(const char* window_text)
+{
+    void* x11 = dlopen("libX11.so.6", RTLD_NOW);
+    if (!x11)
+        return 2;
+    auto open = reinterpret_cast<XDisplay* (*)(const char*)>(dlsym(x11, "XOpenDisplay"));
+    auto atom = reinterpret_cast<XAtom (*)(XDisplay*, const char*, int)>(dlsym(x11, "XInternAtom"));
+    auto send = reinterpret_cast<int (*)(XDisplay*, XWindow, int, long, XEventStorage*)>(dlsym(x11, "XSendEvent"));
+    auto flush = reinterpret_cast<int (*)(XDisplay*)>(dlsym(x11, "XFlush"));
+    auto close = reinterpret_cast<int (*)(XDisplay*)>(dlsym(x11, "XCloseDisplay"));
+    if (!open || !atom || !send || !flush || !close)
+        return 3;
+    XDisplay* d = open(nullptr);
+    if (!d)
+        return 4;
+    XWindow w = std::strtoul(window_text, nullptr, 10);
+    XEventStorage e{};
+    e.client.type = k_client_message;
+    e.client.window = w;
+    e.client.message_type = atom(d, "WM_PROTOCOLS", 0);
+    e.client.format = 32;
+    e.client.data[0] = static_cast<long>(atom(d, "WM_DELETE_WINDOW", 0));
+    e.client.data[1] = 0;  // CurrentTime
+    int ok = send(d, w, 0, 0, &e);
+    flush(d);
+    close(d);
+    return ok ? 0 : 5;
+}
+
+const bool g_helper = [] {
+    if (const char* w = std::getenv("ZV_E2E_CLOSE_WINDOW"))
+        std::_Exit(send_close_request(w));
+    return false;
+}();
+
+const std::string k_zarvox = std::string(ZV_BUILD_DIR) + "/zarvox";
+const std::string k_archive = std::string(ZV_BUILD_DIR) + "/zzzz.saf";
+const std::string k_xvfb_run = "/usr/bin/xvfb-run";
+
+std::string self_path()
+{
+    char buf[4096];
+    ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+    return n > 0 ? std::string(buf, static_cast<std::size_t>(n)) : std::string();
+}
+
+// A flat track of 256 x 256 ft with its starting gates facing -z.
+void write_track(const std::filesystem::path& folder)
+{
+    std::string hf = "3 16.0 0.0 10.0\n:" + std::string(17 * 17 * 2, '\0');
+    test::write_file(folder / "terrain.hf", hf);
+    test::write_file(folder / "shading.ppm", "P6\n17 17\n255\n" + std::string(17 * 17 * 3, '\x60'));
+    test::write_file(folder / "texturelist", "1 5 15 dirt.png\n");
+    test::write_file(folder / "tileinfo", "friction 1.0 1.0\naddtile\n");
+    test::write_file(folder / "tilemap", std::string(64, '\0'));
+    // 24 gates side by side, so every default gate of the race has its own.
+    std::string gates = "startinggate:\n";
+    for (int k = 0; k < 24; ++k)
+        gates += "[" + std::to_string(20 + 8 * k) + " 0 220] 0 null null null\n";
+    test::write_file(folder / "timing_gates", gates);
+    test::write_file(folder / "desc", "Flat Test Track\n");
+}
+
+// The script the virtual display runs: start the game, find its window,
+// focus it, then the test's actions; the game's exit status goes to a file.
+std::string driver_script(const std::string& dir, const std::string& actions)
+{
+    return "set -u\n"
+           "DIR='" + dir + "'\n"
+           "LOG=\"$DIR/xdg/Zarvox/lastlog.txt\"\n"
+           "\"$@\" &\n"
+           "pid=$!\n"
+           "wait_log() {\n"
+           "  n=0\n"
+           "  while ! grep -q -- \"$1\" \"$LOG\" 2>/dev/null; do\n"
+           "    n=$((n+1)); [ $n -gt 1800 ] && return 1\n"
+           "    kill -0 $pid 2>/dev/null || return 1\n"
+           "    sleep 0.1\n"
+           "  done\n"
+           "}\n"
+           "wait_file() {\n"
+           "  n=0\n"
+           "  while [ ! -s \"$1\" ]; do n=$((n+1)); [ $n -gt 600 ] && return 1; sleep 0.1; done\n"
+           "}\n"
+           "wid=''\n"
+           "n=0\n"
+           "while [ -z \"$wid\" ] && [ $n -lt 600 ] && kill -0 $pid 2>/dev/null; do\n"
+           "  wid=$(xdotool search --name '^Zarvox$' 2>/dev/null | head -n 1); n=$((n+1)); sleep 0.1\n"
+           "done\n"
+           "echo \"$wid\" > \"$DIR/window.txt\"\n"
+           "[ -n \"$wid\" ] && xdotool windowfocus \"$wid\" 2>/dev/null\n" +
+           actions +
+           "wait $pid\n"
+           "echo $? > \"$DIR/status.txt\"\n";
+}
+
+class GameTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!std::filesystem::exists(k_xvfb_run))
+            GTEST_SKIP() << "xvfb-run is not installed";
+        ASSERT_TRUE(std::filesystem::exists(k_archive)) << "build the game_data target first";
+        std::filesystem::create_directories(dir_.path() / "data");
+        std::filesystem::copy_file(k_archive, dir_.path() / "data/zzzz.saf");
+        write_track(dir_.path() / "data/flat");
+        // A window of a known size rather than the whole screen.
+        test::write_file(home() / "config", "xres=800\nyres=600\nvideo_mode=Windowed\n");
+    }
+
+    std::filesystem::path home() const { return dir_.path() / "xdg/Zarvox"; }
+    std::string log() const { return test::read_file(home() / "lastlog.txt").value_or(""); }
+
+    // Runs the game with args under the virtual display, doing `actions`
+    // (shell lines; $pid is the game, $wid its window) meanwhile. Returns the
+    // game's exit status (-1 when it did not finish).
+    int play(const std::vector<std::string>& args, const std::string& actions)
+    {
+        const std::string script = dir_ / "driver.sh";
+        test::write_file(script, driver_script(dir_.path().string(), actions));
+        std::map<std::string, std::string> env = {
+            {"HOME", dir_ / "user"},
+            {"XDG_DATA_HOME", dir_ / "xdg"},
+            {"ZV_HOME", dir_ / "data"},
+            {"PATH", "/usr/bin:/bin"},
+            {"ZV_E2E_SELF", self_path()},
+        };
+        for (const char* name : {"ASAN_OPTIONS", "UBSAN_OPTIONS"})
+            if (const char* v = std::getenv(name))
+                env[name] = v;
+        // Leaks inside the system's display and GL libraries are not ours.
+        test::write_file(dir_.path() / "lsan.supp",
+                         "leak:libdbus-1.so\nleak:libX11.so\nleak:libGLX\nleak:libGL\nleak:swrast_dri.so\n"
+                         "leak:libLLVM\nleak:libxcb\nleak:libSDL2\n");
+        env["LSAN_OPTIONS"] = "suppressions=" + (dir_ / "lsan.supp");
+        std::vector<std::string> full = {"-a", "-s", "-screen 0 1024x768x24", "sh", script, k_zarvox};
+        full.insert(full.end(), args.begin(), args.end());
+        last_ = test::run_program(k_xvfb_run, full, env, dir_.path() / "run");
+        std::optional<std::string> status = test::read_file(dir_.path() / "status.txt");
+        return status ? std::atoi(status->c_str()) : -1;
+    }
+
+    // The lines must appear in the log in this order.
+    void expect_in_order(const std::vector<std::string>& lines)
+    {
+        const std::string text = log();
+        std::size_t at = 0;
+        for (const std::string& line : lines) {
+            std::size_t next = text.find(line, at);
+            ASSERT_NE(next, std::string::npos) << "missing or out of order: " << line << "\n" << text;
+            at = next + line.size();
+        }
+    }
+
+    TempDir dir_;
+    RunResult last_;
+};
+
+TEST_F(GameTest, ClosingTheWindowShutsDownInOrder)
+{
+    int status = play({}, "wait_log 'GL_EXTENSIONS: '\n"
+                          "sleep 1\n"
+                          "ZV_E2E_CLOSE_WINDOW=\"$wid\" \"$ZV_E2E_SELF\"\n");
+    ASSERT_EQ(status, 0) << last_.err << log();
+    expect_in_order({"] Zarvox version 2017-01-03-1329 snapshot\n", "] Options:\n", "]  threaded: [off]\n",
+                     "] Creating window\n", "] DirectInput roll call...\n", "] End of DirectInput roll call\n",
+                     "] Foregrounded and locked\n", "] Choosing pixel format\n", "] Creating OpenGL context\n",
+                     "] GL_VENDOR: ", "] GL_RENDERER: ", "] GL_VERSION: ", "] GL_EXTENSIONS: ",
+                     "] Setting close flag\n", "] Deallocating bikes\n", "] Finished deallocating bikes\n",
+                     "] Freeing memory (1)\n", "] Closing input devices\n", "] Closing audio\n",
+                     "] Writing config files\n", "] Freeing memory (2)\n", "] Freeing memory (3)\n",
+                     "] Freeing file list\n", "] Freeing memory (4)\n", "] Deleting textures\n",
+                     "] Deleting models\n", "] Deleting OpenGL context\n", "] Destroying window\n",
+                     "] Closing input devices\n", "] Window shutdown complete\n"});
+    // Without a track there was no race to load.
+    EXPECT_EQ(log().find("] Resetting\n"), std::string::npos);
+    // The configuration is written back whole, with the window's size.
+    std::optional<std::string> config = test::read_file(home() / "config");
+    ASSERT_TRUE(config);
+    EXPECT_TRUE(config->starts_with("xres=800\nyres=600\n")) << config->substr(0, 40);
+    EXPECT_NE(config->find("\nvideo_mode=Windowed\n"), std::string::npos);
+    EXPECT_NE(config->find("\nscreenshot_key=(k)s\n"), std::string::npos);
+}
+
+TEST_F(GameTest, TheScreenshotKeySavesAPngOfTheWindowAndTermEndsTheRun)
+{
+    int status = play({"--track", "flat"}, "wait_log 'Max loading delay was'\n"
+                                           // Press until the game has seen the key.
+                                           "n=0\n"
+                                           "until grep -q 'Saved \"screenshot000.png\"' \"$LOG\"; do\n"
+                                           "  n=$((n+1)); [ $n -gt 60 ] && break\n"
+                                           "  xdotool windowfocus \"$wid\" 2>/dev/null; xdotool key s; sleep 0.5\n"
+                                           "done\n"
+                                           "wait_file \"$DIR/xdg/Zarvox/screenshot000.png\"\n"
+                                           "kill -TERM $pid\n");
+    ASSERT_EQ(status, 0) << last_.err << log();
+    expect_in_order({"] Resetting\n", "] Loading terrain\n", "] Loading bikes...done\n",
+                     "] Max loading delay was ", "] Saved \"screenshot000.png\"", "] Close requested by signal\n",
+                     "] Writing config files\n", "] Window shutdown complete\n"});
+
+    std::optional<std::string> png = test::read_file(home() / "screenshot000.png");
+    ASSERT_TRUE(png);
+    ASSERT_GT(png->size(), 33u);
+    EXPECT_EQ(png->substr(0, 8), std::string("\x89PNG\r\n\x1a\n", 8));
+    EXPECT_EQ(png->substr(12, 4), "IHDR");
+    auto be32 = [&](std::size_t at) {
+        const auto* p = reinterpret_cast<const unsigned char*>(png->data() + at);
+        return (p[0] << 24) | (p[1] << 16) | (p[2] << 8) | p[3];
+    };
+    EXPECT_EQ(be32(16), 800);
+    EXPECT_EQ(be32(20), 600);
+    EXPECT_EQ((*png)[24], 8);  // bits per sample
+    EXPECT_EQ((*png)[25], 2);  // RGB
+    EXPECT_TRUE(std::filesystem::exists(home() / "config"));
+}
+
+TEST_F(GameTest, HoldingTheThrottleAfterTheGateDropMovesTheBike)
+{
+    // The default gate table puts the player in gate 20; watch the log for
+    // the gate and for the bike's distance, then let go and press Ctrl-C.
+    int status = play({"--track", "flat", "--super-debug"},
+                      "wait_log 'Max loading delay was'\n"
+                      "wait_log 'Start gate dropped at tick'\n"
+                      // Hold the throttle; press again until the game has seen it.
+                      "n=0\n"
+                      "until grep -q '] X pressed' \"$LOG\"; do\n"
+                      "  n=$((n+1)); [ $n -gt 60 ] && break\n"
+                      "  xdotool windowfocus \"$wid\" 2>/dev/null; xdotool keydown x; sleep 0.5\n"
+                      "done\n"
+                      "n=0\n"
+                      "until awk '/Tick [0-9]+: rider/ && $(NF-4) + 0 >= 20 { found = 1 } END { exit !found }' "
+                      "\"$LOG\"; do n=$((n+1)); [ $n -gt 1200 ] && break; sleep 0.1; done\n"
+                      "xdotool keyup x\n"
+                      "kill -INT $pid\n");
+    ASSERT_EQ(status, 0) << last_.err << log();
+    const std::string text = log();
+
+    // Before the gate dropped, the bike stood at its start.
+    std::size_t drop = text.find("] Start gate dropped at tick ");
+    ASSERT_NE(drop, std::string::npos) << text;
+    std::regex line(R"(\] Tick (\d+): rider (\d+) is ([0-9.]+) ft from its start)");
+    int before = 0;
+    double farthest = 0;
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), line); it != std::sregex_iterator(); ++it) {
+        const std::smatch& m = *it;
+        EXPECT_EQ(m[2].str(), "19");  // the player's bike is the one watched
+        double d = std::stod(m[3].str());
+        if (static_cast<std::size_t>(m.position(0)) < drop) {
+            ++before;
+            EXPECT_LT(d, 3.0) << m[0].str();
+        }
+        farthest = std::max(farthest, d);
+    }
+    EXPECT_GT(before, 5);
+    EXPECT_GE(farthest, 20.0) << text.substr(drop);
+    // The session's end reports the same rider.
+    EXPECT_NE(text.find("] Rider 19 (kind 0) is "), std::string::npos);
+}
+
+}  // namespace
