@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cmath>
+#include <optional>
 
 #include "sim/tyre.h"
 #include "sim/world.h"
@@ -105,6 +106,37 @@ void note_wheel_touch(Bike& bike, int wheel, const SphereTouch& t, float& deepes
 bool is_fork(int part) { return part == k_fork_upper || part == k_fork_lower; }
 
 bool is_wheel(int part) { return part == k_front_wheel || part == k_rear_wheel; }
+
+// A bike's body-part spheres in world coordinates, computed once per test
+// rather than once per pair. Spheres beyond the capacity are computed when asked.
+struct PartSpheres {
+    static constexpr int k_capacity = 64;
+    std::array<WorldSphere, k_capacity> spheres;
+    std::array<int, k_body_count + 1> first{};
+
+    explicit PartSpheres(const Bike& k)
+    {
+        int n = 0;
+        for (int p = 0; p < k_body_count; ++p) {
+            first[static_cast<size_t>(p)] = n;
+            for (const track::ShapeSphere& sp : k.shapes[static_cast<size_t>(p)]) {
+                if (n == k_capacity)
+                    break;
+                spheres[static_cast<size_t>(n++)] = part_sphere(k, p, sp);
+            }
+        }
+        first[k_body_count] = n;
+    }
+    WorldSphere get(const Bike& k, int part, size_t index) const
+    {
+        int i = first[static_cast<size_t>(part)] + static_cast<int>(index);
+        if (i < first[static_cast<size_t>(part) + 1])
+            return spheres[static_cast<size_t>(i)];
+        return part_sphere(k, part, k.shapes[static_cast<size_t>(part)][index]);
+    }
+};
+
+constexpr float k_bike_reach = 6;  // ft: every part lies within this of the frame
 
 }  // namespace
 
@@ -300,16 +332,18 @@ int collide_bike_objects(SimWorld& world, Bike& bike)
         return 0;
     int bits = 0;
     float front_deep = 0, rear_deep = 0;
+    std::optional<PartSpheres> parts;  // computed at the first object in reach
     for (int index : track::objects_near(at.x, at.z)) {
         track::TrackObject& obj = track::track_object(index);
         if (!obj.shape)
             continue;
         const auto& R = obj.rotation;
         Vec3 origin{obj.x, obj.y, obj.z};
-        // Quick reject on the object's bounding sphere.
-        float reach = obj.shape->bounding_radius + 12.0f;
+        float reach = obj.shape->bounding_radius + k_bike_reach;
         if (length_sq(origin - at) > reach * reach)
             continue;
+        if (!parts)
+            parts.emplace(bike);
         bool hit_object = false;
         for (const track::ShapeSphere& os : obj.shape->spheres) {
             WorldSphere o;
@@ -321,9 +355,12 @@ int collide_bike_objects(SimWorld& world, Bike& bike)
             o.spring = os.spring;
             o.damping = os.damping;
             o.body = nullptr;
+            float near = o.radius + k_bike_reach;
+            if (length_sq(o.centre - at) > near * near)
+                continue;
             for (int part : {k_frame, k_fork_upper, k_fork_lower, k_swingarm, k_rider}) {
-                for (const track::ShapeSphere& s : bike.shapes[static_cast<size_t>(part)]) {
-                    if (sphere_sphere(world, o, part_sphere(bike, part, s), ContactMode::joint)) {
+                for (size_t i = 0; i < bike.shapes[static_cast<size_t>(part)].size(); ++i) {
+                    if (sphere_sphere(world, o, parts->get(bike, part, i), ContactMode::joint)) {
                         bits |= part_bit(part);
                         hit_object = true;
                     }
@@ -371,6 +408,7 @@ bool collide_bikes(SimWorld& world, Bike& a, Bike& b)
             r = std::max(r, std::sqrt(sp.x * sp.x + sp.y * sp.y + sp.z * sp.z) + sp.radius);
         return Bound{body_position(k.body(part)), r};
     };
+    const PartSpheres spheres_a(a), spheres_b(b);
     std::array<Bound, k_body_count> bounds_a, bounds_b;
     for (int i = 0; i < k_body_count; ++i) {
         bounds_a[static_cast<size_t>(i)] = bound(a, i);
@@ -391,21 +429,21 @@ bool collide_bikes(SimWorld& world, Bike& a, Bike& b)
             ContactMode mode = (world.connected && (is_fork(ia) || is_fork(ib))) ? ContactMode::detect : base;
             bool touched = false;
             if (!is_wheel(ia) && !is_wheel(ib)) {
-                for (const auto& sa : a.shapes[static_cast<size_t>(ia)])
-                    for (const auto& sb : b.shapes[static_cast<size_t>(ib)])
-                        touched |= sphere_sphere(world, part_sphere(a, ia, sa), part_sphere(b, ib, sb), mode);
+                for (size_t i = 0; i < a.shapes[static_cast<size_t>(ia)].size(); ++i)
+                    for (size_t j = 0; j < b.shapes[static_cast<size_t>(ib)].size(); ++j)
+                        touched |= sphere_sphere(world, spheres_a.get(a, ia, i), spheres_b.get(b, ib, j), mode);
             } else if (is_wheel(ia) && !is_wheel(ib)) {
-                for (const auto& sb : b.shapes[static_cast<size_t>(ib)]) {
+                for (size_t j = 0; j < b.shapes[static_cast<size_t>(ib)].size(); ++j) {
                     SphereTouch t;
-                    if (wheel_against(world, a, ia, part_sphere(b, ib, sb), mode, t)) {
+                    if (wheel_against(world, a, ia, spheres_b.get(b, ib, j), mode, t)) {
                         touched = true;
                         note_wheel_touch(a, ia, t, deep[0][ia == k_rear_wheel]);
                     }
                 }
             } else if (!is_wheel(ia) && is_wheel(ib)) {
-                for (const auto& sa : a.shapes[static_cast<size_t>(ia)]) {
+                for (size_t i = 0; i < a.shapes[static_cast<size_t>(ia)].size(); ++i) {
                     SphereTouch t;
-                    if (wheel_against(world, b, ib, part_sphere(a, ia, sa), mode, t)) {
+                    if (wheel_against(world, b, ib, spheres_a.get(a, ia, i), mode, t)) {
                         touched = true;
                         note_wheel_touch(b, ib, t, deep[1][ib == k_rear_wheel]);
                     }

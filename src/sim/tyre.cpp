@@ -150,12 +150,24 @@ PlaneCase plane_case(Vec3 c, Vec3 a, float R, float r, Vec3 t0, Vec3 t1, Vec3 t2
 }
 
 // The nearest edge or vertex of the triangle decides.
-TorusHit edge_case(Vec3 c, Vec3 a, float R, float r, Vec3 t0, Vec3 t1, Vec3 t2, Vec3 n)
+// Edges that cannot bring the tube deeper than `need` are skipped: every
+// circle point lies R from the centre, so a segment whose distances from the
+// centre stay on one side of R by more than r - need is too far.
+TorusHit edge_case(Vec3 c, Vec3 a, float R, float r, Vec3 t0, Vec3 t1, Vec3 t2, Vec3 n, float need)
 {
     SegmentHit best{1e30f, {}, {}};
     const Vec3 v[3] = {t0, t1, t2};
     for (int e = 0; e < 3; ++e) {
-        SegmentHit s = segment_circle(v[e], v[(e + 1) % 3], c, a, R);
+        Vec3 e0 = v[e], e1 = v[(e + 1) % 3];
+        Vec3 d = e1 - e0;
+        float l2 = length_sq(d);
+        float t = l2 > 0 ? clampf(dot(c - e0, d) / l2, 0, 1) : 0;
+        float near = length(e0 + d * t - c);
+        float far = std::max(length(e0 - c), length(e1 - c));
+        float gap = near > R ? near - R : (far < R ? R - far : 0);
+        if (gap >= r - need)
+            continue;
+        SegmentHit s = segment_circle(e0, e1, c, a, R);
         if (s.dist_sq < best.dist_sq)
             best = s;
     }
@@ -179,7 +191,7 @@ TorusHit torus_triangle(Vec3 c, Vec3 a, float R, float r, Vec3 t0, Vec3 t1, Vec3
     }
     if (pc.inside)
         return pc.hit;
-    return edge_case(c, a, R, r, t0, t1, t2, pc.hit.normal);
+    return edge_case(c, a, R, r, t0, t1, t2, pc.hit.normal, -1e30f);
 }
 
 TorusHit torus_terrain(const track::Terrain& t, Vec3 c, Vec3 a, float R, float r)
@@ -212,7 +224,7 @@ TorusHit torus_terrain(const track::Terrain& t, Vec3 c, Vec3 a, float R, float r
                     }
                     if (pc.inside)
                         continue;
-                    TorusHit hit = edge_case(c, a, R, r, tr[0], tr[1], tr[2], pc.hit.normal);
+                    TorusHit hit = edge_case(c, a, R, r, tr[0], tr[1], tr[2], pc.hit.normal, best.depth);
                     if (hit.depth > best.depth)
                         best = hit;
                 }
