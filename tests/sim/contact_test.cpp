@@ -175,3 +175,85 @@ TEST(BikeContact, RunningIntoAnotherBikeBlamesTheHitter)
 
 }  // namespace
 }  // namespace zv::sim
+
+#include "track/scenery.h"
+
+namespace zv::sim {
+namespace {
+
+struct ObjectFixture : ::testing::Test {
+    track::Terrain field = make_flat_field(5, 4);  // 256 ft
+    std::unique_ptr<SimWorld> world = create_world();
+    std::unique_ptr<Bike> bike = create_bike(*world, "450sxf(2017)", 1, "1");
+    std::array<Bike*, 1> list{bike.get()};
+
+    void SetUp() override
+    {
+        track::clear_scenery();
+        world->terrain = &field;
+        place_bike(*bike, {128, 0.1f, 200}, 0);
+        RiderSetup s = bench_setup();
+        s.arcade = false;
+        set_setup(*bike, s);
+    }
+    void TearDown() override { track::clear_scenery(); }
+
+    // A static object of one sphere at (x, y, z).
+    int add_ball(float x, float y, float z, float radius)
+    {
+        int i = track::create_track_object(x, 0, z, 0, "", "", "");
+        track::TrackObject& o = track::track_object(i);
+        o.y = y;
+        track::Shape shape;
+        shape.spheres.push_back({0, 0, 0, radius, 1, 25000, 2500});
+        track::update_bounding_radius(shape);
+        o.shape = shape;
+        track::build_object_buckets(field.field_size);
+        return i;
+    }
+
+    // Rides at `speed` ft/s toward -z for the given ticks; returns the
+    // touching parts seen.
+    int ride(float speed, int ticks)
+    {
+        int seen = 0;
+        for (int t = 0; t < ticks; ++t) {
+            RiderInput in;
+            in.throttle = bike_speed(*bike) < speed ? 0.6f : 0.0f;
+            apply_input(*bike, in);
+            for (Bike* b : list) {
+                collide_bike_terrain(*world, *b);
+                seen |= collide_bike_objects(*world, *b);
+            }
+            step_world(*world);
+            for (Bike* b : list)
+                bike_step(*world, *b);
+            ++world->tick;
+            EXPECT_TRUE(bike_is_finite(*bike));
+        }
+        return seen;
+    }
+};
+
+TEST_F(ObjectFixture, HeadHighObjectKnocksAFastRiderOff)
+{
+    int obj = add_ball(128, 4.6f, 120, 1.2f);
+    int seen = ride(30, 128 * 6);
+    EXPECT_TRUE(seen & k_part_rider);
+    EXPECT_GE(bike->knockout_count, 1);
+    EXPECT_GE(track::track_object(obj).last_contact_tick, 0);
+}
+
+TEST_F(ObjectFixture, LowObjectStopsTheFrontWheelWithoutAKnockout)
+{
+    add_ball(128, 1.0f, 195, 1.0f);  // a boulder in the way, ridden into at walking pace
+    int seen = ride(4, 128 * 5);
+    EXPECT_TRUE(seen & k_part_front_wheel);
+    EXPECT_FALSE(seen & k_part_rider);
+    EXPECT_EQ(bike->knockout_count, 0);
+    // It stopped at the boulder instead of passing through it.
+    EXPECT_GT(body_position(bike->body(k_front_wheel)).z, 195.0f);
+}
+
+}  // namespace
+}  // namespace zv::sim
