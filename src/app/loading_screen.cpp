@@ -43,7 +43,7 @@ void reset_loading_delay()
     DelayRecord& r = record();
     r.longest = 0;
     r.longest_text.clear();
-    r.last_time = platform::platform_seconds();
+    r.last_time = -1;  // the next text starts the clock
 }
 
 double max_loading_delay() { return record().longest; }
