@@ -19,6 +19,8 @@ constexpr float k_limit_damping = 500;
 constexpr float k_wheel_sphere_spring = 25000;
 constexpr float k_wheel_sphere_damping = 2500;
 constexpr float k_force_limit = 1000;
+constexpr float k_max_sphere_radius = 1000;  // ft: bigger spheres are broken data
+constexpr float k_max_contact_depth = 4;     // ft
 
 // Closest point of triangle abc to p (real-time collision detection method).
 Vec3 closest_on_triangle(Vec3 p, Vec3 a, Vec3 b, Vec3 c, bool& face)
@@ -150,6 +152,15 @@ void add_soft_contact(SimWorld& world, dBodyID body1, dBodyID body2, Vec3 positi
 {
     if (!body1 && !body2)
         return;
+    // Shape files are data: a spring or damper that is negative, not a
+    // number or zero altogether makes no contact rather than a broken one.
+    spring = std::isfinite(spring) ? std::max(spring, 0.0f) : 0.0f;
+    damping = std::isfinite(damping) ? std::max(damping, 0.0f) : 0.0f;
+    if (!(k_dt * spring + damping > 1e-6f) || !(depth > 0) || !is_finite(normal) || !is_finite(position))
+        return;
+    friction = std::isfinite(friction) ? std::max(friction, 0.0f) : 0.0f;
+    // However deep a broken shape reaches, the push out of it stays bounded.
+    depth = std::min(depth, k_max_contact_depth);
     if (!body1) {
         // ODE wants the moving body first: flip the contact.
         body1 = body2;
@@ -173,6 +184,8 @@ void add_soft_contact(SimWorld& world, dBodyID body1, dBodyID body2, Vec3 positi
 bool sphere_sphere(SimWorld& world, const WorldSphere& a, const WorldSphere& b, ContactMode mode,
                    SphereTouch* out)
 {
+    if (!(a.radius > 0) || !(b.radius > 0) || a.radius > k_max_sphere_radius || b.radius > k_max_sphere_radius)
+        return false;
     Vec3 d = b.centre - a.centre;
     float dist2 = length_sq(d);
     float rr = a.radius + b.radius;
@@ -196,6 +209,8 @@ bool sphere_sphere(SimWorld& world, const WorldSphere& a, const WorldSphere& b, 
         Vec3 va = a.body ? body_point_vel(a.body, t.position) : Vec3{};
         Vec3 vb = b.body ? body_point_vel(b.body, t.position) : Vec3{};
         float f = sphere_force(t.depth, dot(va - vb, t.normal), t.spring, t.damping);
+        if (!std::isfinite(f))
+            return true;
         Vec3 fv = t.normal * f;
         if (b.body && dBodyIsEnabled(b.body))
             dBodyAddForceAtPos(b.body, fv.x, fv.y, fv.z, t.position.x, t.position.y, t.position.z);
@@ -302,6 +317,8 @@ bool collide_bike_terrain(SimWorld& world, Bike& bike)
         bool part_touched = false;
         for (const track::ShapeSphere& s : bike.shapes[static_cast<size_t>(part)]) {
             WorldSphere ws = part_sphere(bike, part, s);
+            if (!(ws.radius > 0))
+                continue;
             SphereGround g = sphere_terrain(world, ws.centre, ws.radius);
             if (!(g.depth > 0))
                 continue;

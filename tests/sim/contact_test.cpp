@@ -257,3 +257,40 @@ TEST_F(ObjectFixture, LowObjectStopsTheFrontWheelWithoutAKnockout)
 
 }  // namespace
 }  // namespace zv::sim
+
+namespace zv::sim {
+namespace {
+
+TEST(HostileShapes, BrokenSpheresMakeNoContactAndNoNan)
+{
+    track::Terrain field = make_flat_field(5, 4);
+    auto world = create_world();
+    world->terrain = &field;
+    auto a = create_bike(*world, "450sxf(2017)", 1, "1");
+    auto b = create_bike(*world, "cr125", 2, "2");
+    place_bike(*a, {100, 0.1f, 100}, 0);
+    place_bike(*b, {101.5f, 0.1f, 100}, 0.3f);  // overlapping the first bike
+    const float nan = NAN;
+    for (Bike* k : {a.get(), b.get()}) {
+        set_setup(*k, bench_setup());
+        k->shapes[k_frame] = {{0, 0, 0, 1, 1, 0, 0}, {0, 0.5f, 0, -2, 1, 2500, 250},
+                              {0, -2, 0, 1, nan, 2500, 250}, {0, 0, 0, 1, 1, -5, -5},
+                              {0, 0, 0, 1e9f, 1, 2500, 250}};
+        k->shapes[k_rider] = {{0, 0, 0, 0.75f, 1, nan, nan}};
+    }
+    std::array<Bike*, 2> list{a.get(), b.get()};
+    WorldSphere zero{{0, 0, 0}, 1, 1, 0, 0};
+    WorldSphere neg{{0.5f, 0, 0}, -1, 1, 2500, 250};
+    EXPECT_FALSE(sphere_sphere(*world, zero, neg, ContactMode::detect));
+    for (int t = 0; t < 256; ++t) {
+        RiderInput in;
+        in.throttle = 0.5f;
+        apply_input(*a, in);
+        apply_input(*b, in);
+        run_tick(*world, list);
+        ASSERT_TRUE(bike_is_finite(*a) && bike_is_finite(*b)) << t;
+    }
+}
+
+}  // namespace
+}  // namespace zv::sim
