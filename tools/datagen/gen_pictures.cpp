@@ -64,16 +64,19 @@ std::vector<std::uint8_t> tach_picture(Font& font)
 
 std::vector<std::uint8_t> shifter_picture(Font& font)
 {
-    // 3 x 3 cells of 64 pixels: neutral, gears 1 to 6, and two blanks.
-    Canvas c(192, 192);
+    // 3 x 3 cells, each a third of the picture: neutral, gears 1 to 6, and
+    // two blanks.
+    Canvas c(256, 256);
     const char* labels[9] = {"N", "1", "2", "3", "4", "5", "6", "", ""};
+    const float cell = 256.0f / 3;
     for (int i = 0; i < 9; ++i) {
-        float x = (i % 3) * 64.0f, y = (i / 3) * 64.0f;
+        float x = (i % 3) * cell, y = (i / 3) * cell;
         if (!*labels[i])
             continue;
-        c.fill_round_rect(x + 4, y + 4, x + 60, y + 60, 10, rgb(10, 10, 12, 0.8f));
-        c.ring(x + 32, y + 32, 26, 2, rgb(220, 220, 225));
-        font.draw_centred(c, labels[i], x + 32, y + 46, 36, i == 0 ? rgb(80, 230, 80) : rgb(250, 250, 250));
+        c.fill_round_rect(x + 5, y + 5, x + cell - 5, y + cell - 5, 12, rgb(10, 10, 12, 0.8f));
+        c.ring(x + cell / 2, y + cell / 2, 34, 2.5f, rgb(220, 220, 225));
+        font.draw_centred(c, labels[i], x + cell / 2, y + cell / 2 + 17, 48,
+                          i == 0 ? rgb(80, 230, 80) : rgb(250, 250, 250));
     }
     return png_of(c, true, {{"Comment", "gears in 3 x 3 cells: N 1 2 / 3 4 5 / 6"}});
 }

@@ -108,14 +108,15 @@ double ground(const Params& p, double x, double z, double field)
     if (p.kind == TrackKind::supercross)
         return 0;
     double cx = field * 0.52, cz = field * 0.45;
-    double r2 = ((x - cx) * (x - cx) + (z - cz) * (z - cz)) / (380.0 * 380.0);
+    double r2 = ((x - cx) * (x - cx) + (z - cz) * (z - cz)) / (330.0 * 330.0);
     double hill = p.hill * std::exp(-r2);
     double rolling = p.rolling * fractal_noise(p.seed, x, z, 700, 3);
+    double mounds = 4.0 * fractal_noise(p.seed + 3, x, z, 160, 2);
     double detail = 1.2 * fractal_noise(p.seed + 17, x, z, 45, 3);
     // The field's edges rise into banks that close the view.
     double edge = std::min({x, z, field - x, field - z});
     double bank = 25 * (1 - smoothstep(0, 160, edge));
-    return hill + rolling + detail + bank;
+    return hill + rolling + mounds + detail + bank;
 }
 
 void smooth_baseline(Layout& layout, const Params& p, double field)
@@ -709,8 +710,8 @@ bool build_track(const TrackSpec& spec, std::vector<core::SafMember>& files, Tra
         place_features(layout, p.layout, pref, spec.seed);
     } else {
         f.n = 9, f.side = 1025, f.cell = 2;
-        p.hill = 38;
-        p.rolling = 12;
+        p.hill = 55;
+        p.rolling = 14;
         Rng rng(spec.seed);
         for (int attempt = 0; attempt < 400; ++attempt) {
             corners = spec.designed ? rabbit_hill_corners() : random_corners(rng, f.field(), 4400);
@@ -753,9 +754,9 @@ bool build_track(const TrackSpec& spec, std::vector<core::SafMember>& files, Tra
         }
         std::vector<Feature> pref;
         if (spec.designed)
-            pref = {Feature::none,   Feature::tabletop,    Feature::double_jump, Feature::whoops,
-                    Feature::rhythm, Feature::double_jump, Feature::rhythm,      Feature::tabletop,
-                    Feature::whoops, Feature::double_jump, Feature::none,        Feature::none};
+            pref = {Feature::none,   Feature::tabletop, Feature::double_jump, Feature::whoops,
+                    Feature::rhythm, Feature::tabletop, Feature::rhythm,      Feature::tabletop,
+                    Feature::whoops, Feature::double_jump, Feature::tabletop,    Feature::none};
         place_features(layout, p.layout, pref, spec.seed);
     }
     if (layout.points.empty()) {
@@ -807,6 +808,15 @@ bool build_track(const TrackSpec& spec, std::vector<core::SafMember>& files, Tra
     report.billboards = placed.billboard_count;
     report.flaggers = placed.flagger_count;
     report.cameras = placed.camera_count;
+    double lowest = 1e9, highest = -1e9;
+    for (std::size_t k = 0; k < layout.points.size(); ++k) {
+        const PathPoint& q = layout.points[k];
+        lowest = std::min(lowest, q.baseline);
+        highest = std::max(highest, q.baseline);
+        const PathPoint& n = layout.points[(k + 10) % layout.points.size()];
+        report.steepest = std::max(report.steepest, std::fabs(n.baseline - q.baseline) / 10.0);
+    }
+    report.climb = highest - lowest;
     for (const PlacedFeature& feat : layout.features)
         report.features.push_back(std::string(feature_name(feat.kind)) + " at " + std::to_string(static_cast<int>(feat.s0)) + " ft");
     return true;

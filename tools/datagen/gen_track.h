@@ -34,6 +34,8 @@ struct TrackReport {
     int billboards = 0;
     int flaggers = 0;
     int cameras = 0;
+    double climb = 0;       // feet between the lowest and highest point of the line
+    double steepest = 0;    // steepest grade of the line (jumps aside), rise over run
     std::vector<std::string> features;  // in lap order
 };
 

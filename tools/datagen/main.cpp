@@ -74,6 +74,7 @@ bool write_track(const std::string& out, const TrackSpec& spec, bool report)
                     "(first lap %d, normal lap %d); %d gates; %d statues; %d billboards; %d flaggers; %d cameras\n",
                     spec.folder.c_str(), spec.long_name.c_str(), r.grid_side, r.grid_side, r.field_size, r.lap_length,
                     r.checkpoints, r.first_lap, r.normal_lap, r.gates, r.statues, r.billboards, r.flaggers, r.cameras);
+        std::printf("  climb %.0f ft, steepest grade %.0f%%\n", r.climb, r.steepest * 100);
         for (const std::string& f : r.features)
             std::printf("  %s\n", f.c_str());
     }
