@@ -252,11 +252,12 @@ UvRect full(double size = 128) { return {0, 0, size, size, size}; }
 
 std::string gate_model()
 {
-    // The gate plate in its dropped pose, hinged at the ground at the
-    // object's origin and leaning forward (forward is -z); raising turns it
-    // about x towards the rider.
+    // The gate plate in its dropped pose: hinged at the ground at the
+    // object's origin and lying forward (forward is -z), so riders roll over
+    // it. Raising turns it about x towards the rider, which stands it up
+    // into a wedge in front of the front wheel.
     MeshBuilder m;
-    double a = 15 * k_pi / 180;
+    double a = 2 * k_pi / 180;
     V3 along{0, std::sin(a), -std::cos(a)};
     V3 normal{0, std::cos(a), std::sin(a)};
     m.box(along * 0.75 + normal * 0.05, {1.5, 0.75, 0.05}, {0, 0, 128, 96, 128}, {1, 0, 0}, along, normal);
@@ -266,11 +267,12 @@ std::string gate_model()
 
 std::string gate_shape()
 {
-    double a = 15 * k_pi / 180;
+    // Spheres just under the plate: flush with the ground when it is down.
+    double a = 2 * k_pi / 180;
     std::vector<ShapeBall> balls;
     for (double d : {0.35, 0.85, 1.35})
         for (double x : {-1.0, 0.0, 1.0})
-            balls.push_back({{x, d * std::sin(a), -d * std::cos(a)}, 0.3, 0.5, 25000, 2500});
+            balls.push_back({{x, d * std::sin(a) - 0.15, -d * std::cos(a)}, 0.25, 0.5, 25000, 2500});
     return shape_text(balls);
 }
 

@@ -548,6 +548,21 @@ void place_scenery(const Layout& layout, const Field& f, const Params& p, Placed
     if (clear_of_track(tx, tz, 14))
         statue(tx, tz, std::atan2(-fin.tx, -fin.tz), k_tent);
 
+    // The stadium's walls: banners all round the floor, facing in.
+    if (p.kind == TrackKind::supercross) {
+        double field = f.field(), inset = 6, step = 13;
+        for (int side = 0; side < 4; ++side)
+            for (double u = inset + step; u < field - inset - step / 2; u += step) {
+                double x = side == 0 ? u : side == 1 ? field - inset : side == 2 ? field - u : inset;
+                double z = side == 0 ? inset : side == 1 ? u : side == 2 ? field - inset : field - u;
+                // The banner's face looks along its local +z: towards the
+                // middle of the floor.
+                double angle = side * k_pi / 2;
+                if (clear_of_track(x, z, 7))
+                    statue(x, z, angle, k_banner);
+            }
+    }
+
     // Billboards: trees off the track, signs along the straights.
     auto board = [&](double x, double z, double size, double aspect, const std::string& tex) {
         out.billboards += vec3(x, size * aspect / 2, z) + " " + num(size) + " " + num(aspect) + " " + tex + "\n";
