@@ -108,6 +108,12 @@ void skin_mesh(Mesh& m, int n, const float* c, const float* t, const float* r)
 {
     if (!m.skinned())
         return;
+    if (n <= 0) {  // no bones: the bind pose
+        m.positions = m.bind_positions;
+        m.normals = m.bind_normals;
+        m.tangents = m.bind_tangents;
+        return;
+    }
     for (int v = 0; v < m.vertex_count; ++v) {
         std::size_t k3 = static_cast<std::size_t>(v) * 3, k4 = static_cast<std::size_t>(v) * 4;
         float p[3] = {0, 0, 0}, nn[3] = {0, 0, 0}, tt[3] = {0, 0, 0};

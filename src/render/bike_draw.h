@@ -1,0 +1,44 @@
+// Bikes and riders drawn from their simulated bodies: frame, fork, swingarm
+// and wheels with the bike's paint, the rider with the chosen riding gear,
+// arms reaching for the limb points (the grips, or flailing after a
+// knockout), and the number plates with the rider's number.
+#pragma once
+
+#include <array>
+#include <string>
+#include <string_view>
+
+#include "render/camera.h"
+
+namespace zv::sim {
+struct Bike;
+}
+
+namespace zv::render {
+
+// The texture file for an art name: a name without an extension gets ".png".
+std::string art_texture_file(std::string_view name);
+
+// A body's pose as a column-major GL matrix from its position and row-major
+// rotation.
+std::array<float, 16> body_matrix(const Vec3f& position, const Mat3f& rotation);
+
+// Rotation (row-major) that turns unit vector `from` onto unit vector `to`
+// (the arm reaching for its limb point).
+Mat3f rotation_between(const Vec3f& from, const Vec3f& to);
+
+// Segments of a seven-segment digit (bits a ... g) for the number plates;
+// 0 for characters that are not digits.
+int digit_segments(char c);
+
+struct BikeDrawOptions {
+    float opacity = 1;
+    bool hide_rider = false;   // first-person view with the rider hidden
+    bool first_person = false; // draws the first-person body instead
+};
+// Draws one bike with the current model-view matrix (the camera's).
+void draw_bike(const sim::Bike& bike, const BikeDrawOptions& options);
+// Forgets the per-bike model lookups (track change, bikes freed).
+void forget_bike_art();
+
+}  // namespace zv::render

@@ -1,0 +1,27 @@
+// The terrain renderer: the terrain loader's hooks (level-of-detail chunks,
+// low-detail textures, tile pixels, texture memory, height changes) and the
+// drawing of the ground with its tiles, shading and shadows.
+#pragma once
+
+#include "render/camera.h"
+#include "track/terrain.h"
+
+namespace zv::render {
+
+// Installs the hooks on the terrain loader (after the GL context exists) and
+// removes them.
+void install_terrain_hooks();
+void remove_terrain_hooks();
+
+struct TerrainDrawOptions {
+    float detail_distance = 48;  // feet per doubling of the vertex step
+    bool textured = true;
+};
+// Draws the loaded terrain as seen by the camera; returns the triangles drawn.
+int draw_terrain(track::Terrain& terrain, const Camera& camera, const TerrainDrawOptions& options);
+// Rebuilds changed chunks, at most `budget` vertices of work.
+void refresh_terrain(track::Terrain& terrain, int budget);
+// The detail distance for a "Ground Geometric Detail" value (0 ... 100).
+float terrain_detail_distance(double ground_detail);
+
+}  // namespace zv::render

@@ -1,0 +1,62 @@
+#include "render/terrain_lod.h"
+
+namespace zv::render {
+
+int chunks_per_side(int grid_side)
+{
+    int cells = grid_side - 1;
+    return cells <= 0 ? 0 : (cells + k_chunk_cells - 1) / k_chunk_cells;
+}
+
+int lod_step(float distance, float detail_distance)
+{
+    int step = 1;
+    if (!(detail_distance > 0))
+        return 1;
+    while (step < k_chunk_cells && static_cast<float>(step * 2) * detail_distance <= distance)
+        step *= 2;
+    return step;
+}
+
+int lod_level(int step)
+{
+    int level = 0;
+    while ((1 << level) < step && level < k_lod_levels - 1)
+        ++level;
+    return level;
+}
+
+void append_cell(std::vector<std::uint16_t>& out, int x, int z, int step, int ox, int oz)
+{
+    auto v = [](int a, int b) { return static_cast<std::uint16_t>(chunk_vertex(a, b)); };
+    int x1 = x + step, z1 = z + step;
+    // Same diagonals as the collision surface where the cell is one cell.
+    bool even = step > 1 || (((ox + x) + (oz + z)) & 1) == 0;
+    if (even) {  // diagonal (x, z) - (x1, z1)
+        out.insert(out.end(), {v(x, z), v(x, z1), v(x1, z1)});
+        out.insert(out.end(), {v(x, z), v(x1, z1), v(x1, z)});
+    } else {     // diagonal (x1, z) - (x, z1)
+        out.insert(out.end(), {v(x, z), v(x, z1), v(x1, z)});
+        out.insert(out.end(), {v(x1, z), v(x, z1), v(x1, z1)});
+    }
+}
+
+void append_skirts(std::vector<std::uint16_t>& out, int step)
+{
+    auto g = [](int a, int b) { return static_cast<std::uint16_t>(chunk_vertex(a, b)); };
+    auto s = [](int side, int k) { return static_cast<std::uint16_t>(skirt_vertex(side, k)); };
+    for (int k = 0; k < k_chunk_cells; k += step) {
+        int k1 = k + step;
+        // Both windings, so the skirt shows from either side with culling on.
+        auto quad = [&](std::uint16_t a, std::uint16_t b, std::uint16_t c, std::uint16_t d) {
+            out.insert(out.end(), {a, c, b, b, c, d});
+            out.insert(out.end(), {a, b, c, b, d, c});
+        };
+        quad(g(k, 0), g(k1, 0), s(0, k), s(0, k1));
+        quad(g(k_chunk_cells, k), g(k_chunk_cells, k1), s(1, k), s(1, k1));
+        quad(g(k, k_chunk_cells), g(k1, k_chunk_cells), s(2, k), s(2, k1));
+        quad(g(0, k), g(0, k1), s(3, k), s(3, k1));
+    }
+}
+
+}  // namespace zv::render

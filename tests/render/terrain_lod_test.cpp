@@ -1,0 +1,80 @@
+// The terrain's chunk layout: chunk counts, the step chosen by distance,
+// cells that follow the checkerboard diagonals, skirts on every edge.
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "render/terrain_lod.h"
+
+namespace zv::render {
+namespace {
+
+TEST(TerrainLod, ChunksCoverTheGrid)
+{
+    EXPECT_EQ(chunks_per_side(1025), 32);
+    EXPECT_EQ(chunks_per_side(3), 1);   // N = 0: two cells
+    EXPECT_EQ(chunks_per_side(33), 1);
+    EXPECT_EQ(chunks_per_side(34), 2);
+    EXPECT_EQ(chunks_per_side(1), 0);
+}
+
+TEST(TerrainLod, StepDoublesWithDistance)
+{
+    EXPECT_EQ(lod_step(0, 48), 1);
+    EXPECT_EQ(lod_step(95, 48), 1);
+    EXPECT_EQ(lod_step(96, 48), 2);
+    EXPECT_EQ(lod_step(200, 48), 4);
+    EXPECT_EQ(lod_step(1e6f, 48), 32);
+    EXPECT_EQ(lod_step(1e6f, 0), 1);
+    EXPECT_EQ(lod_level(1), 0);
+    EXPECT_EQ(lod_level(32), 5);
+    EXPECT_EQ(chunk_triangles(1), 2048);
+    EXPECT_EQ(chunk_triangles(32), 2);
+}
+
+TEST(TerrainLod, CellsUseTheCollisionDiagonals)
+{
+    std::vector<std::uint16_t> even, odd;
+    append_cell(even, 0, 0, 1, 0, 0);  // i + j even: diagonal (0,0)-(1,1)
+    append_cell(odd, 1, 0, 1, 0, 0);   // i + j odd: diagonal (2,0)-(1,1)
+    auto has_edge = [](const std::vector<std::uint16_t>& t, int a, int b) {
+        for (std::size_t k = 0; k < t.size(); k += 3)
+            for (int e = 0; e < 3; ++e) {
+                int p = t[k + static_cast<std::size_t>(e)], q = t[k + static_cast<std::size_t>((e + 1) % 3)];
+                if ((p == a && q == b) || (p == b && q == a))
+                    return true;
+            }
+        return false;
+    };
+    ASSERT_EQ(even.size(), 6u);
+    EXPECT_TRUE(has_edge(even, chunk_vertex(0, 0), chunk_vertex(1, 1)));
+    EXPECT_FALSE(has_edge(even, chunk_vertex(1, 0), chunk_vertex(0, 1)));
+    EXPECT_TRUE(has_edge(odd, chunk_vertex(2, 0), chunk_vertex(1, 1)));
+    // A chunk starting at an odd sample flips the parity.
+    std::vector<std::uint16_t> shifted;
+    append_cell(shifted, 0, 0, 1, 1, 0);
+    EXPECT_TRUE(has_edge(shifted, chunk_vertex(1, 0), chunk_vertex(0, 1)));
+    // Every index stays inside the chunk's vertices.
+    std::vector<std::uint16_t> all;
+    for (int z = 0; z < k_chunk_cells; z += 4)
+        for (int x = 0; x < k_chunk_cells; x += 4)
+            append_cell(all, x, z, 4, 0, 0);
+    append_skirts(all, 4);
+    for (std::uint16_t i : all)
+        EXPECT_LT(i, k_chunk_vertices);
+}
+
+TEST(TerrainLod, SkirtsHangFromEveryEdgeVertexOfTheStep)
+{
+    std::vector<std::uint16_t> s;
+    append_skirts(s, 8);
+    std::set<int> used(s.begin(), s.end());
+    for (int side = 0; side < 4; ++side)
+        for (int k = 0; k <= k_chunk_cells; k += 8)
+            EXPECT_TRUE(used.count(skirt_vertex(side, k))) << side << " " << k;
+    EXPECT_FALSE(used.count(skirt_vertex(0, 4)));
+    EXPECT_EQ(s.size(), 4u * 4 * 12);  // 4 sides, 4 quads each, two-sided
+}
+
+}  // namespace
+}  // namespace zv::render

@@ -1,0 +1,209 @@
+// The world on a real (virtual) screen: loads the generated "rabbithill"
+// track, puts bikes at the start and draws the rider view, the chase view
+// and a trackside camera, then checks by colour statistics that each frame
+// shows sky above, ground below and a bike where the camera looks. Needs a
+// display (run under xvfb-run) and the generated game data; skipped
+// otherwise.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "core/data_file.h"
+#include "core/settings.h"
+#include "platform/gl_context.h"
+#include "platform/window.h"
+#include "render/camera.h"
+#include "render/gl.h"
+#include "render/png_io.h"
+#include "render/render_stats.h"
+#include "render/renderer.h"
+#include "render/shaders.h"
+#include "render/world.h"
+#include "sim/bike.h"
+#include "sim/world.h"
+#include "support/temp_dir.h"
+#include "track/scenery_cameras.h"
+#include "track/terrain.h"
+#include "track/timing.h"
+#include "track/track.h"
+
+namespace zv::render {
+namespace {
+
+struct Stats {
+    double sky_blue = 0;     // share of blue-dominant pixels
+    double distinct = 0;     // distinct quantised colours
+    double mean = 0;
+};
+
+std::vector<std::uint8_t> read_rect(int x, int y, int w, int h)
+{
+    std::vector<std::uint8_t> px(static_cast<std::size_t>(w) * h * 3);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(x, y, w, h, GL_RGB, GL_UNSIGNED_BYTE, px.data());
+    return px;
+}
+
+Stats stats_of(const std::vector<std::uint8_t>& px)
+{
+    Stats s;
+    std::vector<bool> seen(4096);
+    std::size_t n = px.size() / 3, blue = 0, distinct = 0;
+    double sum = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        int r = px[3 * i], g = px[3 * i + 1], b = px[3 * i + 2];
+        if (b > r + 10 && b >= g)
+            ++blue;
+        int q = (r >> 4) * 256 + (g >> 4) * 16 + (b >> 4);
+        if (!seen[static_cast<std::size_t>(q)]) {
+            seen[static_cast<std::size_t>(q)] = true;
+            ++distinct;
+        }
+        sum += r + g + b;
+    }
+    s.sky_blue = n ? static_cast<double>(blue) / n : 0;
+    s.distinct = static_cast<double>(distinct);
+    s.mean = n ? sum / (3.0 * n) : 0;
+    return s;
+}
+
+class WorldScreen : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        if (!std::getenv("DISPLAY") || !std::filesystem::exists(std::string(ZV_BUILD_DIR) + "/rabbithill/terrain.hf"))
+            return;
+        setenv("ZV_HOME", ZV_BUILD_DIR, 1);
+        setenv("XDG_DATA_HOME", (std::filesystem::temp_directory_path() / "zv-render-screen").c_str(), 1);
+        setenv("TORV_LOGFILE", (std::filesystem::temp_directory_path() / "zv-render-screen.log").c_str(), 1);
+        core::reset_data_files();
+        if (!platform::open_window("Zarvox", 640, 360, 24, 24, {}))
+            return;
+        if (!platform::create_gl_context())
+            return;
+        platform::begin_frame();
+        RendererOptions o;
+        init_renderer(o);
+        track::set_current_track("rabbithill");
+        begin_track_load();
+        bool loaded = track::load_track();
+        end_track_load();
+        if (!loaded)
+            return;
+        world_ = sim::create_world().release();
+        world_->terrain = &track::loaded_terrain();
+        for (int slot = 0; slot < 4; ++slot) {
+            auto bike = sim::create_bike(*world_, "450sxf(2017)", slot, std::to_string(slot + 1));
+            track::StartPose p = track::start_position(track::track_timing(), slot, track::loaded_terrain().field_size);
+            sim::place_bike(*bike, {p.x, track::terrain_height(p.x, p.z) + 0.1f, p.z}, p.heading);
+            bikes_.push_back(bike.release());
+        }
+        ready_ = true;
+    }
+    static void TearDownTestSuite()
+    {
+        for (sim::Bike* b : bikes_)
+            std::unique_ptr<sim::Bike> gone(b);
+        bikes_.clear();
+        delete world_;
+        world_ = nullptr;
+        if (platform::window_open()) {
+            track::free_track();
+            shutdown_renderer();
+            platform::delete_gl_context();
+            platform::close_window();
+        }
+    }
+    void SetUp() override
+    {
+        if (!ready_)
+            GTEST_SKIP() << "needs a display and the generated game data";
+        set_projection(640, 360, 110);
+    }
+    WorldFrame frame()
+    {
+        WorldFrame f;
+        f.tick = 100;
+        f.viewed_slot = 0;
+        for (std::size_t i = 0; i < bikes_.size(); ++i)
+            f.bikes.push_back({bikes_[i], static_cast<int>(i)});
+        return f;
+    }
+    static inline bool ready_ = false;
+    static inline sim::SimWorld* world_ = nullptr;
+    static inline std::vector<sim::Bike*> bikes_;
+};
+
+// With ZV_RENDER_SHOTS set to a folder, each view is also saved there.
+void save_shot(const char* view)
+{
+    const char* dir = std::getenv("ZV_RENDER_SHOTS");
+    if (!dir)
+        return;
+    PngImage im;
+    im.width = 640;
+    im.height = 360;
+    im.format = PngFormat::rgb;
+    auto px = read_rect(0, 0, 640, 360);
+    for (int y = 359; y >= 0; --y)
+        im.pixels.insert(im.pixels.end(), px.begin() + y * 640 * 3, px.begin() + (y + 1) * 640 * 3);
+    if (auto bytes = encode_png(im))
+        test::write_file(std::string(dir) + "/" + view + ".png", *bytes);
+}
+
+void expect_world(const char* view)
+{
+    save_shot(view);
+    Stats top = stats_of(read_rect(0, 300, 640, 60));
+    Stats bottom = stats_of(read_rect(0, 0, 640, 80));
+    Stats all = stats_of(read_rect(0, 0, 640, 360));
+    EXPECT_GT(top.sky_blue, 0.5) << view << ": sky at the top";
+    EXPECT_LT(bottom.sky_blue, 0.5) << view << ": ground at the bottom";
+    EXPECT_GT(all.distinct, 40) << view << ": a picture, not a cleared screen";
+    EXPECT_GT(render_stats().now.ground_polygons, 100) << view;
+}
+
+TEST_F(WorldScreen, ChaseViewShowsSkyGroundAndTheBike)
+{
+    ChasePoints c = chase_points(*bikes_[0], {0, 2.52f, 0.52f}, 5, 10);
+    look_at_camera(c.eye, c.target, frame());
+    expect_world("chase");
+    EXPECT_GT(render_stats().now.model_polygons, 500) << "bikes drawn";
+    // The bike sits in the middle of the picture: a busier, darker patch
+    // than the ground around it.
+    Stats centre = stats_of(read_rect(280, 120, 80, 80));
+    EXPECT_GT(centre.distinct, 20);
+}
+
+TEST_F(WorldScreen, RiderViewLooksAheadFromTheHead)
+{
+    rider_camera(*bikes_[0], frame());
+    expect_world("rider");
+}
+
+TEST_F(WorldScreen, TracksideCameraSeesTheWorld)
+{
+    ASSERT_FALSE(track::cameras().empty());
+    const track::Camera& cam = track::cameras().front();
+    const dReal* p = dBodyGetPosition(bikes_[0]->body(sim::k_frame));
+    look_at_camera({cam.x, cam.y, cam.z}, {static_cast<float>(p[0]), static_cast<float>(p[1]), static_cast<float>(p[2])},
+                   frame());
+    save_shot("trackside");
+    Stats all = stats_of(read_rect(0, 0, 640, 360));
+    EXPECT_GT(all.distinct, 40);
+    EXPECT_GT(render_stats().now.ground_polygons, 100);
+}
+
+TEST_F(WorldScreen, BillboardsAreSortedAndDrawn)
+{
+    // From high above the start, looking across the field.
+    const dReal* p = dBodyGetPosition(bikes_[0]->body(sim::k_frame));
+    Vec3f from = {static_cast<float>(p[0]), static_cast<float>(p[1]) + 60, static_cast<float>(p[2])};
+    look_at_camera(from, {1024, 0, 1024}, frame());
+    save_shot("overview");
+    EXPECT_GT(render_stats().now.billboards, 0);
+}
+
+}  // namespace
+}  // namespace zv::render
