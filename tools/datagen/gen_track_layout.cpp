@@ -32,8 +32,16 @@ double ease(double t)
     return 0.5 * (t + t * t * (3 - 2 * t));
 }
 
+// A takeoff face: gentle at its foot, about 27 degrees at the lip for a
+// 5-foot jump, so a 250 coming out of a corner at 27 mph carries 40 feet.
+double takeoff(double t)
+{
+    t = clamp01(t);
+    return 0.6 * t + 0.4 * t * t;
+}
+
 // Feature lengths and shapes (u from the feature's start).
-constexpr double k_face = 11, k_table = 45, k_land = 28, k_back = 8, k_landup = 8;
+constexpr double k_face = 14, k_table = 45, k_land = 28, k_back = 8, k_landup = 8;
 constexpr double k_roller_base = 22, k_roller_spacing = 28, k_whoop_spacing = 12;
 
 double feature_length(Feature f, const LayoutParams& p, int count)
@@ -54,13 +62,13 @@ double shape(const PlacedFeature& f, double u, double gap)
     switch (f.kind) {
     case Feature::tabletop:
         if (u < k_face)
-            return H * ease(u / k_face);
+            return H * takeoff(u / k_face);
         if (u < k_face + k_table)
             return H;
         return H * (1 - ease((u - k_face - k_table) / k_land));
     case Feature::double_jump:
         if (u < k_face)
-            return H * ease(u / k_face);
+            return H * takeoff(u / k_face);
         if (u < k_face + k_back)
             return H * (1 - ease((u - k_face) / k_back));
         if (u < k_face + gap - k_landup)
