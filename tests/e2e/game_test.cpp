@@ -163,6 +163,7 @@ protected:
     // game's exit status (-1 when it did not finish).
     int play(const std::vector<std::string>& args, const std::string& actions)
     {
+        std::filesystem::remove(dir_.path() / "status.txt");
         const std::string script = dir_ / "driver.sh";
         test::write_file(script, driver_script(dir_.path().string(), actions));
         std::map<std::string, std::string> env = {
@@ -177,6 +178,8 @@ protected:
         // Sanitizer builds: the GL driver is unloaded when the display closes,
         // and what it leaks then has no module left to name or suppress. Leaks
         // are checked by the unit tests and the windowless runs instead.
+        for (const auto& [k, v] : extra_env_)
+            env[k] = v;
         const char* asan = std::getenv("ASAN_OPTIONS");
         env["ASAN_OPTIONS"] = std::string(asan ? asan : "") + (asan && *asan ? ":" : "") + "detect_leaks=0";
         std::vector<std::string> full = {"-a", "-s", "-screen 0 1024x768x24", "sh", script, k_zarvox};
@@ -200,6 +203,7 @@ protected:
 
     TempDir dir_;
     RunResult last_;
+    std::map<std::string, std::string> extra_env_;
 };
 
 TEST_F(GameTest, ClosingTheWindowShutsDownInOrder)
@@ -322,6 +326,30 @@ TEST_F(GameTest, RecordVideoWritesEveryRaceFrameToStandardOutput)
     EXPECT_EQ(last_.out.size() % frame, 0u);
     for (std::size_t at = 0; at + frame <= last_.out.size(); at += frame)
         ASSERT_EQ(last_.out.compare(at, header.size(), header), 0) << "frame at " << at;
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(GameTest, PlatformOptionsReachTheWindow)
+{
+    // A flag that is neither yes nor no keeps its default and says so.
+    extra_env_["TORV_OPTIONS"] = "[threaded:maybe]";
+    const std::string close = "wait_log 'GL_EXTENSIONS: '\n"
+                              "ZV_E2E_CLOSE_WINDOW=\"$wid\" \"$ZV_E2E_SELF\"\n";
+    ASSERT_EQ(play({}, close), 0) << last_.err << log();
+    expect_in_order({"] unrecognized setting for threaded\n", "] Options:\n", "]  threaded: [off]\n",
+                     "] Creating window\n", "] Window shutdown complete\n"});
+    EXPECT_EQ(log().find("Message processing thread done"), std::string::npos);
+
+    // Threaded message processing is asked for: the messages stay on the
+    // thread that owns the window, and the log says so.
+    extra_env_["TORV_OPTIONS"] = "[threaded:on]";
+    ASSERT_EQ(play({}, close), 0) << last_.err << log();
+    expect_in_order({"]  threaded: [on]\n", "] Window messages are processed on the main thread\n",
+                     "] Creating window\n", "] Setting close flag\n", "] Message processing thread done\n",
+                     "] Destroying window\n"});
 }
 
 }  // namespace
