@@ -1,0 +1,102 @@
+// The head-up display's numbers and texts.
+#include <gtest/gtest.h>
+
+#include "app/hud_text.h"
+
+namespace zv::app {
+namespace {
+
+TEST(Tachometer, NeedleSpans270DegreesOver16000Rpm)
+{
+    EXPECT_DOUBLE_EQ(tachometer_angle(0), -135.0);
+    EXPECT_DOUBLE_EQ(tachometer_angle(8000), 0.0);
+    EXPECT_DOUBLE_EQ(tachometer_angle(16000), 135.0);
+    EXPECT_DOUBLE_EQ(tachometer_angle(4000), -67.5);
+}
+
+TEST(Shifter, GearPicksItsCell)
+{
+    EXPECT_EQ(shifter_cell(4).column, 1);
+    EXPECT_EQ(shifter_cell(4).row, 1);
+    EXPECT_EQ(shifter_cell(0).column, 0);
+    EXPECT_EQ(shifter_cell(0).row, 0);
+    EXPECT_EQ(shifter_cell(5).column, 2);
+    EXPECT_EQ(shifter_cell(5).row, 1);
+    EXPECT_EQ(shifter_cell(9).row, 0);  // rows wrap
+    EXPECT_EQ(shifter_cell(-1).column, 0);
+}
+
+TEST(RaceBanner, LengthForms)
+{
+    EXPECT_EQ(race_length_text(5, 0), "5 laps");
+    EXPECT_EQ(race_length_text(0, 10 * 60 * 128), "10 minutes");
+    EXPECT_EQ(race_length_text(2, 10 * 60 * 128), "10 minutes + 2 laps");
+    EXPECT_EQ(race_length_text(0, 89 * 128), "1 minutes");  // rounded
+    EXPECT_FLOAT_EQ(banner_opacity(0), 1.0f);
+    EXPECT_FLOAT_EQ(banner_opacity(2.5), 0.5f);
+    EXPECT_FLOAT_EQ(banner_opacity(3.5), 0.0f);
+}
+
+TEST(Times, TenthsAndThousandths)
+{
+    EXPECT_EQ(lap_time_tenths(128 * 75 + 64), "1:15.5");
+    EXPECT_EQ(lap_time_thousandths(128 * 75 + 16), "1:15.125");
+    EXPECT_EQ(lap_time_tenths(-5), "0:00.0");
+    EXPECT_EQ(clock_text(-3), "Time - 0:00.0 ");
+    EXPECT_EQ(clock_text(61.25), "Time - 1:01.2 ");
+    EXPECT_EQ(fps_text(1.0 / 59.5), "FPS - 59");
+    EXPECT_EQ(speed_text(44), "Speed - 30.00");
+    EXPECT_EQ(ping_text(16, -8), "Ping - 125ms (-62ms offset)");
+}
+
+TEST(PitBoard, RaceAndTimeTrialLines)
+{
+    PitBoardInput in;
+    in.number = "7";
+    in.lap = 1;
+    in.position = 2;
+    in.gap_seconds = 1.25;
+    in.last_ticks = 128 * 62 + 13;
+    auto race = pit_board_lines(in);
+    ASSERT_EQ(race.size(), 4u);
+    EXPECT_EQ(race[1], "L2 P3");
+    EXPECT_EQ(race[2], "+1.2 ");
+    EXPECT_EQ(race[3], "Last - 1:02.1 ");
+    in.race = false;
+    in.best_ticks = 128 * 61;
+    auto trial = pit_board_lines(in);
+    ASSERT_EQ(trial.size(), 5u);
+    EXPECT_EQ(trial[1], "P3");
+    EXPECT_EQ(trial[4], "Best - 1:01.0");
+    EXPECT_EQ(close_rider_text("1234567", 0.44), " 12345 (0.4) ");
+}
+
+TEST(Results, RowsAndPenalties)
+{
+    EXPECT_EQ(results_title(true), "Final Results");
+    EXPECT_EQ(results_title(false), "Unofficial Results");
+    EXPECT_EQ(results_header().size(), 6u);
+    ResultInput r{2, "7", 5, 1.5, 128 * 70, 3, true};
+    auto row = result_row(r);
+    EXPECT_EQ(row[1], "  7");
+    EXPECT_EQ(row[2], "L5");
+    EXPECT_EQ(row[3], "  1.500");
+    EXPECT_EQ(row[4], "1:10.000");
+    EXPECT_EQ(row[5], "(3)");
+    EXPECT_EQ(total_race_time_text(128 * 600), "Total Race Time: 10:00.000");
+    EXPECT_EQ(penalty_text({"12", 1, 2.5}), " 12 penalized 1 lap 2.50 seconds for cutting track");
+    EXPECT_EQ(penalty_text({"3", 2, 0}), "  3 penalized 2 laps 0.00 seconds for cutting track");
+    EXPECT_EQ(penalty_text({"3", 0, 4}), "  3 penalized 4.00 seconds for cutting track");
+}
+
+TEST(RenderStats, SixLinesInOrder)
+{
+    StatLines s{{1, 2}, {3, 4}, {5, 6}, {7, 8}, {9, 10}, {11, 12}};
+    auto lines = render_stat_lines(s);
+    ASSERT_EQ(lines.size(), 6u);
+    EXPECT_EQ(lines[0], "Ground polygons - 1 max=2");
+    EXPECT_EQ(lines[5], "Shader Changes - 11 max=12");
+}
+
+}  // namespace
+}  // namespace zv::app
