@@ -1,0 +1,61 @@
+// The head-up display, drawn after the scene and before the menus: the
+// rider overlay (suspension graph, tachometer, gear, pit board, server text,
+// lean indicator, track map, the start banner) in the rider view, and the
+// information layer (results, frame rate, clock, ping, speed, render
+// statistics, "Dabbing!", message lines) in every view.
+#pragma once
+
+#include <array>
+#include <string>
+
+#include "app/hud_text.h"
+
+namespace zv::sim {
+struct Bike;
+}
+
+namespace zv::app {
+
+struct HudFrame {
+    int width = 0, height = 0;
+    int tick = 0;                      // the race tick counter
+    int viewed_slot = 0;
+    const sim::Bike* bike = nullptr;   // the viewed rider's bike (may be none)
+    bool time_trial = false;
+    int trial_best_ticks = 0, trial_last_ticks = 0;  // the time-trial record
+    std::string title;                 // track display name, or the series event's name
+    std::string server_text;           // a history-driven rider's text from the server
+    double longest_frame = 0;          // seconds, since the last display
+    bool connected = false;
+    bool has_place = false;            // this computer rides in the race
+    int ping_ticks = 0, offset_ticks = 0;
+    int render_stats_level = 0;
+    StatLines stats{};
+    bool messages = true;              // draw the message lines
+};
+
+// Start-up: loads the pictures; shutdown: releases them.
+void load_hud_pictures();
+void release_hud_pictures();
+
+void draw_rider_overlay(const HudFrame& frame);
+void draw_info_layer(const HudFrame& frame);
+
+// The suspension graph ("togglegraph") and its four rings of the viewed
+// rider's samples, one per race tick.
+constexpr int k_suspension_samples = 1024;
+struct SuspensionRings {
+    std::array<float, k_suspension_samples> fork{}, fork_fast{}, fork_slow{};
+    std::array<float, k_suspension_samples> swingarm{}, shock_fast{}, shock_slow{};
+    int newest = 0;
+};
+SuspensionRings& suspension_rings();
+void record_suspension_sample(const sim::Bike& bike);
+void toggle_suspension_graph();
+bool suspension_graph_shown();
+
+// The lean the indicator shows: the frame's roll against the ground under
+// the bike, radians (positive leaning right).
+float rider_lean(const sim::Bike& bike);
+
+}  // namespace zv::app
