@@ -6,6 +6,7 @@
 // otherwise.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 
@@ -14,6 +15,7 @@
 #include "platform/gl_context.h"
 #include "platform/window.h"
 #include "render/camera.h"
+#include "render/flythrough.h"
 #include "render/gl.h"
 #include "render/png_io.h"
 #include "render/render_stats.h"
@@ -72,13 +74,18 @@ class WorldScreen : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        if (!std::getenv("DISPLAY") || !std::filesystem::exists(std::string(ZV_BUILD_DIR) + "/rabbithill/terrain.hf"))
+        // ZV_RENDER_DATA names another folder with the generated data.
+        std::string data = std::getenv("ZV_RENDER_DATA") ? std::getenv("ZV_RENDER_DATA") : ZV_BUILD_DIR;
+        if (!std::getenv("DISPLAY") || !std::filesystem::exists(data + "/rabbithill/terrain.hf"))
             return;
-        setenv("ZV_HOME", ZV_BUILD_DIR, 1);
+        setenv("ZV_HOME", data.c_str(), 1);
         setenv("XDG_DATA_HOME", (std::filesystem::temp_directory_path() / "zv-render-screen").c_str(), 1);
         setenv("TORV_LOGFILE", (std::filesystem::temp_directory_path() / "zv-render-screen.log").c_str(), 1);
         core::reset_data_files();
-        if (!platform::open_window("Zarvox", 640, 360, 24, 24, {}))
+        int w = 640, h = 360;
+        if (const char* size = std::getenv("ZV_RENDER_SIZE"))
+            std::sscanf(size, "%dx%d", &w, &h);
+        if (!platform::open_window("Zarvox", w, h, 24, 24, {}))
             return;
         if (!platform::create_gl_context())
             return;
@@ -119,7 +126,9 @@ protected:
     {
         if (!ready_)
             GTEST_SKIP() << "needs a display and the generated game data";
-        set_projection(640, 360, 110);
+        int w = 0, h = 0;
+        platform::window_size(w, h);
+        set_projection(w, h, 110);
     }
     WorldFrame frame()
     {
@@ -193,6 +202,27 @@ TEST_F(WorldScreen, TracksideCameraSeesTheWorld)
     Stats all = stats_of(read_rect(0, 0, 640, 360));
     EXPECT_GT(all.distinct, 40);
     EXPECT_GT(render_stats().now.ground_polygons, 100);
+}
+
+// The drawing benchmark's fly-through: frames come back to back. With
+// ZV_BENCH_SECONDS set it runs that long at the window's size (see
+// ZV_RENDER_SIZE) and prints the rate; speed itself is never asserted.
+TEST_F(WorldScreen, FlyThroughDrawsFramesAlongTheCourse)
+{
+    std::vector<Vec3f> path = course_path();
+    ASSERT_GT(path.size(), 3u);
+    PathPoint p0 = point_along(path, 0);
+    EXPECT_FLOAT_EQ(p0.position[0], path[0][0]);
+    double seconds = std::getenv("ZV_BENCH_SECONDS") ? std::atof(std::getenv("ZV_BENCH_SECONDS")) : 1.0;
+    int w = 0, h = 0;
+    platform::window_size(w, h);
+    FlyResult r = fly_through(seconds, w, h, [] {
+        platform::end_frame();
+        return true;
+    });
+    EXPECT_GT(r.frames, 0);
+    EXPECT_GE(r.seconds, seconds);
+    std::printf("%d frames in %.2f seconds (%.1f fps) at %dx%d\n", r.frames, r.seconds, r.frames / r.seconds, w, h);
 }
 
 TEST_F(WorldScreen, BillboardsAreSortedAndDrawn)
