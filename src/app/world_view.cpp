@@ -1,0 +1,173 @@
+#include "app/world_view.h"
+
+#include <GL/gl.h>
+
+#include <cmath>
+
+#include "app/hud.h"
+#include "app/riders.h"
+#include "app/startup_flags.h"
+#include "core/settings.h"
+#include "render/camera.h"
+#include "render/render_stats.h"
+#include "render/renderer.h"
+#include "render/terrain_draw.h"
+#include "render/world.h"
+#include "sim/bike.h"
+#include "track/race_rules.h"
+#include "track/scenery_cameras.h"
+#include "track/scenery_flaggers.h"
+#include "track/scenery_lighting.h"
+#include "track/terrain.h"
+#include "track/timing.h"
+#include "track/track.h"
+
+namespace zv::app {
+
+namespace {
+
+constexpr int k_terrain_refresh_budget = 8000;
+
+// Terrain texture method of the "Terrain Rendering Method" choice.
+int texture_method(int choice)
+{
+    switch (choice) {
+    case 1: case 3: return 2;  // copy
+    case 2: case 4: return 3;  // direct (frame buffer objects)
+    default: return 1;         // software
+    }
+}
+
+void update_flaggers_for(int tick)
+{
+    const track::TrackTiming& timing = track::track_timing();
+    const track::RaceState& race = track::race_state();
+    std::vector<track::FlaggerRider> riders;
+    for (const track::Standing& st : track::running_standings()) {
+        track::FlaggerRider r;
+        r.checkpoint = track::checkpoint_at(timing, std::max(0, st.position));
+        const RiderSlot& slot = rider_slot(st.slot);
+        r.crashed = slot.bike && slot.bike->knocked_off();
+        r.finished = race.riders[static_cast<std::size_t>(st.slot)].finished;
+        riders.push_back(r);
+    }
+    track::FlaggerRace f;
+    f.tick = tick - race.start_tick;
+    f.has_timing = timing.has_timing();
+    f.leader_position = track::running_standings().empty() ? 0 : track::running_standings().front().position;
+    f.first_lap_length = timing.first_count();
+    f.normal_lap_length = timing.normal_count();
+    f.race_laps = race.race_laps;
+    f.halfway_lap = race.halfway_lap;
+    f.riders = riders;
+    track::update_flaggers(f);
+}
+
+render::Vec3f body_point(const sim::Bike& b)
+{
+    const dReal* p = dBodyGetPosition(b.body(sim::k_frame));
+    return {static_cast<float>(p[0]), static_cast<float>(p[1]), static_cast<float>(p[2])};
+}
+
+}  // namespace
+
+void init_world_view()
+{
+    const core::Settings& s = core::settings();
+    render::RendererOptions o;
+    o.use_shaders = s.use_shader.index == 1;
+    o.vertex_arrays = !startup_flags().no_vertex_arrays;
+    o.print_orientation = startup_flags().print_orientation;
+    render::init_renderer(o);
+    track::set_terrain_texture_method(texture_method(s.render_texture.index),
+                                      32 << s.ground_texture_dim.index);
+    load_hud_pictures();
+}
+
+void shutdown_world_view()
+{
+    release_hud_pictures();
+    render::shutdown_renderer();
+}
+
+void begin_track_view() { render::begin_track_load(); }
+void end_track_view() { render::end_track_load(); }
+
+void refresh_world_view() { render::refresh_terrain(track::loaded_terrain(), k_terrain_refresh_budget); }
+
+void draw_world_view(Game& g, int width, int height, double longest_frame)
+{
+    const track::Lighting& light = track::lighting();
+    render::set_clip_planes(light.near_plane, light.far_plane);
+    render::set_projection(width, height, static_cast<float>(core::settings().fov.value));
+    sim::SimWorld* world = physics_world();
+    int tick = world ? world->tick : 0;
+    render::WorldFrame frame;
+    frame.tick = tick;
+    frame.race_time = (tick - track::race_state().start_tick) / 128.0;
+    frame.viewed_slot = g.viewed;
+    for (int slot = 0; slot < k_rider_slot_count; ++slot) {
+        const RiderSlot& r = rider_slot(slot);
+        if (r.bike)
+            frame.bikes.push_back({r.bike.get(), slot});
+    }
+    frame.update_scenery = [tick] { update_flaggers_for(tick); };
+    const sim::Bike* viewed = rider_slot(g.viewed).bike.get();
+    const StartupValues* values = g.values;
+    switch (g.view) {
+    case ViewMode::rider:
+        if (viewed)
+            render::rider_camera(*viewed, frame);
+        break;
+    case ViewMode::chase:
+        if (viewed) {
+            render::Vec3f centre = values ? values->chase_center : render::Vec3f{0, 2.52f, 0.52f};
+            render::ChasePoints c =
+                render::chase_points(*viewed, centre, static_cast<float>(core::settings().third_person_height.value),
+                                     static_cast<float>(core::settings().third_person_distance.value));
+            render::look_at_camera(c.eye, c.target, frame);
+        }
+        break;
+    default: {
+        // Track cameras: the digit-key choice, else the camera of the viewed
+        // rider's checkpoint, else the first.
+        auto cams = track::cameras();
+        int index = g.track_camera;
+        if (index < 0 && viewed)
+            index = track::camera_for_checkpoint(
+                track::checkpoint_at(track::track_timing(), std::max(0, track::rider_position(g.viewed))));
+        if (index < 0 || index >= static_cast<int>(cams.size()))
+            index = cams.empty() ? -1 : 0;
+        render::Vec3f target = viewed ? body_point(*viewed) : render::Vec3f{0, 0, 0};
+        render::Vec3f from = index >= 0 ? render::Vec3f{cams[static_cast<std::size_t>(index)].x,
+                                                        cams[static_cast<std::size_t>(index)].y,
+                                                        cams[static_cast<std::size_t>(index)].z}
+                                        : render::Vec3f{target[0], target[1] + 30, target[2] + 30};
+        render::look_at_camera(from, target, frame);
+        break;
+    }
+    }
+    if (values && values->hide_hud)
+        return;
+    HudFrame hud;
+    hud.width = width;
+    hud.height = height;
+    hud.tick = tick;
+    hud.viewed_slot = g.viewed;
+    hud.bike = viewed;
+    hud.time_trial = g.time_trial;
+    hud.title = track::current_track_long_name();
+    hud.longest_frame = longest_frame;
+    hud.connected = g.connected;
+    hud.render_stats_level = startup_flags().render_stats_level;
+    const render::RenderStats& rs = render::render_stats();
+    hud.stats = {{rs.now.ground_polygons, rs.max.ground_polygons}, {rs.now.model_polygons, rs.max.model_polygons},
+                 {rs.now.billboards, rs.max.billboards},           {rs.now.decals, rs.max.decals},
+                 {rs.now.texture_changes, rs.max.texture_changes}, {rs.now.shader_changes, rs.max.shader_changes}};
+    hud.messages = false;
+    if (g.view == ViewMode::rider)
+        draw_rider_overlay(hud);
+    draw_info_layer(hud);
+}
+
+}  // namespace zv::app

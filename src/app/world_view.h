@@ -1,0 +1,29 @@
+// The bridge from the main loop to the renderer: start-up and shutdown of
+// the renderer, the generations around a track load, and one frame of the
+// world in the current view mode with the head-up display over it.
+//
+// The main loop calls, in order: init_world_view once the GL context exists
+// (after init_gl_state); begin_track_view / end_track_view around
+// track::load_track in the session loader; draw_world_view in place of the
+// ground view for the rider, chase and track-camera modes; and
+// shutdown_world_view before the context goes.
+#pragma once
+
+#include "app/main_loop.h"
+
+namespace zv::app {
+
+void init_world_view();
+void shutdown_world_view();
+void begin_track_view();
+void end_track_view();
+
+// Draws the world from the view mode's camera and the head-up display
+// (messages excluded: the overlays draw them). `longest_frame` feeds the
+// frame-rate line.
+void draw_world_view(Game& g, int width, int height, double longest_frame);
+
+// The budgeted refresh of the terrain after height changes (8000 a frame).
+void refresh_world_view();
+
+}  // namespace zv::app
