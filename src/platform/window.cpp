@@ -186,8 +186,6 @@ void close_window()
     if (!s.close_flag)
         log_printf("Setting close flag\n");
     s.close_flag = true;
-    if (s.threaded)
-        log_printf("Message processing thread done\n");
     delete_gl_context();
     log_printf("Destroying window\n");
     SDL_DestroyWindow(s.window);

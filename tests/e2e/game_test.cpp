@@ -348,8 +348,9 @@ TEST_F(GameTest, PlatformOptionsReachTheWindow)
     extra_env_["TORV_OPTIONS"] = "[threaded:on]";
     ASSERT_EQ(play({}, close), 0) << last_.err << log();
     expect_in_order({"]  threaded: [on]\n", "] Window messages are processed on the main thread\n",
-                     "] Creating window\n", "] Setting close flag\n", "] Message processing thread done\n",
-                     "] Destroying window\n"});
+                     "] Creating window\n", "] Setting close flag\n", "] Destroying window\n"});
+    // There is no second thread to wait for.
+    EXPECT_EQ(log().find("Message processing thread done"), std::string::npos);
 }
 
 }  // namespace
