@@ -184,7 +184,14 @@ protected:
         env["ASAN_OPTIONS"] = std::string(asan ? asan : "") + (asan && *asan ? ":" : "") + "detect_leaks=0";
         std::vector<std::string> full = {"-a", "-s", "-screen 0 1024x768x24", "sh", script, k_zarvox};
         full.insert(full.end(), args.begin(), args.end());
-        last_ = test::run_program(k_xvfb_run, full, env, dir_.path() / "run");
+        // Virtual displays started at the same moment by parallel tests can
+        // pick the same number; the loser gets another go.
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            last_ = test::run_program(k_xvfb_run, full, env, dir_.path() / "run");
+            if (last_.err.find("Xvfb failed to start") == std::string::npos &&
+                last_.err.find("already active") == std::string::npos)
+                break;
+        }
         std::optional<std::string> status = test::read_file(dir_.path() / "status.txt");
         return status ? std::atoi(status->c_str()) : -1;
     }

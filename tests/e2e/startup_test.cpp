@@ -122,7 +122,15 @@ protected:
         std::vector<std::string> full = {"-a", "-s", "-screen 0 " + screen, "sh", script, k_zarvox};
         full.insert(full.end(), args.begin(), args.end());
         windowed_ = true;
-        RunResult r = run_with(k_xvfb_run, full);
+        RunResult r;
+        // Virtual displays started at the same moment by parallel tests can
+        // pick the same number; the loser gets another go.
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            r = run_with(k_xvfb_run, full);
+            if (r.err.find("Xvfb failed to start") == std::string::npos &&
+                r.err.find("already active") == std::string::npos)
+                break;
+        }
         windowed_ = false;
         return r;
     }
