@@ -147,6 +147,35 @@ TEST(JmFormat, ADamagedMeshEndsTheListAndKeepsTheEarlierOnes)
     EXPECT_FALSE(read_jm("JM2 0 none\n32 1 1 1 1 3 -1\n"));
 }
 
+TEST(JmFormat, DamagedCopiesNeverCrashTheReader)
+{
+    JmModel m = triangle_model(4);
+    m.meshes.push_back(triangle_model(4).meshes[0]);
+    std::string good = *write_jm(m);
+    // Every prefix, and copies with one character replaced by characters
+    // that turn numbers into words, signs or huge values.
+    for (std::size_t n = 0; n <= good.size(); ++n) {
+        auto r = read_jm(std::string_view(good).substr(0, n));
+        if (r) {
+            EXPECT_LE(r->meshes.size(), 2u);
+        }
+    }
+    const char replacements[] = {'x', '-', '9', ' ', '\n', '.', 'e', '\0'};
+    for (std::size_t at = 0; at < good.size(); at += 3)
+        for (char c : replacements) {
+            std::string bad = good;
+            bad[at] = c;
+            auto r = read_jm(bad);
+            if (!r)
+                continue;
+            for (const JmMesh& mesh : r->meshes) {
+                EXPECT_LE(mesh.vertices.size(), static_cast<std::size_t>(k_jm_max_vertices));
+                for (const JmVertex& v : mesh.vertices)
+                    EXPECT_EQ(v.weights.size(), static_cast<std::size_t>(r->bone_count));
+            }
+        }
+}
+
 TEST(JmFormat, TriangleIndicesAreKeptAsRead)
 {
     // Validation is the loader's: the reader hands over what the file says.
