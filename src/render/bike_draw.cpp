@@ -14,6 +14,9 @@ namespace zv::render {
 
 namespace {
 
+Vec3f g_viewpoint{};
+float g_lod_unit = 34;
+
 // The rider model's skeleton: torso, head, then upper arm and forearm of
 // each side, then the legs.
 constexpr int k_rider_bones = 10;
@@ -114,7 +117,8 @@ void draw_part(Model* m, TextureId texture, const Pose& pose, float opacity)
         GLfloat c[4] = {1, 1, 1, opacity};
         glColor4fv(c);
     }
-    draw_model(*m);
+    Vec3f d = sub(pose.position, g_viewpoint);
+    draw_model(pick_lod(*m, std::sqrt(dot(d, d)), g_lod_unit));
     if (opacity < 1)
         glDisable(GL_BLEND);
     glPopMatrix();
@@ -242,6 +246,12 @@ int digit_segments(char c)
 }
 
 void forget_bike_art() { art_cache().clear(); }
+
+void set_model_viewpoint(const Vec3f& eye, float lod_unit)
+{
+    g_viewpoint = eye;
+    g_lod_unit = lod_unit;
+}
 
 void draw_bike(const sim::Bike& bike, const BikeDrawOptions& options)
 {

@@ -311,6 +311,16 @@ const Model& pick_lod(const Model& model, float distance, float unit)
     return *pick;
 }
 
+Model& pick_lod(Model& model, float distance, float unit)
+{
+    return const_cast<Model&>(pick_lod(static_cast<const Model&>(model), distance, unit));
+}
+
+float model_lod_unit(double model_detail)
+{
+    return static_cast<float>(4.0 + 0.6 * std::clamp(model_detail, 0.0, 100.0));
+}
+
 Model* load_model(std::string_view name)
 {
     if (name.empty())

@@ -62,6 +62,10 @@ int lod_number(std::string_view file_name, std::string_view base_path);
 // The model to draw at a distance: the coarsest variant whose switch value
 // times `unit` is not beyond the distance.
 const Model& pick_lod(const Model& model, float distance, float unit);
+Model& pick_lod(Model& model, float distance, float unit);
+// The distance unit of the detail switch for a "Model Geometric Detail"
+// value (0 ... 100): 4 to 64 feet.
+float model_lod_unit(double model_detail);
 
 // ---- cache ----
 Model* load_model(std::string_view name);

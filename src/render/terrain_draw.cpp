@@ -34,6 +34,9 @@ struct Chunk {
     std::vector<std::uint8_t> far_colours;  // shading times the tile's mean colour
     std::array<std::vector<std::uint16_t>, k_lod_levels> indices;
     std::array<std::vector<Group>, k_lod_levels> groups;
+    // Largest height difference between the samples and the surface drawn
+    // at each step (the level-of-detail error table).
+    std::array<float, k_lod_levels> error{};
     bool dirty = false;
 };
 
@@ -85,6 +88,7 @@ void build_positions(const track::Terrain& t, Chunk& c)
             c.positions[s + 2] = c.positions[g + 2];
         }
     c.min_y -= drop;
+    c.error = lod_errors(c.positions);
 }
 
 int tile_at(const track::Terrain& t, int i, int j)
@@ -368,6 +372,21 @@ void set_combiner_double(bool on)
     }
 }
 
+// The coarsest step whose height error stays under the tolerance on screen,
+// and never finer than the distance rule asks for.
+int pick_level(const Chunk& c, float distance, const TerrainDrawOptions& o)
+{
+    int far = lod_level(lod_step(distance, o.detail_distance));
+    if (!(distance > 0))
+        return 0;
+    const Projection& p = projection();
+    float pixels_per_foot = static_cast<float>(p.height) / (2.0f * p.half_v * distance);
+    int level = 0;
+    while (level + 1 < k_lod_levels && c.error[static_cast<std::size_t>(level + 1)] * pixels_per_foot <= o.error_pixels)
+        ++level;
+    return std::max(level, std::min(far, k_lod_levels - 1));
+}
+
 }  // namespace
 
 void install_terrain_hooks() { track::set_terrain_render_hooks(&g_hooks); }
@@ -380,8 +399,14 @@ void remove_terrain_hooks()
 
 float terrain_detail_distance(double ground_detail)
 {
-    // 0 ... 100 maps to 12 ... 112 feet per doubling of the step.
-    return static_cast<float>(12.0 + std::clamp(ground_detail, 0.0, 100.0));
+    // 0 ... 100 maps to 16 ... 96 feet per doubling of the step.
+    return static_cast<float>(16.0 + 0.8 * std::clamp(ground_detail, 0.0, 100.0));
+}
+
+float terrain_error_pixels(double ground_detail)
+{
+    // 100 allows half a pixel, 0 eight pixels.
+    return static_cast<float>(0.5 + 7.5 * (1.0 - std::clamp(ground_detail, 0.0, 100.0) / 100.0));
 }
 
 void refresh_terrain(track::Terrain& t, int budget)
@@ -432,7 +457,7 @@ int draw_terrain(track::Terrain& t, const Camera& cam, const TerrainDrawOptions&
         float dz = std::max({z0 - cam.position[2], 0.0f, cam.position[2] - (z0 + span)});
         float dy = std::max({c.min_y - cam.position[1], 0.0f, cam.position[1] - c.max_y});
         float distance = std::sqrt(dx * dx + dz * dz + dy * dy);
-        int level = lod_level(lod_step(distance, options.detail_distance));
+        int level = pick_level(c, distance, options);
         bool textured = options.textured && level < k_far_level;
         glVertexPointer(3, GL_FLOAT, 0, c.positions.data());
         glColorPointer(4, GL_UNSIGNED_BYTE, 0, textured ? c.colours.data() : c.far_colours.data());

@@ -14,14 +14,17 @@ void install_terrain_hooks();
 void remove_terrain_hooks();
 
 struct TerrainDrawOptions {
-    float detail_distance = 48;  // feet per doubling of the vertex step
+    float detail_distance = 48;  // feet per doubling of the vertex step at least
+    float error_pixels = 2;      // height error allowed on screen
     bool textured = true;
 };
 // Draws the loaded terrain as seen by the camera; returns the triangles drawn.
 int draw_terrain(track::Terrain& terrain, const Camera& camera, const TerrainDrawOptions& options);
 // Rebuilds changed chunks, at most `budget` vertices of work.
 void refresh_terrain(track::Terrain& terrain, int budget);
-// The detail distance for a "Ground Geometric Detail" value (0 ... 100).
+// The detail distance and the error tolerance for a "Ground Geometric
+// Detail" value (0 ... 100).
 float terrain_detail_distance(double ground_detail);
+float terrain_error_pixels(double ground_detail);
 
 }  // namespace zv::render

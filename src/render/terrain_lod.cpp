@@ -1,5 +1,8 @@
 #include "render/terrain_lod.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace zv::render {
 
 int chunks_per_side(int grid_side)
@@ -57,6 +60,28 @@ void append_skirts(std::vector<std::uint16_t>& out, int step)
         quad(g(k, k_chunk_cells), g(k1, k_chunk_cells), s(2, k), s(2, k1));
         quad(g(0, k), g(0, k1), s(3, k), s(3, k1));
     }
+}
+
+std::array<float, k_lod_levels> lod_errors(const std::vector<float>& pos)
+{
+    std::array<float, k_lod_levels> error{};
+    auto h = [&](int x, int z) { return pos[static_cast<std::size_t>(chunk_vertex(x, z)) * 3 + 1]; };
+    for (int level = 1; level < k_lod_levels; ++level) {
+        int step = 1 << level;
+        float worst = error[static_cast<std::size_t>(level - 1)];
+        for (int z = 0; z <= k_chunk_cells; ++z)
+            for (int x = 0; x <= k_chunk_cells; ++x) {
+                int x0 = std::min(x / step * step, k_chunk_cells - step), z0 = std::min(z / step * step, k_chunk_cells - step);
+                float fx = static_cast<float>(x - x0) / step, fz = static_cast<float>(z - z0) / step;
+                // The coarse cell's surface (its two triangles along the
+                // (x0, z0) - (x1, z1) diagonal).
+                float a = h(x0, z0), b = h(x0 + step, z0), c = h(x0, z0 + step), d = h(x0 + step, z0 + step);
+                float coarse = fx >= fz ? a + fx * (b - a) + fz * (d - b) : a + fz * (c - a) + fx * (d - c);
+                worst = std::max(worst, std::fabs(coarse - h(x, z)));
+            }
+        error[static_cast<std::size_t>(level)] = worst;
+    }
+    return error;
 }
 
 }  // namespace zv::render

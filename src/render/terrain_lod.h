@@ -4,6 +4,7 @@
 // between neighbours of different steps.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -32,6 +33,11 @@ inline int skirt_vertex(int side, int k) { return k_chunk_grid_vertices + side *
 void append_cell(std::vector<std::uint16_t>& out, int x, int z, int step, int ox, int oz);
 // Skirt triangles along the four edges at a step.
 void append_skirts(std::vector<std::uint16_t>& out, int step);
+// The error table of a chunk from its vertex positions (x, y, z each, grid
+// vertices first): for each step, the largest height difference between a
+// sample and the surface drawn at that step (never less than the finer
+// step's).
+std::array<float, k_lod_levels> lod_errors(const std::vector<float>& positions);
 // Triangle count of a whole chunk at a step (without skirts).
 inline int chunk_triangles(int step) { return 2 * (k_chunk_cells / step) * (k_chunk_cells / step); }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 
 #include "core/settings.h"
 #include "render/billboard_order.h"
@@ -28,6 +29,7 @@ constexpr float k_alpha_cutoff = 0.75f;
 constexpr int k_flare_brightness = 223;
 
 bool g_print_orientation = false;
+Vec3f g_eye{};
 std::vector<BillboardItem> g_items, g_scratch;
 
 Vec3f sub(const Vec3f& a, const Vec3f& b) { return {a[0] - b[0], a[1] - b[1], a[2] - b[2]}; }
@@ -133,7 +135,8 @@ void draw_statues(double race_time)
         } else {
             glDisable(GL_TEXTURE_2D);
         }
-        draw_model(*m);
+        Vec3f d = {o.x - g_eye[0], o.y - g_eye[1], o.z - g_eye[2]};
+        draw_model(pick_lod(*m, std::sqrt(dot(d, d)), model_lod_unit(core::settings().model_detail.value)));
         glPopMatrix();
     }
     glDisable(GL_NORMALIZE);
@@ -308,6 +311,8 @@ void draw_world(const Camera& camera, const WorldFrame& frame_in)
 {
     WorldFrame frame = frame_in;
     const track::Lighting& light = track::lighting();
+    g_eye = camera.position;
+    set_model_viewpoint(camera.position, model_lod_unit(core::settings().model_detail.value));
     // 1. Statistics, scenery that moves with the race clock, animations.
     reset_frame_stats();
     reset_shader_changes();
@@ -349,6 +354,7 @@ void draw_world(const Camera& camera, const WorldFrame& frame_in)
     // 7. Terrain.
     TerrainDrawOptions t;
     t.detail_distance = terrain_detail_distance(core::settings().ground_detail.value);
+    t.error_pixels = terrain_error_pixels(core::settings().ground_detail.value);
     draw_terrain(track::loaded_terrain(), camera, t);
     // 8. Cut-out textures.
     glDepthFunc(GL_LEQUAL);

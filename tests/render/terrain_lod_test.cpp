@@ -78,3 +78,42 @@ TEST(TerrainLod, SkirtsHangFromEveryEdgeVertexOfTheStep)
 
 }  // namespace
 }  // namespace zv::render
+
+namespace zv::render {
+namespace {
+
+std::vector<float> flat_chunk(float height)
+{
+    std::vector<float> pos(static_cast<std::size_t>(k_chunk_vertices) * 3, 0.0f);
+    for (int z = 0; z < k_chunk_side; ++z)
+        for (int x = 0; x < k_chunk_side; ++x) {
+            std::size_t k = static_cast<std::size_t>(chunk_vertex(x, z)) * 3;
+            pos[k] = static_cast<float>(x);
+            pos[k + 1] = height;
+            pos[k + 2] = static_cast<float>(z);
+        }
+    return pos;
+}
+
+TEST(TerrainLod, ErrorTablesGrowWithTheStep)
+{
+    auto flat = lod_errors(flat_chunk(5));
+    for (float e : flat)
+        EXPECT_FLOAT_EQ(e, 0.0f);
+    // A slope is drawn exactly at every step.
+    auto slope = flat_chunk(0);
+    for (std::size_t k = 0; k < slope.size(); k += 3)
+        slope[k + 1] = 0.5f * slope[k];
+    for (float e : lod_errors(slope))
+        EXPECT_NEAR(e, 0.0f, 1e-5);
+    // A one-sample bump of 3 at an odd sample disappears from step 2 on.
+    auto bump = flat_chunk(0);
+    bump[static_cast<std::size_t>(chunk_vertex(5, 7)) * 3 + 1] = 3;
+    auto e = lod_errors(bump);
+    EXPECT_FLOAT_EQ(e[0], 0.0f);
+    EXPECT_FLOAT_EQ(e[1], 3.0f);
+    EXPECT_FLOAT_EQ(e[5], 3.0f);
+}
+
+}  // namespace
+}  // namespace zv::render

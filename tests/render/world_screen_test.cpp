@@ -223,6 +223,9 @@ TEST_F(WorldScreen, FlyThroughDrawsFramesAlongTheCourse)
     EXPECT_GT(r.frames, 0);
     EXPECT_GE(r.seconds, seconds);
     std::printf("%d frames in %.2f seconds (%.1f fps) at %dx%d\n", r.frames, r.seconds, r.frames / r.seconds, w, h);
+    const RenderStats& st = render_stats();
+    std::printf("max: ground %d, models %d, billboards %d, texture changes %d\n", st.max.ground_polygons,
+                st.max.model_polygons, st.max.billboards, st.max.texture_changes);
 }
 
 TEST_F(WorldScreen, BillboardsAreSortedAndDrawn)
