@@ -7,7 +7,7 @@
 namespace zv::core {
 
 // RIPEMD-160 of the first MiB of the generated "zzzz.saf".
-const char* const k_reference_archive_digest = "e6846a241060d9826b4728885da44f7986cb64a4";
+const char* const k_reference_archive_digest = "b1accababbb582f9bbbaf0d8a639d7a6472d3d58";
 
 // Slot 0: the seven generic shapes of the generated data. Slots 1 and 2 are
 // kept for the shapes of later data releases that race servers should still

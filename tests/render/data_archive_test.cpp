@@ -133,6 +133,30 @@ TEST_F(DataArchive, TheRiderIsSkinnedWithAtMostTenBones)
     }
 }
 
+TEST_F(DataArchive, BikeModelsHaveCoarserVariantsForDistantBikes)
+{
+    auto triangles = [&](const std::string& name) {
+        std::vector<std::uint8_t> b = bytes_of(name);
+        auto m = render::read_jm(std::string(b.begin(), b.end()));
+        std::size_t n = 0;
+        if (m)
+            for (const render::JmMesh& mesh : m->meshes)
+                n += mesh.triangles.size();
+        return n;
+    };
+    const sim::BikeInfo& b = sim::bike_table()[0];
+    for (const char* model : {b.art.frame, b.art.front_wheel, b.art.rear_wheel, b.art.rider_body, b.art.rider_head}) {
+        std::string file = model[0] == '@' ? model + 1 : model;
+        if (file.find('.') == std::string::npos)
+            file += ".jm";
+        std::string stem = file.substr(0, file.rfind('.'));
+        std::size_t full = triangles(file), lod1 = triangles(stem + "_lod1.jm"), lod2 = triangles(stem + "_lod2.jm");
+        EXPECT_GT(full, lod1) << file;
+        EXPECT_GT(lod1, lod2) << file;
+        EXPECT_GT(lod2, 0u) << file;
+    }
+}
+
 TEST_F(DataArchive, EveryShapeParses)
 {
     auto shapes = members_ending(".shp");

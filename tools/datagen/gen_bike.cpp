@@ -74,10 +74,10 @@ void add_text(std::vector<core::SafMember>& out, const std::string& name, const 
 
 // ---- bike parts ----
 
-std::string frame_model(const BikeInfo& b)
+std::string frame_model(const BikeInfo& b, int lod = 0)
 {
     V3 o = v3(b.frame_position);
-    MeshBuilder m;
+    MeshBuilder m(0, lod);
     auto P = [&](double x, double y, double z) { return V3{x, y, z} - o; };
     // Outlines are given in the bike's (z, y) and moved into the body's frame.
     auto S = [&](std::vector<std::array<double, 2>> zy) {
@@ -143,12 +143,12 @@ std::string side_plates_model(const BikeInfo& b)
     return model_text({m.mesh(k_glossy)});
 }
 
-std::string fork_upper_model(const BikeInfo& b)
+std::string fork_upper_model(const BikeInfo& b, int lod = 0)
 {
     V3 o = v3(b.steering_head);
     V3 axis = normalize(o - v3(b.fork_lower));
     double half = b.fork_leg_spacing / 2;
-    MeshBuilder m;
+    MeshBuilder m(0, lod);
     for (double s : {-1.0, 1.0}) {
         V3 side{half * s, 0, 0};
         m.tube(side + axis * 0.3, side - axis * 1.05, 0.12, 0.12, 10, k_fork_tube);
@@ -167,7 +167,8 @@ std::string fork_upper_model(const BikeInfo& b)
         m.tube(bend, g + V3{0.25 * s, 0, 0}, 0.04, 0.04, 6, k_chrome);
         m.tube(g - V3{0.18 * s, 0, 0}, g + V3{0.22 * s, 0, 0}, 0.065, 0.065, 8, k_rubber);
         // Levers.
-        m.box(g + V3{-0.05 * s, 0.02, -0.22}, {0.22, 0.02, 0.03}, k_frame_metal);
+        if (m.lod() < 2)
+            m.box(g + V3{-0.05 * s, 0.02, -0.22}, {0.22, 0.02, 0.03}, k_frame_metal);
     }
     // Front fender, clear of the wheel at full extension.
     V3 f = v3(b.front.position) - o;
@@ -191,13 +192,13 @@ std::string front_plate_model(const BikeInfo& b)
     return model_text({m.mesh(k_glossy)});
 }
 
-std::string fork_lower_model(const BikeInfo& b)
+std::string fork_lower_model(const BikeInfo& b, int lod = 0)
 {
     V3 o = v3(b.fork_lower);
     V3 axis = normalize(v3(b.steering_head) - o);
     V3 axle = v3(b.front.position) - o;
     double half = b.fork_leg_spacing / 2;
-    MeshBuilder m;
+    MeshBuilder m(0, lod);
     for (double s : {-1.0, 1.0}) {
         V3 side{half * s, 0, 0};
         m.tube(side + axis * 0.55, V3{half * s, axle.y + 0.12, axle.z + 0.02}, 0.145, 0.13, 10, k_rubber);
@@ -211,12 +212,12 @@ std::string fork_lower_model(const BikeInfo& b)
     return model_text({m.mesh(k_glossy)});
 }
 
-std::string swingarm_model(const BikeInfo& b)
+std::string swingarm_model(const BikeInfo& b, int lod = 0)
 {
     V3 o = v3(b.swingarm_position);
     V3 pivot = v3(b.swingarm_pivot) - o;
     V3 axle = v3(b.rear.position) - o;
-    MeshBuilder m;
+    MeshBuilder m(0, lod);
     V3 dir = normalize(axle - pivot);
     V3 up = cross(dir, V3{1, 0, 0}) * -1;
     for (double s : {-1.0, 1.0}) {
@@ -230,21 +231,23 @@ std::string swingarm_model(const BikeInfo& b)
     m.tube(axle + V3{-0.42, 0, 0}, axle + V3{0.42, 0, 0}, 0.05, 0.05, 6, k_chrome);
     // Chain run on the left, with its guide.
     V3 sprocket = pivot + V3{-0.4, 0.05, -0.35};
-    m.tube(sprocket + V3{0, 0.12, 0}, axle + V3{-0.4, 0.32, 0}, 0.03, 0.03, 4, k_rubber);
-    m.tube(sprocket + V3{0, -0.12, 0}, axle + V3{-0.4, -0.32, 0}, 0.03, 0.03, 4, k_rubber);
+    if (m.lod() < 2) {
+        m.tube(sprocket + V3{0, 0.12, 0}, axle + V3{-0.4, 0.32, 0}, 0.03, 0.03, 4, k_rubber);
+        m.tube(sprocket + V3{0, -0.12, 0}, axle + V3{-0.4, -0.32, 0}, 0.03, 0.03, 4, k_rubber);
+    }
     m.box(axle + V3{-0.4, -0.3, -0.7}, {0.04, 0.12, 0.3}, k_rubber);
     return model_text({m.mesh(k_glossy)});
 }
 
-std::string wheel_model(const sim::WheelInfo& w, bool front)
+std::string wheel_model(const sim::WheelInfo& w, bool front, int lod = 0)
 {
-    MeshBuilder m;
+    MeshBuilder m(0, lod);
     double R = w.ring_radius, r = w.section_radius;
     m.torus({0, 0, 0}, R, r, 32, 8, k_tread);
     double rim = R - r * 0.9;
     m.torus({0, 0, 0}, rim, 0.05, 32, 4, k_rim);
     m.tube({-0.28, 0, 0}, {0.28, 0, 0}, 0.12, 0.12, 10, k_hub);
-    for (int i = 0; i < 18; ++i) {
+    for (int i = 0; i < 18 && m.lod() < 2; ++i) {
         double a = 2 * k_pi * i / 18;
         double side = (i % 2) ? 0.22 : -0.22;
         V3 at_hub{side, std::cos(a + 0.25) * 0.1, std::sin(a + 0.25) * 0.1};
@@ -320,10 +323,10 @@ void rider_limbs(MeshBuilder& m, const RiderPoints& p)
     }
 }
 
-std::string rider_body_model(const BikeInfo& b, bool first_person)
+std::string rider_body_model(const BikeInfo& b, bool first_person, int lod = 0)
 {
     RiderPoints p = rider_points(b);
-    MeshBuilder m(k_bones);
+    MeshBuilder m(k_bones, lod);
     if (!first_person) {
         m.set_bone(k_torso);
         m.tube(p.hip, p.chest, 0.45, 0.55, 10, k_jersey);
@@ -336,10 +339,10 @@ std::string rider_body_model(const BikeInfo& b, bool first_person)
     return model_text({m.mesh(k_matte)}, k_bones, "rider");
 }
 
-std::string rider_head_model(const BikeInfo& b)
+std::string rider_head_model(const BikeInfo& b, int lod = 0)
 {
     RiderPoints p = rider_points(b);
-    MeshBuilder m(k_bones);
+    MeshBuilder m(k_bones, lod);
     m.set_bone(k_head);
     V3 h = p.head;
     m.ellipsoid(h, {0.5, 0.52, 0.56}, 8, 14, k_shell);
@@ -593,22 +596,33 @@ void bike_model_members(std::vector<core::SafMember>& out)
         if (done.insert(file).second)
             add_text(out, file, text);
     };
+    // A model and its coarser variants "<name>_lod1.jm" and "<name>_lod2.jm"
+    // (about half and a quarter of the triangles) for distant bikes.
+    auto put_model = [&](const char* name, const auto& make) {
+        if (!name || !*name)
+            return;
+        put(name, ".jm", make(0));
+        std::string file = file_name(name, ".jm");
+        std::string stem = file.substr(0, file.rfind('.'));
+        for (int lod = 1; lod <= 2; ++lod)
+            put((stem + "_lod" + std::to_string(lod) + ".jm").c_str(), ".jm", make(lod));
+    };
     for (const BikeInfo& b : sim::bike_table()) {
         const sim::BikeArt& a = b.art;
-        put(a.frame, ".jm", frame_model(b));
+        put_model(a.frame, [&](int lod) { return frame_model(b, lod); });
         put(a.frame_shape, ".shp", frame_shape(b));
-        put(a.fork_upper, ".jm", fork_upper_model(b));
+        put_model(a.fork_upper, [&](int lod) { return fork_upper_model(b, lod); });
         put(a.fork_upper_shape, ".shp", fork_upper_shape(b));
-        put(a.fork_lower, ".jm", fork_lower_model(b));
+        put_model(a.fork_lower, [&](int lod) { return fork_lower_model(b, lod); });
         put(a.fork_lower_shape, ".shp", fork_lower_shape(b));
-        put(a.swingarm, ".jm", swingarm_model(b));
+        put_model(a.swingarm, [&](int lod) { return swingarm_model(b, lod); });
         put(a.swingarm_shape, ".shp", swingarm_shape(b));
-        put(a.front_wheel, ".jm", wheel_model(b.front, true));
+        put_model(a.front_wheel, [&](int lod) { return wheel_model(b.front, true, lod); });
         put(a.front_wheel_shape, ".shp", wheel_shape(b.front));
-        put(a.rear_wheel, ".jm", wheel_model(b.rear, false));
+        put_model(a.rear_wheel, [&](int lod) { return wheel_model(b.rear, false, lod); });
         put(a.rear_wheel_shape, ".shp", wheel_shape(b.rear));
-        put(a.rider_head, ".jm", rider_head_model(b));
-        put(a.rider_body, ".jm", rider_body_model(b, false));
+        put_model(a.rider_head, [&](int lod) { return rider_head_model(b, lod); });
+        put_model(a.rider_body, [&](int lod) { return rider_body_model(b, false, lod); });
         put(a.rider_first_person_body, ".jm", rider_body_model(b, true));
         put(a.rider_shape, ".shp", rider_shape(b));
         put(a.side_plates, ".jm", side_plates_model(b));

@@ -77,6 +77,7 @@ void MeshBuilder::box(V3 c, V3 h, const UvRect& uv, V3 ax, V3 ay, V3 az)
 
 void MeshBuilder::tube(V3 p0, V3 p1, double r0, double r1, int sides, const UvRect& uv, bool caps)
 {
+    sides = facets(sides);
     V3 axis = normalize(p1 - p0);
     V3 helper = std::fabs(axis.y) < 0.9 ? V3{0, 1, 0} : V3{1, 0, 0};
     V3 e1 = normalize(cross(axis, helper));
@@ -118,6 +119,8 @@ void MeshBuilder::tube(V3 p0, V3 p1, double r0, double r1, int sides, const UvRe
 
 void MeshBuilder::ellipsoid(V3 c, V3 radii, int rings, int segments, const UvRect& uv)
 {
+    rings = std::max(2, facets(rings));
+    segments = facets(segments);
     std::vector<std::vector<int>> grid;
     for (int r = 0; r <= rings; ++r) {
         double th = k_pi * r / rings;  // 0 at the top
@@ -143,6 +146,8 @@ void MeshBuilder::ellipsoid(V3 c, V3 radii, int rings, int segments, const UvRec
 
 void MeshBuilder::torus(V3 c, double R, double r, int segments, int sides, const UvRect& uv)
 {
+    segments = facets(segments);
+    sides = facets(sides);
     std::vector<std::vector<int>> grid;
     for (int s = 0; s <= segments; ++s) {
         double a = 2 * k_pi * s / segments;
@@ -213,6 +218,7 @@ void MeshBuilder::slab(const std::vector<std::array<double, 2>>& zy, double x0, 
 
 void MeshBuilder::disc(V3 c, double r, int segments, bool plus_x, const UvRect& uv)
 {
+    segments = facets(segments);
     V3 n{plus_x ? 1.0 : -1.0, 0, 0};
     int centre = vertex(c, n, uv.u(0.5), uv.v(0.5));
     std::vector<int> rim;

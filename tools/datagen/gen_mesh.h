@@ -4,6 +4,7 @@
 
 #include "render/jm_format.h"
 
+#include <algorithm>
 #include <array>
 #include <string>
 #include <vector>
@@ -32,7 +33,11 @@ struct UvRect {
 
 class MeshBuilder {
 public:
-    explicit MeshBuilder(int bone_count = 0) : bones_(bone_count) {}
+    explicit MeshBuilder(int bone_count = 0, int lod = 0) : bones_(bone_count), lod_(lod) {}
+    // Level of detail: 0 full, each step halves the facets of round solids
+    // (never below a triangle's worth); small parts are left out from 2 on.
+    int lod() const { return lod_; }
+    int facets(int n) const { return std::max(lod_ >= 2 ? 3 : 4, n >> lod_); }
     void set_bone(int bone) { bone_ = bone; }
     // A second bone that takes `weight` of the following vertices whose
     // position lies beyond `from` along `axis` (a blended joint); weight 0
@@ -68,6 +73,7 @@ public:
 
 private:
     int bones_;
+    int lod_ = 0;
     int bone_ = 0;
     int blend_bone_ = -1;
     V3 blend_from_, blend_axis_;
