@@ -20,6 +20,9 @@ struct TerrainDrawOptions {
 };
 // Draws the loaded terrain as seen by the camera; returns the triangles drawn.
 int draw_terrain(track::Terrain& terrain, const Camera& camera, const TerrainDrawOptions& options);
+// Draws the decals within `max_distance` of the camera, draped on the ground;
+// returns how many.
+int draw_decals(track::Terrain& terrain, const Camera& camera, float max_distance);
 // Rebuilds changed chunks, at most `budget` vertices of work.
 void refresh_terrain(track::Terrain& terrain, int budget);
 // The detail distance and the error tolerance for a "Ground Geometric

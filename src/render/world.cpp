@@ -356,6 +356,7 @@ void draw_world(const Camera& camera, const WorldFrame& frame_in)
     t.detail_distance = terrain_detail_distance(core::settings().ground_detail.value);
     t.error_pixels = terrain_error_pixels(core::settings().ground_detail.value);
     draw_terrain(track::loaded_terrain(), camera, t);
+    draw_decals(track::loaded_terrain(), camera, 400.0f);
     // 8. Cut-out textures.
     glDepthFunc(GL_LEQUAL);
     glEnable(GL_ALPHA_TEST);

@@ -90,8 +90,14 @@ protected:
         if (!platform::create_gl_context())
             return;
         platform::begin_frame();
+        // ZV_BENCH_PRESET picks a graphics preset (1: "High FPS").
+        if (const char* preset = std::getenv("ZV_BENCH_PRESET"))
+            core::apply_graphics_preset(core::k_graphics_presets[static_cast<std::size_t>(std::atoi(preset) & 3)]);
         RendererOptions o;
+        o.use_shaders = core::settings().use_shader.index == 1;
         init_renderer(o);
+        int method = core::settings().render_texture.index;
+        track::set_terrain_texture_method(method == 0 ? 1 : (method == 1 || method == 3) ? 2 : 3, 256);
         track::set_current_track("rabbithill");
         begin_track_load();
         bool loaded = track::load_track();
