@@ -18,6 +18,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <memory>
@@ -219,6 +220,58 @@ TEST_F(DataTracks, TheStartStraightIsLevelAndTheCourseHasJumps)
             }
         }
         EXPECT_TRUE(face);
+        track::free_track();
+    }
+}
+
+TEST_F(DataTracks, TheGatesStandInOneRowAcrossTheStartPad)
+{
+    for (const TrackCase& t : k_tracks) {
+        SCOPED_TRACE(t.folder);
+        ASSERT_TRUE(load(t));
+        const auto& gates = track::track_timing().gates;
+        const track::Terrain& ground = track::loaded_terrain();
+        ASSERT_GE(gates.size(), 2u);
+        float h = gates[0].heading;
+        // Across the riding direction -(sin h, cos h): along (cos h, -sin h).
+        std::vector<float> across;
+        for (const track::StartingGate& g : gates) {
+            EXPECT_NEAR(g.heading, h, 1e-5f);
+            float along = -(g.x - gates[0].x) * std::sin(h) - (g.z - gates[0].z) * std::cos(h);
+            EXPECT_NEAR(along, 0.0f, 0.01f);
+            across.push_back((g.x - gates[0].x) * std::cos(h) - (g.z - gates[0].z) * std::sin(h));
+            // Every place stands on the hard-packed start pad.
+            const track::TileType* tile = track::terrain_tile(ground, g.x, g.z);
+            ASSERT_TRUE(tile);
+            EXPECT_EQ(tile->texture_name, "@tiles/hardpack-repeat.png");
+        }
+        std::sort(across.begin(), across.end());
+        for (std::size_t k = 1; k < across.size(); ++k)
+            EXPECT_NEAR(across[k] - across[k - 1], 3.2f, 0.01f);
+        track::free_track();
+    }
+}
+
+TEST_F(DataTracks, StatuesAndTreesStandOffTheRidingSurface)
+{
+    for (const TrackCase& t : k_tracks) {
+        SCOPED_TRACE(t.folder);
+        ASSERT_TRUE(load(t));
+        const track::Terrain& ground = track::loaded_terrain();
+        auto on_track = [&](float x, float z) {
+            const track::TileType* tile = track::terrain_tile(ground, x, z);
+            return tile && (tile->texture_name == "@tiles/loam-repeat.png" ||
+                            tile->texture_name == "@tiles/hardpack-repeat.png");
+        };
+        int gates = static_cast<int>(track::track_timing().gates.size());
+        for (int i = gates; i < track::track_object_count(); ++i) {
+            const track::TrackObject& o = track::track_object(i);
+            EXPECT_FALSE(on_track(o.x, o.z)) << o.model_name << " at " << o.x << ", " << o.z;
+        }
+        for (int i = track::first_editable_billboard(); i < track::billboard_count(); ++i) {
+            const track::Billboard& b = track::billboard(i);
+            EXPECT_FALSE(on_track(b.x, b.z)) << b.texture_name << " at " << b.x << ", " << b.z;
+        }
         track::free_track();
     }
 }

@@ -24,6 +24,8 @@ struct Field {
     std::vector<float> h;
     std::vector<int> nearest;     // path point index per sample, -1 none
     std::vector<float> lateral;   // signed lateral offset to it
+    std::vector<float> distance;  // distance to it: the track is the union of
+                                  // the discs of its half widths
     double field() const { return cell * (side - 1); }
     float& at(int i, int j) { return h[static_cast<std::size_t>(i) + static_cast<std::size_t>(side) * j]; }
     float get(int i, int j) const
@@ -170,6 +172,7 @@ void build_field(Field& f, const Layout& layout, const Params& p)
     f.h.assign(total, 0);
     f.nearest.assign(total, -1);
     f.lateral.assign(total, 0);
+    f.distance.assign(total, 1e9f);
     std::vector<float> metric(total, 1e9f);
     double shoulder = p.layout.shoulder;
     const auto& pts = layout.points;
@@ -192,6 +195,7 @@ void build_field(Field& f, const Layout& layout, const Params& p)
                     metric[idx] = static_cast<float>(m);
                     f.nearest[idx] = static_cast<int>(k);
                     f.lateral[idx] = static_cast<float>(-q.tz * dx + q.tx * dz);
+                    f.distance[idx] = static_cast<float>(d);
                 }
             }
     }
@@ -205,7 +209,7 @@ void build_field(Field& f, const Layout& layout, const Params& p)
             if (k >= 0) {
                 const PathPoint& q = pts[static_cast<std::size_t>(k)];
                 double l = f.lateral[idx];
-                double d = std::fabs(l);
+                double d = f.distance[idx];
                 double w = q.half_width;
                 double track = surface(q, l);
                 if (d <= w) {
@@ -234,7 +238,7 @@ std::vector<std::uint8_t> tile_map(const Field& f, const Layout& layout, const P
             if (k < 0)
                 continue;
             const PathPoint& q = layout.points[static_cast<std::size_t>(k)];
-            double d = std::fabs(f.lateral[idx]);
+            double d = f.distance[idx];
             std::uint8_t t = map[static_cast<std::size_t>(c) + static_cast<std::size_t>(S) * r];
             if (d <= q.half_width + 1) {
                 bool pad = q.s < 340 || q.s > layout.length - 60;
@@ -595,10 +599,16 @@ void place_scenery(const Layout& layout, const Field& f, const Params& p, Placed
         if (clear_of_track(x, z, 10))
             board(x, z, 10, 0.5, signs[si++ % 2]);
     }
-    {
+    // The finish sign beside the line, on whichever side has room.
+    for (double off = 14; off < 80; off += 6) {
         double x, z;
-        beside(fin, fin.half_width + 14, x, z);
-        board(x, z, 10, 0.5, "@billboard/sign-finish.png");
+        beside(fin, fin.half_width + off, x, z);
+        if (!clear_of_track(x, z, 8))
+            beside(fin, -(fin.half_width + off), x, z);
+        if (clear_of_track(x, z, 8)) {
+            board(x, z, 10, 0.5, "@billboard/sign-finish.png");
+            break;
+        }
     }
 
     // Flaggers: the starter walks from in front of the gates to the side;
