@@ -37,7 +37,20 @@ struct Chunk {
     // Largest height difference between the samples and the surface drawn
     // at each step (the level-of-detail error table).
     std::array<float, k_lod_levels> error{};
+    // Display lists per step (0: not compiled yet) and the texture binds
+    // each one makes.
+    std::array<unsigned, k_lod_levels> lists{};
+    std::array<int, k_lod_levels> list_binds{};
     bool dirty = false;
+
+    void delete_lists()
+    {
+        for (unsigned& l : lists)
+            if (l) {
+                glDeleteLists(l, 1);
+                l = 0;
+            }
+    }
 };
 
 struct TerrainChunks final : track::TerrainRenderData {
@@ -50,6 +63,8 @@ struct TerrainChunks final : track::TerrainRenderData {
 
     ~TerrainChunks() override
     {
+        for (Chunk& c : chunks)
+            c.delete_lists();
         for (track::TextureId id : low_detail)
             if (id)
                 texture_backend().destroy(id);
@@ -467,6 +482,7 @@ void refresh_terrain(track::Terrain& t, int budget)
         if (!c.dirty)
             continue;
         build_positions(t, c);
+        c.delete_lists();
         c.dirty = false;
         budget -= k_chunk_vertices;
     }
@@ -495,7 +511,7 @@ int draw_terrain(track::Terrain& t, const Camera& cam, const TerrainDrawOptions&
     track::TextureId bound = ~0u;
     RenderStats& stats = render_stats();
     float span = k_chunk_cells * t.cell_size;
-    for (const Chunk& c : tc->chunks) {
+    for (Chunk& c : tc->chunks) {
         float x0 = static_cast<float>(c.ox) * t.cell_size, z0 = static_cast<float>(c.oz) * t.cell_size;
         if (box_outside(planes, x0, c.min_y, z0, x0 + span, c.max_y, z0 + span))
             continue;
@@ -505,6 +521,19 @@ int draw_terrain(track::Terrain& t, const Camera& cam, const TerrainDrawOptions&
         float distance = std::sqrt(dx * dx + dz * dz + dy * dy);
         int level = pick_level(c, distance, options);
         bool textured = options.textured && level < k_far_level;
+        unsigned& list = c.lists[static_cast<std::size_t>(level)];
+        triangles += chunk_triangles(1 << level);
+        if (list) {
+            glCallList(list);
+            stats.now.texture_changes += c.list_binds[static_cast<std::size_t>(level)];
+            continue;
+        }
+        // The first draw at this step compiles it; every bind is in the list.
+        list = glGenLists(1);
+        if (list)
+            glNewList(list, GL_COMPILE_AND_EXECUTE);
+        bound = ~0u;
+        int binds_before = stats.now.texture_changes;
         glVertexPointer(3, GL_FLOAT, 0, c.positions.data());
         glColorPointer(4, GL_UNSIGNED_BYTE, 0, textured ? c.colours.data() : c.far_colours.data());
         const auto& idx = c.indices[static_cast<std::size_t>(level)];
@@ -562,7 +591,9 @@ int draw_terrain(track::Terrain& t, const Camera& cam, const TerrainDrawOptions&
             glDisable(GL_TEXTURE_2D);
             glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(idx.size()), GL_UNSIGNED_SHORT, idx.data());
         }
-        triangles += chunk_triangles(1 << level);
+        if (list)
+            glEndList();
+        c.list_binds[static_cast<std::size_t>(level)] = stats.now.texture_changes - binds_before;
     }
     glDisableClientState(GL_COLOR_ARRAY);
     glDisableClientState(GL_VERTEX_ARRAY);
