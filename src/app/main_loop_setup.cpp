@@ -37,6 +37,8 @@ bool open_window_for_settings(const StartupValues& values)
     const int mode = s.video_mode.index;
     platform::WindowFlags flags;
     int width = s.xres, height = s.yres;
+    // A window can be resized; its size is kept as xres and yres.
+    flags.resizable = mode == 1;
     if (mode != 1) {
         flags.fullscreen = true;
         const std::vector<core::VideoMode>& sizes = core::video_mode_sizes();

@@ -20,6 +20,21 @@ const std::string k_zarvox = std::string(ZV_BUILD_DIR) + "/zarvox";
 const std::string k_archive = std::string(ZV_BUILD_DIR) + "/zzzz.saf";
 const std::string k_xvfb_run = "/usr/bin/xvfb-run";
 
+// Parallel tests each start a virtual display; the search for a free display
+// number starts at one of this process's own.
+inline std::string display_search_start()
+{
+    return std::to_string(100 + (getpid() % 400) * 10);
+}
+
+// Whether a run lost its display to another test's (then it is run again).
+inline bool display_collided(const std::string& err)
+{
+    return err.find("Xvfb failed to start") != std::string::npos ||
+           err.find("already active") != std::string::npos ||
+           err.find("Can't open the window") != std::string::npos;
+}
+
 std::vector<std::string> lines_of(const std::string& text)
 {
     std::vector<std::string> out;
@@ -119,16 +134,17 @@ protected:
                          "done\n"
                          "kill -TERM $pid 2>/dev/null\n"
                          "wait $pid\n");
-        std::vector<std::string> full = {"-a", "-s", "-screen 0 " + screen, "sh", script, k_zarvox};
+        std::vector<std::string> full = {"-a", "-n", display_search_start(), "-s", "-screen 0 " + screen,
+                                         "sh", script, k_zarvox};
         full.insert(full.end(), args.begin(), args.end());
         windowed_ = true;
         RunResult r;
         // Virtual displays started at the same moment by parallel tests can
-        // pick the same number; the loser gets another go.
+        // pick the same number (the search starts at a number of this
+        // process's own to make that rare); the loser gets another go.
         for (int attempt = 0; attempt < 3; ++attempt) {
             r = run_with(k_xvfb_run, full);
-            if (r.err.find("Xvfb failed to start") == std::string::npos &&
-                r.err.find("already active") == std::string::npos)
+            if (!display_collided(r.err))
                 break;
         }
         windowed_ = false;
