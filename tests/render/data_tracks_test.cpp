@@ -30,6 +30,7 @@ namespace fs = std::filesystem;
 
 const std::string k_datagen = std::string(ZV_BUILD_DIR) + "/zarvox-datagen";
 const std::string k_sim = std::string(ZV_BUILD_DIR) + "/zarvox-sim";
+const fs::path k_data = ZV_BUILD_DIR;
 
 struct TrackCase {
     const char* folder;
@@ -39,28 +40,19 @@ struct TrackCase {
 };
 const TrackCase k_tracks[] = {{"rabbithill", "Rabbit Hill", 40, 11}, {"arena", "Zarvox Arena Supercross", 22, 9}};
 
+// The tracks the build generated beside the programs (the game_data
+// target), loaded from the data folder as the game loads them.
 class DataTracks : public ::testing::Test {
 protected:
-    static void SetUpTestSuite()
-    {
-        dir_ = std::make_unique<test::TempDir>();
-        for (const char* part : {"archive", "rabbithill", "arena", "series"}) {
-            test::RunResult r =
-                test::run_program(k_datagen, {"--out", *dir_ / "data", "--part", part}, {}, *dir_ / "run");
-            if (r.status != 0) {
-                error_ = std::string(part) + ": " + r.err;
-                return;
-            }
-        }
-        ok_ = true;
-    }
+    static void SetUpTestSuite() { dir_ = std::make_unique<test::TempDir>(); }
     static void TearDownTestSuite() { dir_.reset(); }
 
     void SetUp() override
     {
-        ASSERT_TRUE(ok_) << error_;
+        for (const TrackCase& t : k_tracks)
+            ASSERT_TRUE(fs::exists(k_data / t.folder / "terrain.hf")) << "build the game_data target first";
         home_ = std::make_unique<test::ScopedEnv>("XDG_DATA_HOME", *dir_ / "xdg");
-        data_ = std::make_unique<test::ScopedEnv>("ZV_HOME", *dir_ / "data");
+        data_ = std::make_unique<test::ScopedEnv>("ZV_HOME", k_data.string());
         log_ = std::make_unique<test::ScopedEnv>("TORV_LOGFILE", *dir_ / "log.txt");
         core::reset_data_files();
     }
@@ -79,8 +71,6 @@ protected:
     }
 
     static inline std::unique_ptr<test::TempDir> dir_;
-    static inline bool ok_ = false;
-    static inline std::string error_;
     std::unique_ptr<test::ScopedEnv> home_, data_, log_;
 };
 
@@ -123,7 +113,7 @@ TEST_F(DataTracks, TheTestBenchReportsBothTracks)
 {
     for (const TrackCase& t : k_tracks) {
         test::RunResult r = test::run_program(k_sim, {"--track", t.folder, "--info"},
-                                              {{"ZV_HOME", *dir_ / "data"}, {"XDG_DATA_HOME", *dir_ / "xdg2"}},
+                                              {{"ZV_HOME", k_data.string()}, {"XDG_DATA_HOME", *dir_ / "xdg2"}},
                                               *dir_ / "sim");
         ASSERT_EQ(r.status, 0) << r.err;
         EXPECT_NE(r.out.find(std::string("dir=") + t.folder + "\n"), std::string::npos) << r.out;
@@ -278,7 +268,7 @@ TEST_F(DataTracks, StatuesAndTreesStandOffTheRidingSurface)
 
 TEST_F(DataTracks, TheSeriesUsesBothTracks)
 {
-    auto text = test::read_file(*dir_ / "data/zarvox_cup.series");
+    auto text = test::read_file(k_data / "zarvox_cup.series");
     ASSERT_TRUE(text);
     EXPECT_EQ(text->rfind("\"Zarvox Cup\"\n", 0), 0u);
     EXPECT_NE(text->find(" rabbithill\n"), std::string::npos);
