@@ -265,7 +265,13 @@ public:
                         }
                     }
                 generate_mip_chain(im, false);
-                tc->low_detail.push_back(make_texture(im.pixels.data(), im.width, im.height, 3));
+                TextureId id = make_texture(im.pixels.data(), im.width, im.height, 3);
+                if (id) {
+                    // Seen only from afar: the cheapest filtering does.
+                    glBindTexture(GL_TEXTURE_2D, id);
+                    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST_MIPMAP_NEAREST);
+                }
+                tc->low_detail.push_back(id);
             }
     }
 

@@ -335,8 +335,9 @@ void draw_world(const Camera& camera, const WorldFrame& frame_in)
         sky = sky && light.sky[static_cast<std::size_t>(side)] != 0;
     glClearColor(light.fog_color[0], light.fog_color[1], light.fog_color[2], 1);
     glClear(sky ? GL_DEPTH_BUFFER_BIT : GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    if (sky)
-        draw_sky(light);
+    // The sky itself is drawn once the solid world is in (after step 10), at
+    // the far depth, so it fills only the pixels nothing else covers: the
+    // same picture as drawing it first, without shading the hidden part.
     // 4. Fog.
     if (light.fog_density > 0) {
         GLfloat fog[4] = {light.fog_color[0], light.fog_color[1], light.fog_color[2], 1};
@@ -379,6 +380,19 @@ void draw_world(const Camera& camera, const WorldFrame& frame_in)
     draw_bikes(frame, false);
     // 10. Statues.
     draw_statues(frame.race_time);
+    if (sky) {
+        glPushMatrix();
+        glLoadMatrixf(rot.data());
+        glDisable(GL_FOG);
+        glDepthFunc(GL_LEQUAL);
+        glDepthRange(1.0, 1.0);
+        draw_sky(light);
+        glDepthRange(0.0, 1.0);
+        if (light.fog_density > 0)
+            glEnable(GL_FOG);
+        glPopMatrix();
+        glEnable(GL_TEXTURE_2D);
+    }
     // 11. Billboards.
     draw_billboards(camera);
     // 12. Fading ghosts.
