@@ -213,9 +213,14 @@ void draw_pit_board(const HudFrame& f)
         glColor4f(0.1f, 0.1f, 0.1f, 0.8f);
         rect(x, y, w, h);
     }
-    glColor4f(1, 1, 0.3f, 1);
+    // Dark writing on the light board (light on the plain dark one).
+    bool board = g_pictures[k_pitboard].texture != 0;
+    glColor4f(0.75f, 0.05f, 0.05f, 1);
     text(x + w * 0.08f, y + h * 0.08f, 2 * s, lines[0]);
-    glColor4f(1, 1, 1, 1);
+    if (board)
+        glColor4f(0.08f, 0.08f, 0.08f, 1);
+    else
+        glColor4f(1, 1, 1, 1);
     for (std::size_t i = 1; i < lines.size(); ++i)
         text(x + w * 0.08f, y + h * 0.08f + 18 * s + static_cast<float>(i - 1) * 10 * s, s, lines[i]);
     // Riders close ahead at the last timing gate.
