@@ -24,6 +24,10 @@ constexpr int k_left_upper = 2, k_left_fore = 3, k_right_upper = 4, k_right_fore
 
 struct Art {
     int generation = -1;
+    // What the lookups were made for: a new bike at the same address with
+    // another model or paint gets fresh ones.
+    const char* model_name = nullptr;
+    std::string paints;
     std::array<Model*, sim::k_body_count> part{};
     Model* head = nullptr;
     Model* fp_body = nullptr;
@@ -44,8 +48,12 @@ Model* model(const char* name) { return name && *name ? load_model(name) : nullp
 const Art& art_for(const sim::Bike& bike)
 {
     Art& a = art_cache()[&bike];
-    if (a.generation == model_generation() + 1000 * texture_generation())
+    std::string paints = bike.bike_texture + "|" + bike.wheel_texture + "|" + bike.rider_texture + "|" + bike.head_texture;
+    if (a.generation == model_generation() + 1000 * texture_generation() && a.model_name == bike.info.name &&
+        a.paints == paints)
         return a;
+    a.model_name = bike.info.name;
+    a.paints = paints;
     const sim::BikeArt& n = bike.info.art;
     a.part[sim::k_frame] = model(n.frame);
     a.part[sim::k_front_wheel] = model(n.front_wheel);
