@@ -298,3 +298,50 @@ TEST_F(Textures, CompanionsOnlyWithShaders)
 
 }  // namespace
 }  // namespace zv::render
+
+namespace zv::render {
+namespace {
+
+// Every prefix of well-formed files, and bytes flipped through them, load or
+// fail without reading past the data.
+TEST_F(Textures, DamagedFilesNeverCrash)
+{
+    std::vector<std::string> files = {
+        std::string("P6 4 4 255\n") + std::string(48, '\x30'),
+        std::string("P3 2 1 15\n1 2 3 4 5 6\n"),
+        "J7 2 2\n" + std::string(16, '\x05'),
+        "ANIM1 2 2 4 1\n0 1\nJ7 2 2\n" + std::string(16, '\1') + "J7 2 2\n" + std::string(16, '\2'),
+        "LINK @target.png\n",
+    };
+    auto png = test::flat_png(8, 8, 1, 2, 3);
+    files.emplace_back(png.begin(), png.end());
+    int n = 0;
+    for (const std::string& f : files) {
+        std::vector<std::size_t> cuts;
+        for (std::size_t cut = 0; cut < f.size(); cut += std::max<std::size_t>(1, f.size() / 40))
+            cuts.push_back(cut);
+        cuts.push_back(f.size());
+        for (std::size_t cut : cuts) {
+            std::string name = "cut" + std::to_string(n++) + ".png";
+            put(name, f.substr(0, cut));
+            TextureId id = load_texture("@" + name);
+            if (cut == 0)
+                EXPECT_EQ(id, 0u) << f.substr(0, 8);
+            if (cut == f.size() && f.rfind("LINK", 0) != 0)
+                EXPECT_NE(id, 0u) << f.substr(0, 8);
+            const std::uint8_t* px = nullptr;
+            int w = 0, h = 0;
+            load_image_rgba("@" + name, px, w, h);
+        }
+        std::string flipped = f;
+        for (std::size_t i = 0; i < flipped.size(); i += 3) {
+            flipped[i] = static_cast<char>(flipped[i] ^ 0x5a);
+            std::string name = "flip" + std::to_string(n++) + ".png";
+            put(name, flipped);
+            load_texture("@" + name);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace zv::render
