@@ -325,10 +325,12 @@ TEST_F(Textures, DamagedFilesNeverCrash)
             std::string name = "cut" + std::to_string(n++) + ".png";
             put(name, f.substr(0, cut));
             TextureId id = load_texture("@" + name);
-            if (cut == 0)
+            if (cut == 0) {
                 EXPECT_EQ(id, 0u) << f.substr(0, 8);
-            if (cut == f.size() && f.rfind("LINK", 0) != 0)
+            }
+            if (cut == f.size() && f.rfind("LINK", 0) != 0) {
                 EXPECT_NE(id, 0u) << f.substr(0, 8);
+            }
             const std::uint8_t* px = nullptr;
             int w = 0, h = 0;
             load_image_rgba("@" + name, px, w, h);
