@@ -142,7 +142,9 @@ std::string driver_script(const std::string& dir, const std::string& actions)
            "}\n"
            "wait_file() {\n"
            "  n=0\n"
-           "  while [ ! -s \"$1\" ]; do n=$((n+1)); [ $n -gt 600 ] && return 1; sleep 0.1; done\n"
+           "  while [ ! -s \"$1\" ]; do\n"
+           "    n=$((n+1)); [ $n -gt 600 ] && return 1; kill -0 $pid 2>/dev/null || return 1; sleep 0.1\n"
+           "  done\n"
            "}\n"
            "wid=''\n"
            "n=0\n"
@@ -261,7 +263,7 @@ TEST_F(GameTest, TheScreenshotKeySavesAPngOfTheWindowAndTermEndsTheRun)
                                            // Press until the game has seen the key.
                                            "n=0\n"
                                            "until grep -q 'Saved \"screenshot000.png\"' \"$LOG\"; do\n"
-                                           "  n=$((n+1)); [ $n -gt 60 ] && break\n"
+                                           "  n=$((n+1)); [ $n -gt 60 ] && break; kill -0 $pid 2>/dev/null || break\n"
                                            "  xdotool windowfocus \"$wid\" 2>/dev/null; xdotool key s; sleep 0.5\n"
                                            "done\n"
                                            "wait_file \"$DIR/xdg/Zarvox/screenshot000.png\"\n"
@@ -299,12 +301,14 @@ TEST_F(GameTest, HoldingTheThrottleAfterTheGateDropMovesTheBike)
                       // Hold the throttle; press again until the game has seen it.
                       "n=0\n"
                       "until grep -q '] X pressed' \"$LOG\"; do\n"
-                      "  n=$((n+1)); [ $n -gt 60 ] && break\n"
+                      "  n=$((n+1)); [ $n -gt 60 ] && break; kill -0 $pid 2>/dev/null || break\n"
                       "  xdotool windowfocus \"$wid\" 2>/dev/null; xdotool keyup x; xdotool keydown x; sleep 0.5\n"
                       "done\n"
                       "n=0\n"
                       "until awk '/Tick [0-9]+: rider/ && $(NF-4) + 0 >= 20 { found = 1 } END { exit !found }' "
-                      "\"$LOG\"; do n=$((n+1)); [ $n -gt 1200 ] && break; sleep 0.1; done\n"
+                      "\"$LOG\"; do\n"
+                      "  n=$((n+1)); [ $n -gt 1200 ] && break; kill -0 $pid 2>/dev/null || break; sleep 0.1\n"
+                      "done\n"
                       "xdotool keyup x\n"
                       "kill -INT $pid\n");
     ASSERT_EQ(status, 0) << last_.err << log();
