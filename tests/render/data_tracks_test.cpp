@@ -20,6 +20,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <memory>
 
@@ -105,6 +106,16 @@ TEST_F(DataTracks, BothLoadHeadlessWithEveryFile)
         EXPECT_GT(track::lighting().fog_density, 0.0f);
         for (int c = 1; c < static_cast<int>(timing.checkpoints.size()); ++c)
             EXPECT_GE(track::camera_for_checkpoint(c), 0) << c;
+        // The start line decal (headless runs load no decal textures, so
+        // the file and its picture are checked as data).
+        auto decals = test::read_file(k_data / t.folder / "decals");
+        ASSERT_TRUE(decals);
+        float x, z, angle, size, aspect;
+        char name[256];
+        ASSERT_EQ(std::sscanf(decals->c_str(), "[ %f %f ] %f %f %f %255s", &x, &z, &angle, &size, &aspect, name), 6);
+        EXPECT_TRUE(core::open_data_file(name, "rb")) << name;
+        // It runs across every place of the gate.
+        EXPECT_GE(size * aspect, (t.gates - 1) * 3.2f);
         track::free_track();
     }
 }

@@ -450,6 +450,12 @@ void effect_members(std::vector<core::SafMember>& out)
     put(out, "roost.png", roost_picture());
     put(out, "colors/white.png", png_of(Canvas(4, 4, rgb(255, 255, 255)), false));
     put(out, "colors/black.png", png_of(Canvas(4, 4, rgb(0, 0, 0)), false));
+    // The start line painted on the ground: chalk white, soft at its edges,
+    // the same along both axes so it reads right whichever way it is laid.
+    Canvas line(64, 64, rgb(250, 250, 245, 0.0f));
+    line.fill_round_rect(2, 2, 62, 62, 6, rgb(250, 250, 245, 0.85f));
+    line.grain(57, 0.05f);
+    put(out, "decals/startline.png", png_of(line, true, {{"Comment", "[mip_max_alpha]"}}));
     Rgba vest = rgb(240, 120, 20), official = rgb(240, 240, 240);
     // Starter: board facing the riders, sideways, turned away, walking off,
     // standing aside.

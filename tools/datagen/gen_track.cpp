@@ -819,6 +819,28 @@ bool build_track(const TrackSpec& spec, std::vector<core::SafMember>& files, Tra
     files.push_back({"flaggers", to_bytes(placed.flaggers)});
     files.push_back({"cameras", to_bytes(placed.cameras)});
     files.push_back({"lighting", to_bytes(lighting_text(p))});
+    // A chalk line across the start pad just past the gates. Laid only where
+    // the start straight runs along a world axis: a decal's long side is
+    // then across the track whichever way its angle turns.
+    {
+        const PathPoint& g = point_at(layout, 6);
+        if (std::fabs(g.tx) > 0.9998 || std::fabs(g.tz) > 0.9998) {
+            double angle = std::atan2(g.tx, -g.tz);  // long side along (-tz, tx)
+            double width = 2;
+            std::string d = "[";
+            d += num(g.x);
+            d += ' ';
+            d += num(g.z);
+            d += "] ";
+            d += num(angle);
+            d += ' ';
+            d += num(width);
+            d += ' ';
+            d += num(2 * g.half_width / width);
+            d += " @decals/startline.png\n";
+            files.push_back({"decals", to_bytes(d)});
+        }
+    }
     files.push_back({"map.png", map_picture(f, layout)});
     files.push_back({"desc", to_bytes(spec.long_name + "\n")});
 
