@@ -9,6 +9,7 @@
 #include "render/shaders.h"
 #include "render/textures.h"
 #include "sim/bike.h"
+#include "track/scenery_lighting.h"
 
 namespace zv::render {
 
@@ -35,6 +36,7 @@ struct Art {
     Model* front_plate = nullptr;
     Model* rider_plate = nullptr;
     TextureId bike = 0, wheels = 0, rider = 0, helmet = 0;
+    CompanionMaps bike_maps, wheel_maps, rider_maps, helmet_maps;
 };
 
 std::map<const sim::Bike*, Art>& art_cache()
@@ -71,6 +73,10 @@ const Art& art_for(const sim::Bike& bike)
     a.wheels = load_texture(art_texture_file(bike.wheel_texture));
     a.rider = load_texture(art_texture_file(bike.rider_texture));
     a.helmet = load_texture(art_texture_file(bike.head_texture));
+    a.bike_maps = load_companion_maps(art_texture_file(bike.bike_texture));
+    a.wheel_maps = load_companion_maps(art_texture_file(bike.wheel_texture));
+    a.rider_maps = load_companion_maps(art_texture_file(bike.rider_texture));
+    a.helmet_maps = load_companion_maps(art_texture_file(bike.head_texture));
     a.generation = model_generation() + 1000 * texture_generation();
     return a;
 }
@@ -105,7 +111,7 @@ Pose body_pose(dBodyID body)
     return pose;
 }
 
-void draw_part(Model* m, TextureId texture, const Pose& pose, float opacity)
+void draw_part(Model* m, TextureId texture, const Pose& pose, float opacity, const CompanionMaps& maps = {})
 {
     if (!m)
         return;
@@ -126,7 +132,10 @@ void draw_part(Model* m, TextureId texture, const Pose& pose, float opacity)
         glColor4fv(c);
     }
     Vec3f d = sub(pose.position, g_viewpoint);
-    draw_model(pick_lod(*m, std::sqrt(dot(d, d)), g_lod_unit));
+    Model& pick = pick_lod(*m, std::sqrt(dot(d, d)), g_lod_unit);
+    begin_model_program(pick, texture, maps.normal, maps.specular, track::lighting().sky[track::k_sky_env]);
+    draw_model(pick);
+    end_model_program();
     if (opacity < 1)
         glDisable(GL_BLEND);
     glPopMatrix();
@@ -275,22 +284,22 @@ void draw_bike(const sim::Bike& bike, const BikeDrawOptions& options)
     for (int b = 0; b < sim::k_body_count; ++b)
         poses[static_cast<std::size_t>(b)] = body_pose(bike.body(b));
     float o = options.opacity;
-    draw_part(art.part[sim::k_frame], art.bike, poses[sim::k_frame], o);
-    draw_part(art.side_plates, art.bike, poses[sim::k_frame], o);
-    draw_part(art.part[sim::k_fork_upper], art.bike, poses[sim::k_fork_upper], o);
+    draw_part(art.part[sim::k_frame], art.bike, poses[sim::k_frame], o, art.bike_maps);
+    draw_part(art.side_plates, art.bike, poses[sim::k_frame], o, art.bike_maps);
+    draw_part(art.part[sim::k_fork_upper], art.bike, poses[sim::k_fork_upper], o, art.bike_maps);
     draw_part(art.front_plate, art.bike, poses[sim::k_fork_upper], o);
-    draw_part(art.part[sim::k_fork_lower], art.bike, poses[sim::k_fork_lower], o);
-    draw_part(art.part[sim::k_swingarm], art.bike, poses[sim::k_swingarm], o);
-    draw_part(art.part[sim::k_front_wheel], art.wheels, poses[sim::k_front_wheel], o);
-    draw_part(art.part[sim::k_rear_wheel], art.wheels, poses[sim::k_rear_wheel], o);
+    draw_part(art.part[sim::k_fork_lower], art.bike, poses[sim::k_fork_lower], o, art.bike_maps);
+    draw_part(art.part[sim::k_swingarm], art.bike, poses[sim::k_swingarm], o, art.bike_maps);
+    draw_part(art.part[sim::k_front_wheel], art.wheels, poses[sim::k_front_wheel], o, art.wheel_maps);
+    draw_part(art.part[sim::k_rear_wheel], art.wheels, poses[sim::k_rear_wheel], o, art.wheel_maps);
     const Pose& rider = poses[sim::k_rider];
     if (!options.hide_rider) {
         set_arm_bones(bike, rider);
         Model* body = options.first_person && art.fp_body ? art.fp_body : art.part[sim::k_rider];
-        draw_part(body, art.rider, rider, o);
+        draw_part(body, art.rider, rider, o, art.rider_maps);
         set_model_bones(0, nullptr, nullptr, nullptr);
         if (!options.first_person) {
-            draw_part(art.head, art.helmet, rider, o);
+            draw_part(art.head, art.helmet, rider, o, art.helmet_maps);
             draw_part(art.rider_plate, art.rider, rider, o);
         }
     }

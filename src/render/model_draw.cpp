@@ -8,6 +8,7 @@
 #include "render/models.h"
 #include "render/render_stats.h"
 #include "render/shaders.h"
+#include "render/textures.h"
 
 namespace zv::render {
 
@@ -29,6 +30,19 @@ void set_material(const Mesh& m)
     glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE, m.colour.data());
     float shine = m.m1 >= 0 ? std::clamp(m.m1, 0.0f, 128.0f) : 32.0f;
     glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, shine);
+    // A modest highlight; the material's shininess shapes it.
+    static const float k_specular[4] = {0.25f, 0.25f, 0.25f, 1};
+    glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, k_specular);
+}
+
+void bind_unit(int unit, unsigned texture)
+{
+    const GlProcs& p = gl_procs();
+    if (!p.active_texture)
+        return;
+    p.active_texture(GL_TEXTURE0_ARB + static_cast<GLenum>(unit));
+    glBindTexture(GL_TEXTURE_2D, texture);
+    p.active_texture(GL_TEXTURE0_ARB);
 }
 
 void send_immediate(const Mesh& m)
@@ -92,6 +106,52 @@ void draw_arrays(const Mesh& m, bool extra_units)
 }  // namespace
 
 void set_vertex_arrays(bool on) { g_vertex_arrays = on; }
+
+int choose_model_program(const Model& model, unsigned normal_map, unsigned specular_map, unsigned env_map)
+{
+    if (!shaders_in_use())
+        return k_fixed_function;
+    if (model.env_flag && env_map)
+        return normal_map ? k_program_norm_env : k_program_env;
+    if (normal_map && specular_map)
+        return k_program_norm_spec_lit;
+    if (normal_map)
+        return k_program_norm_lit;
+    return k_program_lit;
+}
+
+void begin_model_program(const Model& model, unsigned texture, unsigned normal_map, unsigned specular_map,
+                         unsigned env_map)
+{
+    int slot = choose_model_program(model, normal_map, specular_map, env_map);
+    use_program(slot);
+    if (slot == k_fixed_function)
+        return;
+    if (slot == k_program_env || slot == k_program_norm_env) {
+        glBindTexture(GL_TEXTURE_2D, env_map);
+    } else {
+        // The programs always sample a picture: plain white stands in.
+        static unsigned white = 0;
+        if (!white) {
+            const std::uint8_t px[4] = {255, 255, 255, 255};
+            white = make_texture_nomip(px, 1, 1, 4);
+        }
+        glBindTexture(GL_TEXTURE_2D, texture ? texture : white);
+    }
+    if (normal_map)
+        bind_unit(1, normal_map);
+    if (specular_map)
+        bind_unit(2, specular_map);
+}
+
+void end_model_program()
+{
+    if (current_program() == k_fixed_function)
+        return;
+    bind_unit(2, 0);
+    bind_unit(1, 0);
+    use_program(k_fixed_function);
+}
 
 void set_model_bones(int n, const float* centres, const float* translations, const float* rotations)
 {

@@ -89,6 +89,18 @@ void set_model_bones(int n, const float* centres, const float* translations, con
 // Software skinning of one mesh with the bones set (tests and the
 // fixed-function path).
 void skin_mesh(Mesh& mesh, int n, const float* centres, const float* translations, const float* rotations);
+// The shader program for a model while programs are in use: environment
+// reflection for models flagged with m1 = -1 (when the track has an
+// environment picture), normal-mapped and specular-mapped lighting when the
+// companions exist, plain per-pixel lighting otherwise; fixed function with
+// the programs off.
+int choose_model_program(const Model& model, unsigned normal_map, unsigned specular_map, unsigned env_map);
+// Makes that program current and binds its textures (unit 0 the picture or
+// the environment, 1 the normal map, 2 the specular map); end_ returns to
+// fixed function.
+void begin_model_program(const Model& model, unsigned texture, unsigned normal_map, unsigned specular_map,
+                         unsigned env_map);
+void end_model_program();
 // Draws a model's meshes with the current GL state; counts its vertices and
 // triangles in the render statistics.
 void draw_model(Model& model);

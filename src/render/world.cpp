@@ -136,7 +136,12 @@ void draw_statues(double race_time)
             glDisable(GL_TEXTURE_2D);
         }
         Vec3f d = {o.x - g_eye[0], o.y - g_eye[1], o.z - g_eye[2]};
-        draw_model(pick_lod(*m, std::sqrt(dot(d, d)), model_lod_unit(core::settings().model_detail.value)));
+        Model& pick = pick_lod(*m, std::sqrt(dot(d, d)), model_lod_unit(core::settings().model_detail.value));
+        begin_model_program(pick, o.texture, o.normal_map, o.specular_map, track::lighting().sky[track::k_sky_env]);
+        if (current_program() != k_fixed_function)
+            bound = ~0u;  // the program's binds replace the cached one
+        draw_model(pick);
+        end_model_program();
         glPopMatrix();
     }
     glDisable(GL_NORMALIZE);
