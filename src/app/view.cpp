@@ -282,11 +282,12 @@ void draw_overlays(Game& g, int width, int height, bool hide_pause_text)
 {
     set_pixel_projection(width, height);
     const int scale = 2;
-    // Message lines, oldest at the top.
-    int lines = std::min(core::messages_on_screen(), 5);
+    // Message lines, oldest at the top, as many as fit above the view name.
+    const int line_height = 10 * scale;
+    int lines = std::min(core::messages_on_screen(), std::max(0, (height - 3 * line_height) / line_height));
     glColor3f(1, 1, 1);
     for (int back = lines - 1, row = 0; back >= 0; --back, ++row)
-        draw_text(8, 8.0f + row * 10.0f * scale, scale, core::message_line(back));
+        draw_text(8, 8.0f + static_cast<float>(row * line_height), scale, core::message_line(back));
     if (g.view != ViewMode::title) {
         glColor3f(1, 1, 0.6f);
         draw_text(8, static_cast<float>(height - 12 * scale), scale, view_name(g.view));
