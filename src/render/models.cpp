@@ -352,9 +352,10 @@ Model* load_model_variant(std::string_view name, std::string_view alternative, b
     std::string_view file_part = alt_slash == std::string_view::npos ? alternative.substr(alternative.front() == '@' ? 1 : 0)
                                                                      : alternative.substr(alt_slash + 1);
     if (slash != std::string_view::npos)
-        first = std::string(name.substr(0, slash + 1)) + std::string(file_part);
-    else
-        first = (name.front() == '@' ? "@" : "") + std::string(file_part);
+        first.assign(name.substr(0, slash + 1));
+    else if (!name.empty() && name.front() == '@')
+        first.assign("@");
+    first.append(file_part);
     if (Model* m = load_model(first))
         return m;
     if (Model* m = load_model(alternative))
