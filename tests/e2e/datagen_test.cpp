@@ -28,8 +28,8 @@ std::string first_mib_digest(const std::string& bytes)
 TEST(Datagen, WritesTheSameArchiveEveryTime)
 {
     TempDir dir;
-    test::RunResult a = test::run_program(k_datagen, {"--out", dir / "a"}, {}, dir / "run-a");
-    test::RunResult b = test::run_program(k_datagen, {"--out=" + (dir / "b/deeper")}, {}, dir / "run-b");
+    test::RunResult a = test::run_program(k_datagen, {"--part", "archive", "--out", dir / "a"}, {}, dir / "run-a");
+    test::RunResult b = test::run_program(k_datagen, {"--part=archive", "--out=" + (dir / "b/deeper")}, {}, dir / "run-b");
     ASSERT_EQ(a.status, 0) << a.err;
     ASSERT_EQ(b.status, 0) << b.err;
     std::optional<std::string> first = test::read_file(dir / "a/zzzz.saf");
@@ -43,7 +43,7 @@ TEST(Datagen, WritesTheSameArchiveEveryTime)
 TEST(Datagen, ReferenceArchiveDigestIsTheReleaseConstant)
 {
     TempDir dir;
-    test::RunResult r = test::run_program(k_datagen, {"--out", dir.str()}, {}, dir / "run");
+    test::RunResult r = test::run_program(k_datagen, {"--part", "archive", "--out", dir.str()}, {}, dir / "run");
     ASSERT_EQ(r.status, 0) << r.err;
     std::optional<std::string> bytes = test::read_file(dir / "zzzz.saf");
     ASSERT_TRUE(bytes);
@@ -59,7 +59,7 @@ TEST(Datagen, ReferenceArchiveDigestIsTheReleaseConstant)
 TEST(Datagen, GenericShapeDigestIsAStoredOne)
 {
     TempDir dir;
-    test::RunResult r = test::run_program(k_datagen, {"--out", dir / "data"}, {}, dir / "run");
+    test::RunResult r = test::run_program(k_datagen, {"--part", "archive", "--out", dir / "data"}, {}, dir / "run");
     ASSERT_EQ(r.status, 0) << r.err;
 
     test::ScopedEnv home("XDG_DATA_HOME", dir / "xdg");
