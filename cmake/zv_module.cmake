@@ -11,6 +11,8 @@ endfunction()
 
 # zv_tests(MODULE LIBS ...): every tests/MODULE/*_test.cpp becomes its own
 # executable MODULE_<file>, registered with CTest test by test.
+find_program(ZV_XVFB_RUN xvfb-run)
+
 function(zv_tests module)
   file(GLOB tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${module}/*_test.cpp)
   foreach(t ${tests})
@@ -22,6 +24,15 @@ function(zv_tests module)
     target_link_libraries(${exe} PRIVATE ${ARGN} GTest::gtest GTest::gtest_main)
     target_compile_definitions(${exe} PRIVATE
       ZV_BUILD_DIR="${CMAKE_BINARY_DIR}" ZV_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
-    gtest_discover_tests(${exe} DISCOVERY_TIMEOUT 120 TEST_PREFIX "${module}.")
+    # Tests that draw on screen get a private virtual display of their own,
+    # one at a time so two servers never race for a display number.
+    if(n MATCHES "_screen_test$" AND ZV_XVFB_RUN)
+      set_target_properties(${exe} PROPERTIES CROSSCOMPILING_EMULATOR
+        "${ZV_XVFB_RUN};-a;-s;-screen 0 1280x1024x24")
+      gtest_discover_tests(${exe} DISCOVERY_TIMEOUT 120 TEST_PREFIX "${module}."
+        PROPERTIES RUN_SERIAL TRUE)
+    else()
+      gtest_discover_tests(${exe} DISCOVERY_TIMEOUT 120 TEST_PREFIX "${module}.")
+    endif()
   endforeach()
 endfunction()
