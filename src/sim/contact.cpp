@@ -8,6 +8,7 @@
 #include "sim/world.h"
 #include "track/scenery.h"
 #include "track/terrain.h"
+#include "track/timing.h"
 
 namespace zv::sim {
 namespace {
@@ -342,17 +343,34 @@ bool collide_bike_terrain(SimWorld& world, Bike& bike)
     return touched;
 }
 
+namespace {
+
+// The starting-gate objects take part only until 10 seconds after the start.
+constexpr int k_gate_contact_ticks = 10 * 128;
+
+bool is_gate_object(int index)
+{
+    for (const track::StartingGate& g : track::track_timing().gates)
+        if (g.object == index)
+            return true;
+    return false;
+}
+
+}  // namespace
+
 int collide_bike_objects(SimWorld& world, Bike& bike)
 {
     Vec3 at = body_position(bike.body(k_frame));
     if (!is_finite(at))
         return 0;
+    const bool gates_active =
+        static_cast<long long>(world.tick) < static_cast<long long>(world.start_tick) + k_gate_contact_ticks;
     int bits = 0;
     float front_deep = 0, rear_deep = 0;
     std::optional<PartSpheres> parts;  // computed at the first object in reach
     for (int index : track::objects_near(at.x, at.z)) {
         track::TrackObject& obj = track::track_object(index);
-        if (!obj.shape)
+        if (!obj.shape || (!gates_active && is_gate_object(index)))
             continue;
         const auto& R = obj.rotation;
         Vec3 origin{obj.x, obj.y, obj.z};

@@ -59,7 +59,8 @@ SphereGround sphere_terrain(const SimWorld& world, Vec3 centre, float radius);
 bool collide_bike_terrain(SimWorld& world, Bike& bike);
 
 // Bike against the track objects near it (joint mode). Returns the bit set
-// of touching parts.
+// of touching parts. The starting-gate objects count only until 10 seconds
+// after the world's start tick.
 int collide_bike_objects(SimWorld& world, Bike& bike);
 
 // Bike against bike; returns whether anything touched.

@@ -8,6 +8,7 @@
 #include "sim/maneuver.h"
 #include "sim/step.h"
 #include "sim/world.h"
+#include "track/timing.h"
 
 namespace zv::sim {
 namespace {
@@ -252,6 +253,44 @@ TEST_F(ObjectFixture, LowObjectStopsTheFrontWheelWithoutAKnockout)
     EXPECT_FALSE(seen & k_part_rider);
     EXPECT_EQ(bike->knockout_count, 0);
     // It stopped at the boulder instead of passing through it.
+    EXPECT_GT(body_position(bike->body(k_front_wheel)).z, 195.0f);
+}
+
+// A starting-gate object is a wall in the first 10 seconds after the start
+// and nothing afterwards; other objects stay solid.
+TEST_F(ObjectFixture, GateObjectsCountOnlyUntilTenSecondsAfterTheStart)
+{
+    struct TimingReset {
+        ~TimingReset() { track::free_timing(); }
+    } reset;
+    int gate = add_ball(128, 1.0f, 195, 1.0f);  // a bar in the way
+    track::StartingGate sg;
+    sg.object = gate;
+    track::mutable_track_timing().gates = {sg};
+    world->start_tick = 1000;
+
+    // Up to 10 seconds after the start the gate holds the bike.
+    world->tick = 1000 + 4 * 128;
+    int seen = ride(4, 128 * 5);
+    ASSERT_LT(world->tick, 1000 + 10 * 128);
+    EXPECT_TRUE(seen & k_part_front_wheel);
+    EXPECT_GT(body_position(bike->body(k_front_wheel)).z, 195.0f);
+    EXPECT_GE(track::track_object(gate).last_contact_tick, 1000 + 4 * 128);
+
+    // From then on the bike rides through it, untouched.
+    track::track_object(gate).last_contact_tick = -1;
+    world->tick = 1000 + 10 * 128;
+    seen = ride(4, 128 * 5);
+    EXPECT_EQ(seen, 0);
+    EXPECT_EQ(track::track_object(gate).last_contact_tick, -1);
+    EXPECT_LT(body_position(bike->body(k_rear_wheel)).z, 193.0f);
+
+    // Without a starting gate the same ball is a plain object, solid at any tick.
+    track::free_timing();
+    place_bike(*bike, {128, 0.1f, 200}, 0);
+    world->tick = 1000 + 60 * 128;
+    seen = ride(4, 128 * 5);
+    EXPECT_TRUE(seen & k_part_front_wheel);
     EXPECT_GT(body_position(bike->body(k_front_wheel)).z, 195.0f);
 }
 
