@@ -174,6 +174,14 @@ const Option k_options[] = {
      }},
     {"--lod-bias", true, true, [](Context& c, const char* v) { return float_arg(v, c.graphics.lod_bias); }},
     {"--lock-fps", true, true, [](Context& c, const char* v) { return float_arg(v, c.values.lock_fps); }},
+    {"--benchmark", true, true,
+     [](Context& c, const char* v) {
+         float s = 0;
+         if (!float_arg(v, s) || !(s > 0))
+             return false;
+         c.values.benchmark_seconds = s;
+         return true;
+     }},
     {"--fake-lag", true, true,
      [](Context& c, const char* v) {
          float ms = 0;

@@ -12,6 +12,7 @@
 #include "app/screenshot.h"
 #include "app/session.h"
 #include "app/view.h"
+#include "app/world_view.h"
 #include "core/debug_level.h"
 #include "core/messages.h"
 #include "core/settings.h"
@@ -287,7 +288,7 @@ void main_loop(Game& g)
                 core::settings().xres = w;
                 core::settings().yres = h;
             }
-            draw_view(g, w, h);
+            draw_view(g, w, h, g.stats.longest);
             if (values.record_video && !g.paused && g.view != ViewMode::title)
                 write_video_frame(w, h);
             draw_overlays(g, w, h, values.hide_pause_text);
@@ -312,8 +313,9 @@ void main_loop(Game& g)
 
         if (values.warp && g.view != ViewMode::title)
             warp_restart_if_finished(g);
-        // The terrain keeps no per-frame state yet (its level of detail
-        // belongs to the renderer).
+        // Height changes reach the drawn terrain a budget at a time.
+        if (track::track_loaded() && g.view != ViewMode::title)
+            refresh_world_view();
         core::expire_messages(g.game_clock);
     }
 }

@@ -12,6 +12,7 @@
 #include "app/riders.h"
 #include "app/session.h"
 #include "app/view.h"
+#include "app/world_view.h"
 #include "core/settings.h"
 #include "platform/gl_context.h"
 #include "platform/log.h"
@@ -24,6 +25,9 @@ namespace {
 
 constexpr const char* k_window_title = "Zarvox";
 constexpr int k_start_laps = 1000;
+
+// The renderer was started and must be shut down before the context goes.
+bool g_world_view_up = false;
 
 const char* gl_string(GLenum name)
 {
@@ -93,6 +97,8 @@ std::optional<int> open_game(StartupValues& values, StartupLists& lists)
     platform::log_printf("GL_EXTENSIONS: %s\n", gl_string(GL_EXTENSIONS));
     // 24. Initial GL state.
     init_gl_state(startup_flags().flat_shading);
+    init_world_view();
+    g_world_view_up = true;
     // 25. Pictures (the font is built in until there is a font loader).
     load_display_pictures();
     platform::end_frame();
@@ -108,7 +114,8 @@ std::optional<int> open_game(StartupValues& values, StartupLists& lists)
     free_all_bikes();
     Game& g = game();
     g.values = &values;
-    if (values.track_override) {
+    // The benchmark loads its own track.
+    if (values.track_override && !(values.benchmark_seconds > 0)) {
         GateKinds kinds = gate_kinds_from_settings();
         SessionRequest req;
         req.gates = &kinds;
@@ -139,8 +146,12 @@ void end_game_session()
 void close_game_window()
 {
     detach_loading_screen();
-    if (platform::gl_context_ready())
+    if (platform::gl_context_ready()) {
+        if (g_world_view_up)
+            shutdown_world_view();
         release_display_pictures();
+    }
+    g_world_view_up = false;
     platform::close_window();
 }
 

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <vector>
 
+#include "app/hud.h"
 #include "app/main_loop.h"
 #include "app/riders.h"
 #include "core/debug_level.h"
@@ -121,6 +122,8 @@ void race_tick(Game& g)
         track::update_timing(l.slot, front.x, front.z, tick);
     }
     track::update_standings(tick);
+    if (const sim::Bike* viewed = rider_slot(g.viewed).bike.get())
+        record_suspension_sample(*viewed);
 
     if (tick < track::race_state().start_tick + k_gate_active_ticks)
         track::update_gate_drop(tick);

@@ -10,6 +10,7 @@
 #include "app/main_loop.h"
 #include "app/race_tick.h"
 #include "app/startup.h"
+#include "app/world_view.h"
 #include "core/debug_level.h"
 #include "core/loading_status.h"
 #include "core/messages.h"
@@ -74,7 +75,11 @@ bool bring_in_track(const std::string& folder)
         world->terrain = nullptr;
     track::free_track();
     track::set_current_track(folder);
-    return track::load_track();
+    // The renderer keeps what the new track asks for again and frees the rest.
+    begin_track_view();
+    bool loaded = track::load_track();
+    end_track_view();
+    return loaded;
 }
 
 void log_bike_distances()

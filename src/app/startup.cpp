@@ -1,5 +1,6 @@
 #include "app/startup.h"
 
+#include "app/benchmark.h"
 #include "app/command_line.h"
 #include "app/graphics_values.h"
 #include "app/main_loop_setup.h"
@@ -139,6 +140,11 @@ int run(int argc, char** argv)
         return *status;
     if (std::optional<int> status = open_game(values, startup_lists()))
         return leave(*status);
+    if (values.benchmark_seconds > 0) {
+        int status = run_benchmark(values.benchmark_seconds);
+        int end = shut_down(values, startup_lists());
+        return status != 0 ? status : end;
+    }
     run_main_loop(values);
     return shut_down(values, startup_lists());
 }

@@ -41,6 +41,7 @@ struct StartupValues {
     bool record_video = false;   // frames to standard output
     std::optional<std::string> audio_record_file;
     float lock_fps = 0.0f;       // 0: no frame-rate lock
+    float benchmark_seconds = 0.0f;  // "--benchmark": fly the chase camera, print the frame rate, end
     std::array<float, 3> chase_center{0.0f, 2.52f, 0.52f};
     int color_depth = 16;
     int zdepth = 16;

@@ -12,6 +12,7 @@
 #include "app/riders.h"
 #include "app/screenshot_png.h"
 #include "app/view_font.h"
+#include "app/world_view.h"
 #include "core/data_file.h"
 #include "core/messages.h"
 #include "platform/log.h"
@@ -270,12 +271,14 @@ void set_pixel_projection(int width, int height)
     glDisable(GL_CULL_FACE);
 }
 
-void draw_view(Game& g, int width, int height)
+void draw_view(Game& g, int width, int height, double longest_frame)
 {
     if (g.view == ViewMode::title || !track::track_loaded())
         draw_title(width, height);
-    else
+    else if (g.view == ViewMode::editor)
         draw_ground_view(g, width, height);
+    else
+        draw_world_view(g, width, height, longest_frame);
 }
 
 void draw_overlays(Game& g, int width, int height, bool hide_pause_text)

@@ -1,7 +1,7 @@
-// What a frame shows until the renderer draws the world: the title picture
-// (or a plain title screen), a top-down ground view of the loaded track with
-// the bikes on it, and plain overlays (message lines, "Paused", the menu
-// placeholder). The renderer replaces draw_view.
+// What a frame shows: the title picture (or a plain title screen), the world
+// through the renderer, a top-down ground view of the loaded track with the
+// bikes on it for the editor, and plain overlays (message lines, "Paused",
+// the menu placeholder).
 #pragma once
 
 #include <string_view>
@@ -21,8 +21,10 @@ void release_display_pictures();
 // Window-pixel projection, origin top left.
 void set_pixel_projection(int width, int height);
 
-// The frame by view mode: the title screen, or the ground view.
-void draw_view(Game& g, int width, int height);
+// The frame by view mode: the title screen; the world with the head-up
+// display in the rider, chase and track-camera views (`longest_frame` feeds
+// the frame-rate line); the top-down ground view in the editor.
+void draw_view(Game& g, int width, int height, double longest_frame);
 // Message lines, "Paused" (unless hidden), the menu placeholder.
 void draw_overlays(Game& g, int width, int height, bool hide_pause_text);
 // glFinish when asked for.

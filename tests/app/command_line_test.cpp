@@ -158,7 +158,7 @@ TEST_F(CommandLineTest, BadValuesNameTheirOption)
     const char* options[] = {"--texture-detail", "--ground-texture-detail", "--roostfrequency",
                              "--erode", "--detail", "--max-detail-distance", "--lod-scale",
                              "--lod-bias", "--lock-fps", "--fake-lag", "--fake-loss",
-                             "--chase-center"};
+                             "--chase-center", "--benchmark"};
     for (const char* o : options) {
         EXPECT_EQ(run({o, "abc"}), 1) << o;
         EXPECT_EQ(err, std::string("Bad arg for ") + o + "\n");
@@ -172,6 +172,22 @@ TEST_F(CommandLineTest, BadValuesNameTheirOption)
     EXPECT_EQ(run({"--erode=abc", "--warp", "x", "y"}), 1);
     EXPECT_EQ(err, "Bad arg for --erode\n");
     EXPECT_FALSE(values.warp);
+}
+
+TEST_F(CommandLineTest, BenchmarkTakesPositiveSeconds)
+{
+    EXPECT_EQ(run({}), std::nullopt);
+    EXPECT_EQ(values.benchmark_seconds, 0.0f);  // no benchmark by default
+    EXPECT_EQ(run({"--benchmark", "20"}), std::nullopt);
+    EXPECT_EQ(values.benchmark_seconds, 20.0f);
+    EXPECT_EQ(run({"--benchmark=0.5"}), std::nullopt);
+    EXPECT_EQ(values.benchmark_seconds, 0.5f);
+    // No time at all, or less, is no benchmark: an error, nothing stored.
+    for (const char* v : {"0", "-3", "-0.0", "nan"}) {
+        EXPECT_EQ(run({"--benchmark", v}), 1) << v;
+        EXPECT_EQ(err, "Bad arg for --benchmark\n") << v;
+        EXPECT_EQ(values.benchmark_seconds, 0.0f) << v;
+    }
 }
 
 TEST_F(CommandLineTest, UncheckedIntegerOptions)

@@ -2,6 +2,7 @@
 // through xdotool, the window manager's close request, Ctrl-C and kill -TERM.
 // Each run checks the files it leaves: the log with start-up and shutdown in
 // order, the configuration, a screenshot, how far the player's bike went.
+#include "png_pixels.h"
 #include "program.h"
 
 #include "support/temp_dir.h"
@@ -186,7 +187,7 @@ protected:
         std::map<std::string, std::string> env = {
             {"HOME", dir_ / "user"},
             {"XDG_DATA_HOME", dir_ / "xdg"},
-            {"ZV_HOME", dir_ / "data"},
+            {"ZV_HOME", data_home_.empty() ? dir_ / "data" : data_home_},
             {"PATH", "/usr/bin:/bin"},
             {"ZV_E2E_SELF", self_path()},
         };
@@ -229,6 +230,7 @@ protected:
     TempDir dir_;
     RunResult last_;
     std::map<std::string, std::string> extra_env_;
+    std::string data_home_;  // ZV_HOME; empty: the test's own data folder
 };
 
 TEST_F(GameTest, ClosingTheWindowShutsDownInOrder)
@@ -378,6 +380,153 @@ TEST_F(GameTest, PlatformOptionsReachTheWindow)
                      "] Creating window\n", "] Setting close flag\n", "] Destroying window\n"});
     // There is no second thread to wait for.
     EXPECT_EQ(log().find("Message processing thread done"), std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+// The build's own generated data (rabbithill and the rest) as the game's
+// home; the virtual display is drawn by the software renderer.
+class WorldViewTest : public GameTest {
+protected:
+    void SetUp() override
+    {
+        GameTest::SetUp();
+        if (IsSkipped())
+            return;
+        data_home_ = ZV_BUILD_DIR;
+        ASSERT_TRUE(std::filesystem::exists(data_home_ + "/rabbithill/terrain.hf"))
+            << "build the game_data target first";
+        test::write_file(home() / "config", "xres=640\nyres=360\nvideo_mode=Windowed\n");
+    }
+
+    // The screenshot saved for `view` (the driver notes which file each
+    // view went to).
+    std::optional<test::RgbPicture> shot(const std::string& view)
+    {
+        std::istringstream in(test::read_file(dir_.path() / "shots.txt").value_or(""));
+        std::string name, file;
+        while (in >> name >> file)
+            if (name == view) {
+                std::optional<std::string> png = test::read_file(home() / file);
+                return png ? test::read_png_rgb(*png) : std::nullopt;
+            }
+        return std::nullopt;
+    }
+};
+
+// Shell helpers for the driver: a key pressed until the game logs it, and a
+// screenshot taken and noted under a view's name.
+const std::string k_view_helpers =
+    "press() {\n"  // xdotool key name, the game's name for it
+    "  before=$(grep -c -F -- \"] $2 pressed\" \"$LOG\")\n"
+    "  n=0\n"
+    "  while [ $(grep -c -F -- \"] $2 pressed\" \"$LOG\") -le $before ]; do\n"
+    "    if [ $((n % 40)) -eq 0 ]; then xdotool windowfocus \"$wid\" 2>/dev/null; xdotool key \"$1\"; fi\n"
+    "    n=$((n+1)); [ $n -gt 400 ] && return 1; kill -0 $pid 2>/dev/null || return 1; sleep 0.1\n"
+    "  done\n"
+    "}\n"
+    "shot() {\n"  // the view's name
+    "  before=$(grep -c 'Saved \"screenshot' \"$LOG\")\n"
+    "  n=0\n"
+    "  while [ $(grep -c 'Saved \"screenshot' \"$LOG\") -le $before ]; do\n"
+    "    if [ $((n % 40)) -eq 0 ]; then xdotool windowfocus \"$wid\" 2>/dev/null; xdotool key s; fi\n"
+    "    n=$((n+1)); [ $n -gt 400 ] && return 1; kill -0 $pid 2>/dev/null || return 1; sleep 0.1\n"
+    "  done\n"
+    "  f=$(grep -o 'Saved \"screenshot[0-9]*\\.png\"' \"$LOG\" | tail -n 1 | cut -d'\"' -f2)\n"
+    "  wait_file \"$DIR/xdg/Zarvox/$f\"\n"
+    "  sleep 0.5\n"
+    "  echo \"$1 $f\" >> \"$DIR/shots.txt\"\n"
+    "}\n";
+
+// Sky across the top, ground across the bottom, and a picture rather than
+// a cleared screen.
+void expect_world(const test::RgbPicture& pic, const std::string& view)
+{
+    test::ColourStats top = test::colour_stats(pic, 0, 0.05, 1, 0.2);
+    test::ColourStats bottom = test::colour_stats(pic, 0, 0.8, 1, 0.95);
+    test::ColourStats all = test::colour_stats(pic, 0, 0, 1, 1);
+    EXPECT_GT(top.sky_blue, 0.5) << view << ": sky at the top";
+    EXPECT_LT(bottom.sky_blue, 0.3) << view << ": ground at the bottom";
+    EXPECT_GT(all.distinct, 60) << view << ": a picture, not a cleared screen";
+    EXPECT_GT(bottom.spread, 4.0) << view << ": textured, shaded ground";
+}
+
+TEST_F(WorldViewTest, RiderChaseAndTracksideViewsShowTheWorld)
+{
+    // "spy" lets the player watch the other riders, whom the trackside
+    // cameras follow (the player's own bike is seen from the bike).
+    test::write_file(home() / "config", "xres=640\nyres=360\nvideo_mode=Windowed\nspy=1\n");
+    int status = play({"--track", "rabbithill", "--super-debug"},
+                      k_view_helpers +
+                          "wait_log 'Max loading delay was'\n"
+                          "rm -f \"$DIR/shots.txt\"\n"
+                          "shot rider\n"
+                          "press Tab Tab\n"
+                          "shot chase\n"
+                          "press bracketright ']'\n"
+                          "press Tab Tab\n"
+                          // The eighth camera is the one nearest the start.
+                          "press 8 8\n"
+                          "shot trackside\n"
+                          "kill -TERM $pid\n");
+    ASSERT_EQ(status, 0) << last_.err << log();
+    expect_in_order({"] Max loading delay was ", "] Saved \"screenshot000.png\"", "] Tab pressed\n",
+                     "] Saved \"screenshot001.png\"", "] ] pressed\n", "] Tab pressed\n", "] 8 pressed\n",
+                     "] Saved \"screenshot002.png\""});
+
+    std::optional<test::RgbPicture> rider = shot("rider");
+    std::optional<test::RgbPicture> chase = shot("chase");
+    std::optional<test::RgbPicture> trackside = shot("trackside");
+    ASSERT_TRUE(rider && chase && trackside);
+    for (const test::RgbPicture* p : {&*rider, &*chase, &*trackside}) {
+        ASSERT_EQ(p->width, 640);
+        ASSERT_EQ(p->height, 360);
+    }
+    expect_world(*rider, "rider");
+    expect_world(*chase, "chase");
+    expect_world(*trackside, "trackside");
+
+    // Rider view: the bike's front (bars, number plate, fender) across the
+    // bottom middle, the start straight ahead free of it.
+    EXPECT_GT(test::colour_stats(*rider, 0.35, 0.85, 0.65, 1.0).bike_share, 0.08) << "rider: the bike's front";
+    EXPECT_LT(test::colour_stats(*rider, 0.2, 0.5, 0.8, 0.7).bike_share, 0.03) << "rider: the straight ahead";
+
+    // Chase view: the bike in the middle, bare ground at the sides.
+    EXPECT_GT(test::colour_stats(*chase, 0.42, 0.4, 0.58, 0.75).bike_share, 0.08) << "chase: the bike";
+    EXPECT_LT(test::colour_stats(*chase, 0.02, 0.6, 0.18, 0.75).bike_share, 0.02) << "chase: ground at the left";
+    EXPECT_LT(test::colour_stats(*chase, 0.82, 0.6, 0.98, 0.75).bike_share, 0.02) << "chase: ground at the right";
+
+    // Trackside: the camera aims at the watched bike, small in the distance:
+    // bike colours at the very middle and none in the boxes beside it.
+    int middle = test::colour_stats(*trackside, 0.48, 0.46, 0.52, 0.54).bike_pixels;
+    EXPECT_GE(middle, 4) << "trackside: the bike in the middle";
+    for (double x : {0.3, 0.38, 0.58, 0.66})
+        EXPECT_LT(test::colour_stats(*trackside, x, 0.46, x + 0.04, 0.54).bike_pixels, middle) << "trackside at " << x;
+}
+
+TEST_F(WorldViewTest, BenchmarkPrintsItsFrameRateAndEnds)
+{
+    int status = play({"--benchmark", "3"}, "");
+    ASSERT_EQ(status, 0) << last_.err << log();
+    std::smatch m;
+    std::regex line(R"(^(\d+) frames in (\d+\.\d\d) seconds \((\d+\.\d) fps\)\n$)");
+    ASSERT_TRUE(std::regex_match(last_.out, m, line)) << last_.out;
+    int frames = std::stoi(m[1].str());
+    double seconds = std::stod(m[2].str()), fps = std::stod(m[3].str());
+    EXPECT_GT(frames, 0);
+    EXPECT_GE(seconds, 3.0);
+    // Both figures are rounded for print.
+    EXPECT_NEAR(fps, frames / seconds, 0.06 + fps * 0.005);
+    // The run shut down in order, the configuration written back.
+    expect_in_order({"] Writing config files\n", "] Window shutdown complete\n"});
+
+    // A benchmark of no time is refused before any window opens.
+    status = play({"--benchmark", "0"}, "");
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(last_.err.find("Bad arg for --benchmark\n"), std::string::npos) << last_.err;
+    EXPECT_EQ(last_.out, "");
 }
 
 }  // namespace
