@@ -3,6 +3,7 @@
 // allow, a bike launched from the first gate stays on its wheels down the
 // start straight, and a generated track is the same on every run.
 #include "core/data_file.h"
+#include "core/messages.h"
 #include "e2e/program.h"
 #include "platform/log.h"
 #include "sim/maneuver.h"
@@ -79,7 +80,14 @@ TEST_F(DataTracks, BothLoadHeadlessWithEveryFile)
 {
     for (const TrackCase& t : k_tracks) {
         SCOPED_TRACE(t.folder);
+        core::clear_messages();
         ASSERT_TRUE(load(t));
+        // Every file parses without a warning or a missing file.
+        for (int back = 0; back < core::k_message_ring_lines && *core::message_line(back); ++back) {
+            std::string_view line = core::message_line(back);
+            EXPECT_EQ(line.find("warning"), std::string_view::npos) << line;
+            EXPECT_EQ(line.find("Can't"), std::string_view::npos) << line;
+        }
         EXPECT_EQ(track::current_track_long_name(), t.long_name);
         const track::Terrain& ground = track::loaded_terrain();
         EXPECT_TRUE(ground.grid_side == 513 || ground.grid_side == 1025);

@@ -258,8 +258,9 @@ std::vector<std::uint8_t> tile_map(const Field& f, const Layout& layout, const P
 
 std::string tileinfo_text()
 {
-    return "# Grass beside the track\n"
-           "texture @tiles/grass-repeat.png\n"
+    // Grass beside the track comes first: it is tile 0, the surface a short
+    // tilemap falls back to. (The tile reader has no comment syntax.)
+    return "texture @tiles/grass-repeat.png\n"
            "friction 0.75 1\nfriction 0.65 8\nfriction 0.5 30\n"
            "roll_resist 8 22 1\nroll_resist 9 26 40\n"
            "roost count=4 size=0.2 grow=2 r=70 g=110 b=40 fade_a=-200 randomize=10\n"
