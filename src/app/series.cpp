@@ -29,12 +29,12 @@ bool read_ints(core::DataFile& f, std::array<int, n>& out)
     return true;
 }
 
-std::optional<SeriesEvent> read_event(core::DataFile& f, const TrackList& tracks)
+std::optional<SeriesEvent> read_event(core::DataFile& f, const track::TrackList& tracks)
 {
     SeriesEvent e;
     std::optional<std::string> name = read_series_name(f);
     std::optional<std::string> track = name ? read_series_name(f) : std::nullopt;
-    if (!track || find_track(tracks, *track) < 0)
+    if (!track || track::find_track(tracks, *track) < 0)
         return std::nullopt;
     e.name = std::move(*name);
     e.track = std::move(*track);
@@ -108,7 +108,7 @@ std::optional<std::string> read_series_name(core::DataFile& f)
     return out;
 }
 
-std::optional<Series> read_series(const std::string& file, const TrackList& tracks)
+std::optional<Series> read_series(const std::string& file, const track::TrackList& tracks)
 {
     core::DataFilePtr f = core::open_data_file("@" + file, "rb");
     if (!f)
@@ -151,7 +151,7 @@ std::optional<Series> read_series(const std::string& file, const TrackList& trac
 }
 
 std::vector<Series> read_all_series(const std::vector<std::string>& names,
-                                    const TrackList& tracks, int debug_level)
+                                    const track::TrackList& tracks, int debug_level)
 {
     std::vector<Series> all;
     for (const std::string& name : names) {

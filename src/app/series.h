@@ -2,7 +2,7 @@
 // events, with the standings of the events already run.
 #pragma once
 
-#include "app/track_list.h"
+#include "track/track_list.h"
 
 #include <array>
 #include <cstdint>
@@ -52,11 +52,11 @@ std::optional<std::string> read_series_name(core::DataFile& f);
 
 // Reads one series file and its "_standings" file. Nullopt when anything is
 // malformed or an event's track is not in `tracks`.
-std::optional<Series> read_series(const std::string& file, const TrackList& tracks);
+std::optional<Series> read_series(const std::string& file, const track::TrackList& tracks);
 
 // Reads every working-set name ending in ".series"; bad files are skipped.
 // At debug level 1 or more logs each series and its events.
 std::vector<Series> read_all_series(const std::vector<std::string>& names,
-                                    const TrackList& tracks, int debug_level);
+                                    const track::TrackList& tracks, int debug_level);
 
 }  // namespace zv::app

@@ -57,7 +57,7 @@ void select_track(StartupLists& lists, const StartupValues& values)
         wanted = values.track_override->c_str();
     else if (core::settings().track)
         wanted = core::settings().track;
-    int index = find_track(lists.tracks, wanted);
+    int index = track::find_track(lists.tracks, wanted);
     if (index >= 0)
         lists.track_choice.index = index;
 }
@@ -122,7 +122,7 @@ std::optional<int> start_up(int argc, char** argv, StartupValues& values)
 
     StartupLists& lists = startup_lists();
     const int debug = core::debug_level();
-    lists.tracks = build_track_list(core::working_set(), debug);
+    lists.tracks = track::build_track_list(core::working_set(), debug);
     if (lists.tracks.empty()) {
         std::fputs("No tracks found\n", stderr);
         return leave(1);

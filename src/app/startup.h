@@ -4,7 +4,7 @@
 #include "app/demo_list.h"
 #include "app/series.h"
 #include "app/startup_flags.h"
-#include "app/track_list.h"
+#include "track/track_list.h"
 #include "core/settings.h"
 
 #include <array>
@@ -25,7 +25,7 @@ static_assert(k_audio_record_block == 690);
 
 // The lists the menus offer, built at start-up from the data files.
 struct StartupLists {
-    TrackList tracks;
+    track::TrackList tracks;
     DemoList demos;
     std::vector<Series> series;
     // The "Track" setting: the track list's display names; its index is the

@@ -64,7 +64,7 @@ protected:
 
     TempDir dir_;
     ScopedEnv home_env_, data_env_, log_env_;
-    app::TrackList tracks_;
+    track::TrackList tracks_;
 };
 
 TEST_F(SeriesTest, ReadsAGoodFileWithQuotedNamesAndStandings)

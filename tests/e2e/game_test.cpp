@@ -118,7 +118,7 @@ void write_track(const std::filesystem::path& folder)
     // 24 gates side by side, so every default gate of the race has its own.
     std::string gates = "startinggate:\n";
     for (int k = 0; k < 24; ++k)
-        gates += "[" + std::to_string(20 + 8 * k) + " 0 220] 0 null null null\n";
+        gates.append("[").append(std::to_string(20 + 8 * k)).append(" 0 220] 0 null null null\n");
     test::write_file(folder / "timing_gates", gates);
     test::write_file(folder / "desc", "Flat Test Track\n");
 }

@@ -3,65 +3,21 @@
 #include "core/data_file.h"
 #include "core/messages.h"
 #include "track/track.h"
+#include "track/track_list.h"
 
-#include <algorithm>
 #include <cstdio>
 
 namespace zv::sim_tool {
 
-namespace {
-
-constexpr std::string_view k_terrain_names[] = {"/terrain.hf", "/terrain.hf.gz",
-                                                "/terrain.hf.scram", "/terrain.hf.gz.scram"};
-
-std::string first_line_of_desc(const std::string& folder)
-{
-    core::DataFilePtr f = core::open_data_file("@" + folder + "/desc", "rb");
-    if (!f)
-        return folder;
-    std::string line;
-    for (;;) {
-        int c = core::read_char(*f);
-        if (c < 0 || c == '\r' || c == '\n' || c == '\0' || line.size() >= 1023)
-            break;
-        line.push_back(static_cast<char>(c));
-    }
-    return line.empty() ? folder : line;
-}
-
-}  // namespace
-
-std::string terrain_folder(std::string_view name)
-{
-    for (std::string_view tail : k_terrain_names)
-        if (name.size() > tail.size() && name.substr(name.size() - tail.size()) == tail)
-            return std::string(name.substr(0, name.size() - tail.size()));
-    return {};
-}
-
-TrackListing list_tracks()
-{
-    TrackListing out;
-    for (const std::string& name : core::working_set()) {
-        std::string folder = terrain_folder(name);
-        if (folder.empty() ||
-            std::find(out.folders.begin(), out.folders.end(), folder) != out.folders.end())
-            continue;
-        out.long_names.push_back(first_line_of_desc(folder));
-        out.folders.push_back(std::move(folder));
-    }
-    return out;
-}
-
 bool load_named_track(std::string_view folder)
 {
-    TrackListing tracks = list_tracks();
-    if (std::find(tracks.folders.begin(), tracks.folders.end(), folder) == tracks.folders.end()) {
+    track::TrackList tracks = track::build_track_list(core::working_set(), 0);
+    if (track::find_track(tracks, folder) < 0) {
         std::fprintf(stderr, "zarvox-sim: no track '%.*s'\n", static_cast<int>(folder.size()),
                      folder.data());
         return false;
     }
-    track::set_track_list(std::move(tracks.folders), std::move(tracks.long_names));
+    track::set_track_list(std::move(tracks.folders), std::move(tracks.names));
     track::set_current_track(folder);
     core::clear_messages();
     if (track::load_track())

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-namespace zv::app {
+namespace zv::track {
 
 // Two parallel arrays sorted together by display name (case-insensitively).
 struct TrackList {
@@ -31,4 +31,4 @@ TrackList build_track_list(const std::vector<std::string>& names, int debug_leve
 // Index of the first track whose folder equals `folder`, or -1.
 int find_track(const TrackList& tracks, std::string_view folder);
 
-}  // namespace zv::app
+}  // namespace zv::track

@@ -1,6 +1,5 @@
-// The track list (terrain files, desc names, sort order) and the demo list.
-#include "app/demo_list.h"
-#include "app/track_list.h"
+// The track list: terrain files, desc names, sort order.
+#include "track/track_list.h"
 
 #include "core/data_file.h"
 #include "core/saf_writer.h"
@@ -46,17 +45,17 @@ protected:
 
 TEST(TrackFolder, OnlyTheFourTerrainEndingsMakeATrack)
 {
-    EXPECT_EQ(app::track_folder_of("hills/terrain.hf"), "hills");
-    EXPECT_EQ(app::track_folder_of("hills/terrain.hf.gz"), "hills");
-    EXPECT_EQ(app::track_folder_of("hills/terrain.hf.scram"), "hills");
-    EXPECT_EQ(app::track_folder_of("hills/terrain.hf.gz.scram"), "hills");
-    EXPECT_EQ(app::track_folder_of("pack/deep/terrain.hf"), "pack/deep");
-    EXPECT_EQ(app::track_folder_of("terrain.hf"), "");
-    EXPECT_EQ(app::track_folder_of("/terrain.hf"), "");
-    EXPECT_EQ(app::track_folder_of("hills/myterrain.hf"), "");
-    EXPECT_EQ(app::track_folder_of("hills/terrain.hfx"), "");
-    EXPECT_EQ(app::track_folder_of("hills/terrain.hf.scram.gz"), "");
-    EXPECT_EQ(app::track_folder_of("hills/terrain.png"), "");
+    EXPECT_EQ(track::track_folder_of("hills/terrain.hf"), "hills");
+    EXPECT_EQ(track::track_folder_of("hills/terrain.hf.gz"), "hills");
+    EXPECT_EQ(track::track_folder_of("hills/terrain.hf.scram"), "hills");
+    EXPECT_EQ(track::track_folder_of("hills/terrain.hf.gz.scram"), "hills");
+    EXPECT_EQ(track::track_folder_of("pack/deep/terrain.hf"), "pack/deep");
+    EXPECT_EQ(track::track_folder_of("terrain.hf"), "");
+    EXPECT_EQ(track::track_folder_of("/terrain.hf"), "");
+    EXPECT_EQ(track::track_folder_of("hills/myterrain.hf"), "");
+    EXPECT_EQ(track::track_folder_of("hills/terrain.hfx"), "");
+    EXPECT_EQ(track::track_folder_of("hills/terrain.hf.scram.gz"), "");
+    EXPECT_EQ(track::track_folder_of("hills/terrain.png"), "");
 }
 
 TEST_F(ListTest, DescFirstLineRules)
@@ -70,15 +69,15 @@ TEST_F(ListTest, DescFirstLineRules)
     write("spaces/desc", "  Padded  \n");
     write("long/desc", std::string(2000, 'x'));
 
-    EXPECT_EQ(app::track_display_name("crlf"), "Muddy Hollow");
-    EXPECT_EQ(app::track_display_name("lf"), "Sand Dunes");
-    EXPECT_EQ(app::track_display_name("nul"), "Night");
-    EXPECT_EQ(app::track_display_name("eof"), "No Newline");
-    EXPECT_EQ(app::track_display_name("missing"), "missing");
-    EXPECT_EQ(app::track_display_name("empty"), "empty");
-    EXPECT_EQ(app::track_display_name("blank"), "blank");
-    EXPECT_EQ(app::track_display_name("spaces"), "  Padded  ");
-    EXPECT_EQ(app::track_display_name("long"), std::string(1023, 'x'));
+    EXPECT_EQ(track::track_display_name("crlf"), "Muddy Hollow");
+    EXPECT_EQ(track::track_display_name("lf"), "Sand Dunes");
+    EXPECT_EQ(track::track_display_name("nul"), "Night");
+    EXPECT_EQ(track::track_display_name("eof"), "No Newline");
+    EXPECT_EQ(track::track_display_name("missing"), "missing");
+    EXPECT_EQ(track::track_display_name("empty"), "empty");
+    EXPECT_EQ(track::track_display_name("blank"), "blank");
+    EXPECT_EQ(track::track_display_name("spaces"), "  Padded  ");
+    EXPECT_EQ(track::track_display_name("long"), std::string(1023, 'x'));
 }
 
 TEST_F(ListTest, SortsByDisplayNameIgnoringCaseAndFoldersFollow)
@@ -95,14 +94,14 @@ TEST_F(ListTest, SortsByDisplayNameIgnoringCaseAndFoldersFollow)
     write("f_track/terrain.png", "x");
     write("f_track/desc", "Not A Track\n");
 
-    app::TrackList tracks = app::build_track_list(core::working_set(), 1);
+    track::TrackList tracks = track::build_track_list(core::working_set(), 1);
     EXPECT_EQ(tracks.names,
               (std::vector<std::string>{"alpine", "Echo", "Mud Run", "mud run", "Zebra Crossing"}));
     EXPECT_EQ(tracks.folders,
               (std::vector<std::string>{"c_track", "Echo", "b_track", "a_track", "d_track"}));
-    EXPECT_EQ(app::find_track(tracks, "a_track"), 3);
-    EXPECT_EQ(app::find_track(tracks, "A_TRACK"), -1);
-    EXPECT_EQ(app::find_track(tracks, "f_track"), -1);
+    EXPECT_EQ(track::find_track(tracks, "a_track"), 3);
+    EXPECT_EQ(track::find_track(tracks, "A_TRACK"), -1);
+    EXPECT_EQ(track::find_track(tracks, "f_track"), -1);
 
     std::string log = log_text();
     EXPECT_NE(log.find("c_track -> alpine\n"), std::string::npos);
@@ -117,11 +116,11 @@ TEST_F(ListTest, EqualDisplayNamesKeepAFixedOrder)
     write("zz/desc", "Twin\n");
     write("aa/terrain.hf", "x");
     write("aa/desc", "Twin\n");
-    app::TrackList tracks = app::build_track_list(core::working_set(), 0);
+    track::TrackList tracks = track::build_track_list(core::working_set(), 0);
     EXPECT_EQ(tracks.folders, (std::vector<std::string>{"aa", "zz"}));
 
     std::vector<std::string> reversed(core::working_set().rbegin(), core::working_set().rend());
-    EXPECT_EQ(app::build_track_list(reversed, 0).folders, tracks.folders);
+    EXPECT_EQ(track::build_track_list(reversed, 0).folders, tracks.folders);
     EXPECT_EQ(log_text().find("->"), std::string::npos);  // nothing logged at level 0
 }
 
@@ -130,7 +129,7 @@ TEST_F(ListTest, AFolderWithSeveralTerrainFormsIsOneTrack)
     write("dup/terrain.hf", "x");
     write("dup/terrain.hf.gz", "x");
     write("dup/terrain.hf.bak", "x");
-    app::TrackList tracks = app::build_track_list(core::working_set(), 0);
+    track::TrackList tracks = track::build_track_list(core::working_set(), 0);
     EXPECT_EQ(tracks.folders, (std::vector<std::string>{"dup"}));
 }
 
@@ -143,7 +142,7 @@ TEST_F(ListTest, TracksInsideAnArchive)
     std::filesystem::create_directories(dir_.path() / "data");
     ASSERT_TRUE(core::write_saf(dir_ / "data/extra.saf", members));
     write("loose/terrain.hf", "x");
-    app::TrackList tracks = app::build_track_list(core::working_set(), 0);
+    track::TrackList tracks = track::build_track_list(core::working_set(), 0);
     EXPECT_EQ(tracks.folders, (std::vector<std::string>{"loose", "packed"}));
     EXPECT_EQ(tracks.names, (std::vector<std::string>{"loose", "Packed"}));
 }
@@ -151,28 +150,7 @@ TEST_F(ListTest, TracksInsideAnArchive)
 TEST_F(ListTest, NoTerrainFilesGiveAnEmptyList)
 {
     write("readme.txt", "x");
-    EXPECT_TRUE(app::build_track_list(core::working_set(), 0).empty());
-}
-
-TEST(DemoName, FileNameWithoutFolderOrLastExtension)
-{
-    EXPECT_EQ(app::demo_display_name("demos/lap.zvdemo"), "lap");
-    EXPECT_EQ(app::demo_display_name("demos/2017/fast.lap.zvdemo"), "fast.lap");
-    EXPECT_EQ(app::demo_display_name("plain"), "plain");
-}
-
-TEST_F(ListTest, DemoListTakesDemosFolderZvdemoFilesOnly)
-{
-    write("demos/first.zvdemo", "x");
-    write("demos/old/second.try.zvdemo", "x");
-    write("demos/notes.txt", "x");
-    write("elsewhere/third.zvdemo", "x");
-    write("demos/first.zvdemo.gz", "x");
-
-    app::DemoList demos = app::build_demo_list(core::working_set(), 1);
-    EXPECT_EQ(demos.paths, (std::vector<std::string>{"demos/first.zvdemo", "demos/old/second.try.zvdemo"}));
-    EXPECT_EQ(demos.names, (std::vector<std::string>{"first", "second.try"}));
-    EXPECT_NE(log_text().find("demos/old/second.try.zvdemo -> second.try\n"), std::string::npos);
+    EXPECT_TRUE(track::build_track_list(core::working_set(), 0).empty());
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "app/track_list.h"
+#include "track/track_list.h"
 
 #include "core/data_file.h"
 #include "platform/log.h"
@@ -8,7 +8,7 @@
 #include <numeric>
 #include <set>
 
-namespace zv::app {
+namespace zv::track {
 
 namespace {
 
@@ -97,4 +97,4 @@ int find_track(const TrackList& tracks, std::string_view folder)
     return -1;
 }
 
-}  // namespace zv::app
+}  // namespace zv::track
