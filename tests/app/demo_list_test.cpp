@@ -3,7 +3,7 @@
 
 #include "core/data_file.h"
 #include "platform/log.h"
-#include "support/temp_dir.h"
+#include "support/data_folder_test.h"
 
 #include <gtest/gtest.h>
 
@@ -12,35 +12,8 @@
 namespace {
 
 using namespace zv;
-using test::ScopedEnv;
-using test::TempDir;
-using test::write_file;
 
-class DemoListTest : public ::testing::Test {
-protected:
-    DemoListTest()
-        : home_env_("XDG_DATA_HOME", dir_ / "xdg"),
-          data_env_("ZV_HOME", dir_ / "data"),
-          log_env_("TORV_LOGFILE", dir_ / "log.txt")
-    {
-        core::reset_data_files();
-    }
-    ~DemoListTest() override
-    {
-        platform::log_close();
-        core::reset_data_files();
-    }
-
-    void write(const std::string& rel, std::string_view text) { write_file(dir_ / ("data/" + rel), text); }
-    std::string log_text()
-    {
-        platform::log_close();
-        return test::read_file(dir_ / "log.txt").value_or("");
-    }
-
-    TempDir dir_;
-    ScopedEnv home_env_, data_env_, log_env_;
-};
+using DemoListTest = test::DataFolderTest;
 
 TEST(DemoName, FileNameWithoutFolderOrLastExtension)
 {

@@ -4,7 +4,7 @@
 #include "core/data_file.h"
 #include "core/saf_writer.h"
 #include "platform/log.h"
-#include "support/temp_dir.h"
+#include "support/data_folder_test.h"
 
 #include <gtest/gtest.h>
 
@@ -13,35 +13,8 @@
 namespace {
 
 using namespace zv;
-using test::ScopedEnv;
-using test::TempDir;
-using test::write_file;
 
-class ListTest : public ::testing::Test {
-protected:
-    ListTest()
-        : home_env_("XDG_DATA_HOME", dir_ / "xdg"),
-          data_env_("ZV_HOME", dir_ / "data"),
-          log_env_("TORV_LOGFILE", dir_ / "log.txt")
-    {
-        core::reset_data_files();
-    }
-    ~ListTest() override
-    {
-        platform::log_close();
-        core::reset_data_files();
-    }
-
-    void write(const std::string& rel, std::string_view text) { write_file(dir_ / ("data/" + rel), text); }
-    std::string log_text()
-    {
-        platform::log_close();
-        return test::read_file(dir_ / "log.txt").value_or("");
-    }
-
-    TempDir dir_;
-    ScopedEnv home_env_, data_env_, log_env_;
-};
+using ListTest = test::DataFolderTest;
 
 TEST(TrackFolder, OnlyTheFourTerrainEndingsMakeATrack)
 {
