@@ -86,6 +86,12 @@ void bind_inputs()
     k.page_down = key_named("page down");
     k.close = key_named("close");
     k.tab = key_named("tab");
+    k.backspace = key_named("backspace");
+    k.del = key_named("delete");
+    k.home = key_named("home");
+    k.end = key_named("end");
+    k.space = key_named("space");
+    k.insert = key_named("insert");
     for (int d = 0; d < 10; ++d) {
         const char name[2] = {static_cast<char>('0' + d), 0};
         k.digits[static_cast<std::size_t>(d)] = key_named(name);

@@ -20,6 +20,8 @@ struct FixedKeys {
     std::uint32_t enter = k_no_code, keypad_enter = k_no_code, esc = k_no_code, pause = k_no_code;
     std::uint32_t cursor_left = k_no_code, cursor_right = k_no_code;
     std::uint32_t page_up = k_no_code, page_down = k_no_code, close = k_no_code, tab = k_no_code;
+    std::uint32_t backspace = k_no_code, del = k_no_code, home = k_no_code, end = k_no_code;
+    std::uint32_t space = k_no_code, insert = k_no_code;
     std::array<std::uint32_t, 10> digits{};
 };
 

@@ -320,12 +320,46 @@ std::optional<ControlCode> find_control(std::string_view name)
     return find_control_locked(d, resolved);
 }
 
+std::string latin1_from_utf8(std::string_view text)
+{
+    std::string out;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        auto b = static_cast<unsigned char>(text[i]);
+        int length = b < 0x80 ? 1 : (b & 0xe0) == 0xc0 ? 2 : (b & 0xf0) == 0xe0 ? 3 : (b & 0xf8) == 0xf0 ? 4 : 0;
+        if (length == 0 || i + static_cast<std::size_t>(length) > text.size()) {
+            ++i;  // a stray continuation byte or a cut sequence
+            continue;
+        }
+        std::uint32_t cp = length == 1 ? b : b & (0x7fu >> length);
+        bool ok = true;
+        for (int k = 1; k < length; ++k) {
+            auto c = static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]);
+            if ((c & 0xc0) != 0x80) {
+                ok = false;
+                break;
+            }
+            cp = (cp << 6) | (c & 0x3fu);
+        }
+        if (!ok) {
+            ++i;
+            continue;
+        }
+        i += static_cast<std::size_t>(length);
+        if (cp >= 32 && cp <= 255 && cp != 127 && !(cp >= 0x80 && cp < 0xa0))
+            out.push_back(static_cast<char>(cp));
+    }
+    return out;
+}
+
 std::string control_name(ControlCode code)
 {
     Devices& d = devices();
     std::lock_guard lock(d.mutex);
     int dev = device_of(code);
     int n = control_index(code);
+    if (is_text(code))
+        return std::string("Text '") + static_cast<char>(text_character(code)) + "'";
     if (dev == k_keyboard_device && !is_axis(code)) {
         auto names = fixed_key_names();
         if (n < static_cast<int>(names.size()))
@@ -389,6 +423,10 @@ bool handle_input_event(const SDL_Event& e, EventTime time)
             push_event_at(key_code(k_keyboard_device, key), e.type == SDL_KEYDOWN, time);
         return true;
     }
+    case SDL_TEXTINPUT:
+        for (char c : latin1_from_utf8(e.text.text))
+            push_event_at(text_code(static_cast<unsigned char>(c)), true, time);
+        return true;
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP: {
         int key = e.button.button == SDL_BUTTON_LEFT     ? k_key_mouse_left

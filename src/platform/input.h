@@ -36,6 +36,18 @@ constexpr bool is_axis(ControlCode c) { return (c & k_axis_flag) != 0; }
 constexpr int device_of(ControlCode c) { return static_cast<int>((c >> 16) & 0x7fffu); }
 constexpr int control_index(ControlCode c) { return static_cast<int>(c & 0x7fffu); }
 
+// Typed characters travel through the event queue too, as presses of a
+// device no binding can name, so text fields see them in time order with
+// the keys. The character is its Latin-1 code (32 ... 255, not 127).
+inline constexpr int k_text_device = 0x7ffe;
+constexpr ControlCode text_code(int character) { return key_code(k_text_device, character & 0xff); }
+constexpr bool is_text(ControlCode c) { return device_of(c) == k_text_device && !is_axis(c); }
+constexpr int text_character(ControlCode c) { return control_index(c) & 0xff; }
+
+// The Latin-1 characters of UTF-8 text, in order; characters beyond Latin-1,
+// control characters and broken sequences are left out.
+std::string latin1_from_utf8(std::string_view text);
+
 // Opens the keyboard, the mouse and the joysticks (the joystick roll call
 // and its log lines) and registers the control aliases ("mouse-x",
 // "joystick-a-1", "cursor-left", ...). The window opening calls it.

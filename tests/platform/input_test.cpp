@@ -8,6 +8,7 @@
 #include "platform/names.h"
 
 #include <SDL.h>
+#include <cstdio>
 #include <gtest/gtest.h>
 
 namespace zv::platform {
@@ -157,5 +158,47 @@ TEST_F(InputTest, UnknownJoysticksAndNamelessKeysDoNothing)
     EXPECT_FALSE(device_attached(k_first_joystick_device));
 }
 
+TEST_F(InputTest, TypedTextIsQueuedCharacterByCharacter)
+{
+    SDL_Event text{};
+    text.type = SDL_TEXTINPUT;
+    std::snprintf(text.text.text, sizeof text.text.text, "%s", "/a\xc3\xa9");
+    EXPECT_TRUE(handle_input_event(text, EventTime{3, 0}));
+    ASSERT_EQ(events_waiting(), 3);
+    for (int expected : {int{'/'}, int{'a'}, 0xe9}) {
+        std::optional<Event> e = pop_event();
+        ASSERT_TRUE(e);
+        EXPECT_TRUE(e->pressed);
+        EXPECT_EQ(e->code, text_code(expected));
+    }
+}
+
 }  // namespace
 }  // namespace zv::platform
+
+TEST(TypedText, Latin1FromUtf8KeepsPrintableLatin1Only)
+{
+    using zv::platform::latin1_from_utf8;
+    EXPECT_EQ(latin1_from_utf8("abc /\\"), "abc /\\");
+    EXPECT_EQ(latin1_from_utf8("caf\xc3\xa9"), "caf\xe9");          // é is 0xe9
+    EXPECT_EQ(latin1_from_utf8("\xe2\x82\xac" "5"), "5");            // the euro sign is past Latin-1
+    EXPECT_EQ(latin1_from_utf8("\xf0\x9f\x8f\x8d!"), "!");           // a four-byte character
+    EXPECT_EQ(latin1_from_utf8("a\x80" "b"), "ab");                  // stray continuation byte
+    EXPECT_EQ(latin1_from_utf8("a\xc3"), "a");                       // cut sequence
+    EXPECT_EQ(latin1_from_utf8("\xc3(x"), "(x");                     // broken sequence resyncs
+    EXPECT_EQ(latin1_from_utf8("\t\n\x7f"), "");                     // control characters
+    EXPECT_EQ(latin1_from_utf8("\xc2\x85"), "");                     // C1 control
+}
+
+TEST(TypedText, CodesStayApartFromEveryDevice)
+{
+    using namespace zv::platform;
+    ControlCode c = text_code('/');
+    EXPECT_TRUE(is_text(c));
+    EXPECT_EQ(text_character(c), '/');
+    EXPECT_EQ(text_character(text_code(0xe9)), 0xe9);
+    EXPECT_FALSE(is_text(key_code(k_keyboard_device, '/')));
+    EXPECT_FALSE(is_text(axis_code(k_text_device, 3)));
+    EXPECT_EQ(control_name(text_code('x')), "Text 'x'");
+    EXPECT_LE(c & ~k_event_code_mask, 0u);  // fits the queue's code bits
+}
