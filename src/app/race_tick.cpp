@@ -7,6 +7,7 @@
 #include "app/hud.h"
 #include "app/main_loop.h"
 #include "app/riders.h"
+#include "app/time_trial.h"
 #include "core/debug_level.h"
 #include "platform/log.h"
 #include "sim/contact.h"
@@ -119,7 +120,13 @@ void race_tick(Game& g)
             sim::hold_controls(*l.bike);
         sim::bike_step(*world, *l.bike);
         sim::Vec3 front = sim::body_position(l.bike->body(sim::k_front_wheel));
+        const int before = track::rider_position(l.slot);
         track::update_timing(l.slot, front.x, front.z, tick);
+        const int after = track::rider_position(l.slot);
+        if (after != before && core::debug_level() >= 1)
+            platform::log_printf("Tick %d: rider %d passed timing gate %d\n", tick, l.slot, after - 1);
+        if (g.time_trial && r.kind == k_rider_local)
+            note_trial_timing(l.slot);
     }
     track::update_standings(tick);
     if (const sim::Bike* viewed = rider_slot(g.viewed).bike.get())
@@ -146,6 +153,7 @@ void restart_time_trial_attempt(Game& g)
     if (!track::place_at_checkpoint(g.viewed, track::restart_position(), track::loaded_terrain(), pose))
         return;
     sim::place_bike(*r.bike, {pose.x, pose.y + 0.125f, pose.z}, pose.heading);
+    abandon_trial_attempt(g.viewed);
     if (sim::SimWorld* world = physics_world()) {
         for (int i = 0; i < 64 && touches_ground(*world, *r.bike); ++i)
             move_bike(*r.bike, 0.25f);

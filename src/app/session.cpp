@@ -10,6 +10,7 @@
 #include "app/main_loop.h"
 #include "app/race_tick.h"
 #include "app/startup.h"
+#include "app/time_trial.h"
 #include "app/world_view.h"
 #include "core/debug_level.h"
 #include "core/loading_status.h"
@@ -208,6 +209,7 @@ bool load_session(Game& g, const SessionRequest& req)
     // The gate table: entry k gets the kind of the grid's slot k.
     GateKinds entries{};
     g.time_trial = req.gates == nullptr;
+    reset_trial_record();
     if (g.time_trial) {
         entries[0] = k_gate_human;
         world->tick = k_time_trial_start_tick;

@@ -7,6 +7,7 @@
 #include "app/hud.h"
 #include "app/riders.h"
 #include "app/startup_flags.h"
+#include "app/time_trial.h"
 #include "core/settings.h"
 #include "render/camera.h"
 #include "render/render_stats.h"
@@ -156,6 +157,8 @@ void draw_world_view(Game& g, int width, int height, double longest_frame)
     hud.viewed_slot = g.viewed;
     hud.bike = viewed;
     hud.time_trial = g.time_trial;
+    hud.trial_last_ticks = trial_record().last_ticks;
+    hud.trial_best_ticks = trial_record().best_ticks;
     hud.title = track::current_track_long_name();
     hud.longest_frame = longest_frame;
     hud.connected = g.connected;
