@@ -7,6 +7,7 @@
 #include "app/hud.h"
 #include "app/main_loop.h"
 #include "app/riders.h"
+#include "app/session.h"
 #include "app/time_trial.h"
 #include "core/debug_level.h"
 #include "platform/log.h"
@@ -132,7 +133,10 @@ void race_tick(Game& g)
     if (const sim::Bike* viewed = rider_slot(g.viewed).bike.get())
         record_suspension_sample(*viewed);
 
-    if (tick < track::race_state().start_tick + k_gate_active_ticks)
+    // A time trial's clock starts long after the start tick, so its gates
+    // fall as soon as it begins.
+    if (tick < track::race_state().start_tick + k_gate_active_ticks ||
+        (g.time_trial && tick < k_time_trial_start_tick + k_gate_active_ticks))
         track::update_gate_drop(tick);
     if (tick == track::gate_drop_tick() && core::debug_level() >= 1)
         platform::log_printf("Start gate dropped at tick %d\n", tick);

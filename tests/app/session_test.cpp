@@ -137,6 +137,12 @@ TEST_F(SessionTest, ATimeTrialStartsLateWithThePlayerAlone)
     EXPECT_EQ(bike_count(), 1);
     EXPECT_EQ(g.viewed, 0);
     EXPECT_EQ(rider_slot(0).kind, k_rider_local);
+    // Its gate is down within a second: the clock is long past the start.
+    ASSERT_EQ(track::gate_states().size(), 1u);
+    g.view = ViewMode::rider;
+    for (int i = 0; i < 128; ++i)
+        race_tick(g);
+    EXPECT_FLOAT_EQ(track::gate_states()[0].raise, 0.0f);
 }
 
 TEST_F(SessionTest, NoOccupiedGateGivesSlotZeroARobot)
