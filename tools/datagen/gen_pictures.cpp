@@ -138,17 +138,23 @@ Rgba sky_colour(double elevation)  // -1 .. 1
 
 Canvas sky_face(int face, std::uint64_t seed)
 {
-    // face 0..3: north, east, south, west (side views); 4: up.
+    // face 0..3: north, east, south, west (side views); 4: up. Each pixel's
+    // direction is the world direction the renderer's sky box shows it in
+    // (x east, y up, z south; the side faces seen from inside, upright, the
+    // up face with north at its top row), so the clouds, laid on one plane
+    // high above, run on across every edge of the box without a seam.
     constexpr int n = 256;
     Canvas c(n, n);
     for (int y = 0; y < n; ++y)
         for (int x = 0; x < n; ++x) {
             double u = (x + 0.5) / n * 2 - 1, v = (y + 0.5) / n * 2 - 1;
-            double dx, dy, dz;
-            if (face == 4) {
-                dx = u, dy = 1, dz = v;
-            } else {
-                dx = u, dy = -v, dz = 1;
+            double dx, dy = -v, dz;
+            switch (face) {
+            case 0: dx = u, dz = -1; break;   // north (-z)
+            case 1: dx = 1, dz = u; break;    // east (+x)
+            case 2: dx = -u, dz = 1; break;   // south (+z)
+            case 3: dx = -1, dz = -u; break;  // west (-x)
+            default: dx = u, dy = 1, dz = v; break;
             }
             double len = std::sqrt(dx * dx + dy * dy + dz * dz);
             double el = dy / len;
@@ -156,7 +162,7 @@ Canvas sky_face(int face, std::uint64_t seed)
             if (el > 0.02) {
                 // Clouds on a plane high above.
                 double t = 1.0 / std::max(0.05, el);
-                double px = dx / len * t * 300 + face * 1000, pz = dz / len * t * 300;
+                double px = dx / len * t * 300, pz = dz / len * t * 300;
                 double cl = fractal_noise(seed, px, pz, 400, 4);
                 double cover = smoothstep(0.05, 0.45, cl) * smoothstep(0.02, 0.2, el);
                 col = mix(col, rgb(250, 250, 252), static_cast<float>(cover * 0.85));
