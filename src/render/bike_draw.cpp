@@ -262,6 +262,32 @@ int digit_segments(char c)
     return c >= '0' && c <= '9' ? k_segments[c - '0'] : 0;
 }
 
+std::array<NumberPlate, 3> number_plates(const sim::BikeInfo& info)
+{
+    // The plates' places follow the generated plate models: the front plate
+    // leans with the fork 0.3 ft ahead of the steering head (0.03 thick);
+    // the side plates are slabs on the frame whose outer faces lie 0.38 ft
+    // either side of the middle, centred under the seat's front.
+    constexpr float k_front_ahead = 0.335f, k_front_height = 0.22f;
+    constexpr float k_side_out = 0.385f, k_side_y = 2.84f, k_side_z = 4.775f, k_side_height = 0.28f;
+    std::array<NumberPlate, 3> plates;
+    // Front: facing forward (the bike's -z); its reader's right is the
+    // bike's -x.
+    Vec3f axis = unit(sub(v3(info.steering_head), v3(info.fork_lower)));
+    plates[0] = {sim::k_fork_upper, {axis[0] * 0.05f, axis[1] * 0.05f, axis[2] * 0.05f - k_front_ahead}, {-1, 0, 0},
+                 axis, k_front_height};
+    // Sides: a reader on the +x side looks along -x and has the bike's
+    // front (-z) on the right; on the -x side the rear (+z).
+    Vec3f frame = v3(info.frame_position);
+    for (int side = 0; side < 2; ++side) {
+        float s = side ? 1.0f : -1.0f;
+        plates[static_cast<std::size_t>(1 + side)] = {
+            sim::k_frame, {s * k_side_out, k_side_y - frame[1], k_side_z - frame[2]}, {0, 0, -s}, {0, 1, 0},
+            k_side_height};
+    }
+    return plates;
+}
+
 void forget_bike_art() { art_cache().clear(); }
 
 void set_model_viewpoint(const Vec3f& eye, float lod_unit)
@@ -303,11 +329,11 @@ void draw_bike(const sim::Bike& bike, const BikeDrawOptions& options)
             draw_part(art.rider_plate, art.rider, rider, o);
         }
     }
-    // The number on the front plate, leaning with the fork and facing
-    // forward (the bike's -z).
-    Vec3f axis = unit(sub(v3(bike.info.steering_head), v3(bike.info.fork_lower)));
-    Vec3f centre = {axis[0] * 0.05f, axis[1] * 0.05f, axis[2] * 0.05f - 0.335f};
-    draw_number(bike.number.substr(0, 3), poses[sim::k_fork_upper], centre, {-1, 0, 0}, axis, 0.22f);
+    // The number on the front plate and on both side plates.
+    std::string number = bike.number.substr(0, 3);
+    for (const NumberPlate& plate : number_plates(bike.info))
+        draw_number(number, poses[static_cast<std::size_t>(plate.body)], plate.centre, plate.right, plate.up,
+                    plate.height);
     glDisable(GL_NORMALIZE);
     glDisable(GL_COLOR_MATERIAL);
     glDisable(GL_LIGHTING);

@@ -12,6 +12,7 @@
 
 namespace zv::sim {
 struct Bike;
+struct BikeInfo;
 }
 
 namespace zv::render {
@@ -30,6 +31,21 @@ Mat3f rotation_between(const Vec3f& from, const Vec3f& to);
 // Segments of a seven-segment digit (bits a ... g) for the number plates;
 // 0 for characters that are not digits.
 int digit_segments(char c);
+
+// Where the rider's number goes on one plate, in the frame of the body the
+// plate rides on: the centre of the digits, the reading directions (right
+// and up as seen by someone looking at the plate's face) and the digit
+// height. right x up points out of the plate towards the reader, so the
+// number reads the right way round from its own side and is culled from
+// behind.
+struct NumberPlate {
+    int body = 0;  // sim body index
+    Vec3f centre{}, right{}, up{};
+    float height = 0;
+};
+// The front plate (on the upper fork) and the left and right side plates
+// (on the frame) of a bike.
+std::array<NumberPlate, 3> number_plates(const sim::BikeInfo& info);
 
 struct BikeDrawOptions {
     float opacity = 1;

@@ -5,6 +5,8 @@
 #include <cmath>
 
 #include "render/bike_draw.h"
+#include "sim/bike.h"
+#include "sim/bike_info.h"
 
 namespace zv::render {
 namespace {
@@ -56,6 +58,46 @@ TEST(BikeArt, PlateDigits)
     EXPECT_EQ(digit_segments('1'), 0x06);
     EXPECT_EQ(digit_segments('0'), 0x3f);
     EXPECT_EQ(digit_segments('x'), 0);
+}
+
+Vec3f cross3(const Vec3f& a, const Vec3f& b)
+{
+    return {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
+}
+
+TEST(BikeArt, NumberPlatesFaceTheirReadersTheRightWayRound)
+{
+    const sim::BikeInfo* info = sim::find_bike_info("450sxf(2017)");
+    ASSERT_NE(info, nullptr);
+    auto plates = number_plates(*info);
+    EXPECT_EQ(plates[0].body, sim::k_fork_upper);
+    EXPECT_EQ(plates[1].body, sim::k_frame);
+    EXPECT_EQ(plates[2].body, sim::k_frame);
+    for (const NumberPlate& p : plates) {
+        // Reading directions: unit length, square to each other.
+        EXPECT_NEAR(p.right[0] * p.right[0] + p.right[1] * p.right[1] + p.right[2] * p.right[2], 1, 1e-5);
+        EXPECT_NEAR(p.up[0] * p.up[0] + p.up[1] * p.up[1] + p.up[2] * p.up[2], 1, 1e-5);
+        EXPECT_NEAR(p.right[0] * p.up[0] + p.right[1] * p.up[1] + p.right[2] * p.up[2], 0, 1e-5);
+        EXPECT_GT(p.up[1], 0.5f) << "digits stand upright";
+        EXPECT_GT(p.height, 0.1f);
+    }
+    // The front plate faces forward (the bike's -z).
+    Vec3f front = cross3(plates[0].right, plates[0].up);
+    EXPECT_LT(front[2], -0.8f);
+    // The side plates sit on opposite sides and face away from the bike, so
+    // a reader on either side sees the digits left to right, front to back
+    // on the right side and back to front on the left.
+    EXPECT_LT(plates[1].centre[0], -0.3f);
+    EXPECT_GT(plates[2].centre[0], 0.3f);
+    for (int k = 1; k <= 2; ++k) {
+        Vec3f out = cross3(plates[static_cast<std::size_t>(k)].right, plates[static_cast<std::size_t>(k)].up);
+        EXPECT_GT(out[0] * plates[static_cast<std::size_t>(k)].centre[0], 0.3f * 0.9f) << "plate " << k;
+    }
+    EXPECT_LT(plates[2].right[2], 0) << "right side reads towards the front";
+    EXPECT_GT(plates[1].right[2], 0) << "left side reads towards the rear";
+    // Both side numbers at the same height and place along the bike.
+    EXPECT_FLOAT_EQ(plates[1].centre[1], plates[2].centre[1]);
+    EXPECT_FLOAT_EQ(plates[1].centre[2], plates[2].centre[2]);
 }
 
 }  // namespace
