@@ -27,6 +27,8 @@ namespace zv::app {
 
 namespace {
 
+bool g_force_reload = false;  // "forcereload" until the next load
+
 // Computer riders' bikes by gate kind (plain robots ride the player's model).
 constexpr const char* k_robot_2stroke_model = "yz250(2012)";
 constexpr const char* k_robot_4stroke_model = "yz250f(2017)";
@@ -70,8 +72,9 @@ bool bring_in_track(const std::string& folder)
 {
     if (folder.empty())
         return false;
-    if (track::track_loaded() && track::current_track() == folder)
+    if (track::track_loaded() && track::current_track() == folder && !g_force_reload)
         return true;
+    g_force_reload = false;
     if (sim::SimWorld* world = physics_world())
         world->terrain = nullptr;
     track::free_track();
@@ -312,5 +315,8 @@ void warp_restart_if_finished(Game& g)
     req.skill = s.skill.index;
     load_session(g, req);
 }
+
+void force_track_reload() { g_force_reload = true; }
+bool track_reload_forced() { return g_force_reload; }
 
 }  // namespace zv::app

@@ -49,6 +49,11 @@ bool load_session(Game& g, const SessionRequest& request);
 // Saves what the robots learnt, frees every bike, the demo and the track.
 void end_session();
 
+// "forcereload": the next session load reads the track again even when it is
+// the one already loaded.
+void force_track_reload();
+bool track_reload_forced();
+
 // The starting grid that the warp restart rotates: entry k is the slot whose
 // gate kind goes to gate k.
 std::array<int, k_rider_slot_count>& starting_grid();

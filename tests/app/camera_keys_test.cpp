@@ -1,0 +1,228 @@
+// Camera keyframes: tick order, the keyframe deletekey picks, the list text,
+// the interpolated pose, and the free camera's aim.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "app/camera_keys.h"
+
+namespace zv::app {
+namespace {
+
+constexpr float k_eps = 1e-5f;
+
+CameraKeyframe key(std::int32_t tick, float x = 0, float fov = 110, Quat q = {})
+{
+    return CameraKeyframe{{x, 0, 0}, q, fov, tick};
+}
+
+std::vector<std::int32_t> ticks()
+{
+    std::vector<std::int32_t> t;
+    for (const CameraKeyframe& k : camera_keyframes())
+        t.push_back(k.tick);
+    return t;
+}
+
+void expect_quat(const Quat& q, double w, double x, double y, double z)
+{
+    EXPECT_NEAR(q.w, w, k_eps);
+    EXPECT_NEAR(q.x, x, k_eps);
+    EXPECT_NEAR(q.y, y, k_eps);
+    EXPECT_NEAR(q.z, z, k_eps);
+}
+
+class CameraKeys : public ::testing::Test {
+protected:
+    CameraKeys() { clear_keyframes(); }
+    ~CameraKeys() override
+    {
+        clear_keyframes();
+        free_camera() = FreeCamera{};
+        set_keyframe_camera(false);
+    }
+};
+
+TEST_F(CameraKeys, KeptInTickOrderEqualTicksAfterEarlierOnes)
+{
+    add_keyframe(key(300, 1));
+    add_keyframe(key(100, 2));
+    add_keyframe(key(200, 3));
+    add_keyframe(key(200, 4));  // after the earlier 200
+    add_keyframe(key(-50, 5));
+    EXPECT_EQ(ticks(), (std::vector<std::int32_t>{-50, 100, 200, 200, 300}));
+    EXPECT_EQ(camera_keyframes()[2].position[0], 3);
+    EXPECT_EQ(camera_keyframes()[3].position[0], 4);
+}
+
+TEST_F(CameraKeys, AddFromTheFreeCameraUsesTheYawPitchQuaternion)
+{
+    free_camera().position = {1.5f, 2, -3};
+    aim_free_camera(90, 90);
+    add_keyframe_from_free_camera(75, 640);
+    ASSERT_EQ(camera_keyframes().size(), 1u);
+    const CameraKeyframe& k = camera_keyframes()[0];
+    EXPECT_EQ(k.position, (render::Vec3f{1.5f, 2, -3}));
+    // cos 45 = sin 45: every product is one half.
+    expect_quat(k.rotation, 0.5, 0.5, 0.5, -0.5);
+    EXPECT_EQ(k.fov, 75);
+    EXPECT_EQ(k.tick, 640);
+}
+
+TEST_F(CameraKeys, CamangleStoresRadiansAndClearsTheOtherAngles)
+{
+    free_camera().roll = 0.3;
+    free_camera().turn = -1.2;
+    aim_free_camera(180, -30);
+    EXPECT_DOUBLE_EQ(free_camera().yaw, 180 * 0.017453292519943295);
+    EXPECT_DOUBLE_EQ(free_camera().pitch, -30 * 0.017453292519943295);
+    EXPECT_EQ(free_camera().roll, 0);
+    EXPECT_EQ(free_camera().turn, 0);
+    EXPECT_TRUE(free_camera().aimed);
+}
+
+TEST_F(CameraKeys, DeleteChoosesTheNeighbourNearerTheTick)
+{
+    for (int t : {100, 200, 400})
+        add_keyframe(key(t));
+    EXPECT_EQ(keyframe_to_delete(50), 0);    // none at or before: the first
+    EXPECT_EQ(keyframe_to_delete(400), 2);   // none after: the last
+    EXPECT_EQ(keyframe_to_delete(9999), 2);
+    EXPECT_EQ(keyframe_to_delete(140), 0);   // 40 back, 60 ahead
+    EXPECT_EQ(keyframe_to_delete(160), 1);   // 60 back, 40 ahead
+    EXPECT_EQ(keyframe_to_delete(150), 0);   // a tie takes the earlier one
+    EXPECT_EQ(keyframe_to_delete(200), 1);   // one exactly at the tick
+    EXPECT_EQ(keyframe_to_delete(300), 1);   // tie between 200 and 400
+    EXPECT_EQ(keyframe_to_delete(301), 2);
+    delete_keyframe(160);
+    EXPECT_EQ(ticks(), (std::vector<std::int32_t>{100, 400}));
+    delete_keyframe(-2147483647 - 1);
+    EXPECT_EQ(ticks(), (std::vector<std::int32_t>{400}));
+    // Fewer than two: all go.
+    EXPECT_EQ(keyframe_to_delete(0), -1);
+    delete_keyframe(0);
+    EXPECT_TRUE(camera_keyframes().empty());
+    delete_keyframe(0);  // nothing left: still fine
+    EXPECT_TRUE(camera_keyframes().empty());
+}
+
+TEST_F(CameraKeys, DeleteWithExtremeTicksDoesNotOverflow)
+{
+    add_keyframe(key(-2147483647 - 1));
+    add_keyframe(key(2147483647));
+    EXPECT_EQ(keyframe_to_delete(0), 1);   // 2^31 back, 2^31 - 1 ahead
+    EXPECT_EQ(keyframe_to_delete(-1), 0);  // 2^31 - 1 back, 2^31 ahead
+}
+
+TEST_F(CameraKeys, ListLines)
+{
+    add_keyframe({{1.234f, -5.5f, 100}, yaw_pitch_quaternion(M_PI / 2, 0), 90, 256});
+    add_keyframe({{0, 0, 0}, {}, 90, -64});
+    std::vector<std::string> lines = keyframe_lines();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0], "pos = { 0.00, 0.00, 0.00 }, rot = { 1.00, 0.00, 0.00, 0.00 }, time = -0.50");
+    EXPECT_EQ(lines[1], "pos = { 1.23, -5.50, 100.00 }, rot = { 0.71, 0.00, 0.71, 0.00 }, time = 2.00");
+}
+
+TEST_F(CameraKeys, QuaternionRowsAreTheCameraAxes)
+{
+    // Yaw 90 degrees: the camera's right axis is world -z, its backward
+    // axis world +x, up stays up.
+    render::Mat3f m = quaternion_rows(yaw_pitch_quaternion(M_PI / 2, 0));
+    const float expected[9] = {0, 0, -1, 0, 1, 0, 1, 0, 0};
+    for (int i = 0; i < 9; ++i)
+        EXPECT_NEAR(m[static_cast<std::size_t>(i)], expected[i], k_eps) << i;
+    // Pitch 90 degrees up: the camera looks along world +y, so its backward
+    // axis is -y and its up axis tilts back to +z.
+    m = quaternion_rows(yaw_pitch_quaternion(0, M_PI / 2));
+    const float pitched[9] = {1, 0, 0, 0, 0, 1, 0, -1, 0};
+    for (int i = 0; i < 9; ++i)
+        EXPECT_NEAR(m[static_cast<std::size_t>(i)], pitched[i], k_eps) << i;
+    render::Camera c = pose_camera({{1, 2, 3}, {}, 60});
+    EXPECT_EQ(c.position, (render::Vec3f{1, 2, 3}));
+    EXPECT_EQ(c.rotation, (render::Mat3f{1, 0, 0, 0, 1, 0, 0, 0, 1}));
+}
+
+TEST_F(CameraKeys, SlerpHalfwayAndTheShorterArc)
+{
+    const Quat a{};
+    const Quat b = yaw_pitch_quaternion(M_PI / 2, 0);
+    // Halfway to a 90 degree yaw is a 45 degree yaw.
+    expect_quat(slerp(a, b, 0.5), std::cos(M_PI / 8), 0, std::sin(M_PI / 8), 0);
+    expect_quat(slerp(a, b, 0), 1, 0, 0, 0);
+    expect_quat(slerp(a, b, 1), b.w, b.x, b.y, b.z);
+    // -b is the same rotation; the result must not swing the long way round.
+    const Quat nb{-b.w, -b.x, -b.y, -b.z};
+    expect_quat(slerp(a, nb, 0.5), std::cos(M_PI / 8), 0, std::sin(M_PI / 8), 0);
+    // Nearly equal rotations stay unit length.
+    const Quat c = yaw_pitch_quaternion(0.001, 0);
+    Quat h = slerp(a, c, 0.5);
+    EXPECT_NEAR(h.w * h.w + h.y * h.y, 1.0, 1e-6);
+    EXPECT_NEAR(h.y, std::sin(0.00025), 1e-6);
+}
+
+TEST_F(CameraKeys, PoseInterpolatesBetweenKeyframesAndHoldsOutside)
+{
+    EXPECT_FALSE(keyframe_camera_pose(0).has_value());
+    add_keyframe({{0, 0, 0}, {}, 90, 100});
+    add_keyframe({{10, -4, 2}, yaw_pitch_quaternion(M_PI / 2, 0), 110, 300});
+    add_keyframe({{10, -4, 12}, yaw_pitch_quaternion(M_PI / 2, 0), 50, 310});
+
+    auto p = keyframe_camera_pose(150);  // a quarter of the way
+    ASSERT_TRUE(p);
+    EXPECT_NEAR(p->position[0], 2.5f, k_eps);
+    EXPECT_NEAR(p->position[1], -1.0f, k_eps);
+    EXPECT_NEAR(p->position[2], 0.5f, k_eps);
+    EXPECT_NEAR(p->fov, 95.0f, k_eps);
+    // A quarter of a 90 degree yaw: 22.5 degrees, half-angle 11.25.
+    expect_quat(p->rotation, 0.98078528, 0, 0.19509032, 0);
+
+    p = keyframe_camera_pose(305.5);  // fractional tick in the second span: t = 0.55
+    ASSERT_TRUE(p);
+    EXPECT_NEAR(p->position[2], 7.5f, k_eps);
+    EXPECT_NEAR(p->fov, 77.0f, 1e-4);
+
+    p = keyframe_camera_pose(-1000);  // before the first: held
+    ASSERT_TRUE(p);
+    EXPECT_EQ(p->position, (render::Vec3f{0, 0, 0}));
+    EXPECT_EQ(p->fov, 90);
+    p = keyframe_camera_pose(300);  // exactly at a keyframe
+    EXPECT_EQ(p->position, (render::Vec3f{10, -4, 2}));
+    EXPECT_EQ(p->fov, 110);
+    p = keyframe_camera_pose(1e9);  // after the last: held
+    EXPECT_EQ(p->position, (render::Vec3f{10, -4, 12}));
+    EXPECT_EQ(p->fov, 50);
+    EXPECT_FALSE(keyframe_camera_pose(std::nan("")).has_value());
+}
+
+TEST_F(CameraKeys, PoseAcrossKeyframesSharingATick)
+{
+    add_keyframe(key(100, 0, 60));
+    add_keyframe(key(200, 10, 60));
+    add_keyframe(key(200, 20, 60));  // a cut: jumps at tick 200
+    add_keyframe(key(300, 40, 60));
+    EXPECT_NEAR(keyframe_camera_pose(199.5)->position[0], 9.95f, 1e-4);
+    EXPECT_NEAR(keyframe_camera_pose(200)->position[0], 20.0f, k_eps);
+    EXPECT_NEAR(keyframe_camera_pose(250)->position[0], 30.0f, k_eps);
+}
+
+TEST_F(CameraKeys, SingleKeyframeHoldsEverywhere)
+{
+    add_keyframe(key(100, 7, 33));
+    for (double t : {-1e6, 99.0, 100.0, 101.0, 1e6}) {
+        auto p = keyframe_camera_pose(t);
+        ASSERT_TRUE(p);
+        EXPECT_EQ(p->position[0], 7);
+        EXPECT_EQ(p->fov, 33);
+    }
+}
+
+TEST_F(CameraKeys, KeyframeCameraSwitch)
+{
+    EXPECT_FALSE(keyframe_camera_on());
+    set_keyframe_camera(true);
+    EXPECT_TRUE(keyframe_camera_on());
+}
+
+}  // namespace
+}  // namespace zv::app
