@@ -1,0 +1,286 @@
+// Console commands: how keywords match, the toggles, the numbers with their
+// failure rules, the camera keyframe commands, the frame histogram, the pipe.
+#include <gtest/gtest.h>
+
+#include "app/console_fixture.h"
+#include "app/hud.h"
+#include "app/startup_flags.h"
+#include "render/render_stats.h"
+#include "sim/world.h"
+
+namespace zv::app {
+namespace {
+
+class Commands : public ConsoleTest {};
+
+TEST_F(Commands, ToggleSpyTwiceShowsOnThenOff)
+{
+    EXPECT_EQ(run("/togglespy"), 1);
+    EXPECT_EQ(core::settings().spy, 1);
+    EXPECT_EQ(run("\\togglespy"), 1);  // either leading character
+    EXPECT_EQ(core::settings().spy, 0);
+    EXPECT_EQ(messages(), (Lines{"Spy mode ON", "Spy mode OFF"}));
+}
+
+TEST_F(Commands, DisplayToggles)
+{
+    core::settings().draw_ping = 1;
+    core::settings().draw_fps = 7;  // any non-zero value counts as on
+    for (const char* c : {"/togglefps", "/toggletime", "/toggleping", "/togglespeed"})
+        EXPECT_EQ(run(c), 1) << c;
+    EXPECT_EQ(messages(), (Lines{"FPS display OFF", "Time display ON", "Ping display OFF", "Speed display ON"}));
+    EXPECT_EQ(core::settings().draw_fps, 0);
+    EXPECT_EQ(core::settings().draw_time, 1);
+    EXPECT_EQ(core::settings().draw_ping, 0);
+    EXPECT_EQ(core::settings().draw_speed, 1);
+
+    const bool graph = suspension_graph_shown();
+    EXPECT_EQ(run("/togglegraph"), 1);
+    EXPECT_EQ(suspension_graph_shown(), !graph);
+    EXPECT_EQ(messages(), Lines{graph ? "Suspension graph OFF" : "Suspension graph ON"});
+    run("/togglegraph");
+    EXPECT_EQ(suspension_graph_shown(), graph);
+
+    EXPECT_EQ(run("/togglekeycam"), 1);
+    EXPECT_TRUE(keyframe_camera_on());
+    run("/togglekeycam");
+    EXPECT_FALSE(keyframe_camera_on());
+    EXPECT_EQ(messages(), (Lines{graph ? "Suspension graph ON" : "Suspension graph OFF", "Keycam mode ON",
+                                 "Keycam mode OFF"}));
+}
+
+TEST_F(Commands, ExactKeywordsTakeNothingAfterThem)
+{
+    for (const char* c : {"/renderstatsx", "/togglespy ", "/ togglespy", "/togglespyy", "/TOGGLESPY",
+                          "/addkeys", "/clearkeys now", "/forcereload!", "/rmkey2", "/savetrackinfo "}) {
+        EXPECT_EQ(run(c), 0) << c;
+    }
+    EXPECT_TRUE(messages().empty());
+    EXPECT_EQ(core::settings().spy, 0);
+    EXPECT_TRUE(camera_keyframes().empty());
+}
+
+TEST_F(Commands, UnknownCommandsAndTheBareSlash)
+{
+    for (const char* c : {"/", "\\", "/nosuch", "/ fov 90", "/fo", "/pip 1"})
+        EXPECT_EQ(run(c), 0) << c;
+    EXPECT_TRUE(messages().empty());
+}
+
+TEST_F(Commands, FovReadsANumberRightAfterTheKeyword)
+{
+    EXPECT_EQ(run("/fov 90"), 1);
+    EXPECT_EQ(core::settings().fov.value, 90);
+    EXPECT_EQ(run("/fov75"), 1);  // no blank needed before the number
+    EXPECT_EQ(core::settings().fov.value, 75);
+    EXPECT_EQ(run("/fov 500"), 1);  // clamped like the menu's
+    EXPECT_EQ(core::settings().fov.value, 170);
+    EXPECT_EQ(run("/fov 1"), 1);
+    EXPECT_EQ(core::settings().fov.value, 10);
+    EXPECT_EQ(messages(), (Lines{"fov set", "fov set", "fov set", "fov set"}));
+
+    // "fovx" is still "fov": its number fails and the usage is shown.
+    for (const char* c : {"/fovx", "/fov", "/fov   ", "/fov nan", "/fov abc 90"})
+        EXPECT_EQ(run(c), 1) << c;
+    EXPECT_EQ(core::settings().fov.value, 10);
+    EXPECT_EQ(messages(), Lines(5, "Usage: fov <degrees>"));
+}
+
+TEST_F(Commands, IntegerSettings)
+{
+    EXPECT_EQ(run("/bbopt 3"), 1);
+    EXPECT_EQ(core::settings().billboard_optimize_lookahead, 3);
+    EXPECT_EQ(run("/bbopt-2"), 1);
+    EXPECT_EQ(core::settings().billboard_optimize_lookahead, -2);
+    EXPECT_EQ(run("/bbopt x"), 1);  // failed read: unchanged, no message
+    EXPECT_EQ(core::settings().billboard_optimize_lookahead, -2);
+    EXPECT_EQ(messages(), (Lines{"Billboard optimization window is now 3", "Billboard optimization window is now -2"}));
+
+    EXPECT_EQ(run("/  messagelines 9"), 1);
+    EXPECT_EQ(core::settings().message_lines, 9);
+    EXPECT_EQ(run("/messagelines"), 1);  // no number: unchanged
+    EXPECT_EQ(core::settings().message_lines, 9);
+    EXPECT_EQ(run("/messagelines9"), 0);  // needs a blank after the word
+    EXPECT_EQ(run("/messagelines 5000"), 1);
+    EXPECT_EQ(core::settings().message_lines, 1000);
+    Lines m = messages();
+    ASSERT_EQ(m.size(), 2u);
+    EXPECT_EQ(m[0], "Maximum showing messages is now 9");
+    EXPECT_EQ(m[1], "Maximum showing messages is now 1000");
+
+    EXPECT_EQ(run("/demobackups 3"), 1);
+    EXPECT_EQ(core::settings().demo_backups, 3);
+    EXPECT_EQ(run("/demobackups -4"), 1);
+    EXPECT_EQ(core::settings().demo_backups, 0);
+    EXPECT_EQ(run("/demobackups 1e9"), 1);  // "%d" reads the 1
+    EXPECT_EQ(core::settings().demo_backups, 1);
+    EXPECT_EQ(run("/demobackups junk"), 1);
+    EXPECT_EQ(core::settings().demo_backups, 1);
+    EXPECT_EQ(messages(), (Lines{"Now keeping 3 demo backups", "Now keeping 0 demo backups",
+                                 "Now keeping 1 demo backups"}));
+}
+
+TEST_F(Commands, MapScaleIsClamped)
+{
+    EXPECT_EQ(run("/mapscale 20"), 1);
+    EXPECT_EQ(core::settings().map_scale, 8.0f);
+    EXPECT_EQ(run("/ mapscale 0.01"), 1);
+    EXPECT_EQ(core::settings().map_scale, 0.125f);
+    EXPECT_EQ(run("/mapscale 2.5"), 1);
+    EXPECT_EQ(run("/mapscale"), 1);
+    EXPECT_EQ(run("/mapscale nan"), 1);
+    EXPECT_EQ(core::settings().map_scale, 2.5f);
+    EXPECT_EQ(messages(), (Lines{"Map scale set to 8.000000", "Map scale set to 0.125000", "Map scale set to 2.500000"}));
+}
+
+TEST_F(Commands, RenderStatsTurnsTheLinesOnAndClearsTheMaxima)
+{
+    const int old_level = startup_flags().render_stats_level;
+    startup_flags().render_stats_level = 0;
+    render::render_stats().max.model_polygons = 900;
+    EXPECT_EQ(run("/renderstats"), 1);
+    EXPECT_EQ(startup_flags().render_stats_level, 1);
+    EXPECT_EQ(render::render_stats().max.model_polygons, 0);
+    EXPECT_TRUE(messages().empty());
+    startup_flags().render_stats_level = old_level;
+}
+
+TEST_F(Commands, FrameHistogramIsShownAndCleared)
+{
+    g.stats.histogram = {1, 2, 3, 4, 5, 6, 7, 80};
+    g.stats.longest = 0.5;
+    EXPECT_EQ(run("/fpshist"), 1);
+    EXPECT_EQ(messages(), Lines{"128=1 64=2 32=3 16=4 8=5 4=6 2=7 1=80 "});
+    for (int c : g.stats.histogram)
+        EXPECT_EQ(c, 0);
+    EXPECT_EQ(g.stats.longest, 0.5);  // only the counters go
+}
+
+TEST_F(Commands, KeyframeCommands)
+{
+    create_physics_world();
+    physics_world()->tick = 256;
+    free_camera().position = {1, 2, 3};
+    core::settings().fov.value = 60;
+    EXPECT_EQ(run("/addkey"), 1);
+    physics_world()->tick = 128;
+    free_camera().position = {4, 5, 6};
+    EXPECT_EQ(run("/addkey"), 1);
+    physics_world()->tick = 640;
+    EXPECT_EQ(run("/addkey"), 1);
+    ASSERT_EQ(camera_keyframes().size(), 3u);
+    EXPECT_EQ(camera_keyframes()[0].tick, 128);
+    EXPECT_EQ(camera_keyframes()[1].tick, 256);
+    EXPECT_EQ(camera_keyframes()[1].fov, 60);
+    EXPECT_EQ(messages(), Lines(3, "Keyframe added"));
+
+    EXPECT_EQ(run("/listkeys"), 1);
+    EXPECT_EQ(messages(), (Lines{"pos = { 4.00, 5.00, 6.00 }, rot = { 1.00, 0.00, 0.00, 0.00 }, time = 1.00",
+                                 "pos = { 1.00, 2.00, 3.00 }, rot = { 1.00, 0.00, 0.00, 0.00 }, time = 2.00",
+                                 "pos = { 4.00, 5.00, 6.00 }, rot = { 1.00, 0.00, 0.00, 0.00 }, time = 5.00"}));
+
+    physics_world()->tick = 400;  // 144 after 256, 240 before 640
+    EXPECT_EQ(run("/rmkey"), 1);
+    ASSERT_EQ(camera_keyframes().size(), 2u);
+    EXPECT_EQ(camera_keyframes()[1].tick, 640);
+    EXPECT_EQ(run("/deletekey"), 1);  // none after 400 now: the last
+    ASSERT_EQ(camera_keyframes().size(), 1u);
+    EXPECT_EQ(camera_keyframes()[0].tick, 128);
+    EXPECT_EQ(run("/deletekey"), 1);  // the only one
+    EXPECT_TRUE(camera_keyframes().empty());
+    EXPECT_EQ(messages(), Lines(3, "Keyframe deleted"));
+
+    run("/addkey");
+    run("/addkey");
+    messages();
+    EXPECT_EQ(run("/clearkeys"), 1);
+    EXPECT_TRUE(camera_keyframes().empty());
+    EXPECT_EQ(messages(), Lines{"Keyframes cleared"});
+    EXPECT_EQ(run("/listkeys"), 1);
+    EXPECT_TRUE(messages().empty());
+}
+
+TEST_F(Commands, CamangleNeedsABikeAndTwoNumbers)
+{
+    EXPECT_EQ(run("/camangle 90 10"), 1);  // no viewed bike: nothing
+    EXPECT_FALSE(free_camera().aimed);
+    EXPECT_TRUE(messages().empty());
+
+    put_bike();
+    free_camera().roll = 1;
+    free_camera().turn = 2;
+    EXPECT_EQ(run("/camangle 90 -10"), 1);
+    EXPECT_DOUBLE_EQ(free_camera().yaw, 90 * 0.017453292519943295);
+    EXPECT_DOUBLE_EQ(free_camera().pitch, -10 * 0.017453292519943295);
+    EXPECT_EQ(free_camera().roll, 0);
+    EXPECT_EQ(free_camera().turn, 0);
+    EXPECT_EQ(messages(), Lines{"Camera aimed"});
+
+    for (const char* c : {"/camangle", "/camangle 45", "/camangle x 3", "/camangle 1 inf"})
+        EXPECT_EQ(run(c), 1) << c;
+    EXPECT_DOUBLE_EQ(free_camera().yaw, 90 * 0.017453292519943295);
+    EXPECT_EQ(messages(), Lines(4, "Usage: camangle <yaw> <pitch>"));
+
+    // A key added now carries the aim.
+    EXPECT_EQ(run("/addkey"), 1);
+    ASSERT_EQ(camera_keyframes().size(), 1u);
+    const Quat q = camera_keyframes()[0].rotation;
+    const Quat e = yaw_pitch_quaternion(free_camera().yaw, free_camera().pitch);
+    EXPECT_EQ(q.w, e.w);
+    EXPECT_EQ(q.z, e.z);
+    EXPECT_GT(q.z, 0);  // -sin(45 deg) sin(-5 deg)
+}
+
+TEST_F(Commands, PipeTakesItsNumbersAndTheClassDefaults)
+{
+    EXPECT_EQ(run("/pipe 1 2 3 4 5"), 1);  // no viewed bike: nothing
+    EXPECT_TRUE(messages().empty());
+
+    put_bike("450sxf(2017)");
+    EXPECT_EQ(run("/pipe 6.5 0.5"), 1);
+    PipeParameters p = pipe_parameters()[3];
+    EXPECT_EQ(p.length, 6.5f);
+    EXPECT_EQ(p.spread, 0.5f);
+    EXPECT_EQ(p.gain, -0.85f);  // four-stroke start
+    EXPECT_EQ(p.first_tap, 0);
+    EXPECT_EQ(p.last_tap, 15);
+    EXPECT_TRUE(p.changed);
+    EXPECT_EQ(messages(), Lines{"Pipe updated"});
+
+    put_bike("125sx");
+    EXPECT_EQ(run("/pipe"), 1);  // all from the two-stroke start
+    p = pipe_parameters()[3];
+    EXPECT_EQ(p.length, 1.75f);
+    EXPECT_EQ(p.spread, 0.3f);
+    EXPECT_EQ(p.gain, -0.75f);
+    EXPECT_EQ(run("/pipe 2 1 -0.5 3 9 77"), 1);
+    p = pipe_parameters()[3];
+    EXPECT_EQ(p.gain, -0.5f);
+    EXPECT_EQ(p.first_tap, 3);
+    EXPECT_EQ(p.last_tap, 9);
+    EXPECT_EQ(run("/pipe nan 0.4"), 1);  // a number that is none keeps its start
+    p = pipe_parameters()[3];
+    EXPECT_EQ(p.length, 1.75f);
+    EXPECT_EQ(p.spread, 0.4f);
+}
+
+TEST(PipeStart, ByEngineClass)
+{
+    for (const char* c : {"250f", "450f"}) {
+        PipeParameters p = starting_pipe(c);
+        EXPECT_EQ(p.length, 5.0f);
+        EXPECT_EQ(p.spread, 0.918207f);
+        EXPECT_EQ(p.gain, -0.85f);
+    }
+    for (const char* c : {"250", "125", "50", ""}) {
+        PipeParameters p = starting_pipe(c);
+        EXPECT_EQ(p.length, 1.75f);
+        EXPECT_EQ(p.spread, 0.3f);
+        EXPECT_EQ(p.gain, -0.75f);
+        EXPECT_EQ(p.first_tap, 0);
+        EXPECT_EQ(p.last_tap, 15);
+    }
+}
+
+}  // namespace
+}  // namespace zv::app
