@@ -231,6 +231,30 @@ void main()
 }
 )";
 
+// The texture coordinates come from the object planes of the fixed-function
+// texture generation, so display lists of the ground keep working.
+const char* k_ground_vertex = R"(
+varying vec2 shade_st;
+void main()
+{
+    gl_Position = ftransform();
+    gl_TexCoord[0] = vec4(dot(gl_Vertex, gl_ObjectPlaneS[0]), dot(gl_Vertex, gl_ObjectPlaneT[0]), 0.0, 1.0);
+    shade_st = vec2(dot(gl_Vertex, gl_ObjectPlaneS[1]), dot(gl_Vertex, gl_ObjectPlaneT[1]));
+}
+)";
+
+const char* k_ground_fragment = R"(
+uniform sampler2D tex;
+uniform sampler2D shade;
+varying vec2 shade_st;
+void main()
+{
+    vec3 tile = texture2D(tex, gl_TexCoord[0].st).rgb;
+    vec3 light = texture2D(shade, shade_st).rgb * 2.0;
+    gl_FragColor = fogged(vec4(min(tile * light, 1.0), 1.0));
+}
+)";
+
 std::string with(const char* defines, const char* body) { return std::string(defines) + body; }
 
 }  // namespace
@@ -260,6 +284,12 @@ ShaderSource shader_source(int slot)
     default:
         return {};
     }
+}
+
+ShaderSource ground_shader_source()
+{
+    const char* header = "#version 110\n";
+    return {with(header, k_ground_vertex), std::string(header) + k_fog + k_ground_fragment};
 }
 
 }  // namespace zv::render

@@ -96,8 +96,9 @@ struct Slot {
 
 struct State {
     ShaderDriver* driver = nullptr;
-    std::array<Slot, k_program_count + 1> slots{};  // index 1 ... 7
+    std::array<Slot, k_program_ground + 1> slots{};  // index 1 ... 7, and the ground program
     bool in_use = false;
+    bool ground_tried = false;
     int current = 0;
     int changes = 0;
 };
@@ -139,8 +140,8 @@ void delete_slot(Slot& slot)
 bool build_one(int index, Slot& slot)
 {
     ShaderDriver& d = driver();
-    const char* name = k_program_names[static_cast<std::size_t>(index - 1)];
-    ShaderSource src = shader_source(index);
+    const char* name = index == k_program_ground ? "ground" : k_program_names[static_cast<std::size_t>(index - 1)];
+    ShaderSource src = index == k_program_ground ? ground_shader_source() : shader_source(index);
     slot.vertex = d.create_shader(false);
     slot.fragment = d.create_shader(true);
     if (!slot.vertex || !slot.fragment)
@@ -175,6 +176,8 @@ void bind_samplers(int index, const Slot& slot)
         d.uniform_int(d.uniform_location(slot.program, "smap"), 2);
     if (index == 6)
         d.uniform_int(d.uniform_location(slot.program, "base"), 1);
+    if (index == k_program_ground)
+        d.uniform_int(d.uniform_location(slot.program, "shade"), 1);
     if (index <= 5)
         d.uniform_int(d.uniform_location(slot.program, "nbones"), 0);
     d.use(0);
@@ -203,6 +206,33 @@ bool build_shader_programs()
     return true;
 }
 
+bool build_ground_program()
+{
+    State& s = state();
+    Slot& slot = s.slots[k_program_ground];
+    if (slot.program)
+        return true;
+    if (!s.in_use || s.ground_tried)
+        return false;
+    s.ground_tried = true;
+    int was = s.current;
+    if (!build_one(k_program_ground, slot)) {
+        delete_slot(slot);
+        return false;
+    }
+    bind_samplers(k_program_ground, slot);
+    // bind_samplers left fixed function current.
+    if (was != 0)
+        driver().use(s.slots[static_cast<std::size_t>(was)].program);
+    return true;
+}
+
+bool ground_program_ready()
+{
+    const State& s = state();
+    return s.in_use && s.slots[k_program_ground].program != 0;
+}
+
 bool shaders_in_use() { return state().in_use; }
 
 void delete_shader_programs()
@@ -214,13 +244,15 @@ void delete_shader_programs()
         if (slot.program || slot.vertex || slot.fragment)
             delete_slot(slot);
     s.in_use = false;
+    s.ground_tried = false;
     s.current = 0;
 }
 
 void use_program(int slot)
 {
     State& s = state();
-    if (slot < 0 || slot > k_program_count || (!s.in_use && slot != 0))
+    if (slot < 0 || slot > k_program_ground || (!s.in_use && slot != 0) ||
+        (slot == k_program_ground && !s.slots[k_program_ground].program))
         slot = 0;
     if (slot == s.current)
         return;

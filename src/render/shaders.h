@@ -19,6 +19,9 @@ enum ShaderSlot : int {
     k_program_norm_spec_lit = 5,
     k_program_terrain_normals = 6,
     k_program_terrain = 7,
+    // Built apart from the seven, on first use by the shader terrain
+    // methods: tile textures times the baked shading, fogged.
+    k_program_ground = 8,
 };
 constexpr int k_program_count = 7;
 constexpr int k_max_skin_bones = 10;
@@ -47,9 +50,16 @@ void set_shader_driver(ShaderDriver* driver);  // nullptr: the GL one
 // and returns false. The result is the shader flag.
 bool build_shader_programs();
 bool shaders_in_use();
+// Deletes all programs, the ground program too.
 void delete_shader_programs();
+// Builds the ground program once the seven are in use (a failure is logged
+// like theirs and remembered: it is not tried again until the seven are
+// rebuilt). True when it is ready.
+bool build_ground_program();
+bool ground_program_ready();
 
-// Makes a slot current (0 = fixed function); a switch to the current slot
+// Makes a slot current (0 = fixed function; the ground program only when
+// ready); a switch to the current slot
 // costs nothing, every real switch counts one shader change.
 void use_program(int slot);
 int current_program();

@@ -11,18 +11,18 @@
 #include "render/render_stats.h"
 #include "render/shaders.h"
 #include "render/terrain_lod.h"
+#include "render/terrain_textures.h"
 #include "render/textures.h"
 
 namespace zv::render {
 
 namespace {
 
-constexpr float k_tile_texture_span = 16.0f;  // feet per repeat of a tile texture
 constexpr int k_far_level = 3;                // from step 8 the ground goes untextured
 
-// One group of triangles sharing a tile texture.
+// One group of triangles sharing a tile type.
 struct Group {
-    track::TextureId texture = 0;
+    int tile = 0;
     std::uint32_t first = 0, count = 0;  // into Chunk::indices[level]
 };
 
@@ -57,17 +57,30 @@ struct TerrainChunks final : track::TerrainRenderData {
     int per_side = 0;
     std::vector<Chunk> chunks;
     std::vector<std::array<std::uint8_t, 3>> tile_colours;  // per tile type
-    std::vector<track::TextureId> low_detail;               // methods 2 and 3
+    // The ground tile textures, made here with the level bias and mipmap
+    // switch, one per tile type (a tile without a picture gets its mean
+    // colour); the pictures they came from while the track loads.
+    std::vector<TextureId> tile_textures;
+    std::vector<TileSource> tile_sources;
+    std::vector<track::TextureId> low_detail;
     int low_detail_side = 0;
+    // The shader methods' shading textures, one per low-detail region.
+    std::vector<TextureId> shading;
+    bool shading_tried = false;
+    // What the chunks' display lists were made for: bit 0 shaders, bit 1
+    // untextured.
+    int lists_mode = 0;
+    bool fallback_logged = false;
     std::size_t next_dirty = 0;
 
     ~TerrainChunks() override
     {
         for (Chunk& c : chunks)
             c.delete_lists();
-        for (track::TextureId id : low_detail)
-            if (id)
-                texture_backend().destroy(id);
+        for (const auto* list : {&low_detail, &tile_textures, &shading})
+            for (TextureId id : *list)
+                if (id)
+                    texture_backend().destroy(id);
     }
 };
 
@@ -106,14 +119,6 @@ void build_positions(const track::Terrain& t, Chunk& c)
     c.error = lod_errors(c.positions);
 }
 
-int tile_at(const track::Terrain& t, int i, int j)
-{
-    if (t.tile_map.empty() || t.tiles.empty())
-        return 0;
-    int c = std::clamp(i / 2, 0, t.tile_side - 1), r = std::clamp(j / 2, 0, t.tile_side - 1);
-    return t.tile_map[static_cast<std::size_t>(c + t.tile_side * r)];
-}
-
 void build_colours(const track::Terrain& t, const TerrainChunks& tc, Chunk& c)
 {
     c.colours.assign(static_cast<std::size_t>(k_chunk_vertices) * 4, 255);
@@ -130,20 +135,14 @@ void build_colours(const track::Terrain& t, const TerrainChunks& tc, Chunk& c)
             z = side == 1 || side == 3 ? k : (side == 0 ? 0 : k_chunk_cells);
         }
         int i = std::clamp(c.ox + x, 0, w - 1), j = std::clamp(c.oz + z, 0, w - 1);
-        std::size_t s = static_cast<std::size_t>(i) + static_cast<std::size_t>(w) * j;
-        std::array<int, 3> shade = {128, 128, 128};
-        if (t.shading.size() >= static_cast<std::size_t>(w) * w * 3)
-            shade = {t.shading[s * 3], t.shading[s * 3 + 1], t.shading[s * 3 + 2]};
-        int shadow = s < t.shadows.size() ? t.shadows[s] : 0;
-        int lit = 255 - shadow * 5 / 8;
+        std::array<int, 3> half = sample_light(t, i, j);  // half intensity: the combiner doubles it
         std::size_t o = static_cast<std::size_t>(v) * 4;
         const auto& tile = tc.tile_colours.empty() ? std::array<std::uint8_t, 3>{128, 128, 128}
                                                    : tc.tile_colours[static_cast<std::size_t>(
-                                                         std::min<int>(tile_at(t, i, j), static_cast<int>(tc.tile_colours.size()) - 1))];
-        for (int k = 0; k < 3; ++k) {
-            int half = shade[static_cast<std::size_t>(k)] * lit / 255;  // half intensity: the combiner doubles it
-            c.colours[o + k] = static_cast<std::uint8_t>(std::min(255, half));
-            c.far_colours[o + k] = static_cast<std::uint8_t>(std::min(255, half * 2 * tile[static_cast<std::size_t>(k)] / 255));
+                                                         std::min<int>(tile_at_sample(t, i, j), static_cast<int>(tc.tile_colours.size()) - 1))];
+        for (std::size_t k = 0; k < 3; ++k) {
+            c.colours[o + k] = static_cast<std::uint8_t>(std::min(255, half[k]));
+            c.far_colours[o + k] = static_cast<std::uint8_t>(std::min(255, half[k] * 2 * tile[k] / 255));
         }
     }
 }
@@ -160,7 +159,7 @@ void build_groups(const track::Terrain& t, Chunk& c)
         std::vector<std::vector<std::uint16_t>> by_tile(std::max<std::size_t>(1, t.tiles.size()));
         for (int z = 0; z < k_chunk_cells; z += step)
             for (int x = 0; x < k_chunk_cells; x += step) {
-                int tile = tile_at(t, c.ox + x + step / 2, c.oz + z + step / 2);
+                int tile = tile_at_sample(t, c.ox + x + step / 2, c.oz + z + step / 2);
                 append_cell(by_tile[static_cast<std::size_t>(std::min<int>(tile, static_cast<int>(by_tile.size()) - 1))],
                             x, z, step, c.ox, c.oz);
             }
@@ -169,7 +168,7 @@ void build_groups(const track::Terrain& t, Chunk& c)
             if (by_tile[tile].empty())
                 continue;
             Group g;
-            g.texture = tile < t.tiles.size() ? t.tiles[tile].texture : 0;
+            g.tile = static_cast<int>(tile);
             g.first = static_cast<std::uint32_t>(idx.size());
             idx.insert(idx.end(), by_tile[tile].begin(), by_tile[tile].end());
             if (!skirts_done) {
@@ -182,15 +181,152 @@ void build_groups(const track::Terrain& t, Chunk& c)
     }
 }
 
-std::array<std::uint8_t, 3> mean_colour(const std::string& name)
+// The picture of a tile, never reduced by the model texture detail (the
+// ground has its own level bias).
+TileSource tile_source(const std::string& name)
 {
+    TileSource src;
     const std::uint8_t* px = nullptr;
     int w = 0, h = 0;
-    if (name.empty() || !load_image_rgba(name, px, w, h))
-        return {128, 128, 128};
+    if (name.empty() || !load_image_rgba("!" + name, px, w, h))
+        return src;
+    src.chain = px;
+    src.width = w;
+    src.height = h;
     // The last level of the chain is the 1 x 1 mean.
     std::size_t last = mip_chain_bytes(w, h, 4) - 4;
-    return {px[last], px[last + 1], px[last + 2]};
+    src.mean = {px[last], px[last + 1], px[last + 2]};
+    return src;
+}
+
+void count_texture_memory(std::size_t bytes) { set_texture_memory(texture_memory() + bytes); }
+
+// A texture object of edge x edge RGB texels to be drawn into.
+GLuint blank_texture(int edge, bool generate_mipmap)
+{
+    GLuint tex = 0;
+    glGenTextures(1, &tex);
+    glBindTexture(GL_TEXTURE_2D, tex);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    if (generate_mipmap)
+        glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, GL_TRUE);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, edge, edge, 0, GL_RGB, GL_UNSIGNED_BYTE, nullptr);
+    return tex;
+}
+
+// "Hardware/Copy": the region drawn into the back buffer and copied out.
+TextureId low_detail_by_copy(const track::Terrain& t, const TerrainChunks& tc, const track::SampleRect& r, int edge)
+{
+    bool mip = gl_caps().generate_mipmap;
+    GLuint tex = blank_texture(edge, mip);
+    if (!tex)
+        return 0;
+    glDrawBuffer(GL_BACK);
+    glReadBuffer(GL_BACK);
+    draw_region_from_above(t, r, edge, tc.tile_textures, tc.tile_sources);
+    glBindTexture(GL_TEXTURE_2D, tex);
+    glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, edge, edge);
+    if (mip)
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST_MIPMAP_NEAREST);
+    count_texture_memory(static_cast<std::size_t>(edge) * edge * 3 * (mip ? 4 : 3) / 3);
+    return tex;
+}
+
+// "Hardware/Direct": the region drawn straight into the texture through a
+// frame buffer object; 0 when the driver will not make one.
+TextureId low_detail_direct(const track::Terrain& t, const TerrainChunks& tc, const track::SampleRect& r, int edge)
+{
+    const GlProcs& p = gl_procs();
+    if (!p.gen_framebuffers || !p.bind_framebuffer || !p.framebuffer_texture_2d || !p.check_framebuffer_status ||
+        !p.delete_framebuffers)
+        return 0;
+    GLuint tex = blank_texture(edge, false);
+    if (!tex)
+        return 0;
+    GLuint fbo = 0;
+    p.gen_framebuffers(1, &fbo);
+    p.bind_framebuffer(GL_FRAMEBUFFER_EXT, fbo);
+    p.framebuffer_texture_2d(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D, tex, 0);
+    bool ok = p.check_framebuffer_status(GL_FRAMEBUFFER_EXT) == GL_FRAMEBUFFER_COMPLETE_EXT;
+    if (ok)
+        draw_region_from_above(t, r, edge, tc.tile_textures, tc.tile_sources);
+    p.bind_framebuffer(GL_FRAMEBUFFER_EXT, 0);
+    p.delete_framebuffers(1, &fbo);
+    if (!ok) {
+        glDeleteTextures(1, &tex);
+        return 0;
+    }
+    glBindTexture(GL_TEXTURE_2D, tex);
+    bool mip = p.generate_mipmap != nullptr;
+    if (mip) {
+        p.generate_mipmap(GL_TEXTURE_2D);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST_MIPMAP_NEAREST);
+    }
+    count_texture_memory(static_cast<std::size_t>(edge) * edge * 3 * (mip ? 4 : 3) / 3);
+    return tex;
+}
+
+// "Software": composed in memory and uploaded with its mip chain.
+TextureId low_detail_in_memory(const track::Terrain& t, const TerrainChunks& tc, const track::SampleRect& r, int edge)
+{
+    Image im = compose_low_detail(t, r, edge, tc.tile_sources);
+    generate_mip_chain(im, false);
+    TextureId id = make_texture(im.pixels.data(), im.width, im.height, 3);
+    if (id) {
+        // Seen only from afar: the cheapest filtering does.
+        glBindTexture(GL_TEXTURE_2D, id);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST_MIPMAP_NEAREST);
+    }
+    return id;
+}
+
+void build_low_detail(track::Terrain& t, TerrainChunks& tc, int per_side)
+{
+    for (TextureId id : tc.low_detail)
+        if (id)
+            texture_backend().destroy(id);
+    tc.low_detail.clear();
+    tc.low_detail_side = per_side;
+    if (per_side <= 0)
+        return;
+    int edge = low_detail_edge(t.texture_edge > 0 ? t.texture_edge : 64);
+    int method = t.texture_method;
+    if (method == 2) {
+        // Copying needs a frame buffer at least as large as the texture.
+        GLint vp[4] = {0, 0, 0, 0};
+        glGetIntegerv(GL_VIEWPORT, vp);
+        if (vp[2] < edge || vp[3] < edge) {
+            platform::log_printf("Low detail ground textures composed in memory: the window is smaller than %dx%d\n",
+                                 edge, edge);
+            method = 1;
+        }
+    }
+    bool direct_failed = false;
+    for (int b = 0; b < per_side; ++b)
+        for (int a = 0; a < per_side; ++a) {
+            track::SampleRect r = track::low_detail_texture_rect(t, a, b);
+            TextureId id = 0;
+            if (method == 3 && !direct_failed) {
+                id = low_detail_direct(t, tc, r, edge);
+                if (!id) {
+                    direct_failed = true;
+                    platform::log_printf("Low detail ground textures composed in memory: no frame buffer object\n");
+                }
+            } else if (method == 2) {
+                id = low_detail_by_copy(t, tc, r, edge);
+            }
+            if (!id)
+                id = low_detail_in_memory(t, tc, r, edge);
+            tc.low_detail.push_back(id);
+        }
+    if (method == 2) {
+        // Nothing of the drawing may show in the next frame.
+        glClearColor(0, 0, 0, 1);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    }
 }
 
 class Hooks final : public track::TerrainRenderHooks {
@@ -237,42 +373,7 @@ public:
         if (!tc)
             return;
         prepare_tiles(t, *tc);
-        tc->low_detail_side = per_side;
-        for (int b = 0; b < per_side; ++b)
-            for (int a = 0; a < per_side; ++a) {
-                track::SampleRect r = track::low_detail_texture_rect(t, a, b);
-                int w = std::max(1, r.x1 - r.x0), h = std::max(1, r.z1 - r.z0);
-                int tw = half_power_of_two(w) * (is_power_of_two(w) ? 2 : 1);
-                int th = half_power_of_two(h) * (is_power_of_two(h) ? 2 : 1);
-                tw = std::min(tw, 512);
-                th = std::min(th, 512);
-                Image im;
-                im.width = tw;
-                im.height = th;
-                im.channels = 3;
-                im.pixels.resize(im.level0_bytes());
-                for (int y = 0; y < th; ++y)
-                    for (int x = 0; x < tw; ++x) {
-                        int i = r.x0 + x * w / tw, j = r.z0 + y * h / th;
-                        std::size_t s = static_cast<std::size_t>(i) + static_cast<std::size_t>(t.grid_side) * j;
-                        const auto& tile = tc->tile_colours[static_cast<std::size_t>(
-                            std::min<int>(tile_at(t, i, j), static_cast<int>(tc->tile_colours.size()) - 1))];
-                        int lit = 255 - (s < t.shadows.size() ? t.shadows[s] : 0) * 5 / 8;
-                        for (int k = 0; k < 3; ++k) {
-                            int shade = s * 3 + 2 < t.shading.size() ? t.shading[s * 3 + k] : 128;
-                            im.pixels[(static_cast<std::size_t>(y) * tw + x) * 3 + k] =
-                                static_cast<std::uint8_t>(std::min(255, shade * 2 * lit / 255 * tile[static_cast<std::size_t>(k)] / 255));
-                        }
-                    }
-                generate_mip_chain(im, false);
-                TextureId id = make_texture(im.pixels.data(), im.width, im.height, 3);
-                if (id) {
-                    // Seen only from afar: the cheapest filtering does.
-                    glBindTexture(GL_TEXTURE_2D, id);
-                    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST_MIPMAP_NEAREST);
-                }
-                tc->low_detail.push_back(id);
-            }
+        build_low_detail(t, *tc, per_side);
     }
 
     void create_lod_textures(track::Terrain& t) override
@@ -281,17 +382,27 @@ public:
         if (!tc)
             return;
         prepare_tiles(t, *tc);
+        // The in-memory method builds its low-detail textures here (the
+        // loader asks the others for theirs).
+        if (tc->low_detail.empty())
+            build_low_detail(t, *tc, track::low_detail_texture_count(t));
         for (Chunk& c : tc->chunks) {
             build_colours(t, *tc, c);
             build_groups(t, c);
         }
+        // The pictures are the texture cache's, released with the track's
+        // generation: nothing keeps pointing at them.
+        for (TileSource& src : tc->tile_sources)
+            src.chain = nullptr;
     }
 
     bool load_pixels(std::string_view name, track::TexturePixels& out) override
     {
         const std::uint8_t* px = nullptr;
         int w = 0, h = 0;
-        if (!load_image_rgba(name, px, w, h))
+        // Pictures for the ground are never reduced by the model texture
+        // detail.
+        if (!load_image_rgba("!" + std::string(name), px, w, h))
             return false;
         out.width = w;
         out.height = h;
@@ -318,13 +429,32 @@ public:
 private:
     static void prepare_tiles(const track::Terrain& t, TerrainChunks& tc)
     {
-        if (tc.tile_colours.size() == t.tiles.size() && !tc.tile_colours.empty())
+        if (tc.tile_textures.size() == t.tiles.size() && !tc.tile_textures.empty())
             return;
+        for (TextureId id : tc.tile_textures)
+            if (id)
+                texture_backend().destroy(id);
         tc.tile_colours.clear();
-        for (const track::TileType& tile : t.tiles)
-            tc.tile_colours.push_back(mean_colour(tile.texture_name));
-        if (tc.tile_colours.empty())
+        tc.tile_textures.clear();
+        tc.tile_sources.clear();
+        GroundTextureSettings settings = ground_texture_settings();
+        for (const track::TileType& tile : t.tiles) {
+            TileSource src = tile_source(tile.texture_name);
+            TextureId id = 0;
+            if (src.chain) {
+                id = make_ground_tile_texture(src.chain, src.width, src.height, settings);
+            } else {
+                std::uint8_t mean[3] = {src.mean[0], src.mean[1], src.mean[2]};
+                id = make_texture_nomip(mean, 1, 1, 3);
+            }
+            tc.tile_colours.push_back(src.mean);
+            tc.tile_textures.push_back(id);
+            tc.tile_sources.push_back(src);
+        }
+        if (tc.tile_colours.empty()) {
             tc.tile_colours.push_back({128, 128, 128});
+            tc.tile_sources.emplace_back();
+        }
     }
 };
 
@@ -362,21 +492,52 @@ bool box_outside(const std::array<Plane, 4>& planes, float x0, float y0, float z
     return false;
 }
 
-// The low-detail texture whose samples hold the whole chunk, or -1.
+// The low-detail region whose samples hold the whole chunk, or -1.
+int region_for(const track::Terrain& t, int per_side, const Chunk& c)
+{
+    int n = per_side;
+    for (int b = std::max(0, c.oz / 384 - 1); b <= std::min(n - 1, c.oz / 384 + 1); ++b)
+        for (int a = std::max(0, c.ox / 384 - 1); a <= std::min(n - 1, c.ox / 384 + 1); ++a) {
+            track::SampleRect r = track::low_detail_texture_rect(t, a, b);
+            if (r.x0 <= c.ox && r.z0 <= c.oz && c.ox + k_chunk_cells <= r.x1 && c.oz + k_chunk_cells <= r.z1)
+                return a + n * b;
+        }
+    return -1;
+}
+
+// The low-detail texture of a chunk, or -1.
 int low_detail_for(const track::Terrain& t, const TerrainChunks& tc, const Chunk& c)
 {
     if (tc.low_detail.empty() || tc.low_detail_side <= 0)
         return -1;
-    int n = tc.low_detail_side;
-    for (int b = std::max(0, c.oz / 384 - 1); b <= std::min(n - 1, c.oz / 384 + 1); ++b)
-        for (int a = std::max(0, c.ox / 384 - 1); a <= std::min(n - 1, c.ox / 384 + 1); ++a) {
-            track::SampleRect r = track::low_detail_texture_rect(t, a, b);
-            if (r.x0 <= c.ox && r.z0 <= c.oz && c.ox + k_chunk_cells <= r.x1 && c.oz + k_chunk_cells <= r.z1) {
-                std::size_t k = static_cast<std::size_t>(a + n * b);
-                return k < tc.low_detail.size() && tc.low_detail[k] ? static_cast<int>(k) : -1;
+    int k = region_for(t, tc.low_detail_side, c);
+    return k >= 0 && static_cast<std::size_t>(k) < tc.low_detail.size() && tc.low_detail[static_cast<std::size_t>(k)]
+               ? k
+               : -1;
+}
+
+// The shader methods' shading textures, made on first use.
+bool ensure_shading(const track::Terrain& t, TerrainChunks& tc)
+{
+    if (!tc.shading.empty())
+        return true;
+    if (tc.shading_tried)
+        return false;
+    tc.shading_tried = true;
+    int n = track::low_detail_texture_count(t);
+    for (int b = 0; b < n; ++b)
+        for (int a = 0; a < n; ++a) {
+            Image im = shading_texture(t, track::low_detail_texture_rect(t, a, b));
+            TextureId id = make_texture_nomip(im.pixels.data(), im.width, im.height, 3);
+            if (!id) {
+                for (TextureId made : tc.shading)
+                    texture_backend().destroy(made);
+                tc.shading.clear();
+                return false;
             }
+            tc.shading.push_back(id);
         }
-    return -1;
+    return !tc.shading.empty();
 }
 
 void set_combiner_double(bool on)
@@ -494,29 +655,156 @@ void refresh_terrain(track::Terrain& t, int budget)
     }
 }
 
+namespace {
+
+struct Visible {
+    Chunk* chunk;
+    int level;
+};
+std::vector<Visible> g_visible;
+
+// Compiles a chunk's display list at a level on its first draw (every bind
+// goes into the list), or calls it.
+template <typename Draw>
+int draw_listed(Chunk& c, int level, RenderStats& stats, Draw&& draw)
+{
+    unsigned& list = c.lists[static_cast<std::size_t>(level)];
+    if (list) {
+        glCallList(list);
+        stats.now.texture_changes += c.list_binds[static_cast<std::size_t>(level)];
+        return chunk_triangles(1 << level);
+    }
+    list = glGenLists(1);
+    if (list)
+        glNewList(list, GL_COMPILE_AND_EXECUTE);
+    int binds_before = stats.now.texture_changes;
+    draw();
+    if (list)
+        glEndList();
+    c.list_binds[static_cast<std::size_t>(level)] = stats.now.texture_changes - binds_before;
+    return chunk_triangles(1 << level);
+}
+
+void bind_counted(TextureId id, TextureId& bound, RenderStats& stats)
+{
+    if (id == bound)
+        return;
+    glBindTexture(GL_TEXTURE_2D, id);
+    bound = id;
+    ++stats.now.texture_changes;
+}
+
+// Near ground, fixed function: tile textures times the vertex shading.
+void draw_near_fixed(const TerrainChunks& tc, Chunk& c, int level, RenderStats& stats)
+{
+    glVertexPointer(3, GL_FLOAT, 0, c.positions.data());
+    glColorPointer(4, GL_UNSIGNED_BYTE, 0, c.colours.data());
+    const auto& idx = c.indices[static_cast<std::size_t>(level)];
+    TextureId bound = ~0u;
+    for (const Group& g : c.groups[static_cast<std::size_t>(level)]) {
+        TextureId tex = static_cast<std::size_t>(g.tile) < tc.tile_textures.size()
+                            ? tc.tile_textures[static_cast<std::size_t>(g.tile)]
+                            : 0;
+        if (!tex) {
+            // No texture at all: the tile's mean colour, untextured.
+            glDisable(GL_TEXTURE_2D);
+            glColorPointer(4, GL_UNSIGNED_BYTE, 0, c.far_colours.data());
+            glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(g.count), GL_UNSIGNED_SHORT, idx.data() + g.first);
+            glColorPointer(4, GL_UNSIGNED_BYTE, 0, c.colours.data());
+            glEnable(GL_TEXTURE_2D);
+            continue;
+        }
+        bind_counted(tex, bound, stats);
+        glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(g.count), GL_UNSIGNED_SHORT, idx.data() + g.first);
+    }
+}
+
+// Near ground through the ground program: the region's shading texture on
+// unit 1 with its planes, the tile textures on unit 0.
+void draw_near_shaded(const track::Terrain& t, const TerrainChunks& tc, Chunk& c, int level, RenderStats& stats)
+{
+    glVertexPointer(3, GL_FLOAT, 0, c.positions.data());
+    const auto& idx = c.indices[static_cast<std::size_t>(level)];
+    int region = region_for(t, tc.low_detail_side > 0 ? tc.low_detail_side : track::low_detail_texture_count(t), c);
+    const GlProcs& p = gl_procs();
+    if (region >= 0 && static_cast<std::size_t>(region) < tc.shading.size()) {
+        int n = tc.low_detail_side > 0 ? tc.low_detail_side : track::low_detail_texture_count(t);
+        track::SampleRect r = track::low_detail_texture_rect(t, region % n, region / n);
+        // Texel centres on the samples: s = (x / cell - x0 + 1/2) / edge.
+        float k = 1.0f / (t.cell_size * k_shading_edge);
+        float ps[4] = {k, 0, 0, (0.5f - static_cast<float>(r.x0)) / k_shading_edge};
+        float pt[4] = {0, 0, k, (0.5f - static_cast<float>(r.z0)) / k_shading_edge};
+        p.active_texture(GL_TEXTURE1_ARB);
+        glBindTexture(GL_TEXTURE_2D, tc.shading[static_cast<std::size_t>(region)]);
+        ++stats.now.texture_changes;
+        glTexGenfv(GL_S, GL_OBJECT_PLANE, ps);
+        glTexGenfv(GL_T, GL_OBJECT_PLANE, pt);
+        p.active_texture(GL_TEXTURE0_ARB);
+    }
+    TextureId bound = ~0u;
+    for (const Group& g : c.groups[static_cast<std::size_t>(level)]) {
+        TextureId tex = static_cast<std::size_t>(g.tile) < tc.tile_textures.size()
+                            ? tc.tile_textures[static_cast<std::size_t>(g.tile)]
+                            : 0;
+        bind_counted(tex, bound, stats);
+        glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(g.count), GL_UNSIGNED_SHORT, idx.data() + g.first);
+    }
+}
+
+// Far ground: the low-detail texture of its region, or the vertex colours
+// (shading times the tiles' mean colours) without one.
+void draw_far(const track::Terrain& t, const TerrainChunks& tc, Chunk& c, int level, RenderStats& stats)
+{
+    glVertexPointer(3, GL_FLOAT, 0, c.positions.data());
+    glColorPointer(4, GL_UNSIGNED_BYTE, 0, c.far_colours.data());
+    const auto& idx = c.indices[static_cast<std::size_t>(level)];
+    int ld = low_detail_for(t, tc, c);
+    if (ld < 0) {
+        glDisable(GL_TEXTURE_2D);
+        glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(idx.size()), GL_UNSIGNED_SHORT, idx.data());
+        glEnable(GL_TEXTURE_2D);
+        return;
+    }
+    track::SampleRect r = track::low_detail_texture_rect(t, ld % tc.low_detail_side, ld / tc.low_detail_side);
+    float ws = static_cast<float>(r.x1 - r.x0) * t.cell_size, hs = static_cast<float>(r.z1 - r.z0) * t.cell_size;
+    float ls[4] = {1.0f / ws, 0, 0, -static_cast<float>(r.x0) * t.cell_size / ws};
+    float lt[4] = {0, 0, 1.0f / hs, -static_cast<float>(r.z0) * t.cell_size / hs};
+    glTexGenfv(GL_S, GL_OBJECT_PLANE, ls);
+    glTexGenfv(GL_T, GL_OBJECT_PLANE, lt);
+    TextureId bound = ~0u;
+    bind_counted(tc.low_detail[static_cast<std::size_t>(ld)], bound, stats);
+    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(idx.size()), GL_UNSIGNED_SHORT, idx.data());
+}
+
+}  // namespace
+
 int draw_terrain(track::Terrain& t, const Camera& cam, const TerrainDrawOptions& options)
 {
     TerrainChunks* tc = chunks_of(t);
     if (!tc || tc->chunks.empty() || tc->chunks.front().colours.empty())
         return 0;
-    use_program(0);
+    // The shader methods draw the near ground through the ground program
+    // when it and the shading textures can be had, else as the hardware
+    // methods do.
+    int choice = core::settings().render_texture.index;
+    bool shaded = false;
+    if (terrain_method_uses_shaders(choice) && options.textured) {
+        shaded = gl_procs().active_texture && build_ground_program() && ensure_shading(t, *tc);
+        if (!shaded && !tc->fallback_logged) {
+            platform::log_printf("Shader terrain rendering not available: drawing the ground without shaders\n");
+            tc->fallback_logged = true;
+        }
+    }
+    int mode = (shaded ? 1 : 0) | (options.textured ? 0 : 2);
+    if (tc->lists_mode != mode) {
+        for (Chunk& c : tc->chunks)
+            c.delete_lists();
+        tc->lists_mode = mode;
+    }
     auto planes = frustum_planes(cam, projection());
-    glDisable(GL_LIGHTING);
-    glEnable(GL_CULL_FACE);
-    glCullFace(GL_BACK);
-    glFrontFace(GL_CCW);
-    glEnableClientState(GL_VERTEX_ARRAY);
-    glEnableClientState(GL_COLOR_ARRAY);
-    float sgen[4] = {1.0f / k_tile_texture_span, 0, 0, 0};
-    float tgen[4] = {0, 0, 1.0f / k_tile_texture_span, 0};
-    glTexGeni(GL_S, GL_TEXTURE_GEN_MODE, GL_OBJECT_LINEAR);
-    glTexGeni(GL_T, GL_TEXTURE_GEN_MODE, GL_OBJECT_LINEAR);
-    glTexGenfv(GL_S, GL_OBJECT_PLANE, sgen);
-    glTexGenfv(GL_T, GL_OBJECT_PLANE, tgen);
-    int triangles = 0;
-    track::TextureId bound = ~0u;
-    RenderStats& stats = render_stats();
+    g_visible.clear();
     float span = k_chunk_cells * t.cell_size;
+    bool any_near = false;
     for (Chunk& c : tc->chunks) {
         float x0 = static_cast<float>(c.ox) * t.cell_size, z0 = static_cast<float>(c.oz) * t.cell_size;
         if (box_outside(planes, x0, c.min_y, z0, x0 + span, c.max_y, z0 + span))
@@ -524,83 +812,69 @@ int draw_terrain(track::Terrain& t, const Camera& cam, const TerrainDrawOptions&
         float dx = std::max({x0 - cam.position[0], 0.0f, cam.position[0] - (x0 + span)});
         float dz = std::max({z0 - cam.position[2], 0.0f, cam.position[2] - (z0 + span)});
         float dy = std::max({c.min_y - cam.position[1], 0.0f, cam.position[1] - c.max_y});
-        float distance = std::sqrt(dx * dx + dz * dz + dy * dy);
-        int level = pick_level(c, distance, options);
-        bool textured = options.textured && level < k_far_level;
-        unsigned& list = c.lists[static_cast<std::size_t>(level)];
-        triangles += chunk_triangles(1 << level);
-        if (list) {
-            glCallList(list);
-            stats.now.texture_changes += c.list_binds[static_cast<std::size_t>(level)];
-            continue;
-        }
-        // The first draw at this step compiles it; every bind is in the list.
-        list = glGenLists(1);
-        if (list)
-            glNewList(list, GL_COMPILE_AND_EXECUTE);
-        bound = ~0u;
-        int binds_before = stats.now.texture_changes;
-        glVertexPointer(3, GL_FLOAT, 0, c.positions.data());
-        glColorPointer(4, GL_UNSIGNED_BYTE, 0, textured ? c.colours.data() : c.far_colours.data());
-        const auto& idx = c.indices[static_cast<std::size_t>(level)];
-        if (textured) {
+        int level = pick_level(c, std::sqrt(dx * dx + dz * dz + dy * dy), options);
+        g_visible.push_back({&c, level});
+        any_near = any_near || (options.textured && level < k_far_level);
+    }
+    RenderStats& stats = render_stats();
+    int triangles = 0;
+    glDisable(GL_LIGHTING);
+    glEnable(GL_CULL_FACE);
+    glCullFace(GL_BACK);
+    glFrontFace(GL_CCW);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    float sgen[4] = {1.0f / k_tile_texture_span, 0, 0, 0};
+    float tgen[4] = {0, 0, 1.0f / k_tile_texture_span, 0};
+    glTexGeni(GL_S, GL_TEXTURE_GEN_MODE, GL_OBJECT_LINEAR);
+    glTexGeni(GL_T, GL_TEXTURE_GEN_MODE, GL_OBJECT_LINEAR);
+    glTexGenfv(GL_S, GL_OBJECT_PLANE, sgen);
+    glTexGenfv(GL_T, GL_OBJECT_PLANE, tgen);
+    // 1. The near ground with the tile textures.
+    if (any_near) {
+        if (shaded) {
+            use_program(k_program_ground);
+        } else {
+            use_program(0);
+            glEnableClientState(GL_COLOR_ARRAY);
             glEnable(GL_TEXTURE_2D);
             glEnable(GL_TEXTURE_GEN_S);
             glEnable(GL_TEXTURE_GEN_T);
             set_combiner_double(true);
-            for (const Group& g : c.groups[static_cast<std::size_t>(level)]) {
-                if (!g.texture) {
-                    // A tile without a picture: its mean colour, untextured.
-                    glDisable(GL_TEXTURE_2D);
-                    glColorPointer(4, GL_UNSIGNED_BYTE, 0, c.far_colours.data());
-                    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(g.count), GL_UNSIGNED_SHORT, idx.data() + g.first);
-                    glColorPointer(4, GL_UNSIGNED_BYTE, 0, c.colours.data());
-                    glEnable(GL_TEXTURE_2D);
-                    continue;
-                }
-                if (g.texture != bound) {
-                    glBindTexture(GL_TEXTURE_2D, g.texture);
-                    bound = g.texture;
-                    ++stats.now.texture_changes;
-                }
-                glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(g.count), GL_UNSIGNED_SHORT, idx.data() + g.first);
-            }
-            set_combiner_double(false);
-            glDisable(GL_TEXTURE_GEN_S);
-            glDisable(GL_TEXTURE_GEN_T);
-        } else if (int ld = low_detail_for(t, *tc, c); ld >= 0) {
-            // The hardware methods: one low-detail texture holds the tiles
-            // and the shading of this part of the field.
-            track::SampleRect r = track::low_detail_texture_rect(t, ld % tc->low_detail_side, ld / tc->low_detail_side);
-            float ws = (r.x1 - r.x0) * t.cell_size, hs = (r.z1 - r.z0) * t.cell_size;
-            float ls[4] = {1.0f / ws, 0, 0, -r.x0 * t.cell_size / ws};
-            float lt[4] = {0, 0, 1.0f / hs, -r.z0 * t.cell_size / hs};
-            glTexGenfv(GL_S, GL_OBJECT_PLANE, ls);
-            glTexGenfv(GL_T, GL_OBJECT_PLANE, lt);
-            glEnable(GL_TEXTURE_2D);
-            glEnable(GL_TEXTURE_GEN_S);
-            glEnable(GL_TEXTURE_GEN_T);
-            track::TextureId tex = tc->low_detail[static_cast<std::size_t>(ld)];
-            if (tex != bound) {
-                glBindTexture(GL_TEXTURE_2D, tex);
-                bound = tex;
-                ++stats.now.texture_changes;
-            }
-            glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
-            glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(idx.size()), GL_UNSIGNED_SHORT, idx.data());
-            glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
-            glDisable(GL_TEXTURE_GEN_S);
-            glDisable(GL_TEXTURE_GEN_T);
-            glTexGenfv(GL_S, GL_OBJECT_PLANE, sgen);
-            glTexGenfv(GL_T, GL_OBJECT_PLANE, tgen);
-        } else {
-            glDisable(GL_TEXTURE_2D);
-            glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(idx.size()), GL_UNSIGNED_SHORT, idx.data());
         }
-        if (list)
-            glEndList();
-        c.list_binds[static_cast<std::size_t>(level)] = stats.now.texture_changes - binds_before;
+        for (const Visible& v : g_visible) {
+            if (v.level >= k_far_level)
+                continue;
+            Chunk& c = *v.chunk;
+            if (shaded)
+                triangles += draw_listed(c, v.level, stats, [&] { draw_near_shaded(t, *tc, c, v.level, stats); });
+            else
+                triangles += draw_listed(c, v.level, stats, [&] { draw_near_fixed(*tc, c, v.level, stats); });
+        }
+        if (shaded) {
+            use_program(0);
+        } else {
+            set_combiner_double(false);
+            glDisableClientState(GL_COLOR_ARRAY);
+        }
     }
+    // 2. The far ground with the low-detail textures.
+    use_program(0);
+    glEnableClientState(GL_COLOR_ARRAY);
+    glEnable(GL_TEXTURE_2D);
+    glEnable(GL_TEXTURE_GEN_S);
+    glEnable(GL_TEXTURE_GEN_T);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+    for (const Visible& v : g_visible) {
+        if (options.textured && v.level < k_far_level)
+            continue;
+        Chunk& c = *v.chunk;
+        triangles += draw_listed(c, v.level, stats, [&] { draw_far(t, *tc, c, v.level, stats); });
+    }
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+    glDisable(GL_TEXTURE_GEN_S);
+    glDisable(GL_TEXTURE_GEN_T);
+    glTexGenfv(GL_S, GL_OBJECT_PLANE, sgen);
+    glTexGenfv(GL_T, GL_OBJECT_PLANE, tgen);
     glDisableClientState(GL_COLOR_ARRAY);
     glDisableClientState(GL_VERTEX_ARRAY);
     glDisable(GL_TEXTURE_2D);

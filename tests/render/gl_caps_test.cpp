@@ -126,6 +126,51 @@ TEST(ShaderBuild, FragmentErrorInTheFourthDeletesEverything)
     set_shader_driver(nullptr);
 }
 
+TEST(ShaderBuild, GroundProgramIsBuiltApartAndFailsAlone)
+{
+    FakeCompiler fake;
+    set_shader_driver(&fake);
+    // Not before the seven are in use.
+    EXPECT_FALSE(build_ground_program());
+    ASSERT_TRUE(build_shader_programs());
+    EXPECT_FALSE(ground_program_ready());
+    use_program(k_program_ground);
+    EXPECT_EQ(current_program(), 0) << "no ground program yet";
+    ASSERT_TRUE(build_ground_program());
+    EXPECT_TRUE(ground_program_ready());
+    EXPECT_EQ(fake.alive.size(), 24u);
+    int shade = 0;
+    for (auto& [value, name] : fake.ints)
+        if (name == "shade") {
+            ++shade;
+            EXPECT_EQ(value, 1u);
+        }
+    EXPECT_EQ(shade, 1);
+    use_program(k_program_ground);
+    EXPECT_EQ(current_program(), k_program_ground);
+    use_program(0);
+    delete_shader_programs();
+    EXPECT_TRUE(fake.alive.empty());
+    EXPECT_FALSE(ground_program_ready());
+
+    // A ground program that does not compile leaves the seven in use and is
+    // not tried again.
+    FakeCompiler broken;
+    broken.fail_fragment_of = 8;
+    set_shader_driver(&broken);
+    ASSERT_TRUE(build_shader_programs());
+    EXPECT_FALSE(build_ground_program());
+    EXPECT_TRUE(shaders_in_use());
+    EXPECT_EQ(broken.alive.size(), 21u);
+    int compiled = broken.compiled;
+    EXPECT_FALSE(build_ground_program());
+    EXPECT_EQ(broken.compiled, compiled);
+    use_program(k_program_ground);
+    EXPECT_EQ(current_program(), 0);
+    delete_shader_programs();
+    set_shader_driver(nullptr);
+}
+
 TEST(ShaderSources, EverySlotHasBothStages)
 {
     for (int slot = 1; slot <= k_program_count; ++slot) {
@@ -135,6 +180,10 @@ TEST(ShaderSources, EverySlotHasBothStages)
     }
     EXPECT_NE(shader_source(5).fragment.find("#define SMAP"), std::string::npos);
     EXPECT_TRUE(shader_source(8).vertex.empty());
+    ShaderSource ground = ground_shader_source();
+    EXPECT_NE(ground.vertex.find("gl_ObjectPlaneS[1]"), std::string::npos);
+    EXPECT_NE(ground.fragment.find("uniform sampler2D shade"), std::string::npos);
+    EXPECT_NE(ground.fragment.find("fogged("), std::string::npos);
 }
 
 }  // namespace

@@ -1,0 +1,286 @@
+// The ground on a real (virtual) screen, once per terrain rendering method:
+// the generated "rabbithill" track is loaded with each of the five methods
+// and drawn from behind a rider; the lower part of every picture must be
+// ground (not sky, not black, not a cleared screen, with the tile pictures'
+// detail in it), and the shader methods must really draw through the ground
+// program when the driver has one. A last test looks up into a top corner
+// of the sky box, where the faces of a badly made sky meet in a seam. Needs
+// a display (run under xvfb-run) and the generated game data; skipped
+// otherwise.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+#include "core/data_file.h"
+#include "core/settings.h"
+#include "platform/gl_context.h"
+#include "platform/window.h"
+#include "render/camera.h"
+#include "render/gl.h"
+#include "render/gl_caps.h"
+#include "render/png_io.h"
+#include "render/render_stats.h"
+#include "render/renderer.h"
+#include "render/shaders.h"
+#include "render/terrain_textures.h"
+#include "render/world.h"
+#include "sim/bike.h"
+#include "sim/world.h"
+#include "support/temp_dir.h"
+#include "track/terrain.h"
+#include "track/timing.h"
+#include "track/track.h"
+
+// Sanitizer builds: the GL driver is unloaded when the display closes, and
+// what it leaks then has no module left to name or suppress.
+extern "C" const char* __lsan_default_options() { return "detect_leaks=0"; }
+
+namespace zv::render {
+namespace {
+
+constexpr int k_width = 640, k_height = 360;
+
+struct Stats {
+    double sky_blue = 0;  // share of blue-dominant pixels
+    double distinct = 0;  // distinct quantised colours
+    double mean = 0;
+    double near_white = 0;  // share of pixels brighter than 245 in every channel
+};
+
+std::vector<std::uint8_t> read_rect(int x, int y, int w, int h)
+{
+    std::vector<std::uint8_t> px(static_cast<std::size_t>(w) * h * 3);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(x, y, w, h, GL_RGB, GL_UNSIGNED_BYTE, px.data());
+    return px;
+}
+
+Stats stats_of(const std::vector<std::uint8_t>& px)
+{
+    Stats s;
+    std::vector<bool> seen(4096);
+    std::size_t n = px.size() / 3, blue = 0, distinct = 0, white = 0;
+    double sum = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        int r = px[3 * i], g = px[3 * i + 1], b = px[3 * i + 2];
+        if (b > r + 10 && b >= g)
+            ++blue;
+        if (r > 245 && g > 245 && b > 245)
+            ++white;
+        int q = (r >> 4) * 256 + (g >> 4) * 16 + (b >> 4);
+        if (!seen[static_cast<std::size_t>(q)]) {
+            seen[static_cast<std::size_t>(q)] = true;
+            ++distinct;
+        }
+        sum += r + g + b;
+    }
+    s.sky_blue = n ? static_cast<double>(blue) / n : 0;
+    s.distinct = static_cast<double>(distinct);
+    s.mean = n ? sum / (3.0 * n) : 0;
+    s.near_white = n ? static_cast<double>(white) / n : 0;
+    return s;
+}
+
+// Mean difference between horizontally neighbouring pixels of a w-wide
+// rectangle: the tile pictures' grain; smooth vertex shading alone stays
+// far below one step.
+double grain_of(const std::vector<std::uint8_t>& px, int w)
+{
+    std::size_t rows = px.size() / 3 / static_cast<std::size_t>(w);
+    double sum = 0;
+    std::size_t n = 0;
+    for (std::size_t y = 0; y < rows; ++y)
+        for (int x = 0; x + 1 < w; ++x)
+            for (int c = 0; c < 3; ++c) {
+                std::size_t k = (y * static_cast<std::size_t>(w) + static_cast<std::size_t>(x)) * 3 + static_cast<std::size_t>(c);
+                sum += std::abs(px[k] - px[k + 3]);
+                ++n;
+            }
+    return n ? sum / static_cast<double>(n) : 0;
+}
+
+// With ZV_RENDER_SHOTS set to a folder, each picture is also saved there.
+void save_shot(const std::string& name)
+{
+    const char* dir = std::getenv("ZV_RENDER_SHOTS");
+    if (!dir)
+        return;
+    PngImage im;
+    im.width = k_width;
+    im.height = k_height;
+    im.format = PngFormat::rgb;
+    auto px = read_rect(0, 0, k_width, k_height);
+    for (int y = k_height - 1; y >= 0; --y)
+        im.pixels.insert(im.pixels.end(), px.begin() + y * k_width * 3, px.begin() + (y + 1) * k_width * 3);
+    if (auto bytes = encode_png(im))
+        test::write_file(std::string(dir) + "/" + name + ".png", *bytes);
+}
+
+class TerrainScreen : public ::testing::TestWithParam<int> {
+protected:
+    static void SetUpTestSuite()
+    {
+        std::string data = std::getenv("ZV_RENDER_DATA") ? std::getenv("ZV_RENDER_DATA") : ZV_BUILD_DIR;
+        if (!std::getenv("DISPLAY") || !std::filesystem::exists(data + "/rabbithill/terrain.hf"))
+            return;
+        setenv("ZV_HOME", data.c_str(), 1);
+        setenv("XDG_DATA_HOME", (std::filesystem::temp_directory_path() / "zv-terrain-screen").c_str(), 1);
+        setenv("TORV_LOGFILE", (std::filesystem::temp_directory_path() / "zv-terrain-screen.log").c_str(), 1);
+        core::reset_data_files();
+        if (!platform::open_window("Zarvox", k_width, k_height, 24, 24, {}))
+            return;
+        if (!platform::create_gl_context())
+            return;
+        platform::begin_frame();
+        RendererOptions o;
+        o.use_shaders = true;
+        init_renderer(o);
+        world_ = sim::create_world().release();
+        ready_ = true;
+    }
+    static void TearDownTestSuite()
+    {
+        if (bike_)
+            std::unique_ptr<sim::Bike> gone(bike_);
+        bike_ = nullptr;
+        delete world_;
+        world_ = nullptr;
+        if (platform::window_open()) {
+            track::free_track();
+            shutdown_renderer();
+            platform::delete_gl_context();
+            platform::close_window();
+        }
+    }
+    void SetUp() override
+    {
+        if (!ready_)
+            GTEST_SKIP() << "needs a display and the generated game data";
+        set_projection(k_width, k_height, 110);
+    }
+
+    // Loads the track with a method and puts a bike in the first gate.
+    static bool load_with(int method)
+    {
+        if (bike_)
+            std::unique_ptr<sim::Bike> gone(bike_);
+        bike_ = nullptr;
+        core::settings().render_texture.index = method;
+        track::set_terrain_texture_method(terrain_texture_method(method), 256);
+        track::set_current_track("rabbithill");
+        begin_track_load();
+        bool loaded = track::load_track();
+        end_track_load();
+        if (!loaded)
+            return false;
+        world_->terrain = &track::loaded_terrain();
+        auto bike = sim::create_bike(*world_, "450sxf(2017)", 0, "7");
+        track::StartPose p = track::start_position(track::track_timing(), 0, track::loaded_terrain().field_size);
+        sim::place_bike(*bike, {p.x, track::terrain_height(p.x, p.z) + 0.1f, p.z}, p.heading);
+        bike_ = bike.release();
+        return true;
+    }
+    static WorldFrame frame()
+    {
+        WorldFrame f;
+        f.tick = 100;
+        f.viewed_slot = 0;
+        f.bikes.push_back({bike_, 0});
+        return f;
+    }
+
+    static inline bool ready_ = false;
+    static inline sim::SimWorld* world_ = nullptr;
+    static inline sim::Bike* bike_ = nullptr;
+};
+
+const char* const k_method_names[k_terrain_method_count] = {"software", "hardware_copy", "hardware_direct",
+                                                            "shaders_copy", "shaders_direct"};
+
+TEST_P(TerrainScreen, EveryMethodDrawsTexturedGround)
+{
+    const int method = GetParam();
+    const char* name = k_method_names[method];
+    // Mesa offers frame buffer objects and shaders: every method is there.
+    EXPECT_TRUE(terrain_method_available(method)) << name;
+    ASSERT_TRUE(load_with(method)) << name;
+    const track::Terrain& t = track::loaded_terrain();
+    EXPECT_EQ(t.texture_method, terrain_texture_method(method)) << name;
+
+    ChasePoints c = chase_points(*bike_, {0, 2.52f, 0.52f}, 5, 10);
+    look_at_camera(c.eye, c.target, frame());
+    save_shot(std::string("terrain_") + name);
+    std::vector<std::uint8_t> ground_px = read_rect(0, 0, k_width, 90);
+    Stats ground = stats_of(ground_px);
+    Stats top = stats_of(read_rect(0, 300, k_width, 60));
+    EXPECT_LT(ground.sky_blue, 0.5) << name << ": ground at the bottom";
+    EXPECT_GT(ground.mean, 30) << name << ": not black";
+    EXPECT_LT(ground.mean, 240) << name << ": not washed out";
+    EXPECT_GT(ground.distinct, 8) << name << ": a picture, not a cleared screen";
+    double grain = grain_of(ground_px, k_width);
+    std::printf("%s: ground grain %.2f, mean %.1f\n", name, grain, ground.mean);
+    EXPECT_GT(grain, 0.3) << name << ": the tile pictures' grain";
+    EXPECT_GT(top.sky_blue, 0.5) << name << ": sky above";
+    EXPECT_GT(render_stats().now.ground_polygons, 100) << name;
+
+    // Looking over the course from above: the far ground shows the
+    // low-detail textures.
+    const dReal* p = dBodyGetPosition(bike_->body(sim::k_frame));
+    Vec3f from = {static_cast<float>(p[0]), static_cast<float>(p[1]) + 150, static_cast<float>(p[2])};
+    look_at_camera(from, {t.field_size / 2, 0, t.field_size / 2}, frame());
+    save_shot(std::string("terrain_far_") + name);
+    Stats far = stats_of(read_rect(0, 0, k_width, 200));
+    EXPECT_GT(far.mean, 30) << name;
+    EXPECT_GT(far.distinct, 20) << name;
+
+    if (terrain_method_uses_shaders(method) && shaders_in_use()) {
+        EXPECT_TRUE(ground_program_ready()) << name << ": the ground program built";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Methods, TerrainScreen, ::testing::Range(0, k_terrain_method_count),
+                         [](const ::testing::TestParamInfo<int>& param) {
+                             return std::string(k_method_names[param.param]);
+                         });
+
+// "Ground Texture Levels" at its lowest leaves the tiles a few texels wide:
+// the same view loses the grain the full pictures give it.
+TEST_F(TerrainScreen, GroundTextureLevelsChangeTheGrain)
+{
+    double grain[2] = {0, 0};
+    for (int k = 0; k < 2; ++k) {
+        set_ground_texture_level_bias(k == 0 ? 0 : 10);
+        ASSERT_TRUE(load_with(0));
+        ChasePoints c = chase_points(*bike_, {0, 2.52f, 0.52f}, 5, 10);
+        look_at_camera(c.eye, c.target, frame());
+        save_shot(k == 0 ? "levels_full" : "levels_lowest");
+        grain[k] = grain_of(read_rect(0, 0, k_width, 90), k_width);
+    }
+    set_ground_texture_level_bias(-1);
+    std::printf("grain with every level %.2f, with the lowest %.2f\n", grain[0], grain[1]);
+    EXPECT_GT(grain[0], grain[1] * 1.5);
+}
+
+TEST_F(TerrainScreen, SkyCornerHasNoSeam)
+{
+    if (!track::track_loaded()) {
+        ASSERT_TRUE(load_with(0));
+    }
+    // From high above the field, looking up into the north-east top corner
+    // of the sky box, then into the south-west one.
+    for (int corner = 0; corner < 2; ++corner) {
+        float s = corner ? -1.0f : 1.0f;
+        Vec3f from = {1024, 400, 1024};
+        look_at_camera(from, {from[0] + s * 100, from[1] + 100, from[2] - s * 100}, frame());
+        save_shot(corner ? "sky_corner_sw" : "sky_corner_ne");
+        Stats all = stats_of(read_rect(0, 0, k_width, k_height));
+        EXPECT_GT(all.sky_blue, 0.3) << "corner " << corner;
+        // Clouds are soft greyish white; only a seam leaves pure white.
+        EXPECT_LT(all.near_white, 0.002) << "corner " << corner;
+    }
+}
+
+}  // namespace
+}  // namespace zv::render
