@@ -1,0 +1,104 @@
+// Console commands that reach the loaded track: "savetrackinfo" and
+// "forcereload" on a tiny track.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/console.h"
+#include "app/main_loop.h"
+#include "app/riders.h"
+#include "app/session.h"
+#include "app/startup.h"
+#include "core/messages.h"
+#include "core/settings.h"
+#include "platform/log.h"
+#include "track/track.h"
+#include "track/track_fixture.h"
+
+namespace zv::app {
+namespace {
+
+class TrackCommands : public test::TrackFolders {
+protected:
+    TrackCommands()
+    {
+        platform::log_close();
+        core::reset_settings();
+        core::clear_messages();
+        write_minimal_track();
+        put("timing_gates", "startinggate:\n[32 0 32] 0 null null null\n");
+        StartupLists& lists = startup_lists();
+        lists.tracks.folders = {k_folder};
+        lists.tracks.names = {"Mini"};
+        lists.track_choice.index = 0;
+        track::set_track_list({k_folder}, {"Mini"});
+        create_physics_world();
+    }
+    ~TrackCommands() override
+    {
+        end_session();
+        destroy_physics_world();
+        startup_lists() = StartupLists{};
+        track::set_track_list({}, {});
+        core::reset_settings();
+        core::clear_messages();
+        platform::log_close();
+    }
+
+    bool load()
+    {
+        GateKinds one{};
+        one[0] = k_gate_human;
+        SessionRequest req;
+        req.gates = &one;
+        req.laps = 5;
+        return load_session(g, req);
+    }
+    // How often the log says a track was freed since the last look (the log
+    // starts afresh when it opens again).
+    int track_frees()
+    {
+        platform::log_close();
+        std::string log = test::read_file(tmp_.str() + "log.txt").value_or("");
+        int n = 0;
+        for (std::size_t at = 0; (at = log.find("] Deallocating track\n", at)) != std::string::npos; ++at)
+            ++n;
+        return n;
+    }
+
+    Game g;
+};
+
+TEST_F(TrackCommands, SaveTrackInfoWritesTheFileOfTheLoadedTrack)
+{
+    EXPECT_EQ(run_console_line(g, "/savetrackinfo"), 1);  // nothing loaded: nothing
+    EXPECT_STREQ(core::message_line(0), "");
+    ASSERT_TRUE(load());
+    EXPECT_EQ(run_console_line(g, "/savetrackinfo"), 1);
+    EXPECT_STREQ(core::message_line(0), "Track info saved to tracks/mini.trackinfo");
+    auto text = test::read_file(home() + "tracks/mini.trackinfo");
+    ASSERT_TRUE(text);
+    EXPECT_EQ(text->rfind("dir=tracks/mini\nlongname=Mini\nfirstlap=0\nnormallap=0\ngatecount=1\nhash=", 0), 0u);
+}
+
+TEST_F(TrackCommands, ForceReloadReadsTheSameTrackAgainOnce)
+{
+    ASSERT_TRUE(load());
+    track_frees();
+    ASSERT_TRUE(load());  // same track: kept
+    EXPECT_EQ(track_frees(), 0);
+
+    EXPECT_EQ(run_console_line(g, "/forcereload"), 1);
+    EXPECT_STREQ(core::message_line(0), "Track will be reloaded on next restart");
+    EXPECT_TRUE(track_reload_forced());
+    ASSERT_TRUE(load());
+    EXPECT_EQ(track_frees(), 1);
+    EXPECT_FALSE(track_reload_forced());
+    EXPECT_TRUE(track::track_loaded());
+
+    ASSERT_TRUE(load());  // only once
+    EXPECT_EQ(track_frees(), 0);
+}
+
+}  // namespace
+}  // namespace zv::app
