@@ -3,7 +3,12 @@
 #include <GL/gl.h>
 
 #include <array>
+#include <cmath>
 #include <cstdint>
+#include <optional>
+
+#include "platform/log.h"
+#include "render/font.h"
 
 namespace zv::app {
 
@@ -45,24 +50,24 @@ constexpr std::array<std::array<std::uint8_t, 5>, 95> k_glyphs = {{
     {0x00, 0x41, 0x36, 0x08, 0x00}, {0x08, 0x08, 0x2A, 0x1C, 0x08},
 }};
 
-}  // namespace
+// Capitals of the loaded font are as high as the bitmap glyphs.
+constexpr int k_cap_rows = k_glyph_height;
 
-bool glyph_pixel(char c, int column, int row)
+std::optional<render::Font> g_font;
+
+const render::Font* active_font()
 {
-    if (column < 0 || column >= k_glyph_width || row < 0 || row >= k_glyph_height)
-        return false;
-    unsigned u = static_cast<unsigned char>(c);
-    if (u < 32 || u > 126)
-        u = '?';
-    return (k_glyphs[u - 32][static_cast<std::size_t>(column)] >> row) & 1u;
+    if (g_font && render::font_usable(*g_font))
+        return &*g_font;
+    return nullptr;
 }
 
-int text_width(std::string_view text, int scale)
+int bitmap_text_width(std::string_view text, int scale)
 {
     return static_cast<int>(text.size()) * k_glyph_advance * scale;
 }
 
-void draw_text(float x, float y, int scale, std::string_view text)
+void draw_bitmap_text(float x, float y, int scale, std::string_view text)
 {
     const float s = static_cast<float>(scale);
     glBegin(GL_QUADS);
@@ -80,6 +85,56 @@ void draw_text(float x, float y, int scale, std::string_view text)
         x += k_glyph_advance * s;
     }
     glEnd();
+}
+
+}  // namespace
+
+bool glyph_pixel(char c, int column, int row)
+{
+    if (column < 0 || column >= k_glyph_width || row < 0 || row >= k_glyph_height)
+        return false;
+    unsigned u = static_cast<unsigned char>(c);
+    if (u < 32 || u > 126)
+        u = '?';
+    return (k_glyphs[u - 32][static_cast<std::size_t>(column)] >> row) & 1u;
+}
+
+bool load_font()
+{
+    g_font = render::load_font("!@font.png", "@font.txt");
+    if (!g_font)
+        platform::log_printf("Using the built-in font\n");
+    return g_font.has_value();
+}
+
+void release_font() { g_font.reset(); }
+
+bool font_loaded() { return active_font() != nullptr; }
+
+float font_pixel_height(int scale)
+{
+    const render::Font* f = active_font();
+    if (!f || scale <= 0)
+        return 0;
+    return render::font_size_for_cap_height(f->metrics, static_cast<float>(k_cap_rows * scale));
+}
+
+int text_width(std::string_view text, int scale)
+{
+    if (const render::Font* f = active_font()) {
+        float w = render::font_text_width(f->metrics, text, font_pixel_height(scale));
+        return static_cast<int>(std::ceil(w));
+    }
+    return bitmap_text_width(text, scale);
+}
+
+void draw_text(float x, float y, int scale, std::string_view text)
+{
+    if (const render::Font* f = active_font()) {
+        render::draw_font_text(*f, x, y + static_cast<float>(k_cap_rows * scale), font_pixel_height(scale), text);
+        return;
+    }
+    draw_bitmap_text(x, y, scale, text);
 }
 
 }  // namespace zv::app
