@@ -7,9 +7,11 @@
 #include <vector>
 
 #include "app/controls.h"
+#include "app/menu.h"
 #include "app/race_tick.h"
 #include "app/riders.h"
 #include "app/screenshot.h"
+#include "app/ui_keys.h"
 #include "app/session.h"
 #include "app/view.h"
 #include "app/world_view.h"
@@ -98,12 +100,22 @@ void handle_event(Game& g, const platform::Event& e)
     if (!e.pressed)
         return;
 
+    // A binding being captured takes every key ("esc" cancels it).
+    if (capturing_binding()) {
+        capture_key(code, g.game_clock);
+        return;
+    }
     if (code == k.esc) {
         g.menu_page = g.menu_page == k_menu_closed ? k_menu_main : k_menu_closed;
         return;
     }
-    if (g.menu_page != k_menu_closed)
-        return;  // the menu takes the key
+    if (g.menu_page != k_menu_closed) {
+        menu_key(g, ui_input(code));
+        // A menu action that leaves no track loaded shows the title screen.
+        if (!track::track_loaded())
+            g.view = ViewMode::title;
+        return;
+    }
     if (g.view != ViewMode::editor) {
         if (is(code, s.console_key)) {
             g.menu_page = k_menu_chat;
@@ -232,9 +244,11 @@ void choose_view_mode(Game& g)
 void run_tick(Game& g, platform::EventTime stamp)
 {
     begin_binding_tick();
+    menu_begin_tick(g);
     g.controls = sim::RiderInput{};
     while (std::optional<platform::Event> e = platform::pop_event_before(stamp))
         handle_event(g, *e);
+    finish_capture_tick(g);
     read_axis_bindings();
     g.controls = control_values();
 
@@ -308,8 +322,11 @@ void main_loop(Game& g)
         g.clock.target += advance;
         g.game_clock += advance;
         core::set_message_clock(g.game_clock);
+        if (g.menu_page != k_menu_closed)
+            menu_pointer(g, cursor_x(), cursor_y(), g.mouse_button);
 
         run_ticks(g, g.clock.last_frame);
+        finish_series_event(g);
 
         if (values.warp && g.view != ViewMode::title)
             warp_restart_if_finished(g);

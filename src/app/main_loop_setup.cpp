@@ -123,8 +123,8 @@ std::optional<int> open_game(StartupValues& values, StartupLists& lists)
         req.skill = core::settings().skill.index;
         load_session(g, req);
     }
-    // 30. The menus open once there are menus to open.
-    g.menu_page = k_menu_closed;
+    // 30. The main page opens unless the game goes straight to a race server.
+    g.menu_page = values.connect_target ? k_menu_closed : k_menu_main;
     return std::nullopt;
 }
 

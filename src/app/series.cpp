@@ -66,7 +66,44 @@ void read_standings(Series& s)
     }
 }
 
+bool write_standings(const Series& s)
+{
+    core::DataFilePtr f = core::open_data_file("@" + s.file + "_standings", "wb");
+    if (!f)
+        return false;
+    for (const std::vector<int>& row : s.standings) {
+        for (std::size_t r = 0; r < row.size(); ++r)
+            core::print(*f, r + 1 < row.size() ? "%d " : "%d\n", row[r]);
+    }
+    return core::flush(*f);
+}
+
 }  // namespace
+
+int next_series_event(const Series& s) { return static_cast<int>(s.standings.size()); }
+
+bool record_series_result(Series& s, const std::vector<int>& places)
+{
+    if (s.standings.size() >= s.events.size() || places.size() != static_cast<std::size_t>(s.field_size()))
+        return false;
+    for (int p : places)
+        if (p < 0 || p >= s.field_size())
+            return false;
+    const SeriesEvent& event = s.events[s.standings.size()];
+    s.totals.resize(static_cast<std::size_t>(s.field_size()), 0);
+    for (std::size_t r = 0; r < places.size(); ++r)
+        if (places[r] < k_series_points_places)
+            s.totals[r] += event.points[static_cast<std::size_t>(places[r])];
+    s.standings.push_back(places);
+    return write_standings(s);
+}
+
+bool reset_series_standings(Series& s)
+{
+    s.standings.clear();
+    s.totals.assign(static_cast<std::size_t>(s.field_size()), 0);
+    return write_standings(s);
+}
 
 int series_skill_index(std::string_view word)
 {

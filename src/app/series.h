@@ -59,4 +59,19 @@ std::optional<Series> read_series(const std::string& file, const track::TrackLis
 std::vector<Series> read_all_series(const std::vector<std::string>& names,
                                     const track::TrackList& tracks, int debug_level);
 
+// The next event to run: the number of completed events (events.size() when
+// the series is over).
+int next_series_event(const Series& s);
+
+// Records one completed event: `places` holds place - 1 for riders 0 ... N.
+// The row joins the series' standings and totals and the standings file is
+// written again ("@" + file + "_standings"). False (nothing changed) when
+// the series is over, the row is not one place per rider or a place is
+// outside the field; false too when the file cannot be written (the row is
+// kept in memory then).
+bool record_series_result(Series& s, const std::vector<int>& places);
+
+// Forgets every completed event and writes the empty standings file.
+bool reset_series_standings(Series& s);
+
 }  // namespace zv::app

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/main_loop.h"
+#include "app/menu.h"
 #include "app/riders.h"
 #include "app/screenshot_png.h"
 #include "app/view_font.h"
@@ -300,18 +301,7 @@ void draw_overlays(Game& g, int width, int height, bool hide_pause_text)
         glColor3f(1, 1, 1);
         draw_text((width - text_width(text, 4)) * 0.5f, height * 0.4f, 4, text);
     }
-    if (g.menu_page != k_menu_closed) {
-        const std::string_view text = g.menu_page == k_menu_chat ? "Chat" : "Menu (Esc to close)";
-        glColor3f(0.1f, 0.1f, 0.1f);
-        glBegin(GL_QUADS);
-        glVertex2f(width * 0.25f, height * 0.45f);
-        glVertex2f(width * 0.75f, height * 0.45f);
-        glVertex2f(width * 0.75f, height * 0.55f);
-        glVertex2f(width * 0.25f, height * 0.55f);
-        glEnd();
-        glColor3f(1, 1, 1);
-        draw_text((width - text_width(text, scale)) * 0.5f, height * 0.5f - 7.0f, scale, text);
-    }
+    draw_menu(g, width, height);
 }
 
 void finish_frame(bool glfinish)

@@ -251,3 +251,40 @@ TEST_F(SeriesTest, ReadAllSkipsBadFilesAndLogsAtDebugLevel)
 }
 
 }  // namespace
+
+TEST_F(SeriesTest, RecordedResultsGoToTheStandingsFileAndReadBack)
+{
+    write("r.series", "R 2 Expert 4 8 2\n" + event_text("A", "hills") + event_text("B", "valley"));
+    std::optional<app::Series> s = app::read_series("r.series", tracks_);
+    ASSERT_TRUE(s);
+    EXPECT_EQ(app::next_series_event(*s), 0);
+
+    // Rows that are not one place per rider inside the field change nothing.
+    EXPECT_FALSE(app::record_series_result(*s, {0, 1}));
+    EXPECT_FALSE(app::record_series_result(*s, {0, 1, 3}));
+    EXPECT_FALSE(app::record_series_result(*s, {0, -1, 2}));
+    EXPECT_TRUE(s->standings.empty());
+
+    // Player 2nd, robots 1st and 3rd; then the player wins.
+    EXPECT_TRUE(app::record_series_result(*s, {1, 0, 2}));
+    EXPECT_TRUE(app::record_series_result(*s, {0, 2, 1}));
+    EXPECT_EQ(s->totals, (std::vector<std::int64_t>{22 + 25, 25 + 20, 20 + 22}));
+    EXPECT_EQ(app::next_series_event(*s), 2);
+    // The series is over: nothing more is taken.
+    EXPECT_FALSE(app::record_series_result(*s, {2, 1, 0}));
+
+    // The file in the home folder holds both rows, and reading gives the same.
+    std::optional<std::string> file = test::read_file(dir_ / "xdg/Zarvox/r.series_standings");
+    ASSERT_TRUE(file);
+    EXPECT_EQ(*file, "1 0 2\n0 2 1\n");
+    core::reset_data_files();
+    std::optional<app::Series> again = app::read_series("r.series", tracks_);
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->standings, s->standings);
+    EXPECT_EQ(again->totals, s->totals);
+
+    EXPECT_TRUE(app::reset_series_standings(*s));
+    EXPECT_TRUE(s->standings.empty());
+    EXPECT_EQ(s->totals, (std::vector<std::int64_t>{0, 0, 0}));
+    EXPECT_EQ(test::read_file(dir_ / "xdg/Zarvox/r.series_standings"), std::optional<std::string>(""));
+}
