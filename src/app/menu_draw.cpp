@@ -84,7 +84,7 @@ void draw_slider(const Widget& w, const PageLayout& l)
     fill(x - half * 0.5f, mid - half, x + half * 0.5f, mid + half);
 }
 
-void draw_item(const Widget& w, bool current, const PageLayout& l)
+void draw_item(const Widget& w, bool current, const PageLayout& l, bool centred)
 {
     const int s = l.scale;
     const float ty = w.rect.top + (l.line_height - k_glyph_height * s) * 0.5f;
@@ -97,7 +97,9 @@ void draw_item(const Widget& w, bool current, const PageLayout& l)
         glColor4f(1.0f, 0.95f, 0.4f, 1.0f);
     else
         glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
-    draw_text(static_cast<float>(w.rect.left), ty, s, w.shown_label());
+    const std::string label = w.shown_label();
+    const float lx = centred ? (w.rect.left + w.rect.right - text_width(label, s)) * 0.5f : static_cast<float>(w.rect.left);
+    draw_text(lx, ty, s, label);
     std::string value = value_text(w, current);
     float x = static_cast<float>(w.bar_left);
     if (w.kind == WidgetKind::number) {
@@ -158,6 +160,9 @@ void draw_disclaimer(const Game& g, int width, int height, int scale)
     const double opacity = std::clamp(k_disclaimer_seconds - g.game_clock, 0.0, 1.0);
     if (opacity <= 0)
         return;
+    // The longer line must fit the window.
+    while (scale > 1 && text_width(k_disclaimer[0], scale) > width - 16)
+        --scale;
     const int line = (k_glyph_height + 3) * scale;
     for (int i = 0; i < 2; ++i) {
         const float y = static_cast<float>(height - (3 - i) * line);
@@ -198,8 +203,12 @@ void draw_menu(Game& g, int width, int height)
     draw_text((width - text_width(p.title, title_scale)) * 0.5f, static_cast<float>(l.top - 2 * l.line_height + 4),
               title_scale, p.title);
 
+    // A page of buttons alone (the main page) stands in the middle.
+    bool centred = p.columns == 1 && !p.items.empty();
+    for (const Widget& w : p.items)
+        centred = centred && w.kind == WidgetKind::button && !w.detail;
     for (std::size_t i = 0; i < p.items.size(); ++i)
-        draw_item(p.items[i], static_cast<int>(i) == st.current, l);
+        draw_item(p.items[i], static_cast<int>(i) == st.current, l, centred);
 
     float y = static_cast<float>(l.notes_top);
     if (p.notes) {

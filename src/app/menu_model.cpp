@@ -301,7 +301,9 @@ void menu_key(Game& g, const UiInput& in)
 void menu_pointer(Game& g, float x, float y, bool button_held)
 {
     MenuState& st = menu_state();
-    const bool moved = !st.pointer_known || x != st.pointer_x || y != st.pointer_y;
+    // The first reading only tells where the pointer rests: a pointer that
+    // happens to sit over a page does not take the highlight from the keys.
+    const bool moved = st.pointer_known && (x != st.pointer_x || y != st.pointer_y);
     st.pointer_x = x;
     st.pointer_y = y;
     st.pointer_known = true;

@@ -255,11 +255,18 @@ TEST_F(MenuTest, PointerHighlightsTheItemUnderIt)
     ensure_page(g);
     layout_page(st().page, 640, 480);
     const Rect r = st().page.items[4].rect;
+    // Where the pointer first rests takes nothing from the keys.
     menu_pointer(g, r.left + 2.0f, r.top + 2.0f, false);
+    EXPECT_EQ(st().current, 0);
+    menu_pointer(g, r.left + 3.0f, r.top + 2.0f, false);
     EXPECT_EQ(st().current, 4);
+    // Standing still leaves the keys in charge.
+    key(UiKey::down);
+    menu_pointer(g, r.left + 3.0f, r.top + 2.0f, false);
+    EXPECT_EQ(st().current, 5);
     // Outside every item the highlight stays.
     menu_pointer(g, 1.0f, 1.0f, false);
-    EXPECT_EQ(st().current, 4);
+    EXPECT_EQ(st().current, 5);
     // A click on a button activates it.
     const Rect quit = st().page.items[8].rect;
     click_at(quit.left + 2.0f, quit.top + 2.0f);
