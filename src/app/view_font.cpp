@@ -62,6 +62,15 @@ const render::Font* active_font()
     return nullptr;
 }
 
+// The em size at which the font's capitals are as high as the bitmap glyphs
+// at that scale.
+float em_at(const render::Font& f, int scale)
+{
+    if (scale <= 0)
+        return 0;
+    return render::font_size_for_cap_height(f.metrics, static_cast<float>(k_cap_rows * scale));
+}
+
 int bitmap_text_width(std::string_view text, int scale)
 {
     return static_cast<int>(text.size()) * k_glyph_advance * scale;
@@ -114,24 +123,20 @@ bool font_loaded() { return active_font() != nullptr; }
 float font_pixel_height(int scale)
 {
     const render::Font* f = active_font();
-    if (!f || scale <= 0)
-        return 0;
-    return render::font_size_for_cap_height(f->metrics, static_cast<float>(k_cap_rows * scale));
+    return f ? em_at(*f, scale) : 0;
 }
 
 int text_width(std::string_view text, int scale)
 {
-    if (const render::Font* f = active_font()) {
-        float w = render::font_text_width(f->metrics, text, font_pixel_height(scale));
-        return static_cast<int>(std::ceil(w));
-    }
+    if (const render::Font* f = active_font())
+        return static_cast<int>(std::ceil(render::font_text_width(f->metrics, text, em_at(*f, scale))));
     return bitmap_text_width(text, scale);
 }
 
 void draw_text(float x, float y, int scale, std::string_view text)
 {
     if (const render::Font* f = active_font()) {
-        render::draw_font_text(*f, x, y + static_cast<float>(k_cap_rows * scale), font_pixel_height(scale), text);
+        render::draw_font_text(*f, x, y + static_cast<float>(k_cap_rows * scale), em_at(*f, scale), text);
         return;
     }
     draw_bitmap_text(x, y, scale, text);
