@@ -16,6 +16,9 @@ namespace {
 constexpr std::size_t k_max_line = 1023;
 constexpr float k_default_cap_ratio = 0.73f;  // capitals of a typical sans serif, in em
 constexpr float k_max_advance_cells = 4.0f;   // advances and em sizes beyond 4 cells are nonsense
+// Em sizes and cap heights below a pixel would blow strings up beyond any
+// screen.
+constexpr float k_min_size = 1.0f;
 
 std::vector<std::string_view> split_words(std::string_view line)
 {
@@ -84,7 +87,7 @@ public:
         if (key == "size" || key == "capheight") {
             std::optional<float> v = real_number(w[1]);
             float limit = key == "size" ? max_size : static_cast<float>(m_.cell);
-            if (!v || !(*v > 0) || *v > limit) {
+            if (!v || !(*v >= k_min_size) || *v > limit) {
                 problem = std::string(key) + " out of range";
                 return false;
             }

@@ -138,6 +138,7 @@ TEST(FontMetricsFile, OutOfRangeLayoutValues)
         {"size 22\n", "size 0\n"},          {"size 22\n", "size -3\n"},
         {"size 22\n", "size nan\n"},        {"size 22\n", "size inf\n"},
         {"size 22\n", "size 129\n"},        {"size 22\n", "size 22px\n"},
+        {"size 22\n", "size 0.5\n"},        {"size 22\n", "size 1e-40\n"},
         {"baseline 24\n", "baseline 33\n"}, {"baseline 24\n", "baseline -1\n"},
         {"left 4\n", "left 99999999999\n"}, {"left 4\n", "left four\n"},
     };
@@ -153,11 +154,13 @@ TEST(FontMetricsFile, OutOfRangeLayoutValues)
     ASSERT_TRUE(twice.metrics);
     EXPECT_EQ(twice.stopped_at_line, 9);
     EXPECT_FALSE(twice.metrics->glyphs['B'].present);
-    // A cap height beyond the cell is refused, the rest kept.
-    FontParse cap = parse_font_metrics(k_header + "char 72 18 6 8 21 24\ncapheight 40\n");
-    ASSERT_TRUE(cap.metrics);
-    EXPECT_EQ(cap.stopped_at_line, 7);
-    EXPECT_FLOAT_EQ(cap.metrics->cap_height, 16);
+    // A cap height beyond the cell or below a pixel is refused, the rest kept.
+    for (const char* bad : {"capheight 40\n", "capheight 0.01\n", "capheight -16\n"}) {
+        FontParse cap = parse_font_metrics(k_header + "char 72 18 6 8 21 24\n" + bad);
+        ASSERT_TRUE(cap.metrics) << bad;
+        EXPECT_EQ(cap.stopped_at_line, 7) << bad;
+        EXPECT_FLOAT_EQ(cap.metrics->cap_height, 16) << bad;
+    }
 }
 
 TEST(FontMetricsFile, OutOfRangeCharactersStopTheReading)
@@ -184,6 +187,49 @@ TEST(FontMetricsFile, OutOfRangeCharactersStopTheReading)
     // Binary junk after the layout.
     std::string junk = k_header + k_chars + std::string("char 66 \0\xff 1", 12) + "\n";
     EXPECT_EQ(parse_font_metrics(junk).stopped_at_line, 9);
+}
+
+TEST(FontMetricsFile, DamagedCopiesNeverYieldValuesOutOfRange)
+{
+    // Seeded byte damage to a good file: whatever is kept stays in range,
+    // so the drawing never reads outside a cell.
+    const std::string good = k_header + "capheight 16\n" + k_chars + "char 72 18 6 8 21 24\nchar 233 15 4 6 18 24\n";
+    const char noise[] = "0123456789 -.e\n#x";
+    std::uint32_t seed = 12345;
+    auto next = [&seed] { return seed = seed * 1664525u + 1013904223u; };
+    int usable = 0;
+    for (int round = 0; round < 3000; ++round) {
+        std::string text = good;
+        for (int hits = 1 + static_cast<int>(next() % 4); hits > 0; --hits) {
+            std::size_t at = next() % text.size();
+            switch (next() % 3) {
+            case 0: text[at] = noise[next() % (sizeof noise - 1)]; break;
+            case 1: text.insert(at, 1, noise[next() % (sizeof noise - 1)]); break;
+            default: text.resize(std::max<std::size_t>(1, at)); break;
+            }
+        }
+        FontParse p = parse_font_metrics(text);
+        if (!p.metrics)
+            continue;
+        ++usable;
+        const FontMetrics& m = *p.metrics;
+        ASSERT_GE(m.cell, 1) << text;
+        ASSERT_LE(m.cell, k_font_max_cell) << text;
+        ASSERT_GE(m.size, 1) << text;
+        ASSERT_LE(m.size, 4.0f * m.cell) << text;
+        ASSERT_GT(m.cap_height, 0) << text;
+        ASSERT_TRUE(m.baseline >= 0 && m.baseline <= m.cell && m.left >= 0 && m.left <= m.cell) << text;
+        for (const FontGlyph& g : m.glyphs) {
+            if (!g.present)
+                continue;
+            ASSERT_TRUE(std::isfinite(g.advance) && g.advance >= 0 && g.advance <= 4.0f * m.cell) << text;
+            ASSERT_TRUE(g.x0 >= 0 && g.x0 <= g.x1 && g.x1 <= m.cell) << text;
+            ASSERT_TRUE(g.y0 >= 0 && g.y0 <= g.y1 && g.y1 <= m.cell) << text;
+        }
+        for (const GlyphQuad& q : layout_font_text(m, 0, 0, 20, "AH?\xe9 x"))
+            ASSERT_TRUE(q.s0 >= 0 && q.s1 <= 1 && q.t0 >= 0 && q.t1 <= 1 && q.s0 <= q.s1 && q.t0 <= q.t1) << text;
+    }
+    EXPECT_GT(usable, 300);  // the damage left enough usable files to mean something
 }
 
 // Size 20, cap height 14: advances 'A' 10, 'B' 12.5, '?' 8, space 5.
