@@ -88,15 +88,20 @@ void chat_key(Game& g, const UiInput& in)
 
 int message_scroll() { return g_chat.scroll; }
 
-std::size_t chat_line_first_shown(std::size_t cursor, std::size_t length, std::size_t visible)
+ChatSpan chat_line_shown(const std::string& text, std::size_t cursor, int room, int cursor_room,
+                         const std::function<int(std::string_view)>& width)
 {
-    cursor = std::min(cursor, length);
-    if (visible == 0)
-        return cursor;
-    // The cursor needs a cell of its own at the end of the line.
-    if (cursor < visible)
-        return 0;
-    return cursor - visible + 1;
+    const std::string_view t = text;
+    cursor = std::min(cursor, t.size());
+    // Drop characters from the front until the text up to the cursor, and
+    // the cursor itself, fit.
+    std::size_t first = 0;
+    while (first < cursor && width(t.substr(first, cursor - first)) + cursor_room > room)
+        ++first;
+    std::size_t count = cursor - first;
+    while (first + count < t.size() && width(t.substr(first, count + 1)) <= room)
+        ++count;
+    return {first, count};
 }
 
 void draw_chat_line(int width, int height)
@@ -106,6 +111,7 @@ void draw_chat_line(int width, int height)
     const int row = (k_glyph_height + 4) * scale;
     const float top = static_cast<float>(height - row - 4 * scale);
     const float x0 = 8.0f * static_cast<float>(scale);
+    const float bottom = top + static_cast<float>((k_glyph_height + 1) * scale);
 
     // A dark band keeps the line readable over any scene.
     glDisable(GL_TEXTURE_2D);
@@ -119,35 +125,37 @@ void draw_chat_line(int width, int height)
     glVertex2f(0, top + static_cast<float>(row));
     glEnd();
 
-    const int advance = k_glyph_advance * scale;
-    const float text_x = x0 + static_cast<float>(text_width(k_prompt, scale));
-    const int room = std::max(1, (width - static_cast<int>(text_x) - advance) / std::max(1, advance));
-    const std::size_t first = chat_line_first_shown(c.line.cursor, c.line.text.size(),
-                                                    static_cast<std::size_t>(room));
-    const std::string shown = c.line.text.substr(std::min(first, c.line.text.size()),
-                                                  static_cast<std::size_t>(room));
+    auto measure = [scale](std::string_view t) { return text_width(t, scale); };
+    const std::size_t cursor = std::min(c.line.cursor, c.line.text.size());
+    // The block of the overwrite cursor covers the character under it.
+    const char under = cursor < c.line.text.size() ? c.line.text[cursor] : ' ';
+    const int block = std::max(measure(std::string_view(&under, 1)), measure("n"));
+    const float text_x = x0 + static_cast<float>(measure(k_prompt));
+    const int room = width - static_cast<int>(text_x) - 4 * scale;
+    const ChatSpan span = chat_line_shown(c.line.text, cursor, room, block, measure);
+    const std::string_view line = c.line.text;
 
     glColor4f(1, 1, 1, 1);
     draw_text(x0, top, scale, k_prompt);
-    draw_text(text_x, top, scale, shown);
+    draw_text(text_x, top, scale, line.substr(span.first, span.count));
 
-    // The cursor: a bar before the character when inserting, a block under
+    // The cursor: a bar before the character when inserting, a block over
     // it when overwriting.
-    const std::size_t at = std::min(c.line.cursor, c.line.text.size()) - first;
-    const float cx = text_x + static_cast<float>(at * static_cast<std::size_t>(advance));
-    const float bottom = top + static_cast<float>(k_glyph_height * scale);
+    const float cx = text_x + static_cast<float>(measure(line.substr(span.first, cursor - span.first)));
+    const float s = static_cast<float>(scale);
+    glDisable(GL_TEXTURE_2D);
     glColor4f(1, 1, 1, c.line.overwrite ? 0.5f : 1.0f);
     glBegin(GL_QUADS);
     if (c.line.overwrite) {
-        glVertex2f(cx, top);
-        glVertex2f(cx + static_cast<float>(k_glyph_width * scale), top);
-        glVertex2f(cx + static_cast<float>(k_glyph_width * scale), bottom + scale);
-        glVertex2f(cx, bottom + scale);
+        glVertex2f(cx, top - s);
+        glVertex2f(cx + static_cast<float>(block), top - s);
+        glVertex2f(cx + static_cast<float>(block), bottom);
+        glVertex2f(cx, bottom);
     } else {
-        glVertex2f(cx - static_cast<float>(scale), top - scale);
-        glVertex2f(cx, top - scale);
-        glVertex2f(cx, bottom + scale);
-        glVertex2f(cx - static_cast<float>(scale), bottom + scale);
+        glVertex2f(cx - s, top - s);
+        glVertex2f(cx, top - s);
+        glVertex2f(cx, bottom);
+        glVertex2f(cx - s, bottom);
     }
     glEnd();
     glColor4f(1, 1, 1, 1);

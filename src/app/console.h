@@ -31,9 +31,15 @@ ChatState& chat_state();
 void reset_chat();
 // Puts a submitted line at the front of the history (the 100th drops off).
 void push_chat_history(const std::string& line);
-// The first character of the line to show so that the cursor stays within
-// `visible` characters (the line scrolls sideways when it is wider).
-std::size_t chat_line_first_shown(std::size_t cursor, std::size_t length, std::size_t visible);
+// The part of the line shown in `room` pixels: the cursor (which needs
+// `cursor_room` pixels after the text before it) always in view, the line
+// scrolling sideways when it is wider; `width` measures text in pixels.
+struct ChatSpan {
+    std::size_t first = 0;
+    std::size_t count = 0;
+};
+ChatSpan chat_line_shown(const std::string& text, std::size_t cursor, int room, int cursor_room,
+                         const std::function<int(std::string_view)>& width);
 
 // ---- outside services ----
 

@@ -203,15 +203,34 @@ TEST_F(ChatLine, PageKeysScrollTheMessageList)
     EXPECT_EQ(line(), "");
 }
 
-TEST_F(ChatLine, TheLineScrollsSidewaysToKeepTheCursorShown)
+void expect_span(ChatSpan got, std::size_t first, std::size_t count)
 {
-    EXPECT_EQ(chat_line_first_shown(0, 0, 10), 0u);
-    EXPECT_EQ(chat_line_first_shown(9, 9, 10), 0u);
-    EXPECT_EQ(chat_line_first_shown(10, 10, 10), 1u);  // the cursor cell at the end
-    EXPECT_EQ(chat_line_first_shown(119, 119, 10), 110u);
-    EXPECT_EQ(chat_line_first_shown(5, 119, 10), 0u);
-    EXPECT_EQ(chat_line_first_shown(500, 20, 10), 11u);  // cursor past the text
-    EXPECT_EQ(chat_line_first_shown(7, 20, 0), 7u);
+    EXPECT_EQ(got.first, first);
+    EXPECT_EQ(got.count, count);
+}
+
+TEST(ChatLineView, TheLineScrollsSidewaysToKeepTheCursorShown)
+{
+    auto fixed = [](std::string_view t) { return static_cast<int>(t.size()) * 6; };
+    const std::string s119(119, 'a');
+    expect_span(chat_line_shown("", 0, 60, 6, fixed), 0, 0);
+    expect_span(chat_line_shown(std::string(9, 'a'), 9, 60, 6, fixed), 0, 9);
+    expect_span(chat_line_shown(std::string(10, 'a'), 10, 60, 6, fixed), 1, 9);  // room for the cursor
+    expect_span(chat_line_shown(s119, 119, 60, 6, fixed), 110, 9);
+    expect_span(chat_line_shown(s119, 5, 60, 6, fixed), 0, 10);  // as much as fits after it
+    expect_span(chat_line_shown(s119, 60, 60, 6, fixed), 51, 10);
+    expect_span(chat_line_shown(std::string(20, 'a'), 500, 60, 6, fixed), 11, 9);  // cursor past the end
+    expect_span(chat_line_shown(std::string(20, 'a'), 7, 0, 6, fixed), 7, 0);    // no room at all
+
+    // Proportional text: narrow letters let more of the line show.
+    auto narrow_i = [](std::string_view t) {
+        int w = 0;
+        for (char c : t)
+            w += c == 'i' ? 2 : 6;
+        return w;
+    };
+    expect_span(chat_line_shown("WWWWWiiiii", 10, 30, 6, narrow_i), 3, 7);
+    expect_span(chat_line_shown("iiiiiiiiiiiiiiiW", 0, 30, 6, narrow_i), 0, 15);
 }
 
 }  // namespace
