@@ -47,6 +47,19 @@ Quat yaw_pitch_quaternion(double yaw, double pitch)
             static_cast<float>(-sy * sp)};
 }
 
+Quat multiply(const Quat& a, const Quat& b)
+{
+    return {a.w * b.w - a.x * b.x - a.y * b.y - a.z * b.z, a.w * b.x + a.x * b.w + a.y * b.z - a.z * b.y,
+            a.w * b.y - a.x * b.z + a.y * b.w + a.z * b.x, a.w * b.z + a.x * b.y - a.y * b.x + a.z * b.w};
+}
+
+render::Mat3f free_camera_rows(const FreeCamera& camera)
+{
+    const Quat aim = yaw_pitch_quaternion(camera.yaw + camera.turn, camera.pitch);
+    const Quat roll{static_cast<float>(std::cos(camera.roll / 2)), 0, 0, static_cast<float>(std::sin(camera.roll / 2))};
+    return quaternion_rows(multiply(aim, roll));
+}
+
 Quat slerp(const Quat& a, const Quat& b, double t)
 {
     double bw = b.w, bx = b.x, by = b.y, bz = b.z;

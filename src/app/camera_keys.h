@@ -43,10 +43,15 @@ inline constexpr double k_degrees_to_radians = 0.017453292519943295;
 FreeCamera& free_camera();
 // "camangle": yaw and pitch in degrees; clears the other two angles.
 void aim_free_camera(double yaw_degrees, double pitch_degrees);
+// The aimed free camera's rotation (rows as render::Camera keeps them):
+// yaw + turn about world up, then pitch, then roll about the view axis.
+render::Mat3f free_camera_rows(const FreeCamera& camera);
 
 // The rotation of yaw about world up after pitch about the camera's side:
 // (cos(y/2)cos(p/2), cos(y/2)sin(p/2), sin(y/2)cos(p/2), -sin(y/2)sin(p/2)).
 Quat yaw_pitch_quaternion(double yaw, double pitch);
+// The rotation a then b (b applied first, in a's frame).
+Quat multiply(const Quat& a, const Quat& b);
 // Spherical interpolation along the shorter arc; t = 0 gives a, 1 gives b.
 Quat slerp(const Quat& a, const Quat& b, double t);
 // The camera's axes as rows (x right, y up, z backward), as render::Camera

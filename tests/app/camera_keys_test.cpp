@@ -143,6 +143,36 @@ TEST_F(CameraKeys, QuaternionRowsAreTheCameraAxes)
     EXPECT_EQ(c.rotation, (render::Mat3f{1, 0, 0, 0, 1, 0, 0, 0, 1}));
 }
 
+TEST_F(CameraKeys, FreeCameraRotation)
+{
+    FreeCamera c;
+    c.yaw = 0.7;
+    c.pitch = -0.2;
+    render::Mat3f plain = quaternion_rows(yaw_pitch_quaternion(0.7, -0.2));
+    render::Mat3f m = free_camera_rows(c);
+    for (int i = 0; i < 9; ++i)
+        EXPECT_NEAR(m[static_cast<std::size_t>(i)], plain[static_cast<std::size_t>(i)], k_eps) << i;
+    // The turn adds to the yaw.
+    c.yaw = 0.5;
+    c.turn = 0.2;
+    m = free_camera_rows(c);
+    for (int i = 0; i < 9; ++i)
+        EXPECT_NEAR(m[static_cast<std::size_t>(i)], plain[static_cast<std::size_t>(i)], k_eps) << i;
+    // A quarter roll turns the right axis up and the up axis left.
+    FreeCamera r;
+    r.roll = M_PI / 2;
+    m = free_camera_rows(r);
+    const float rolled[9] = {0, 1, 0, -1, 0, 0, 0, 0, 1};
+    for (int i = 0; i < 9; ++i)
+        EXPECT_NEAR(m[static_cast<std::size_t>(i)], rolled[i], k_eps) << i;
+    // Yaw then pitch composed by hand gives the camangle quaternion.
+    const Quat yaw{static_cast<float>(std::cos(0.35)), 0, static_cast<float>(std::sin(0.35)), 0};
+    const Quat pitch{static_cast<float>(std::cos(-0.1)), static_cast<float>(std::sin(-0.1)), 0, 0};
+    const Quat q = multiply(yaw, pitch);
+    const Quat e = yaw_pitch_quaternion(0.7, -0.2);
+    expect_quat(q, e.w, e.x, e.y, e.z);
+}
+
 TEST_F(CameraKeys, SlerpHalfwayAndTheShorterArc)
 {
     const Quat a{};
