@@ -120,10 +120,16 @@ void draw_item(const Widget& w, bool current, const PageLayout& l, bool centred)
     }
 }
 
-void draw_table(const MenuTable& t, float x, float y, int scale, int line_height, int width)
+void draw_table(const MenuTable& t, float x, float y, int line_height, int width, int height)
 {
     if (t.header.empty())
         return;
+    // The rows share what is left of the window; those that do not fit are
+    // left out.
+    const float room = height - y - 4.0f;
+    line_height = std::min(line_height, std::max(9, static_cast<int>(room / static_cast<float>(t.rows.size() + 1))));
+    const int scale = line_height >= 18 ? 2 : 1;
+    const std::size_t fit = room > line_height ? static_cast<std::size_t>(room / line_height) - 1 : 0;
     // Column widths from the widest cell.
     std::vector<int> widths(t.header.size(), 0);
     auto widen = [&](const std::vector<std::string>& row) {
@@ -144,7 +150,7 @@ void draw_table(const MenuTable& t, float x, float y, int scale, int line_height
     };
     glColor4f(1.0f, 0.85f, 0.3f, 1.0f);
     draw_row(t.header, y);
-    for (std::size_t r = 0; r < t.rows.size(); ++r) {
+    for (std::size_t r = 0; r < t.rows.size() && r < fit; ++r) {
         float ry = y + static_cast<float>((r + 1) * line_height);
         if (r % 2 == 0) {
             glColor4f(0.0f, 0.0f, 0.0f, 0.3f);
@@ -190,7 +196,11 @@ void draw_menu(Game& g, int width, int height)
     st.width = width;
     st.height = height;
     Page& p = st.page;
-    const PageLayout l = layout_page(p, width, height);
+    const std::vector<std::string> notes = p.notes ? p.notes(g) : std::vector<std::string>{};
+    const MenuTable table = p.table ? p.table(g) : MenuTable{};
+    // A long table gets its own smaller rows below the notes.
+    const int table_lines = table.header.empty() ? 0 : 2 + std::min<int>(static_cast<int>(table.rows.size()), 4);
+    const PageLayout l = layout_page(p, width, height, static_cast<int>(notes.size()) + table_lines);
 
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
@@ -211,16 +221,14 @@ void draw_menu(Game& g, int width, int height)
         draw_item(p.items[i], static_cast<int>(i) == st.current, l, centred);
 
     float y = static_cast<float>(l.notes_top);
-    if (p.notes) {
-        glColor4f(0.9f, 0.9f, 0.9f, 1.0f);
-        for (const std::string& line : p.notes(g)) {
-            draw_text(static_cast<float>(l.left), y, l.scale, line);
-            y += static_cast<float>(l.line_height);
-        }
+    glColor4f(0.9f, 0.9f, 0.9f, 1.0f);
+    for (const std::string& line : notes) {
+        draw_text(static_cast<float>(l.left), y, l.scale, line);
+        y += static_cast<float>(l.line_height);
     }
-    if (p.table) {
+    if (!table.header.empty()) {
         y += static_cast<float>(l.line_height) * 0.5f;
-        draw_table(p.table(g), static_cast<float>(l.left), y, l.scale, l.line_height, width);
+        draw_table(table, static_cast<float>(l.left), y, l.line_height, width, height);
     }
     if (g.menu_page == k_menu_main)
         draw_disclaimer(g, width, height, l.scale);

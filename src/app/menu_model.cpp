@@ -436,12 +436,12 @@ int label_chars(const Page& p, int column)
 
 }  // namespace
 
-PageLayout layout_page(Page& p, int width, int height)
+PageLayout layout_page(Page& p, int width, int height, int note_lines)
 {
     PageLayout l;
     const int columns = std::max(1, p.columns);
-    // Title, a gap, the rows and a few note lines share the height.
-    const int rows = rows_of(p) + 6;
+    // Title, a gap, the rows and the note lines share the height.
+    const int rows = rows_of(p) + 3 + std::max(0, note_lines);
     l.line_height = std::clamp((height - 2 * k_margin) / std::max(1, rows), 9, 24);
     l.scale = l.line_height >= 18 ? 2 : 1;
     l.column_width = (width - 2 * k_margin) / columns;

@@ -146,7 +146,8 @@ struct PageLayout {
     int column_width = 0;
     int notes_top = 0;      // below the last row
 };
-PageLayout layout_page(Page& p, int width, int height);
+// `note_lines` is the room kept below the items for notes and a table.
+PageLayout layout_page(Page& p, int width, int height, int note_lines = 4);
 
 // The text of a binding as the page shows it ("x", "Joystick1 axis 0", "-").
 std::string binding_text(const core::Binding& b);

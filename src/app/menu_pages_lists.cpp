@@ -144,7 +144,8 @@ Page standings_page()
 {
     Page p;
     p.number = k_menu_standings;
-    p.title = "Points Series";
+    const Series* shown = menu_series(menu_state().series);
+    p.title = shown ? shown->name : "Points Series";
     p.items = {
         page_button("Back to Points Series List", k_menu_series),
         button("Enter Next Event", [](Game& g) { start_series_event(g, menu_state().series, true); }),

@@ -116,6 +116,32 @@ TEST_F(MenuPagesTest, PagesListTheirItemsInOrder)
     EXPECT_TRUE(labels(k_menu_quit).empty());
 }
 
+TEST_F(MenuPagesTest, EveryPageFitsASmallWindow)
+{
+    DemoList& demos = startup_lists().demos;
+    for (int i = 0; i < 30; ++i) {
+        demos.paths.push_back("demos/d" + std::to_string(i) + ".zvdemo");
+        demos.names.push_back("demo number " + std::to_string(i));
+    }
+    for (int page : {k_menu_main, k_menu_new_race, k_menu_playback, k_menu_series, k_menu_standings,
+                     k_menu_time_trial, k_menu_bike_setup, k_menu_suspension, k_menu_stability, k_menu_controls,
+                     k_menu_graphics, k_menu_advanced_graphics, k_menu_multiplayer, k_menu_quit}) {
+        labels(page);
+        Page& p = menu_state().page;
+        const int notes = p.notes ? static_cast<int>(p.notes(g).size()) : 0;
+        const int table = p.table ? 2 : 0;
+        for (auto [w, h] : {std::pair{640, 480}, std::pair{1280, 720}}) {
+            PageLayout l = layout_page(p, w, h, notes + table);
+            for (const Widget& item : p.items) {
+                EXPECT_LE(item.rect.bottom, h) << page << " " << item.shown_label();
+                EXPECT_LE(item.rect.right, w) << page << " " << item.shown_label();
+                EXPECT_GT(item.rect.bottom, item.rect.top);
+            }
+            EXPECT_LE(l.notes_top + (notes + table) * l.line_height, h) << page;
+        }
+    }
+}
+
 TEST_F(MenuPagesTest, SuspensionShowsPhysicalValues)
 {
     labels(k_menu_suspension);

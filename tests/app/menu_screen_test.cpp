@@ -14,6 +14,7 @@
 #include "app/menu.h"
 #include "app/menu_model.h"
 #include "app/screenshot_png.h"
+#include "app/startup.h"
 #include "core/settings.h"
 #include "platform/gl_context.h"
 #include "platform/window.h"
@@ -121,6 +122,39 @@ TEST_F(MenuScreen, TheCrowdedRacePageFitsTheWindow)
     EXPECT_GT(lit_pixels(last.rect.left, last.rect.top, last.rect.right - last.rect.left,
                          last.rect.bottom - last.rect.top),
               20);
+}
+
+TEST_F(MenuScreen, StandingsTableUnderTheButtons)
+{
+    Series s;
+    s.file = "cup.series";
+    s.name = "Screen Cup";
+    for (int r = 0; r < 30; ++r)
+        s.riders.push_back(10 + r);
+    for (int e = 0; e < 3; ++e) {
+        SeriesEvent ev;
+        ev.name = "Round " + std::to_string(e / 2 + 1);
+        for (int p = 0; p < 40; ++p)
+            ev.points[static_cast<std::size_t>(p)] = 40 - p;
+        s.events.push_back(ev);
+    }
+    s.totals.assign(31, 0);
+    for (int e = 0; e < 2; ++e) {
+        std::vector<int> row;
+        for (int r = 0; r < 31; ++r)
+            row.push_back((r + e * 7) % 31);
+        for (int r = 0; r < 31; ++r)
+            s.totals[static_cast<std::size_t>(r)] += 40 - row[static_cast<std::size_t>(r)];
+        s.standings.push_back(row);
+    }
+    startup_lists().series = {s};
+    menu_state().series = 0;
+    g.menu_page = k_menu_standings;
+    draw_menu(g, k_w, k_h);
+    save_shot("menu_standings.png");
+    // The table fills the lower half, down to the window's edge at most.
+    EXPECT_GT(lit_pixels(0, k_h / 2, k_w, k_h / 2), 2000);
+    startup_lists().series.clear();
 }
 
 TEST_F(MenuScreen, NothingIsDrawnWithTheMenuClosed)
