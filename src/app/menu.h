@@ -56,6 +56,8 @@ void open_chooser(Game& g, const char* title, core::ChoiceSetting& setting, Choo
 // ---- binding capture (Customize Controls) ----
 
 bool capturing_binding();
+// The binding being captured, or nullptr.
+const core::Binding* captured_binding();
 // A pressed control while capturing: "esc" cancels, typed characters are no
 // key presses, the first other key is recorded with the game clock.
 void capture_key(std::uint32_t code, double game_clock);

@@ -107,6 +107,8 @@ void start_capture(Game& g, core::Binding& b)
 
 bool capturing_binding() { return capture().binding != nullptr; }
 
+const core::Binding* captured_binding() { return capture().binding; }
+
 void cancel_capture() { capture() = BindingCapture{}; }
 
 void capture_key(std::uint32_t code, double game_clock)
@@ -120,8 +122,11 @@ void capture_key(std::uint32_t code, double game_clock)
     }
     if (c.key_recorded)
         return;  // one key per capture
+    std::string name = platform::control_name(code);
+    if (name.empty())
+        return;  // a control without a name cannot be written to the configuration
     c.key_recorded = true;
-    c.key_name = platform::control_name(code);
+    c.key_name = std::move(name);
     c.key_time = game_clock;
 }
 

@@ -63,7 +63,7 @@ std::string value_text(const Widget& w, bool current)
         return t;
     }
     case WidgetKind::binding:
-        if (w.binding && capturing_binding() && current)
+        if (w.binding && w.binding == captured_binding())
             return "Press a key or move an axis (Esc cancels)";
         return w.binding ? binding_text(*w.binding) : "";
     }

@@ -121,6 +121,11 @@ void number_key(Game& g, Widget& w, const UiInput& in)
 
 void widget_key(MenuState& st, Game& g, Widget& w, const UiInput& in)
 {
+    // Using another setting starts the type-ahead afresh.
+    if (st.type_ahead_owner != w.choice) {
+        st.type_ahead.clear();
+        st.type_ahead_owner = w.choice;
+    }
     if (w.key_hook && w.key_hook(g, in))
         return;
     switch (w.kind) {
@@ -307,7 +312,8 @@ void menu_pointer(Game& g, float x, float y, bool button_held)
     st.pointer_x = x;
     st.pointer_y = y;
     st.pointer_known = true;
-    if (g.menu_page == k_menu_closed || g.menu_page == k_menu_chat || g.menu_page == k_menu_quit)
+    if (g.menu_page == k_menu_closed || g.menu_page == k_menu_chat || g.menu_page == k_menu_quit ||
+        capturing_binding())
         return;
     ensure_page(g);
     if (!moved)

@@ -197,6 +197,13 @@ TEST_F(MenuTest, TypeAheadBelongsToOneSetting)
     type("y");
     EXPECT_EQ(st().type_ahead, "y");
     EXPECT_EQ(s.record.index, 1);
+    // Back on the skill after using the laps: the text starts afresh.
+    go_to("Laps");
+    key(UiKey::right);
+    go_to("Robot Skill");
+    type("n");
+    EXPECT_EQ(st().type_ahead, "n");
+    EXPECT_EQ(s.skill.index, 0);  // "Novice", from "Expert" on and round
 }
 
 TEST_F(MenuTest, SlidersTakeClicksNearTheBarOnly)
