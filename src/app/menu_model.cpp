@@ -253,6 +253,7 @@ void ensure_page(Game& g)
         return;
     st.built_page = g.menu_page;
     st.current = 0;
+    st.list_offset = 0;  // the demo and series lists open on their first page
     st.page = g.menu_page == k_menu_closed ? Page{} : build_page(g, g.menu_page);
 }
 

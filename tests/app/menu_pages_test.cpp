@@ -287,6 +287,11 @@ TEST_F(MenuPagesTest, DemoListTurnsPages)
     key(UiKey::enter);
     EXPECT_EQ(labels(k_menu_playback)[3], "d0");
     EXPECT_EQ(menu_state().current, 2);
+    // Leaving and coming back opens the first list page.
+    menu_state().current = 23;
+    key(UiKey::enter);
+    EXPECT_EQ(labels(k_menu_main)[0], "New Race");
+    EXPECT_EQ(labels(k_menu_playback)[3], "d0");
 }
 
 TEST_F(MenuPagesTest, ConnectPushesTheServerHistory)
