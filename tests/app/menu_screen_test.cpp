@@ -157,6 +157,22 @@ TEST_F(MenuScreen, StandingsTableUnderTheButtons)
     startup_lists().series.clear();
 }
 
+TEST_F(MenuScreen, EveryPageDrawsItsTitleAndItems)
+{
+    for (int page : {k_menu_playback, k_menu_series, k_menu_time_trial, k_menu_bike_setup, k_menu_suspension,
+                     k_menu_stability, k_menu_controls, k_menu_graphics, k_menu_advanced_graphics,
+                     k_menu_multiplayer, k_menu_quit}) {
+        glClear(GL_COLOR_BUFFER_BIT);
+        g.menu_page = page;
+        draw_menu(g, k_w, k_h);
+        save_shot(("menu_page" + std::to_string(page) + ".png").c_str());
+        EXPECT_GT(lit_pixels(0, 0, k_w, 60), 30) << "title of page " << page;
+        for (const Widget& w : menu_state().page.items)
+            EXPECT_GT(lit_pixels(w.rect.left, w.rect.top, w.rect.right - w.rect.left, w.rect.bottom - w.rect.top), 10)
+                << page << " " << w.shown_label();
+    }
+}
+
 TEST_F(MenuScreen, NothingIsDrawnWithTheMenuClosed)
 {
     g.menu_page = k_menu_closed;
