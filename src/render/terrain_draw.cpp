@@ -18,7 +18,7 @@ namespace zv::render {
 
 namespace {
 
-constexpr int k_far_level = 3;                // from step 8 the ground goes untextured
+constexpr int k_far_level = 3;  // where the distance rule asks for step 8, the tiles give way to low detail
 
 // One group of triangles sharing a tile type.
 struct Group {
@@ -37,10 +37,10 @@ struct Chunk {
     // Largest height difference between the samples and the surface drawn
     // at each step (the level-of-detail error table).
     std::array<float, k_lod_levels> error{};
-    // Display lists per step (0: not compiled yet) and the texture binds
-    // each one makes.
-    std::array<unsigned, k_lod_levels> lists{};
-    std::array<int, k_lod_levels> list_binds{};
+    // Display lists per step, near and far (0: not compiled yet), and the
+    // texture binds    // each one makes.
+    std::array<unsigned, 2 * k_lod_levels> lists{};
+    std::array<int, 2 * k_lod_levels> list_binds{};
     bool dirty = false;
 
     void delete_lists()
@@ -68,7 +68,7 @@ struct TerrainChunks final : track::TerrainRenderData {
     std::vector<TextureId> shading;
     bool shading_tried = false;
     // What the chunks' display lists were made for: bit 0 shaders, bit 1
-    // untextured.
+    // near ground without tile textures.
     int lists_mode = 0;
     bool fallback_logged = false;
     std::size_t next_dirty = 0;
@@ -181,6 +181,16 @@ void build_groups(const track::Terrain& t, Chunk& c)
     }
 }
 
+// A picture name exempt from the model texture detail ("!" in front).
+std::string unreduced(std::string_view name)
+{
+    std::string out;
+    out.reserve(name.size() + 1);
+    out.push_back('!');
+    out.append(name);
+    return out;
+}
+
 // The picture of a tile, never reduced by the model texture detail (the
 // ground has its own level bias).
 TileSource tile_source(const std::string& name)
@@ -188,7 +198,7 @@ TileSource tile_source(const std::string& name)
     TileSource src;
     const std::uint8_t* px = nullptr;
     int w = 0, h = 0;
-    if (name.empty() || !load_image_rgba("!" + name, px, w, h))
+    if (name.empty() || !load_image_rgba(unreduced(name), px, w, h))
         return src;
     src.chain = px;
     src.width = w;
@@ -402,7 +412,7 @@ public:
         int w = 0, h = 0;
         // Pictures for the ground are never reduced by the model texture
         // detail.
-        if (!load_image_rgba("!" + std::string(name), px, w, h))
+        if (!load_image_rgba(unreduced(name), px, w, h))
             return false;
         out.width = w;
         out.height = h;
@@ -660,18 +670,20 @@ namespace {
 struct Visible {
     Chunk* chunk;
     int level;
+    bool far;  // beyond the tile textures' reach
 };
 std::vector<Visible> g_visible;
 
 // Compiles a chunk's display list at a level on its first draw (every bind
 // goes into the list), or calls it.
 template <typename Draw>
-int draw_listed(Chunk& c, int level, RenderStats& stats, Draw&& draw)
+int draw_listed(Chunk& c, int level, bool far, RenderStats& stats, Draw&& draw)
 {
-    unsigned& list = c.lists[static_cast<std::size_t>(level)];
+    std::size_t slot = static_cast<std::size_t>(level + (far ? k_lod_levels : 0));
+    unsigned& list = c.lists[slot];
     if (list) {
         glCallList(list);
-        stats.now.texture_changes += c.list_binds[static_cast<std::size_t>(level)];
+        stats.now.texture_changes += c.list_binds[slot];
         return chunk_triangles(1 << level);
     }
     list = glGenLists(1);
@@ -681,7 +693,7 @@ int draw_listed(Chunk& c, int level, RenderStats& stats, Draw&& draw)
     draw();
     if (list)
         glEndList();
-    c.list_binds[static_cast<std::size_t>(level)] = stats.now.texture_changes - binds_before;
+    c.list_binds[slot] = stats.now.texture_changes - binds_before;
     return chunk_triangles(1 << level);
 }
 
@@ -752,13 +764,13 @@ void draw_near_shaded(const track::Terrain& t, const TerrainChunks& tc, Chunk& c
 }
 
 // Far ground: the low-detail texture of its region, or the vertex colours
-// (shading times the tiles' mean colours) without one.
-void draw_far(const track::Terrain& t, const TerrainChunks& tc, Chunk& c, int level, RenderStats& stats)
+// (shading times the tiles' mean colours) without one or when `plain`.
+void draw_far(const track::Terrain& t, const TerrainChunks& tc, Chunk& c, int level, bool plain, RenderStats& stats)
 {
     glVertexPointer(3, GL_FLOAT, 0, c.positions.data());
     glColorPointer(4, GL_UNSIGNED_BYTE, 0, c.far_colours.data());
     const auto& idx = c.indices[static_cast<std::size_t>(level)];
-    int ld = low_detail_for(t, tc, c);
+    int ld = plain ? -1 : low_detail_for(t, tc, c);
     if (ld < 0) {
         glDisable(GL_TEXTURE_2D);
         glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(idx.size()), GL_UNSIGNED_SHORT, idx.data());
@@ -787,15 +799,20 @@ int draw_terrain(track::Terrain& t, const Camera& cam, const TerrainDrawOptions&
     // when it and the shading textures can be had, else as the hardware
     // methods do.
     int choice = core::settings().render_texture.index;
+    // "Software" spares the near ground the tile textures: on a software
+    // rasteriser a texture fetch per ground pixel costs more than the
+    // whole rest of the frame; the vertex shading carries the tiles' mean
+    // colours there instead.
+    bool near_tiles = options.textured && choice != static_cast<int>(TerrainMethod::software);
     bool shaded = false;
-    if (terrain_method_uses_shaders(choice) && options.textured) {
+    if (terrain_method_uses_shaders(choice) && near_tiles) {
         shaded = gl_procs().active_texture && build_ground_program() && ensure_shading(t, *tc);
         if (!shaded && !tc->fallback_logged) {
             platform::log_printf("Shader terrain rendering not available: drawing the ground without shaders\n");
             tc->fallback_logged = true;
         }
     }
-    int mode = (shaded ? 1 : 0) | (options.textured ? 0 : 2);
+    int mode = (shaded ? 1 : 0) | (near_tiles ? 0 : 2);
     if (tc->lists_mode != mode) {
         for (Chunk& c : tc->chunks)
             c.delete_lists();
@@ -812,9 +829,13 @@ int draw_terrain(track::Terrain& t, const Camera& cam, const TerrainDrawOptions&
         float dx = std::max({x0 - cam.position[0], 0.0f, cam.position[0] - (x0 + span)});
         float dz = std::max({z0 - cam.position[2], 0.0f, cam.position[2] - (z0 + span)});
         float dy = std::max({c.min_y - cam.position[1], 0.0f, cam.position[1] - c.max_y});
-        int level = pick_level(c, std::sqrt(dx * dx + dz * dz + dy * dy), options);
-        g_visible.push_back({&c, level});
-        any_near = any_near || (options.textured && level < k_far_level);
+        float distance = std::sqrt(dx * dx + dz * dz + dy * dy);
+        int level = pick_level(c, distance, options);
+        // Near or far by distance alone: flat ground near the camera takes
+        // coarse steps but still shows its tiles.
+        bool far = lod_level(lod_step(distance, options.detail_distance)) >= k_far_level;
+        g_visible.push_back({&c, level, far});
+        any_near = any_near || (near_tiles && !far);
     }
     RenderStats& stats = render_stats();
     int triangles = 0;
@@ -842,13 +863,13 @@ int draw_terrain(track::Terrain& t, const Camera& cam, const TerrainDrawOptions&
             set_combiner_double(true);
         }
         for (const Visible& v : g_visible) {
-            if (v.level >= k_far_level)
+            if (v.far)
                 continue;
             Chunk& c = *v.chunk;
             if (shaded)
-                triangles += draw_listed(c, v.level, stats, [&] { draw_near_shaded(t, *tc, c, v.level, stats); });
+                triangles += draw_listed(c, v.level, false, stats, [&] { draw_near_shaded(t, *tc, c, v.level, stats); });
             else
-                triangles += draw_listed(c, v.level, stats, [&] { draw_near_fixed(*tc, c, v.level, stats); });
+                triangles += draw_listed(c, v.level, false, stats, [&] { draw_near_fixed(*tc, c, v.level, stats); });
         }
         if (shaded) {
             use_program(0);
@@ -865,10 +886,12 @@ int draw_terrain(track::Terrain& t, const Camera& cam, const TerrainDrawOptions&
     glEnable(GL_TEXTURE_GEN_T);
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
     for (const Visible& v : g_visible) {
-        if (options.textured && v.level < k_far_level)
+        if (near_tiles && !v.far)
             continue;
         Chunk& c = *v.chunk;
-        triangles += draw_listed(c, v.level, stats, [&] { draw_far(t, *tc, c, v.level, stats); });
+        // Near ground without tiles ("Software") keeps its vertex colours.
+        bool plain = !v.far && options.textured;
+        triangles += draw_listed(c, v.level, v.far, stats, [&] { draw_far(t, *tc, c, v.level, plain, stats); });
     }
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
     glDisable(GL_TEXTURE_GEN_S);
