@@ -209,90 +209,6 @@ TileSource tile_source(const std::string& name)
     return src;
 }
 
-void count_texture_memory(std::size_t bytes) { set_texture_memory(texture_memory() + bytes); }
-
-// A texture object of edge x edge RGB texels to be drawn into.
-GLuint blank_texture(int edge, bool generate_mipmap)
-{
-    GLuint tex = 0;
-    glGenTextures(1, &tex);
-    glBindTexture(GL_TEXTURE_2D, tex);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    if (generate_mipmap)
-        glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, GL_TRUE);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, edge, edge, 0, GL_RGB, GL_UNSIGNED_BYTE, nullptr);
-    return tex;
-}
-
-// "Hardware/Copy": the region drawn into the back buffer and copied out.
-TextureId low_detail_by_copy(const track::Terrain& t, const TerrainChunks& tc, const track::SampleRect& r, int edge)
-{
-    bool mip = gl_caps().generate_mipmap;
-    GLuint tex = blank_texture(edge, mip);
-    if (!tex)
-        return 0;
-    glDrawBuffer(GL_BACK);
-    glReadBuffer(GL_BACK);
-    draw_region_from_above(t, r, edge, tc.tile_textures, tc.tile_sources);
-    glBindTexture(GL_TEXTURE_2D, tex);
-    glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, edge, edge);
-    if (mip)
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST_MIPMAP_NEAREST);
-    count_texture_memory(static_cast<std::size_t>(edge) * edge * 3 * (mip ? 4 : 3) / 3);
-    return tex;
-}
-
-// "Hardware/Direct": the region drawn straight into the texture through a
-// frame buffer object; 0 when the driver will not make one.
-TextureId low_detail_direct(const track::Terrain& t, const TerrainChunks& tc, const track::SampleRect& r, int edge)
-{
-    const GlProcs& p = gl_procs();
-    if (!p.gen_framebuffers || !p.bind_framebuffer || !p.framebuffer_texture_2d || !p.check_framebuffer_status ||
-        !p.delete_framebuffers)
-        return 0;
-    GLuint tex = blank_texture(edge, false);
-    if (!tex)
-        return 0;
-    GLuint fbo = 0;
-    p.gen_framebuffers(1, &fbo);
-    p.bind_framebuffer(GL_FRAMEBUFFER_EXT, fbo);
-    p.framebuffer_texture_2d(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D, tex, 0);
-    bool ok = p.check_framebuffer_status(GL_FRAMEBUFFER_EXT) == GL_FRAMEBUFFER_COMPLETE_EXT;
-    if (ok)
-        draw_region_from_above(t, r, edge, tc.tile_textures, tc.tile_sources);
-    p.bind_framebuffer(GL_FRAMEBUFFER_EXT, 0);
-    p.delete_framebuffers(1, &fbo);
-    if (!ok) {
-        glDeleteTextures(1, &tex);
-        return 0;
-    }
-    glBindTexture(GL_TEXTURE_2D, tex);
-    bool mip = p.generate_mipmap != nullptr;
-    if (mip) {
-        p.generate_mipmap(GL_TEXTURE_2D);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST_MIPMAP_NEAREST);
-    }
-    count_texture_memory(static_cast<std::size_t>(edge) * edge * 3 * (mip ? 4 : 3) / 3);
-    return tex;
-}
-
-// "Software": composed in memory and uploaded with its mip chain.
-TextureId low_detail_in_memory(const track::Terrain& t, const TerrainChunks& tc, const track::SampleRect& r, int edge)
-{
-    Image im = compose_low_detail(t, r, edge, tc.tile_sources);
-    generate_mip_chain(im, false);
-    TextureId id = make_texture(im.pixels.data(), im.width, im.height, 3);
-    if (id) {
-        // Seen only from afar: the cheapest filtering does.
-        glBindTexture(GL_TEXTURE_2D, id);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST_MIPMAP_NEAREST);
-    }
-    return id;
-}
-
 void build_low_detail(track::Terrain& t, TerrainChunks& tc, int per_side)
 {
     for (TextureId id : tc.low_detail)
@@ -320,16 +236,16 @@ void build_low_detail(track::Terrain& t, TerrainChunks& tc, int per_side)
             track::SampleRect r = track::low_detail_texture_rect(t, a, b);
             TextureId id = 0;
             if (method == 3 && !direct_failed) {
-                id = low_detail_direct(t, tc, r, edge);
+                id = make_low_detail_texture(3, t, r, edge, tc.tile_textures, tc.tile_sources);
                 if (!id) {
                     direct_failed = true;
                     platform::log_printf("Low detail ground textures composed in memory: no frame buffer object\n");
                 }
             } else if (method == 2) {
-                id = low_detail_by_copy(t, tc, r, edge);
+                id = make_low_detail_texture(2, t, r, edge, tc.tile_textures, tc.tile_sources);
             }
             if (!id)
-                id = low_detail_in_memory(t, tc, r, edge);
+                id = make_low_detail_texture(1, t, r, edge, tc.tile_textures, tc.tile_sources);
             tc.low_detail.push_back(id);
         }
     if (method == 2) {
@@ -593,52 +509,6 @@ float terrain_detail_distance(double ground_detail)
 {
     // 0 ... 100 maps to 16 ... 96 feet per doubling of the step.
     return static_cast<float>(16.0 + 0.8 * std::clamp(ground_detail, 0.0, 100.0));
-}
-
-int draw_decals(track::Terrain& t, const Camera& cam, float max_distance)
-{
-    if (t.decals.empty())
-        return 0;
-    constexpr int k_decal_grid = 8;  // subdivisions per side, draped on the ground
-    glEnable(GL_TEXTURE_2D);
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    glDepthMask(GL_FALSE);
-    glEnable(GL_POLYGON_OFFSET_FILL);
-    glPolygonOffset(-1, -2);
-    glDisable(GL_LIGHTING);
-    glColor4f(1, 1, 1, 1);
-    int drawn = 0;
-    for (const track::Decal& d : t.decals) {
-        if (!d.texture)
-            continue;
-        float dx = d.x - cam.position[0], dz = d.z - cam.position[2];
-        if (dx * dx + dz * dz > max_distance * max_distance)
-            continue;
-        glBindTexture(GL_TEXTURE_2D, d.texture);
-        ++render_stats().now.texture_changes;
-        // size * aspect long along the rotated x, size wide along the rotated z.
-        float ux = d.cos_angle * d.size * d.aspect, uz = -d.sin_angle * d.size * d.aspect;
-        float vx = d.sin_angle * d.size, vz = d.cos_angle * d.size;
-        for (int j = 0; j < k_decal_grid; ++j) {
-            glBegin(GL_TRIANGLE_STRIP);
-            for (int i = 0; i <= k_decal_grid; ++i)
-                for (int k = 0; k < 2; ++k) {
-                    float s = static_cast<float>(i) / k_decal_grid, tt = static_cast<float>(j + k) / k_decal_grid;
-                    float x = d.x + (s - 0.5f) * ux + (tt - 0.5f) * vx, z = d.z + (s - 0.5f) * uz + (tt - 0.5f) * vz;
-                    glTexCoord2f(s, tt);
-                    glVertex3f(x, track::terrain_height(t, x, z) + 0.02f, z);
-                }
-            glEnd();
-        }
-        ++drawn;
-    }
-    glDisable(GL_POLYGON_OFFSET_FILL);
-    glDepthMask(GL_TRUE);
-    glDisable(GL_BLEND);
-    render_stats().now.decals += drawn;
-    note_max();
-    return drawn;
 }
 
 float terrain_error_pixels(double ground_detail)

@@ -6,6 +6,7 @@
 
 #include "core/settings.h"
 #include "render/gl.h"
+#include "render/gl_caps.h"
 
 namespace zv::render {
 
@@ -334,6 +335,106 @@ void draw_region_from_above(const track::Terrain& t, const track::SampleRect& re
     glPopMatrix();
     glPopClientAttrib();
     glPopAttrib();
+}
+
+namespace {
+
+void count_texture_memory(std::size_t bytes) { set_texture_memory(texture_memory() + bytes); }
+
+// A texture object of edge x edge RGB texels to be drawn into.
+GLuint blank_texture(int edge, bool generate_mipmap)
+{
+    GLuint tex = 0;
+    glGenTextures(1, &tex);
+    glBindTexture(GL_TEXTURE_2D, tex);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    if (generate_mipmap)
+        glTexParameteri(GL_TEXTURE_2D, GL_GENERATE_MIPMAP, GL_TRUE);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, edge, edge, 0, GL_RGB, GL_UNSIGNED_BYTE, nullptr);
+    return tex;
+}
+
+// "Hardware/Copy": the region drawn into the back buffer and copied out.
+TextureId low_detail_by_copy(const track::Terrain& t, const track::SampleRect& r, int edge, std::span<const TextureId> tile_textures,
+                             std::span<const TileSource> tiles)
+{
+    bool mip = gl_caps().generate_mipmap;
+    GLuint tex = blank_texture(edge, mip);
+    if (!tex)
+        return 0;
+    glDrawBuffer(GL_BACK);
+    glReadBuffer(GL_BACK);
+    draw_region_from_above(t, r, edge, tile_textures, tiles);
+    glBindTexture(GL_TEXTURE_2D, tex);
+    glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 0, 0, edge, edge);
+    if (mip)
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST_MIPMAP_NEAREST);
+    count_texture_memory(static_cast<std::size_t>(edge) * edge * 3 * (mip ? 4 : 3) / 3);
+    return tex;
+}
+
+// "Hardware/Direct": the region drawn straight into the texture through a
+// frame buffer object; 0 when the driver will not make one.
+TextureId low_detail_direct(const track::Terrain& t, const track::SampleRect& r, int edge, std::span<const TextureId> tile_textures,
+                            std::span<const TileSource> tiles)
+{
+    const GlProcs& p = gl_procs();
+    if (!p.gen_framebuffers || !p.bind_framebuffer || !p.framebuffer_texture_2d || !p.check_framebuffer_status ||
+        !p.delete_framebuffers)
+        return 0;
+    GLuint tex = blank_texture(edge, false);
+    if (!tex)
+        return 0;
+    GLuint fbo = 0;
+    p.gen_framebuffers(1, &fbo);
+    p.bind_framebuffer(GL_FRAMEBUFFER_EXT, fbo);
+    p.framebuffer_texture_2d(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D, tex, 0);
+    bool ok = p.check_framebuffer_status(GL_FRAMEBUFFER_EXT) == GL_FRAMEBUFFER_COMPLETE_EXT;
+    if (ok)
+        draw_region_from_above(t, r, edge, tile_textures, tiles);
+    p.bind_framebuffer(GL_FRAMEBUFFER_EXT, 0);
+    p.delete_framebuffers(1, &fbo);
+    if (!ok) {
+        glDeleteTextures(1, &tex);
+        return 0;
+    }
+    glBindTexture(GL_TEXTURE_2D, tex);
+    bool mip = p.generate_mipmap != nullptr;
+    if (mip) {
+        p.generate_mipmap(GL_TEXTURE_2D);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST_MIPMAP_NEAREST);
+    }
+    count_texture_memory(static_cast<std::size_t>(edge) * edge * 3 * (mip ? 4 : 3) / 3);
+    return tex;
+}
+
+// "Software": composed in memory and uploaded with its mip chain.
+TextureId low_detail_in_memory(const track::Terrain& t, const track::SampleRect& r, int edge, std::span<const TileSource> tiles)
+{
+    Image im = compose_low_detail(t, r, edge, tiles);
+    generate_mip_chain(im, false);
+    TextureId id = make_texture(im.pixels.data(), im.width, im.height, 3);
+    if (id) {
+        // Seen only from afar: the cheapest filtering does.
+        glBindTexture(GL_TEXTURE_2D, id);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST_MIPMAP_NEAREST);
+    }
+    return id;
+}
+
+}  // namespace
+
+TextureId make_low_detail_texture(int method, const track::Terrain& t, const track::SampleRect& rect, int edge,
+                                  std::span<const TextureId> tile_textures, std::span<const TileSource> tiles)
+{
+    switch (method) {
+    case 3: return low_detail_direct(t, rect, edge, tile_textures, tiles);
+    case 2: return low_detail_by_copy(t, rect, edge, tile_textures, tiles);
+    default: return low_detail_in_memory(t, rect, edge, tiles);
+    }
 }
 
 }  // namespace zv::render

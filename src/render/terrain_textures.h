@@ -113,4 +113,12 @@ Image shading_texture(const track::Terrain& t, const track::SampleRect& rect);
 void draw_region_from_above(const track::Terrain& t, const track::SampleRect& rect, int edge,
                             std::span<const TextureId> tile_textures, std::span<const TileSource> tiles);
 
+// Makes one low-detail texture of edge x edge RGB texels with its mip chain
+// by a loader texture method: 3 draws the region through a frame buffer
+// object, 2 draws it into the back buffer (which must hold edge x edge
+// pixels) and copies it out, 1 composes it in memory. 0 when the method
+// cannot (no frame buffer object): the caller composes in memory then.
+TextureId make_low_detail_texture(int method, const track::Terrain& t, const track::SampleRect& rect, int edge,
+                                  std::span<const TextureId> tile_textures, std::span<const TileSource> tiles);
+
 }  // namespace zv::render
