@@ -99,7 +99,7 @@ std::optional<int> open_game(StartupValues& values, StartupLists& lists)
     init_gl_state(startup_flags().flat_shading);
     init_world_view();
     g_world_view_up = true;
-    // 25. Pictures (the font is built in until there is a font loader).
+    // 25. The font and the head-up display pictures.
     load_display_pictures();
     platform::end_frame();
     attach_loading_screen();

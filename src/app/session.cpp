@@ -82,7 +82,8 @@ bool bring_in_track(const std::string& folder)
     // The renderer keeps what the new track asks for again and frees the rest.
     begin_track_view();
     bool loaded = track::load_track();
-    end_track_view();
+    if (!loaded)
+        end_track_view();
     return loaded;
 }
 
@@ -276,7 +277,9 @@ bool load_session(Game& g, const SessionRequest& req)
             ++made;
     }
     end_phase("Loading bikes");
-    core::show_message("%d MB texture memory used\n", 0);
+    core::show_message("%d MB texture memory used\n", static_cast<int>(texture_memory_used() >> 20));
+    // What neither the track nor the bikes asked for again goes now.
+    end_track_view();
     platform::log_printf("Max loading delay was %f (%s)\n", max_loading_delay(), max_loading_delay_text().c_str());
     return true;
 }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/chat_line.h"
 #include "app/main_loop.h"
 #include "app/menu.h"
 #include "app/riders.h"
@@ -245,6 +246,7 @@ void init_gl_state(bool flat_shading)
 
 void load_display_pictures()
 {
+    load_font();
     for (Picture& p : g_pictures)
         if (!p.texture)
             load_picture(p);
@@ -252,6 +254,7 @@ void load_display_pictures()
 
 void release_display_pictures()
 {
+    release_font();
     for (Picture& p : g_pictures) {
         if (p.texture)
             glDeleteTextures(1, &p.texture);
@@ -282,17 +285,27 @@ void draw_view(Game& g, int width, int height, double longest_frame)
         draw_world_view(g, width, height, longest_frame);
 }
 
+// Lines of the message list the chat line shows at least, for paging back.
+constexpr int k_chat_message_lines = 10;
+
 void draw_overlays(Game& g, int width, int height, bool hide_pause_text)
 {
     set_pixel_projection(width, height);
     const int scale = 2;
-    // Message lines, oldest at the top, as many as fit above the view name.
+    // Message lines, oldest at the top, as many as fit. With the chat line
+    // open the list can be paged back through the older lines.
     const int line_height = 10 * scale;
-    int lines = std::min(core::messages_on_screen(), std::max(0, (height - 3 * line_height) / line_height));
+    const int fit = std::max(0, (height - 4 * line_height) / line_height);
+    const bool chat = g.menu_page == k_menu_chat;
+    const int scroll = chat ? message_scroll() : 0;
+    int lines = std::min(chat ? std::max(core::messages_on_screen(), k_chat_message_lines) : core::messages_on_screen(), fit);
+    lines = std::min(lines, core::k_message_ring_lines - scroll);
     glColor3f(1, 1, 1);
     for (int back = lines - 1, row = 0; back >= 0; --back, ++row)
-        draw_text(8, 8.0f + static_cast<float>(row * line_height), scale, core::message_line(back));
-    if (g.view != ViewMode::title) {
+        draw_text(8, 8.0f + static_cast<float>(row * line_height), scale, core::message_line(back + scroll));
+    // The view's name at the bottom left, where the rider view has its pit
+    // board instead.
+    if (g.view != ViewMode::title && g.view != ViewMode::rider) {
         glColor3f(1, 1, 0.6f);
         draw_text(8, static_cast<float>(height - 12 * scale), scale, view_name(g.view));
     }

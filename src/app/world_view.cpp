@@ -3,7 +3,9 @@
 #include <GL/gl.h>
 
 #include <cmath>
+#include <optional>
 
+#include "app/camera_keys.h"
 #include "app/hud.h"
 #include "app/riders.h"
 #include "app/startup_flags.h"
@@ -13,6 +15,7 @@
 #include "render/render_stats.h"
 #include "render/renderer.h"
 #include "render/terrain_draw.h"
+#include "render/textures.h"
 #include "render/world.h"
 #include "sim/bike.h"
 #include "track/race_rules.h"
@@ -93,6 +96,7 @@ void shutdown_world_view()
 
 void begin_track_view() { render::begin_track_load(); }
 void end_track_view() { render::end_track_load(); }
+std::size_t texture_memory_used() { return render::texture_memory(); }
 
 void refresh_world_view() { render::refresh_terrain(track::loaded_terrain(), k_terrain_refresh_budget); }
 
@@ -126,10 +130,24 @@ void draw_world_view(Game& g, int width, int height, double longest_frame)
             render::ChasePoints c =
                 render::chase_points(*viewed, centre, static_cast<float>(core::settings().third_person_height.value),
                                      static_cast<float>(core::settings().third_person_distance.value));
-            render::look_at_camera(c.eye, c.target, frame);
+            // The console's free camera sits where the chase camera is; once
+            // aimed it looks its own way.
+            FreeCamera& free = free_camera();
+            free.position = c.eye;
+            if (free.aimed)
+                render::draw_world(render::Camera{c.eye, free_camera_rows(free), {}}, frame);
+            else
+                render::look_at_camera(c.eye, c.target, frame);
         }
         break;
     default: {
+        if (keyframe_camera_on()) {
+            if (std::optional<CameraPose> pose = keyframe_camera_pose(tick)) {
+                render::set_projection(width, height, pose->fov);
+                render::draw_world(pose_camera(*pose), frame);
+                break;
+            }
+        }
         // Track cameras: the digit-key choice, else the camera of the viewed
         // rider's checkpoint, else the first.
         auto cams = track::cameras();

@@ -9,6 +9,8 @@
 // shutdown_world_view before the context goes.
 #pragma once
 
+#include <cstddef>
+
 #include "app/main_loop.h"
 
 namespace zv::app {
@@ -17,6 +19,8 @@ void init_world_view();
 void shutdown_world_view();
 void begin_track_view();
 void end_track_view();
+// Bytes of texture memory the loaded textures take.
+std::size_t texture_memory_used();
 
 // Draws the world from the view mode's camera and the head-up display
 // (messages excluded: the overlays draw them). `longest_frame` feeds the
