@@ -106,8 +106,9 @@ std::string self_path()
     return n > 0 ? std::string(buf, static_cast<std::size_t>(n)) : std::string();
 }
 
-// A flat track of 256 x 256 ft with its starting gates facing -z.
-void write_track(const std::filesystem::path& folder)
+// A flat track of 256 x 256 ft with its starting gates facing -z, and
+// optionally a checkpoint section (the lines after the gates).
+void write_track(const std::filesystem::path& folder, const std::string& checkpoints = "")
 {
     std::string hf = "3 16.0 0.0 10.0\n:" + std::string(17 * 17 * 2, '\0');
     test::write_file(folder / "terrain.hf", hf);
@@ -119,7 +120,7 @@ void write_track(const std::filesystem::path& folder)
     std::string gates = "startinggate:\n";
     for (int k = 0; k < 24; ++k)
         gates.append("[").append(std::to_string(20 + 8 * k)).append(" 0 220] 0 null null null\n");
-    test::write_file(folder / "timing_gates", gates);
+    test::write_file(folder / "timing_gates", gates + checkpoints);
     test::write_file(folder / "desc", "Flat Test Track\n");
 }
 
@@ -158,6 +159,34 @@ std::string driver_script(const std::string& dir, const std::string& actions)
            "wait $pid\n"
            "echo $? > \"$DIR/status.txt\"\n";
 }
+
+// Shell helpers for the driver: a key pressed until the game logs it, and a
+// screenshot taken and noted under a view's name.
+const std::string k_view_helpers =
+    "press() {\n"  // xdotool key name, the game's name for it
+    "  before=$(grep -c -F -- \"] $2 pressed\" \"$LOG\")\n"
+    "  n=0\n"
+    "  while [ $(grep -c -F -- \"] $2 pressed\" \"$LOG\") -le $before ]; do\n"
+    "    if [ $((n % 40)) -eq 0 ]; then xdotool windowfocus \"$wid\" 2>/dev/null; xdotool key \"$1\"; fi\n"
+    "    n=$((n+1)); [ $n -gt 400 ] && return 1; kill -0 $pid 2>/dev/null || return 1; sleep 0.1\n"
+    "  done\n"
+    "}\n"
+    "shot() {\n"  // the view's name
+    "  before=$(grep -c 'Saved \"screenshot' \"$LOG\")\n"
+    "  n=0\n"
+    "  while [ $(grep -c 'Saved \"screenshot' \"$LOG\") -le $before ]; do\n"
+    "    if [ $((n % 40)) -eq 0 ]; then xdotool windowfocus \"$wid\" 2>/dev/null; xdotool key s; fi\n"
+    "    n=$((n+1)); [ $n -gt 400 ] && return 1; kill -0 $pid 2>/dev/null || return 1; sleep 0.1\n"
+    "  done\n"
+    "  f=$(grep -o 'Saved \"screenshot[0-9]*\\.png\"' \"$LOG\" | tail -n 1 | cut -d'\"' -f2)\n"
+    "  wait_file \"$DIR/xdg/Zarvox/$f\"\n"
+    "  sleep 0.5\n"
+    "  echo \"$1 $f\" >> \"$DIR/shots.txt\"\n"
+    "}\n";
+
+// The game opens on its main page; Esc closes it (the game logs the key
+// at --super-debug).
+const std::string k_close_menu = "press Escape Esc\n";
 
 class GameTest : public ::testing::Test {
 protected:
@@ -261,7 +290,8 @@ TEST_F(GameTest, ClosingTheWindowShutsDownInOrder)
 
 TEST_F(GameTest, TheScreenshotKeySavesAPngOfTheWindowAndTermEndsTheRun)
 {
-    int status = play({"--track", "flat"}, "wait_log 'Max loading delay was'\n"
+    int status = play({"--track", "flat", "--super-debug"}, k_view_helpers +
+                                           "wait_log 'Max loading delay was'\n" + k_close_menu +
                                            // Press until the game has seen the key.
                                            "n=0\n"
                                            "until grep -q 'Saved \"screenshot000.png\"' \"$LOG\"; do\n"
@@ -298,7 +328,7 @@ TEST_F(GameTest, HoldingTheThrottleAfterTheGateDropMovesTheBike)
     // small window keeps the frames cheap on a busy machine.
     test::write_file(home() / "config", "xres=320\nyres=240\nvideo_mode=Windowed\n");
     int status = play({"--track", "flat", "--super-debug"},
-                      "wait_log 'Max loading delay was'\n"
+                      k_view_helpers + "wait_log 'Max loading delay was'\n" + k_close_menu +
                       "wait_log 'Start gate dropped at tick'\n"
                       // Hold the throttle; press again until the game has seen it.
                       "n=0\n"
@@ -416,29 +446,6 @@ protected:
     }
 };
 
-// Shell helpers for the driver: a key pressed until the game logs it, and a
-// screenshot taken and noted under a view's name.
-const std::string k_view_helpers =
-    "press() {\n"  // xdotool key name, the game's name for it
-    "  before=$(grep -c -F -- \"] $2 pressed\" \"$LOG\")\n"
-    "  n=0\n"
-    "  while [ $(grep -c -F -- \"] $2 pressed\" \"$LOG\") -le $before ]; do\n"
-    "    if [ $((n % 40)) -eq 0 ]; then xdotool windowfocus \"$wid\" 2>/dev/null; xdotool key \"$1\"; fi\n"
-    "    n=$((n+1)); [ $n -gt 400 ] && return 1; kill -0 $pid 2>/dev/null || return 1; sleep 0.1\n"
-    "  done\n"
-    "}\n"
-    "shot() {\n"  // the view's name
-    "  before=$(grep -c 'Saved \"screenshot' \"$LOG\")\n"
-    "  n=0\n"
-    "  while [ $(grep -c 'Saved \"screenshot' \"$LOG\") -le $before ]; do\n"
-    "    if [ $((n % 40)) -eq 0 ]; then xdotool windowfocus \"$wid\" 2>/dev/null; xdotool key s; fi\n"
-    "    n=$((n+1)); [ $n -gt 400 ] && return 1; kill -0 $pid 2>/dev/null || return 1; sleep 0.1\n"
-    "  done\n"
-    "  f=$(grep -o 'Saved \"screenshot[0-9]*\\.png\"' \"$LOG\" | tail -n 1 | cut -d'\"' -f2)\n"
-    "  wait_file \"$DIR/xdg/Zarvox/$f\"\n"
-    "  sleep 0.5\n"
-    "  echo \"$1 $f\" >> \"$DIR/shots.txt\"\n"
-    "}\n";
 
 // Sky across the top, ground across the bottom, and a picture rather than
 // a cleared screen.
@@ -460,7 +467,7 @@ TEST_F(WorldViewTest, RiderChaseAndTracksideViewsShowTheWorld)
     test::write_file(home() / "config", "xres=640\nyres=360\nvideo_mode=Windowed\nspy=1\n");
     int status = play({"--track", "rabbithill", "--super-debug"},
                       k_view_helpers +
-                          "wait_log 'Max loading delay was'\n"
+                          "wait_log 'Max loading delay was'\n" + k_close_menu +
                           "rm -f \"$DIR/shots.txt\"\n"
                           "shot rider\n"
                           "press Tab Tab\n"
@@ -527,6 +534,104 @@ TEST_F(WorldViewTest, BenchmarkPrintsItsFrameRateAndEnds)
     EXPECT_EQ(status, 1);
     EXPECT_NE(last_.err.find("Bad arg for --benchmark\n"), std::string::npos) << last_.err;
     EXPECT_EQ(last_.out, "");
+}
+
+}  // namespace
+
+namespace {
+
+// From the main page (open at start-up) to a time trial: "Time Trial" is the
+// fourth item of the main page, "Start" the second of its own page.
+const std::string k_start_time_trial =
+    "wait_log 'GL_EXTENSIONS: '\n"
+    "press Down Down\n"
+    "press Down Down\n"
+    "press Down Down\n"
+    "press Return Enter\n"
+    "press Down Down\n"
+    "press Return Enter\n"
+    "wait_log 'Max loading delay was'\n";
+
+// Holds the throttle (x) until the log shows `pattern`, pressing again
+// until the game has seen it.
+std::string hold_throttle_until(const std::string& pattern)
+{
+    std::string script = "n=0\n"
+                         "until grep -q '] X pressed' \"$LOG\"; do\n"
+                         "  n=$((n+1)); [ $n -gt 60 ] && break; kill -0 $pid 2>/dev/null || break\n"
+                         "  xdotool windowfocus \"$wid\" 2>/dev/null; xdotool keyup x; xdotool keydown x; sleep 0.5\n"
+                         "done\n";
+    script.append("wait_log '").append(pattern).append("'\n");
+    return script;
+}
+
+// The pit board's rectangle at the bottom left of a 640 x 360 window.
+constexpr double k_board_x0 = 12 / 640.0, k_board_x1 = 124 / 640.0;
+constexpr double k_board_y0 = 258 / 360.0, k_board_y1 = 348 / 360.0;
+
+TEST_F(WorldViewTest, ATimeTrialOnRabbitHillShowsThePitBoardPastTheFirstGate)
+{
+    test::write_file(home() / "config", "xres=640\nyres=360\nvideo_mode=Windowed\ntrack=rabbithill\n");
+    int status = play({"--super-debug"}, k_view_helpers + k_start_time_trial +
+                                             hold_throttle_until("rider 0 passed timing gate 0") +
+                                             "rm -f \"$DIR/shots.txt\"\n"
+                                             "shot gate\n"
+                                             "xdotool keyup x\n"
+                                             "kill -TERM $pid\n");
+    ASSERT_EQ(status, 0) << last_.err << log();
+    // A time trial: the player alone in gate 1, the clock from 300 s on.
+    std::smatch m;
+    const std::string text = log();
+    ASSERT_TRUE(std::regex_search(text, m, std::regex(R"(\] Tick (\d+): rider 0 passed timing gate 0\n)"))) << text;
+    EXPECT_GT(std::stoi(m[1].str()), 38400);
+    EXPECT_EQ(text.find("rider 1 "), std::string::npos);
+
+    std::optional<test::RgbPicture> gate = shot("gate");
+    ASSERT_TRUE(gate);
+    expect_world(*gate, "time trial");
+    // The board: light, with the rider's number and "P1" written on it.
+    test::ColourStats board = test::colour_stats(*gate, k_board_x0, k_board_y0, k_board_x1, k_board_y1);
+    EXPECT_GT(board.mean, 170) << "the pit board";
+    EXPECT_GT(board.bike_pixels, 40) << "writing on the pit board";
+}
+
+TEST_F(WorldViewTest, ATimeTrialLapIsTimedAndShownOnThePitBoard)
+{
+    data_home_.clear();  // the test's own data folder, with the strip in it
+    // A drag strip: the first checkpoint 20 ft in front of gate 1, the lap
+    // end 140 ft in front of it.
+    write_track(dir_.path() / "data/flat", "checkpoints:\n"
+                                           "12 [20 0 200] [0 0 -1]\n"
+                                           "30 [20 0 80] [0 0 -1]\n"
+                                           "firstlap:\n0 1\n"
+                                           "normallap:\n0 1\n");
+    test::write_file(home() / "config", "xres=640\nyres=360\nvideo_mode=Windowed\ntrack=flat\n");
+    int status = play({"--super-debug"}, k_view_helpers + k_start_time_trial +
+                                             "rm -f \"$DIR/shots.txt\"\n"
+                                             "shot start\n" +
+                                             hold_throttle_until("Time trial lap 1: ") +
+                                             "xdotool keyup x\n"
+                                             "shot lap\n"
+                                             "kill -TERM $pid\n");
+    ASSERT_EQ(status, 0) << last_.err << log();
+    const std::string text = log();
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(text, m, std::regex(R"(\] Time trial lap 1: 0:(\d\d)\.(\d\d\d) \(best 0:\1\.\2\)\n)")))
+        << text;
+    // 120 ft from a standing start on a flat strip.
+    const double seconds = std::stoi(m[1].str()) + std::stoi(m[2].str()) / 1000.0;
+    EXPECT_GT(seconds, 1.5);
+    EXPECT_LT(seconds, 15.0);
+    expect_in_order({"rider 0 passed timing gate 0\n", "rider 0 passed timing gate 1\n", "] Time trial lap 1: "});
+
+    // "Last" and "Best" are written on the board once the lap is timed.
+    std::optional<test::RgbPicture> start = shot("start");
+    std::optional<test::RgbPicture> lap = shot("lap");
+    ASSERT_TRUE(start && lap);
+    const double mid = (k_board_y0 + k_board_y1) / 2;
+    int before = test::colour_stats(*start, k_board_x0, mid, k_board_x1, k_board_y1).bike_pixels;
+    int after = test::colour_stats(*lap, k_board_x0, mid, k_board_x1, k_board_y1).bike_pixels;
+    EXPECT_GT(after, before + 30) << "lap times on the pit board";
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -22,8 +23,13 @@ public:
             std::abort();
         path_ = tmpl;
     }
+    // ZV_KEEP_TEST_DIRS set: the folder stays for a look afterwards.
     ~TempDir()
     {
+        if (std::getenv("ZV_KEEP_TEST_DIRS")) {
+            std::fprintf(stderr, "kept %s\n", path_.c_str());
+            return;
+        }
         std::error_code ec;
         std::filesystem::remove_all(path_, ec);
     }
