@@ -267,9 +267,11 @@ std::array<NumberPlate, 3> number_plates(const sim::BikeInfo& info)
     // The plates' places follow the generated plate models: the front plate
     // leans with the fork 0.3 ft ahead of the steering head (0.03 thick);
     // the side plates are slabs on the frame whose outer faces lie 0.38 ft
-    // either side of the middle, centred under the seat's front.
+    // either side of the middle, under the seat's front. The silencer runs
+    // across the lower rear of the right plate, so the numbers sit in the
+    // upper front part, clear of it (on both sides alike).
     constexpr float k_front_ahead = 0.335f, k_front_height = 0.22f;
-    constexpr float k_side_out = 0.385f, k_side_y = 2.84f, k_side_z = 4.775f, k_side_height = 0.28f;
+    constexpr float k_side_out = 0.385f, k_side_y = 2.93f, k_side_z = 4.5f, k_side_height = 0.21f;
     std::array<NumberPlate, 3> plates;
     // Front: facing forward (the bike's -z); its reader's right is the
     // bike's -x.

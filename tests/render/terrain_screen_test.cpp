@@ -21,6 +21,7 @@
 #include "render/camera.h"
 #include "render/gl.h"
 #include "render/gl_caps.h"
+#include "render/bike_draw.h"
 #include "render/png_io.h"
 #include "render/render_stats.h"
 #include "render/renderer.h"
@@ -177,7 +178,7 @@ protected:
         if (!loaded)
             return false;
         world_->terrain = &track::loaded_terrain();
-        auto bike = sim::create_bike(*world_, "450sxf(2017)", 0, "7");
+        auto bike = sim::create_bike(*world_, "450sxf(2017)", 0, "1");
         track::StartPose p = track::start_position(track::track_timing(), 0, track::loaded_terrain().field_size);
         sim::place_bike(*bike, {p.x, track::terrain_height(p.x, p.z) + 0.1f, p.z}, p.heading);
         bike_ = bike.release();
@@ -267,6 +268,51 @@ TEST_F(TerrainScreen, GroundTextureLevelsChangeTheGrain)
     set_ground_texture_level_bias(-1);
     std::printf("grain with every level %.2f, with the lowest %.2f\n", grain[0], grain[1]);
     EXPECT_GT(grain[0], grain[1] * 1.5);
+}
+
+// The rider's number ("1") seen square-on from either side of the bike: the
+// digit faces its reader (culled from behind, so a plate turned the wrong
+// way shows nothing) and reads the right way round: a 1's stroke stands on
+// the right-hand side of its place, right of the plate's middle; mirrored it
+// would stand left of it.
+TEST_F(TerrainScreen, NumberReadsFromBothSides)
+{
+    if (!bike_) {
+        ASSERT_TRUE(load_with(0));
+    }
+    auto plates = number_plates(bike_->info);
+    const dReal* p = dBodyGetPosition(bike_->body(sim::k_frame));
+    const dReal* r = dBodyGetRotation(bike_->body(sim::k_frame));
+    auto world = [&](const Vec3f& v, bool point) {
+        Vec3f w;
+        for (int i = 0; i < 3; ++i)
+            w[static_cast<std::size_t>(i)] = static_cast<float>((point ? p[i] : 0) + r[4 * i] * v[0] + r[4 * i + 1] * v[1] +
+                                                                r[4 * i + 2] * v[2]);
+        return w;
+    };
+    for (int side = 1; side <= 2; ++side) {
+        const NumberPlate& plate = plates[static_cast<std::size_t>(side)];
+        Vec3f centre = world(plate.centre, true);
+        Vec3f out = world({plate.centre[0] > 0 ? 1.0f : -1.0f, 0, 0}, false);
+        Vec3f eye = {centre[0] + out[0] * 0.8f, centre[1] + out[1] * 0.8f, centre[2] + out[2] * 0.8f};
+        look_at_camera(eye, centre, frame());
+        save_shot(side == 1 ? "plate_left" : "plate_right");
+        // A band across the middle of the picture, where the plate is.
+        constexpr int w = 60, h = 30;
+        auto px = read_rect(k_width / 2 - w / 2, k_height / 2 - h / 2, w, h);
+        int dark = 0;
+        double sum_x = 0;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                std::size_t k = (static_cast<std::size_t>(y) * w + static_cast<std::size_t>(x)) * 3;
+                if (px[k] < 40 && px[k + 1] < 40 && px[k + 2] < 40) {
+                    ++dark;
+                    sum_x += x;
+                }
+            }
+        ASSERT_GT(dark, 20) << "side " << side << ": the digit drawn";
+        EXPECT_GT(sum_x / dark, w / 2.0 + 4) << "side " << side << ": not mirrored";
+    }
 }
 
 TEST_F(TerrainScreen, SkyCornerHasNoSeam)
