@@ -1,7 +1,7 @@
 // What a frame shows: the title picture (or a plain title screen), the world
 // through the renderer, a top-down ground view of the loaded track with the
 // bikes on it for the editor, and plain overlays (message lines, "Paused",
-// the menu placeholder).
+// the open menu page).
 #pragma once
 
 #include <string_view>
@@ -25,7 +25,7 @@ void set_pixel_projection(int width, int height);
 // display in the rider, chase and track-camera views (`longest_frame` feeds
 // the frame-rate line); the top-down ground view in the editor.
 void draw_view(Game& g, int width, int height, double longest_frame);
-// Message lines, "Paused" (unless hidden), the menu placeholder.
+// Message lines, "Paused" (unless hidden), the open menu page.
 void draw_overlays(Game& g, int width, int height, bool hide_pause_text);
 // glFinish when asked for.
 void finish_frame(bool glfinish);

@@ -252,6 +252,12 @@ void window_size(int& width, int& height)
         SDL_GL_GetDrawableSize(state().window, &width, &height);
 }
 
-bool window_fullscreen() { return state().fullscreen; }
+// The window's own state, so a mode switched while running counts too.
+bool window_fullscreen()
+{
+    if (SDL_Window* w = state().window)
+        return (SDL_GetWindowFlags(w) & (SDL_WINDOW_FULLSCREEN | SDL_WINDOW_FULLSCREEN_DESKTOP)) != 0;
+    return state().fullscreen;
+}
 
 }  // namespace zv::platform
