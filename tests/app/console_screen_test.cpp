@@ -14,6 +14,7 @@
 #include "app/view.h"
 #include "app/view_font.h"
 #include "platform/gl_context.h"
+#include "screen_support.h"
 #include "platform/window.h"
 
 // The GL driver's exit leaks have no module left to name.
@@ -27,17 +28,7 @@ constexpr int k_w = 640, k_h = 360;
 // left edge of the text after the prompt.
 constexpr int k_top = k_h - (k_glyph_height + 4) - 4;
 
-// Lit pixels in a rectangle given in window coordinates (origin top left).
-int lit_pixels(int x, int y, int w, int h)
-{
-    std::vector<std::uint8_t> px(static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 3);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(x, k_h - y - h, w, h, GL_RGB, GL_UNSIGNED_BYTE, px.data());
-    int n = 0;
-    for (std::size_t i = 0; i < px.size(); i += 3)
-        n += px[i] + px[i + 1] + px[i + 2] > 60;
-    return n;
-}
+int lit_pixels(int x, int y, int w, int h) { return test::lit_pixels(x, y, w, h, k_h); }
 
 class ChatScreen : public ::testing::Test {
 protected:

@@ -16,6 +16,7 @@
 #include "core/data_file.h"
 #include "core/settings.h"
 #include "platform/gl_context.h"
+#include "screen_support.h"
 #include "platform/window.h"
 #include "sim/bike.h"
 #include "sim/world.h"
@@ -30,17 +31,7 @@ namespace {
 
 constexpr int k_w = 640, k_h = 360;
 
-int lit_pixels(int x, int y, int w, int h)
-{
-    std::vector<std::uint8_t> px(static_cast<std::size_t>(w) * h * 3);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    // Window rows count from the bottom in GL.
-    glReadPixels(x, k_h - y - h, w, h, GL_RGB, GL_UNSIGNED_BYTE, px.data());
-    int n = 0;
-    for (std::size_t i = 0; i < px.size(); i += 3)
-        n += px[i] + px[i + 1] + px[i + 2] > 60;
-    return n;
-}
+int lit_pixels(int x, int y, int w, int h) { return test::lit_pixels(x, y, w, h, k_h); }
 
 class HudScreen : public ::testing::Test {
 protected:

@@ -17,6 +17,7 @@
 #include "app/startup.h"
 #include "core/settings.h"
 #include "platform/gl_context.h"
+#include "screen_support.h"
 #include "platform/window.h"
 
 // The GL driver's exit leaks have no module left to name (see the world
@@ -28,35 +29,9 @@ namespace {
 
 constexpr int k_w = 640, k_h = 480;
 
-// Pixels brighter than a dim grey inside a window rectangle (top-left origin).
-int lit_pixels(int x, int y, int w, int h)
-{
-    std::vector<std::uint8_t> px(static_cast<std::size_t>(w) * h * 3);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(x, k_h - y - h, w, h, GL_RGB, GL_UNSIGNED_BYTE, px.data());
-    int n = 0;
-    for (std::size_t i = 0; i < px.size(); i += 3)
-        n += px[i] + px[i + 1] + px[i + 2] > 200;
-    return n;
-}
+int lit_pixels(int x, int y, int w, int h) { return test::lit_pixels(x, y, w, h, k_h, 200); }
 
-void save_shot(const char* name)
-{
-    const char* dir = std::getenv("ZV_RENDER_SHOTS");
-    if (!dir)
-        return;
-    std::vector<std::uint8_t> px(static_cast<std::size_t>(k_w) * k_h * 3);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, k_w, k_h, GL_RGB, GL_UNSIGNED_BYTE, px.data());
-    std::vector<std::uint8_t> rows;
-    for (int y = k_h - 1; y >= 0; --y)
-        rows.insert(rows.end(), px.begin() + y * k_w * 3, px.begin() + (y + 1) * k_w * 3);
-    std::vector<std::uint8_t> png = encode_png_rgb(k_w, k_h, rows);
-    if (FILE* out = std::fopen((std::string(dir) + "/" + name).c_str(), "wb")) {
-        std::fwrite(png.data(), 1, png.size(), out);
-        std::fclose(out);
-    }
-}
+void save_shot(const char* name) { test::save_shot(name, k_w, k_h); }
 
 class MenuScreen : public ::testing::Test {
 protected:
