@@ -431,6 +431,21 @@ float rider_lean(const sim::Bike& bike)
     return -std::asin(std::clamp(side, -1.0f, 1.0f));
 }
 
+// A time trial's running lap time, large at the top right, under the map
+// when there is one (clear of the message lines at the top left).
+static void draw_trial_clock(const HudFrame& f)
+{
+    const std::string t = lap_time_tenths(f.trial_lap_ticks);
+    const int s = 2 * text_scale(f.height);
+    const float map = track::map_texture() ? f.height * 0.25f * static_cast<float>(core::settings().map_scale) + 8 : 0;
+    const float x = f.width - 12 - static_cast<float>(text_width(t, s));
+    const float y = std::min(8 + map, f.height * 0.5f);
+    glColor4f(0, 0, 0, 0.6f);
+    text(x + 2, y + 2, s, t);
+    glColor4f(1, 1, 0.7f, 1);
+    text(x, y, s, t);
+}
+
 void draw_rider_overlay(const HudFrame& f)
 {
     if (!f.bike)
@@ -441,6 +456,8 @@ void draw_rider_overlay(const HudFrame& f)
         draw_graph(f);
     draw_tachometer(f);
     draw_pit_board(f);
+    if (f.time_trial && f.trial_lap_ticks >= 0)
+        draw_trial_clock(f);
     if (!f.server_text.empty()) {
         int s = text_scale(f.height);
         glColor4f(1, 1, 1, 1);

@@ -1,6 +1,7 @@
 // The head-up display, drawn after the scene and before the menus: the
 // rider overlay (suspension graph, tachometer, gear, pit board, server text,
-// lean indicator, track map, the start banner) in the rider view, and the
+// lean indicator, track map, the start banner, a time trial's lap clock) in
+// the rider view, and the
 // information layer (results, frame rate, clock, ping, speed, render
 // statistics, "Dabbing!", message lines) in every view.
 #pragma once
@@ -23,6 +24,7 @@ struct HudFrame {
     const sim::Bike* bike = nullptr;   // the viewed rider's bike (may be none)
     bool time_trial = false;
     int trial_best_ticks = 0, trial_last_ticks = 0;  // the time-trial record
+    int trial_lap_ticks = -1;          // time trial: the attempt under way so far, -1 none
     std::string title;                 // track display name, or the series event's name
     std::string server_text;           // a history-driven rider's text from the server
     double longest_frame = 0;          // seconds, since the last display

@@ -2,6 +2,7 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
 
@@ -177,6 +178,8 @@ void draw_world_view(Game& g, int width, int height, double longest_frame)
     hud.time_trial = g.time_trial;
     hud.trial_last_ticks = trial_record().last_ticks;
     hud.trial_best_ticks = trial_record().best_ticks;
+    if (g.time_trial && trial_record().attempt_start >= 0)
+        hud.trial_lap_ticks = std::max(0, tick - trial_record().attempt_start);
     hud.title = track::current_track_long_name();
     hud.longest_frame = longest_frame;
     hud.connected = g.connected;

@@ -93,21 +93,7 @@ TEST_F(HudScreen, RiderOverlayShowsTachometerPitBoardAndBanner)
     draw_rider_overlay(f);
     draw_info_layer(f);
     core::settings().draw_fps = 0;
-    if (const char* dir = std::getenv("ZV_RENDER_SHOTS")) {
-        std::vector<std::uint8_t> px(static_cast<std::size_t>(k_w) * k_h * 3);
-        glPixelStorei(GL_PACK_ALIGNMENT, 1);
-        glReadPixels(0, 0, k_w, k_h, GL_RGB, GL_UNSIGNED_BYTE, px.data());
-        // Rows come bottom up; the file wants them top down.
-        std::vector<std::uint8_t> rows;
-        for (int y = k_h - 1; y >= 0; --y)
-            rows.insert(rows.end(), px.begin() + y * k_w * 3, px.begin() + (y + 1) * k_w * 3);
-        std::vector<std::uint8_t> png = encode_png_rgb(k_w, k_h, rows);
-        FILE* out = std::fopen((std::string(dir) + "/hud.png").c_str(), "wb");
-        if (out) {
-            std::fwrite(png.data(), 1, png.size(), out);
-            std::fclose(out);
-        }
-    }
+    test::save_shot("hud.png", k_w, k_h);
     EXPECT_GT(lit_pixels(k_w - 120, k_h - 120, 110, 110), 500) << "tachometer";
     EXPECT_GT(lit_pixels(10, k_h - 100, 110, 90), 500) << "pit board";
     EXPECT_GT(lit_pixels(k_w / 2 - 80, static_cast<int>(k_h * 0.3), 160, 40), 50) << "start banner";
@@ -138,6 +124,27 @@ TEST_F(HudScreen, InformationLinesWhenAsked)
     HudFrame none = frame();
     draw_info_layer(none);
     EXPECT_EQ(lit_pixels(0, static_cast<int>(k_h * 0.45), 200, 80), 0);
+}
+
+TEST_F(HudScreen, TimeTrialLapClockWhileAnAttemptIsUnderWay)
+{
+    track::begin_race(track::RaceSetup{});
+    HudFrame f = frame();
+    f.tick = 40000;  // long past any start banner
+    f.time_trial = true;
+    // No track map here: the clock stands in the top right corner.
+    const int x = k_w - 160, w = 160, band = 40;
+    draw_rider_overlay(f);
+    EXPECT_EQ(lit_pixels(x, 0, w, band), 0) << "no attempt yet";
+    glClear(GL_COLOR_BUFFER_BIT);
+    f.trial_lap_ticks = 12 * 128 + 64;  // 0:12.5
+    draw_rider_overlay(f);
+    EXPECT_GT(lit_pixels(x, 0, w, band), 100) << "the attempt's clock";
+    // Races have no lap clock.
+    glClear(GL_COLOR_BUFFER_BIT);
+    f.time_trial = false;
+    draw_rider_overlay(f);
+    EXPECT_EQ(lit_pixels(x, 0, w, band), 0);
 }
 
 }  // namespace

@@ -565,6 +565,19 @@ std::string hold_throttle_until(const std::string& pattern)
     return script;
 }
 
+// Pixels of the time trial's lap clock (pale yellow writing at the top
+// right, under the track map): neither the sky's blue nor the clouds' white.
+int clock_pixels(const test::RgbPicture& pic)
+{
+    int n = 0;
+    for (int y = pic.height / 4; y < pic.height / 2; ++y)
+        for (int x = pic.width * 5 / 8; x < pic.width; ++x) {
+            const std::uint8_t* p = &pic.rgb[(static_cast<std::size_t>(y) * pic.width + x) * 3];
+            n += p[0] > 200 && p[1] > 200 && p[2] < 200 && p[0] - p[2] > 40;
+        }
+    return n;
+}
+
 // The pit board's rectangle at the bottom left of a 640 x 360 window.
 constexpr double k_board_x0 = 12 / 640.0, k_board_x1 = 124 / 640.0;
 constexpr double k_board_y0 = 258 / 360.0, k_board_y1 = 348 / 360.0;
@@ -573,8 +586,9 @@ TEST_F(WorldViewTest, ATimeTrialOnRabbitHillShowsThePitBoardPastTheFirstGate)
 {
     test::write_file(home() / "config", "xres=640\nyres=360\nvideo_mode=Windowed\ntrack=rabbithill\n");
     int status = play({"--super-debug"}, k_view_helpers + k_start_time_trial +
-                                             hold_throttle_until("rider 0 passed timing gate 0") +
                                              "rm -f \"$DIR/shots.txt\"\n"
+                                             "shot start\n" +
+                                             hold_throttle_until("rider 0 passed timing gate 0") +
                                              "shot gate\n"
                                              "xdotool keyup x\n"
                                              "kill -TERM $pid\n");
@@ -593,6 +607,11 @@ TEST_F(WorldViewTest, ATimeTrialOnRabbitHillShowsThePitBoardPastTheFirstGate)
     test::ColourStats board = test::colour_stats(*gate, k_board_x0, k_board_y0, k_board_x1, k_board_y1);
     EXPECT_GT(board.mean, 170) << "the pit board";
     EXPECT_GT(board.bike_pixels, 40) << "writing on the pit board";
+    // The lap clock at the top runs from the first gate on.
+    std::optional<test::RgbPicture> start = shot("start");
+    ASSERT_TRUE(start);
+    EXPECT_LT(clock_pixels(*start), 5) << "no lap clock in the gate";
+    EXPECT_GT(clock_pixels(*gate), 40) << "the lap clock past the first gate";
 }
 
 TEST_F(WorldViewTest, ATimeTrialLapIsTimedAndShownOnThePitBoard)
