@@ -11,6 +11,7 @@
 #include "app/time_trial.h"
 #include "core/debug_level.h"
 #include "platform/log.h"
+#include "replay/history.h"
 #include "sim/contact.h"
 #include "sim/control.h"
 #include "sim/step.h"
@@ -65,6 +66,17 @@ bool touches_ground(const sim::SimWorld& world, const sim::Bike& bike)
     return false;
 }
 
+// Every fourth tick the riders simulated here go into the state history.
+void record_states(int tick)
+{
+    if (tick % replay::k_sample_interval != 0)
+        return;
+    const track::Terrain& terrain = track::loaded_terrain();
+    for (const Live& l : live_bikes())
+        if (rider_slot(l.slot).kind != k_rider_history)
+            replay::add_state_to_history(l.slot, replay::sample_state(*l.bike, terrain), tick);
+}
+
 }  // namespace
 
 float distance_from_start(int slot)
@@ -84,8 +96,12 @@ void race_tick(Game& g)
         return;
     const int tick = world->tick;
 
-    // History-driven riders take their recorded poses here once recorded
-    // history exists; the time-trial ghost's lap count likewise.
+    // History-driven riders take their recorded poses (nothing happens
+    // until the bike drawing installs its pose handler); the time-trial
+    // ghost's lap count comes here with demo playback.
+    for (int slot = 0; slot < k_rider_slot_count; ++slot)
+        if (rider_slot(slot).bike && rider_slot(slot).kind == k_rider_history)
+            replay::pose_at_tick(slot, tick);
 
     std::vector<Live>& live = live_bikes();
     live.clear();
@@ -130,6 +146,7 @@ void race_tick(Game& g)
             note_trial_timing(l.slot);
     }
     track::update_standings(tick);
+    record_states(tick);
     if (const sim::Bike* viewed = rider_slot(g.viewed).bike.get())
         record_suspension_sample(*viewed);
 

@@ -17,6 +17,7 @@
 #include "core/messages.h"
 #include "core/settings.h"
 #include "platform/log.h"
+#include "replay/history.h"
 #include "sim/setup.h"
 #include "track/race_rules.h"
 #include "track/terrain.h"
@@ -197,6 +198,7 @@ bool load_session(Game& g, const SessionRequest& req)
     if (!world)
         return false;
     world->tick = 0;
+    replay::clear_history();
     std::uniform_real_distribution<double> uniform(0.0, 1.0);
     const int start_tick = offline_start_tick(uniform(random_generator()));
     world->start_tick = start_tick;
