@@ -97,11 +97,12 @@ void race_tick(Game& g)
     const int tick = world->tick;
 
     // History-driven riders take their recorded poses (nothing happens
-    // until the bike drawing installs its pose handler); the time-trial
-    // ghost's lap count comes here with demo playback.
+    // until the bike drawing installs its pose handler); a spectator of a
+    // server race will pass true once the race-server client exists. The
+    // time-trial ghost's lap count comes here with demo playback.
     for (int slot = 0; slot < k_rider_slot_count; ++slot)
         if (rider_slot(slot).bike && rider_slot(slot).kind == k_rider_history)
-            replay::pose_at_tick(slot, tick);
+            replay::pose_at_tick(slot, replay::display_tick(tick, false));
 
     std::vector<Live>& live = live_bikes();
     live.clear();

@@ -68,6 +68,14 @@ struct Pose {
 // empty history.
 std::optional<Pose> pose_for_tick(int slot, int tick);
 
+// History-driven riders are drawn at the current tick, except that a client
+// watching a server race without a place in it draws them this far back.
+constexpr int k_spectator_delay_ticks = 127;
+constexpr int display_tick(int tick, bool spectating)
+{
+    return spectating ? tick - k_spectator_delay_ticks : tick;
+}
+
 // The renderer installs how a rider is put into a pose; pose_at_tick hands
 // every pose to it. `user` is passed through.
 using PoseHandler = void (*)(const Pose& pose, void* user);

@@ -242,6 +242,14 @@ struct Seen {
     Pose last;
 };
 
+TEST_F(History, SpectatorsLookBack127Ticks)
+{
+    EXPECT_EQ(display_tick(1000, false), 1000);
+    EXPECT_EQ(display_tick(1000, true), 873);
+    add(14, {868, 872, 876});
+    EXPECT_EQ(x_of(pose(14, display_tick(1000, true)).record), k_x0 + 873000);
+}
+
 TEST_F(History, PoseAtTickHandsThePoseOn)
 {
     Seen seen;
