@@ -249,9 +249,12 @@ void build_low_detail(track::Terrain& t, TerrainChunks& tc, int per_side)
             tc.low_detail.push_back(id);
         }
     if (method == 2) {
-        // Nothing of the drawing may show in the next frame.
+        // Nothing of the drawing may show in the next frame; the clear
+        // colour stays the program's.
+        glPushAttrib(GL_COLOR_BUFFER_BIT);
         glClearColor(0, 0, 0, 1);
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        glPopAttrib();
     }
 }
 
