@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/controls.h"
+#include "app/engine_sounds.h"
 #include "app/menu.h"
 #include "app/race_tick.h"
 #include "app/riders.h"
@@ -266,8 +267,10 @@ void run_tick(Game& g, platform::EventTime stamp)
     }
     if (g.connected)
         g.paused = false;
-    if (!g.paused && g.view != ViewMode::title)
+    if (!g.paused && g.view != ViewMode::title) {
         g.on_race_tick ? g.on_race_tick(g) : race_tick(g);
+        record_audio_block();
+    }
 }
 
 void run_ticks(Game& g, double now)
@@ -313,6 +316,7 @@ void main_loop(Game& g)
             finish_frame(values.glfinish);
             platform::end_frame();
         }
+        update_engine_sounds(g);
 
         TimingOptions o;
         o.lock_fps = values.lock_fps;

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "app/controls.h"
+#include "app/engine_sounds.h"
 #include "app/loading_screen.h"
 #include "app/main_loop.h"
 #include "app/riders.h"
@@ -83,7 +84,8 @@ std::optional<int> open_game(StartupValues& values, StartupLists& lists)
         std::fprintf(stderr, "Can't open the window: %s\n", platform::last_error().c_str());
         return 1;
     }
-    // 21. Sound stays closed until there is a mixer to feed.
+    // 21. Sound: the recording output or the device.
+    open_sound_output(values);
     // 22. Wait until the window can be drawn.
     if (!wait_until_drawable()) {
         std::fputs("The window never became drawable\n", stderr);

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/settings.h"
+#include "sound/engine_sound.h"
 
 namespace zv::app {
 
@@ -40,6 +41,7 @@ int bike_count()
 
 void free_all_bikes()
 {
+    sound::free_all_engine_sounds();
     for (RiderSlot& s : rider_slots())
         s = RiderSlot{};
 }

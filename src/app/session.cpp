@@ -6,6 +6,7 @@
 #include <random>
 #include <string>
 
+#include "app/engine_sounds.h"
 #include "app/loading_screen.h"
 #include "app/main_loop.h"
 #include "app/race_tick.h"
@@ -128,6 +129,7 @@ bool create_slot_bike(int slot, int kind, int gate_kind)
     if (!r.bike)
         return false;
     r.kind = kind;
+    load_rider_engine_sound(slot);
     const track::Terrain& terrain = track::loaded_terrain();
     track::StartPose p = track::start_position(track::track_timing(), slot, terrain.field_size);
     sim::Vec3 ground{p.x, track::terrain_height(terrain, p.x, p.z), p.z};

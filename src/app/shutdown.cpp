@@ -1,6 +1,7 @@
 #include "app/shutdown.h"
 
 #include "app/controls.h"
+#include "app/engine_sounds.h"
 #include "app/main_loop_setup.h"
 #include "core/config.h"
 #include "core/data_file.h"
@@ -17,6 +18,7 @@ namespace {
 
 void close_audio(StartupValues& values)
 {
+    close_sound_output();
     values.audio_record_file.reset();
 }
 

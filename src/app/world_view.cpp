@@ -32,6 +32,7 @@ namespace zv::app {
 namespace {
 
 constexpr int k_terrain_refresh_budget = 8000;
+render::Camera g_view_camera;
 
 // Terrain texture method of the "Terrain Rendering Method" choice.
 int texture_method(int choice)
@@ -99,6 +100,8 @@ void begin_track_view() { render::begin_track_load(); }
 void end_track_view() { render::end_track_load(); }
 std::size_t texture_memory_used() { return render::texture_memory(); }
 
+const render::Camera& view_camera() { return g_view_camera; }
+
 void refresh_world_view() { render::refresh_terrain(track::loaded_terrain(), k_terrain_refresh_budget); }
 
 void draw_world_view(Game& g, int width, int height, double longest_frame)
@@ -123,7 +126,7 @@ void draw_world_view(Game& g, int width, int height, double longest_frame)
     switch (g.view) {
     case ViewMode::rider:
         if (viewed)
-            render::rider_camera(*viewed, frame);
+            g_view_camera = render::rider_camera(*viewed, frame);
         break;
     case ViewMode::chase:
         if (viewed) {
@@ -135,17 +138,20 @@ void draw_world_view(Game& g, int width, int height, double longest_frame)
             // aimed it looks its own way.
             FreeCamera& free = free_camera();
             free.position = c.eye;
-            if (free.aimed)
-                render::draw_world(render::Camera{c.eye, free_camera_rows(free), {}}, frame);
-            else
-                render::look_at_camera(c.eye, c.target, frame);
+            if (free.aimed) {
+                g_view_camera = render::Camera{c.eye, free_camera_rows(free), {}};
+                render::draw_world(g_view_camera, frame);
+            } else {
+                g_view_camera = render::look_at_camera(c.eye, c.target, frame);
+            }
         }
         break;
     default: {
         if (keyframe_camera_on()) {
             if (std::optional<CameraPose> pose = keyframe_camera_pose(tick)) {
                 render::set_projection(width, height, pose->fov);
-                render::draw_world(pose_camera(*pose), frame);
+                g_view_camera = pose_camera(*pose);
+                render::draw_world(g_view_camera, frame);
                 break;
             }
         }
@@ -163,7 +169,7 @@ void draw_world_view(Game& g, int width, int height, double longest_frame)
                                                         cams[static_cast<std::size_t>(index)].y,
                                                         cams[static_cast<std::size_t>(index)].z}
                                         : render::Vec3f{target[0], target[1] + 30, target[2] + 30};
-        render::look_at_camera(from, target, frame);
+        g_view_camera = render::look_at_camera(from, target, frame);
         break;
     }
     }

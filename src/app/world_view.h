@@ -12,6 +12,7 @@
 #include <cstddef>
 
 #include "app/main_loop.h"
+#include "render/camera.h"
 
 namespace zv::app {
 
@@ -26,6 +27,9 @@ std::size_t texture_memory_used();
 // (messages excluded: the overlays draw them). `longest_frame` feeds the
 // frame-rate line.
 void draw_world_view(Game& g, int width, int height, double longest_frame);
+
+// The camera the last drawn frame used (the listener of the engine sounds).
+const render::Camera& view_camera();
 
 // The budgeted refresh of the terrain after height changes (8000 a frame).
 void refresh_world_view();

@@ -1,0 +1,159 @@
+#include "app/engine_sounds.h"
+
+#include <array>
+#include <cstdio>
+#include <memory>
+
+#include "app/console_pipe.h"
+#include "app/riders.h"
+#include "app/startup.h"
+#include "app/world_view.h"
+#include "core/settings.h"
+#include "platform/audio.h"
+#include "platform/log.h"
+#include "replay/visibility.h"
+#include "sim/bike.h"
+#include "sim/drivetrain.h"
+#include "sound/engine_sound.h"
+#include "track/race_rules.h"
+
+namespace zv::app {
+
+namespace {
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+std::unique_ptr<std::FILE, FileCloser> g_record_file;
+
+sim::Vec3 to_sim(const render::Vec3f& v) { return {v[0], v[1], v[2]}; }
+
+// The engine of a locally simulated rider. Riders driven by recorded states
+// will take speed and torque from their record here.
+sound::EngineInput engine_input(const sim::Bike& bike)
+{
+    sound::EngineInput in;
+    in.rpm = sim::engine_rpm(bike);
+    in.torque = sim::bike_engine_torque(bike);
+    in.position = sim::body_position(bike.body(sim::k_frame));
+    in.velocity = sim::body_linear_vel(bike.body(sim::k_frame));
+    return in;
+}
+
+replay::SlotDriver driver_of(const RiderSlot& r)
+{
+    if (!r.bike)
+        return replay::SlotDriver::empty;
+    return r.kind == k_rider_history ? replay::SlotDriver::replayed : replay::SlotDriver::local;
+}
+
+}  // namespace
+
+float sound_mode_gain(bool paused, bool editor, bool menu_open, bool viewed_local)
+{
+    if (paused || editor)
+        return 0.0f;
+    if (!menu_open)
+        return 1.0f;
+    return viewed_local ? 0.0f : 0.25f;
+}
+
+void open_sound_output(const StartupValues& values)
+{
+    if (values.audio_record_file) {
+        g_record_file.reset(std::fopen(values.audio_record_file->c_str(), "wb"));
+        if (!g_record_file)
+            platform::log_printf("Can't open '%s' for the audio recording\n", values.audio_record_file->c_str());
+        platform::open_readback(k_audio_record_rate, k_audio_record_block);
+        return;
+    }
+    if (!values.no_sound)
+        platform::open_audio();
+}
+
+void close_sound_output()
+{
+    sound::free_all_engine_sounds();
+    if (platform::audio_is_open())
+        platform::close_audio();
+    g_record_file.reset();
+}
+
+void load_rider_engine_sound(int slot)
+{
+    const sim::Bike* bike = rider_slot(slot).bike.get();
+    if (!bike) {
+        sound::load_engine_sound(slot, "", "");
+        return;
+    }
+    sound::load_engine_sound(slot, bike->bike_texture, bike->info.bike_class ? bike->info.bike_class : "");
+}
+
+void update_engine_sounds(Game& g)
+{
+    if (!platform::audio_is_open())
+        return;
+    const core::Settings& s = core::settings();
+    const bool menu_open = g.menu_page != k_menu_closed;
+    const float base = sound_mode_gain(g.paused, g.view == ViewMode::editor, menu_open, viewed_is_local(g)) *
+                       static_cast<float>(s.volume.value) * 0.1f;
+    const float others = base * static_cast<float>(s.comp_volume.value) * 0.1f;
+
+    std::array<replay::SlotDriver, k_rider_slot_count> drivers{};
+    int own = k_no_rider;
+    for (int slot = 0; slot < k_rider_slot_count; ++slot) {
+        drivers[static_cast<std::size_t>(slot)] = driver_of(rider_slot(slot));
+        if (rider_slot(slot).bike && rider_slot(slot).kind == k_rider_local && own == k_no_rider)
+            own = slot;
+    }
+    const sim::SimWorld* world = physics_world();
+    replay::VisibilityContext visibility;
+    visibility.tick = world ? world->tick : 0;
+    visibility.race_start_tick = track::race_state().start_tick;
+    visibility.own_slot = own;
+    visibility.viewed_slot = g.viewed;
+    visibility.drivers = drivers.data();
+
+    const render::Camera& camera = view_camera();
+    sound::Listener listener;
+    listener.position = to_sim(camera.position);
+    listener.side = {camera.rotation[0], camera.rotation[1], camera.rotation[2]};
+    if (const sim::Bike* followed = rider_slot(g.viewed).bike.get())
+        listener.velocity = sim::body_linear_vel(followed->body(sim::k_frame));
+
+    auto& pipes = pipe_parameters();
+    for (int slot = 0; slot < k_rider_slot_count; ++slot) {
+        const sim::Bike* bike = rider_slot(slot).bike.get();
+        if (!bike || !sound::engine_sound(slot))
+            continue;
+        PipeParameters& p = pipes[static_cast<std::size_t>(slot)];
+        if (p.changed) {
+            sound::set_engine_pipe(slot, sound::Pipe{p.length, p.spread, p.gain, p.first_tap, p.last_tap});
+            p.changed = false;
+        }
+        float gain = slot == g.viewed ? base : others;
+        if (replay::is_rider_hidden(slot, visibility))
+            gain = 0;
+        sound::update_engine_sound(slot, gain, engine_input(*bike), listener);
+    }
+}
+
+void record_audio_block()
+{
+    if (!g_record_file)
+        return;
+    const auto block = platform::mix_readback();
+    if (block.empty())
+        return;
+    // Little-endian 16-bit samples, whatever the machine.
+    std::array<unsigned char, 2 * k_audio_record_block> bytes{};
+    const std::size_t n = std::min(block.size(), static_cast<std::size_t>(k_audio_record_block));
+    for (std::size_t i = 0; i < n; ++i) {
+        const auto v = static_cast<std::uint16_t>(block[i]);
+        bytes[2 * i] = static_cast<unsigned char>(v & 0xFF);
+        bytes[2 * i + 1] = static_cast<unsigned char>(v >> 8);
+    }
+    std::fwrite(bytes.data(), 1, bytes.size(), g_record_file.get());
+}
+
+}  // namespace zv::app
