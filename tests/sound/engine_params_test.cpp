@@ -8,6 +8,7 @@
 #include "core/data_file.h"
 #include "core/messages.h"
 #include "sound/engine_params.h"
+#include "sound/engine_synth.h"
 #include "sound/sound_table.h"
 #include "support/temp_dir.h"
 
@@ -296,6 +297,66 @@ TEST_F(DataFolder, BrokenSoundTablesKeepTheBuiltInTable)
     EngineParams p = builtin_params(EngineSet::two_stroke);
     ASSERT_TRUE(load_description("@b.braap", p));
     EXPECT_TRUE(shown("Error reading '@no.table'"));
+}
+
+}  // namespace
+}  // namespace zv::sound
+
+namespace zv::sound {
+namespace {
+
+// Random damage to a good table and description: each load either keeps the
+// built-in table or gives one whose every cell can be played.
+TEST_F(DataFolder, DamagedFilesNeverBreakTheLoader)
+{
+    put("s.raw", s16({1000, -1000, 500, 20000, -32768, 7}));
+    const std::string good_table = "SOUNDTABLE 2 2\n1000 6000\n0 1\n-1 1 " + path("s.raw") + "\n3 1 -1 2 " +
+                                   path("s.raw") + "\n-1 1.5 " + path("s.raw") + "\n0 -1 1 " + path("s.raw") + "\n";
+    const std::string good_braap = "pipe 4 1 -0.8 0 15\nminrpm 1200\nbias 0 50\nscale 1 0.9\nsoundtable @t.table\n";
+    std::uint32_t seed = 2024;
+    auto next = [&](std::uint32_t range) {
+        seed = seed * 1664525u + 1013904223u;
+        return (seed >> 8) % range;
+    };
+    const char junk[] = {'-', '1', ' ', '\n', '9', 'e', '.', '#', 'x', '\0', '\xff'};
+    for (int round = 0; round < 300; ++round) {
+        std::string table = good_table, braap = good_braap;
+        std::string& target = round % 2 ? table : braap;
+        for (std::uint32_t n = 1 + next(4); n > 0; --n) {
+            const std::size_t at = next(static_cast<std::uint32_t>(target.size()));
+            switch (next(3)) {
+            case 0: target[at] = junk[next(sizeof junk)]; break;
+            case 1: target.erase(at, 1 + next(8)); break;
+            default: target.insert(at, 1, junk[next(sizeof junk)]); break;
+            }
+            if (target.empty())
+                target = "x";
+        }
+        clear_sound_cache();
+        put("t.table", table);
+        put("d.braap", braap);
+        EngineParams p = builtin_params(EngineSet::two_stroke);
+        ASSERT_TRUE(load_description("@d.braap", p));
+        ASSERT_NE(p.table, nullptr);
+        const SoundTable& t = *p.table;
+        ASSERT_EQ(t.cells.size(), static_cast<std::size_t>(t.rows * t.columns)) << round;
+        for (const SoundCell& c : t.cells) {
+            EXPECT_GE(c.cycles, 1.0f);
+            EXPECT_GT(c.sample_count(), 0);
+            for (int r : c.remap)
+                EXPECT_TRUE(r >= 0 && r < c.cycles) << round;
+        }
+        for (const PipeTap& tap : p.taps)
+            EXPECT_TRUE(tap.delay >= 0 && tap.delay < 32768) << round;
+        EXPECT_FALSE(p.bias.empty());
+        EXPECT_FALSE(p.scale.empty());
+        // And it plays: past the first firings, at high and low speed.
+        EngineSynth synth;
+        std::vector<std::uint8_t> out(6000);
+        synthesize(synth, p, 9000, 0.7f, out);
+        synthesize(synth, p, 100, 0.1f, std::span<std::uint8_t>(out.data(), 3000));
+        EXPECT_GE(synth.firings, 1) << round;
+    }
 }
 
 }  // namespace
