@@ -14,7 +14,9 @@
 #include "app/session.h"
 #include "app/view.h"
 #include "app/world_view.h"
+#include "core/memory.h"
 #include "core/settings.h"
+#include "platform/audio.h"
 #include "platform/gl_context.h"
 #include "platform/log.h"
 #include "platform/window.h"
@@ -86,6 +88,8 @@ std::optional<int> open_game(StartupValues& values, StartupLists& lists)
     }
     // 21. Sound: the recording output or the device.
     open_sound_output(values);
+    // Running out of memory from here on closes sound and window first.
+    core::set_out_of_memory_hooks(platform::close_audio, platform::close_window);
     // 22. Wait until the window can be drawn.
     if (!wait_until_drawable()) {
         std::fputs("The window never became drawable\n", stderr);
@@ -154,6 +158,7 @@ void close_game_window()
         release_display_pictures();
     }
     g_world_view_up = false;
+    core::set_out_of_memory_hooks(nullptr, nullptr);
     platform::close_window();
 }
 

@@ -8,6 +8,8 @@
 #include "app/startup.h"
 #include "app/startup_flags.h"
 #include "core/messages.h"
+#include "replay/history.h"
+#include "replay/visibility.h"
 #include "sim/bike.h"
 #include "sim/setup.h"
 
@@ -75,8 +77,11 @@ int list_page_of(int index) { return index < 0 ? 0 : index / k_list_page_size * 
 
 void close_connection(Game& g)
 {
-    // The race-server client resets its state here once it exists.
+    // The race-server client resets its state here once it exists; what the
+    // server set for the visibility test goes back to its defaults.
     g.connected = false;
+    replay::reset_off_course_parameters();
+    replay::clear_network_bookkeeping();
 }
 
 GateKinds gate_table_from_choices()

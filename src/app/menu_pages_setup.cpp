@@ -10,6 +10,7 @@
 #include "platform/window.h"
 #include "platform/window_mode.h"
 #include "render/gl_caps.h"
+#include "render/terrain_textures.h"
 #include "sim/bike_info.h"
 #include "sim/setup.h"
 
@@ -230,18 +231,7 @@ bool shaders_available()
     return caps.vertex_shader && caps.fragment_shader;
 }
 
-bool render_method_available(int index)
-{
-    const render::GlCaps& caps = render::gl_caps();
-    switch (index) {
-    case 0: return true;                                             // Software
-    case 1: return caps.multitexture;                                // Hardware/Copy
-    case 2: return caps.multitexture && caps.framebuffer_object;     // Hardware/Direct
-    case 3: return caps.multitexture && shaders_available();         // Shaders/Copy
-    case 4: return caps.multitexture && caps.framebuffer_object && shaders_available();  // Shaders/Direct
-    default: return false;
-    }
-}
+bool render_method_available(int index) { return render::terrain_method_available(index); }
 
 namespace {
 

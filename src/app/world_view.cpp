@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "app/camera_keys.h"
+#include "app/graphics_values.h"
 #include "app/hud.h"
 #include "app/riders.h"
 #include "app/startup_flags.h"
@@ -16,6 +17,7 @@
 #include "render/render_stats.h"
 #include "render/renderer.h"
 #include "render/terrain_draw.h"
+#include "render/terrain_textures.h"
 #include "render/textures.h"
 #include "render/world.h"
 #include "sim/bike.h"
@@ -33,16 +35,6 @@ namespace {
 
 constexpr int k_terrain_refresh_budget = 8000;
 render::Camera g_view_camera;
-
-// Terrain texture method of the "Terrain Rendering Method" choice.
-int texture_method(int choice)
-{
-    switch (choice) {
-    case 1: case 3: return 2;  // copy
-    case 2: case 4: return 3;  // direct (frame buffer objects)
-    default: return 1;         // software
-    }
-}
 
 void update_flaggers_for(int tick)
 {
@@ -85,8 +77,10 @@ void init_world_view()
     o.vertex_arrays = !startup_flags().no_vertex_arrays;
     o.print_orientation = startup_flags().print_orientation;
     render::init_renderer(o);
-    track::set_terrain_texture_method(texture_method(s.render_texture.index),
+    track::set_terrain_texture_method(render::terrain_texture_method(s.render_texture.index),
                                       32 << s.ground_texture_dim.index);
+    // "--ground-texture-detail" may have replaced the setting's level bias.
+    render::set_ground_texture_level_bias(graphics_values().ground_texture_bias);
     load_hud_pictures();
 }
 
