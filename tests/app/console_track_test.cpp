@@ -13,37 +13,13 @@
 #include "core/settings.h"
 #include "platform/log.h"
 #include "track/track.h"
-#include "track/track_fixture.h"
+#include "mini_session_fixture.h"
 
 namespace zv::app {
 namespace {
 
-class TrackCommands : public test::TrackFolders {
+class TrackCommands : public test::MiniTrackSession {
 protected:
-    TrackCommands()
-    {
-        platform::log_close();
-        core::reset_settings();
-        core::clear_messages();
-        write_minimal_track();
-        put("timing_gates", "startinggate:\n[32 0 32] 0 null null null\n");
-        StartupLists& lists = startup_lists();
-        lists.tracks.folders = {k_folder};
-        lists.tracks.names = {"Mini"};
-        lists.track_choice.index = 0;
-        track::set_track_list({k_folder}, {"Mini"});
-        create_physics_world();
-    }
-    ~TrackCommands() override
-    {
-        end_session();
-        destroy_physics_world();
-        startup_lists() = StartupLists{};
-        track::set_track_list({}, {});
-        core::reset_settings();
-        core::clear_messages();
-        platform::log_close();
-    }
 
     bool load()
     {

@@ -12,7 +12,7 @@
 #include "replay/history.h"
 #include "track/terrain.h"
 #include "track/track.h"
-#include "track/track_fixture.h"
+#include "mini_session_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -21,29 +21,10 @@
 namespace zv::app {
 namespace {
 
-class RaceHistory : public test::TrackFolders {
+class RaceHistory : public test::MiniTrackSession {
 protected:
-    RaceHistory()
-    {
-        platform::log_close();
-        core::reset_settings();
-        core::clear_messages();
-        write_minimal_track();
-        put("timing_gates", "startinggate:\n[32 0 32] 0 null null null\n");
-        StartupLists& lists = startup_lists();
-        lists.tracks.folders = {k_folder};
-        lists.tracks.names = {"Mini"};
-        lists.track_choice.index = 0;
-        track::set_track_list({k_folder}, {"Mini"});
-        create_physics_world();
-    }
     ~RaceHistory() override
     {
-        end_session();
-        destroy_physics_world();
-        startup_lists() = StartupLists{};
-        core::reset_settings();
-        platform::log_close();
         replay::clear_history();
     }
 

@@ -13,7 +13,7 @@
 #include "track/race_rules.h"
 #include "track/start_gate.h"
 #include "track/track.h"
-#include "track/track_fixture.h"
+#include "mini_session_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -35,30 +35,8 @@ TEST(StartTick, TheGateDropsThirteenToFifteenSecondsIn)
     }
 }
 
-class SessionTest : public test::TrackFolders {
+class SessionTest : public test::MiniTrackSession {
 protected:
-    SessionTest()
-    {
-        platform::log_close();
-        core::reset_settings();
-        core::clear_messages();
-        write_minimal_track();
-        put("timing_gates", "startinggate:\n[32 0 32] 0 null null null\n");
-        StartupLists& lists = startup_lists();
-        lists.tracks.folders = {k_folder};
-        lists.tracks.names = {"Mini"};
-        lists.track_choice.index = 0;
-        track::set_track_list({k_folder}, {"Mini"});
-        create_physics_world();
-    }
-    ~SessionTest() override
-    {
-        end_session();
-        destroy_physics_world();
-        startup_lists() = StartupLists{};
-        core::reset_settings();
-        platform::log_close();
-    }
 
     std::string log_text() { return test::read_file(tmp_.str() + "log.txt").value_or(""); }
 

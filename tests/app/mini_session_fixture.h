@@ -1,0 +1,46 @@
+// A session on a tiny track: a minimal track folder with one starting gate,
+// the only entry of the track list, and the physics world, all put back
+// afterwards (the session ended, settings and messages reset, the log
+// closed).
+#pragma once
+
+#include "app/session.h"
+#include "app/riders.h"
+#include "app/startup.h"
+#include "core/messages.h"
+#include "core/settings.h"
+#include "platform/log.h"
+#include "track/track.h"
+#include "track/track_fixture.h"
+
+namespace zv::test {
+
+class MiniTrackSession : public TrackFolders {
+protected:
+    MiniTrackSession()
+    {
+        platform::log_close();
+        core::reset_settings();
+        core::clear_messages();
+        write_minimal_track();
+        put("timing_gates", "startinggate:\n[32 0 32] 0 null null null\n");
+        app::StartupLists& lists = app::startup_lists();
+        lists.tracks.folders = {k_folder};
+        lists.tracks.names = {"Mini"};
+        lists.track_choice.index = 0;
+        track::set_track_list({k_folder}, {"Mini"});
+        app::create_physics_world();
+    }
+    ~MiniTrackSession() override
+    {
+        app::end_session();
+        app::destroy_physics_world();
+        app::startup_lists() = app::StartupLists{};
+        track::set_track_list({}, {});
+        core::reset_settings();
+        core::clear_messages();
+        platform::log_close();
+    }
+};
+
+}  // namespace zv::test
