@@ -89,6 +89,9 @@ class BikeArtCycle : public TrackArt {
 protected:
     BikeArtCycle()
     {
+        // A track is loading: past start-up, so nothing loaded now is kept
+        // for the whole run.
+        begin_track_load();
         world_ = sim::create_world();
         bike_ = sim::create_bike(*world_, "450sxf(2017)", 7, "42");
         // Every model and paint of the bike, as small files.
