@@ -43,7 +43,10 @@ TEST(TerrainLod, DetailFactorSetsTheStepDistanceAndTheErrorAngle)
     EXPECT_FLOAT_EQ(nan.step_distance, d.step_distance);
     // "--max-detail-distance": the fade-out distance never comes before the
     // detail distance; nonsense distances mean none.
-    EXPECT_FLOAT_EQ(terrain_detail_for(0.0025f, 30, 10).fade_distance, 30.0f);
+    const TerrainDetail sharp = terrain_detail_for(0.0025f, 30, 10);
+    EXPECT_FLOAT_EQ(sharp.fade_distance, 30.0f);
+    EXPECT_FLOAT_EQ(detail_rule_distance(29.9f, sharp), 0.0f);  // no fading band: a sharp edge
+    EXPECT_FLOAT_EQ(detail_rule_distance(30, sharp), 30.0f);
     EXPECT_FLOAT_EQ(terrain_detail_for(0.0025f, -5, 3).full_detail_distance, 0.0f);
     EXPECT_FLOAT_EQ(terrain_detail_for(0.0025f, std::nanf(""), 3).full_detail_distance, 0.0f);
 
