@@ -127,6 +127,15 @@ TEST_F(BikeShapes, MissingOrDamagedFilesFallBackToBuiltInSpheresAndWarnOnce)
     core::clear_messages();
     create_bike(*world, "450sxf(2017)", 3, "3");
     EXPECT_EQ(messages(), expected);
+
+    // A part whose row names no shape file keeps its built-in spheres, quietly.
+    core::clear_messages();
+    first->info.art.fork_lower_shape = "";
+    first->info.art.swingarm_shape = nullptr;
+    EXPECT_EQ(load_bike_shapes(*first), 0);
+    EXPECT_EQ(count(*first, k_fork_lower), 0u);
+    EXPECT_EQ(count(*first, k_swingarm), count(*builtin, k_swingarm));
+    EXPECT_TRUE(messages().empty());
 }
 
 }  // namespace
