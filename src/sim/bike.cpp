@@ -147,7 +147,7 @@ std::unique_ptr<Bike> create_bike(SimWorld& world, std::string_view model, int s
     ensure_ode();
     const BikeInfo& row = resolve_bike_info(model);
     if (model != row.name)
-        platform::log_printf("bike info for '%.20s' not found using '%.20s' instead",
+        platform::log_printf("bike info for '%.20s' not found using '%.20s' instead\n",
                              std::string(model).c_str(), row.name);
 
     auto bike = std::make_unique<Bike>();

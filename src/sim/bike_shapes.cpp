@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "core/messages.h"
+#include "platform/log.h"
 #include "sim/bike.h"
 #include "track/shape.h"
 
@@ -52,11 +52,13 @@ int load_bike_shapes(Bike& bike)
         }
         // The cache remembers a failed file too: it grows only when the file
         // was really tried, so the warning comes once per file, not per bike.
+        // It goes to the log alone: the game rides on, and a race of forty
+        // bikes on broken data would otherwise bury the message lines.
         int cached = track::shape_cache_size();
         const track::Shape* shape = track::load_shape(name);
         if (!shape) {
             if (track::shape_cache_size() > cached)
-                core::show_message("Warning: missing shape file %.900s", name);
+                platform::log_printf("Warning: missing shape file %.900s\n", name);
             spheres = builtin_shape(part);
             continue;
         }

@@ -13,10 +13,11 @@ void set_builtin_shapes(Bike& bike);
 
 // Gives the frame, fork upper, fork lower, swingarm and rider the spheres of
 // the row's shape files, read through the data files (and cached by name).
-// A part whose file is missing or damaged keeps its built-in spheres, and
-// "Warning: missing shape file %.900s" is shown the first time the file is
-// tried after the shape cache was emptied (every bike of a race asks for the
-// same files). Returns how many parts took their file's spheres.
+// A part whose file is missing or damaged (a number short counts as missing)
+// keeps its built-in spheres, and "Warning: missing shape file %.900s" is
+// logged the first time the file is tried after the shape cache was emptied
+// (every bike of a race asks for the same files). Returns how many parts
+// took their file's spheres.
 int load_bike_shapes(Bike& bike);
 
 }  // namespace zv::sim
