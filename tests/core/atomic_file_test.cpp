@@ -197,6 +197,14 @@ TEST_F(AtomicFileTest, ReplacementKeepsPermissionsLinksAndBackups)
     EXPECT_EQ(config(), "second");
     EXPECT_EQ(test::read_file(home() + "config.~1~"), "through the link");
 
+    // Leftovers of a killed write under the names this process would pick
+    // next are stepped over, not written into.
+    for (int k = 0; k < 200; ++k)
+        test::write_file(home() + "config.tmp" + std::to_string(getpid()) + "_" + std::to_string(k), "left");
+    ASSERT_TRUE(save_data_file("@config", "third"));
+    EXPECT_EQ(config(), "third");
+    EXPECT_EQ(test::read_file(home() + "config.tmp" + std::to_string(getpid()) + "_0"), "left");
+
     // A folder in the way is no file, and stays a folder.
     fs::create_directories(home() + "folder");
     EXPECT_FALSE(save_data_file(home() + "folder", "x"));
