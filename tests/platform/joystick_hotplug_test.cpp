@@ -74,6 +74,9 @@ TEST(JoystickHotplug, APadPluggedBackInKeepsItsNumber)
     EXPECT_TRUE(device_attached(first));
     EXPECT_TRUE(device_attached(first + 1));
     close_input_devices();
+    // With the devices closed, a pad arriving is left alone.
+    handle_input_event(device_event(SDL_JOYDEVICEADDED, 0), {});
+    EXPECT_FALSE(device_attached(first));
     clear_aliases();
     clear_events();
     SDL_QuitSubSystem(SDL_INIT_JOYSTICK);
