@@ -210,7 +210,7 @@ bool finish_replacement(DataFile& f, bool complete)
         return false;
     }
     if (!r.commit()) {
-        platform::log_printf("Can't save \"%s\" (%s); the old file is kept\n", r.target().c_str(),
+        platform::log_printf("Can't save \"%s\": %s; the old file is kept\n", r.target().c_str(),
                              r.error().c_str());
         return false;
     }
