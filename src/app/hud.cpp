@@ -11,6 +11,7 @@
 #include "core/data_file.h"
 #include "core/messages.h"
 #include "core/settings.h"
+#include "render/display_pictures.h"
 #include "sim/bike.h"
 #include "track/race_rules.h"
 #include "track/terrain.h"
@@ -21,34 +22,21 @@ namespace zv::app {
 namespace {
 
 struct Picture {
-    const char* file;
+    render::DisplayPicture which;
     GLuint texture = 0;
-    int width = 0, height = 0;
 };
 
-std::array<Picture, 3> g_pictures = {{{"@tach.png"}, {"@shifter.png"}, {"@pitboard.png"}}};
+std::array<Picture, 3> g_pictures = {
+    {{render::DisplayPicture::tach}, {render::DisplayPicture::shifter}, {render::DisplayPicture::pit_board}}};
 enum { k_tach, k_shifter, k_pitboard };
 bool g_graph = false;
 constexpr double k_pi = 3.14159265358979323846;
 
+// The texture loader owns the pictures (loaded at start-up, kept for the run).
 bool load_picture(Picture& p)
 {
-    std::vector<std::uint8_t> bytes;
-    if (!core::read_data_file(p.file, bytes))
-        return false;
-    std::optional<RgbaImage> im = decode_png_rgba(bytes);
-    if (!im)
-        return false;
-    glGenTextures(1, &p.texture);
-    glBindTexture(GL_TEXTURE_2D, p.texture);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, im->width, im->height, 0, GL_RGBA, GL_UNSIGNED_BYTE, im->pixels.data());
-    p.width = im->width;
-    p.height = im->height;
-    return true;
+    p.texture = render::display_picture(p.which);
+    return p.texture != 0;
 }
 
 void set_pixels(int width, int height)
@@ -384,10 +372,7 @@ void load_hud_pictures()
 void release_hud_pictures()
 {
     for (Picture& p : g_pictures)
-        if (p.texture) {
-            glDeleteTextures(1, &p.texture);
-            p.texture = 0;
-        }
+        p.texture = 0;
 }
 
 SuspensionRings& suspension_rings()

@@ -20,6 +20,8 @@
 #include "platform/gl_context.h"
 #include "platform/log.h"
 #include "platform/window.h"
+#include "render/bike_art.h"
+#include "render/display_pictures.h"
 #include "track/track.h"
 
 namespace zv::app {
@@ -105,7 +107,12 @@ std::optional<int> open_game(StartupValues& values, StartupLists& lists)
     init_gl_state(startup_flags().flat_shading);
     init_world_view();
     g_world_view_up = true;
-    // 25. The font and the head-up display pictures.
+    // Every bike the session loader makes gets its art while the track's
+    // resources load.
+    set_bike_made_hook([](const sim::Bike& bike) { render::load_bike_art(bike); });
+    // 25. The font and the head-up display pictures, through the texture
+    // loader while its generation is still 0 (kept for the whole run).
+    render::load_display_pictures();
     load_display_pictures();
     platform::end_frame();
     attach_loading_screen();
@@ -152,6 +159,7 @@ void end_game_session()
 void close_game_window()
 {
     detach_loading_screen();
+    set_bike_made_hook(nullptr);
     if (platform::gl_context_ready()) {
         if (g_world_view_up)
             shutdown_world_view();

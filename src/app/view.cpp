@@ -18,6 +18,7 @@
 #include "core/data_file.h"
 #include "core/messages.h"
 #include "platform/log.h"
+#include "render/display_pictures.h"
 #include "sim/bike.h"
 #include "track/start_gate.h"
 #include "track/terrain.h"
@@ -29,45 +30,26 @@ namespace zv::app {
 namespace {
 
 struct Picture {
-    const char* name;
+    render::DisplayPicture which;
     GLuint texture = 0;
-    int width = 0, height = 0;
 };
 
-// "!" keeps a picture out of detail reduction; the file itself is "@...".
 std::array<Picture, 4> g_pictures = {{
-    {"!@tach.png"}, {"!@shifter.png"}, {"!@pitboard.png"}, {"!@title.png"},
+    {render::DisplayPicture::tach},
+    {render::DisplayPicture::shifter},
+    {render::DisplayPicture::pit_board},
+    {render::DisplayPicture::title},
 }};
 constexpr std::size_t k_title_picture = 3;
 
 constexpr float k_view_span = 160.0f;   // feet shown top to bottom
 constexpr int k_max_view_cells = 96;     // ground cells across the view
 
+// The texture loader owns the pictures (loaded at start-up, kept for the run).
 bool load_picture(Picture& p)
 {
-    std::string_view file = p.name;
-    if (!file.empty() && file.front() == '!')
-        file.remove_prefix(1);
-    std::vector<std::uint8_t> bytes;
-    if (!core::read_data_file(file, bytes))
-        return false;
-    std::optional<RgbaImage> image = decode_png_rgba(bytes);
-    if (!image) {
-        platform::log_printf("Can't read picture \"%s\"\n", p.name);
-        return false;
-    }
-    glGenTextures(1, &p.texture);
-    glBindTexture(GL_TEXTURE_2D, p.texture);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, image->width, image->height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
-                 image->pixels.data());
-    glBindTexture(GL_TEXTURE_2D, 0);
-    p.width = image->width;
-    p.height = image->height;
-    return true;
+    p.texture = render::display_picture(p.which);
+    return p.texture != 0;
 }
 
 void draw_plain_title(int width, int height)
@@ -255,12 +237,8 @@ void load_display_pictures()
 void release_display_pictures()
 {
     release_font();
-    for (Picture& p : g_pictures) {
-        if (p.texture)
-            glDeleteTextures(1, &p.texture);
+    for (Picture& p : g_pictures)
         p.texture = 0;
-        p.width = p.height = 0;
-    }
 }
 
 void set_pixel_projection(int width, int height)

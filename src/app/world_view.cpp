@@ -76,6 +76,14 @@ void init_world_view()
     o.use_shaders = s.use_shader.index == 1;
     o.vertex_arrays = !startup_flags().no_vertex_arrays;
     o.print_orientation = startup_flags().print_orientation;
+    // The detail values of start-up, which the command line may have replaced.
+    const GraphicsValues& gv = graphics_values();
+    o.model_texture_bias = gv.model_texture_bias;
+    o.lod_scale = gv.lod_scale;
+    o.lod_bias = gv.lod_bias;
+    o.ground_detail_factor = gv.ground_detail_factor;
+    o.detail_distance = gv.detail_distance.value_or(0.0f);
+    o.fade_distance = gv.fade_distance.value_or(0.0f);
     render::init_renderer(o);
     track::set_terrain_texture_method(render::terrain_texture_method(s.render_texture.index),
                                       32 << s.ground_texture_dim.index);
