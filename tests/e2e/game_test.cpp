@@ -654,3 +654,75 @@ TEST_F(WorldViewTest, ATimeTrialLapIsTimedAndShownOnThePitBoard)
 }
 
 }  // namespace
+
+namespace {
+
+// White writing (every channel above `above`) in a rectangle of a picture,
+// in pixels: the head-up display's lines.
+int white_pixels(const test::RgbPicture& pic, int x0, int y0, int x1, int y1, int above = 235)
+{
+    int n = 0;
+    for (int y = std::max(0, y0); y < std::min(y1, pic.height); ++y)
+        for (int x = std::max(0, x0); x < std::min(x1, pic.width); ++x) {
+            const std::uint8_t* p = &pic.rgb[(static_cast<std::size_t>(y) * pic.width + x) * 3];
+            n += p[0] > above && p[1] > above && p[2] > above;
+        }
+    return n;
+}
+
+// From the main page (open at start-up) to a race: "New Race" is the first
+// item of the main page, "Start" the second of its own page.
+const std::string k_start_race = "wait_log 'GL_EXTENSIONS: '\n"
+                                 "press Return Enter\n"
+                                 "press Down Down\n"
+                                 "press Return Enter\n"
+                                 "wait_log 'Max loading delay was'\n";
+
+class HudTest : public WorldViewTest {};
+
+TEST_F(HudTest, AfterARaceLoadsTheBannerGoesAndTheFrameRateRecovers)
+{
+    data_home_.clear();  // the flat test track
+    test::write_file(home() / "config",
+                     "xres=640\nyres=360\ndraw_fps=1\ntrack=flat\nvideo_mode=Windowed\n");
+    int status = play({"--super-debug"}, k_view_helpers + k_start_race +
+                                             "rm -f \"$DIR/shots.txt\"\n"
+                                             "shot early\n"
+                                             "wait_log 'Tick 512: rider'\n"
+                                             "shot late\n"
+                                             "kill -TERM $pid\n");
+    ASSERT_EQ(status, 0) << last_.err << log();
+    std::optional<test::RgbPicture> early = shot("early");
+    std::optional<test::RgbPicture> late = shot("late");
+    ASSERT_TRUE(early && late);
+    const std::string text = log();
+
+    // The banner (track name and race length, white in the middle) greets
+    // the riders for the first 3 s of the tick counter, and is gone long
+    // before the gate drops (13 to 15 s in).
+    auto banner = [](const test::RgbPicture& p) {
+        return white_pixels(p, p.width * 3 / 10, p.height * 28 / 100, p.width * 7 / 10, p.height * 42 / 100);
+    };
+    const std::size_t early_at = text.find("] Saved \"screenshot000.png\"");
+    ASSERT_NE(early_at, std::string::npos);
+    if (early_at < text.find("] Tick 256: rider"))  // fully shown until 2 s
+        EXPECT_GT(banner(*early), 300) << "the banner at the start";
+    EXPECT_LT(banner(*late), 20) << "the banner 4 s in";
+    expect_in_order({"] Tick 512: rider", "] Saved \"screenshot001.png\""});
+
+    // "FPS - %d": the race's loading made one frame slow (8 frames a second
+    // at most); 4 s later the line shows the frames since the last display,
+    // two or more digits on this small window. Glyphs are runs of columns
+    // with writing in the line's band: "FPS - " makes four of them.
+    const int band = late->height * 45 / 100;
+    int glyphs = 0;
+    bool inside = false;
+    for (int x = 0; x < late->width / 4; ++x) {
+        const bool writing = white_pixels(*late, x, band - 2, x + 1, band + 12, 200) > 0;
+        glyphs += writing && !inside;
+        inside = writing;
+    }
+    EXPECT_GE(glyphs - 4, 2) << "digits of the frame rate";
+}
+
+}  // namespace
