@@ -562,7 +562,8 @@ void draw_ticker(const HudFrame& f)
     if (line.empty())
         return;
     const int s = text_scale(f.height);
-    const float band = 12.0f * s, y = static_cast<float>(f.height) - band - 4.0f * s;
+    // Above the view's name at the bottom left.
+    const float band = 12.0f * s, y = static_cast<float>(f.height) - band - 30.0f;
     glColor4f(0, 0, 0, 0.6f);
     rect(0, y, static_cast<float>(f.width), band);
     glColor4f(1, 1, 0.85f, 1);

@@ -292,9 +292,8 @@ void draw_overlays(Game& g, int width, int height, bool hide_pause_text)
     set_pixel_projection(width, height);
     const int scale = 2;
     // The view's name at the bottom left, where the rider view has its pit
-    // board and a chosen track camera its ticker instead.
-    const bool ticker = g.view == ViewMode::track_camera && g.track_camera >= 0;
-    if (g.view != ViewMode::title && g.view != ViewMode::rider && !ticker) {
+    // board instead.
+    if (g.view != ViewMode::title && g.view != ViewMode::rider) {
         glColor3f(1, 1, 0.6f);
         draw_text(8, static_cast<float>(height - 12 * scale), scale, view_name(g.view));
     }
