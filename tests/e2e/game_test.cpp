@@ -106,6 +106,19 @@ std::string self_path()
     return n > 0 ? std::string(buf, static_cast<std::size_t>(n)) : std::string();
 }
 
+// White writing (every channel above `above`) in a rectangle of a picture,
+// in pixels: the head-up display's lines.
+int white_pixels(const test::RgbPicture& pic, int x0, int y0, int x1, int y1, int above = 235)
+{
+    int n = 0;
+    for (int y = std::max(0, y0); y < std::min(y1, pic.height); ++y)
+        for (int x = std::max(0, x0); x < std::min(x1, pic.width); ++x) {
+            const std::uint8_t* p = &pic.rgb[(static_cast<std::size_t>(y) * pic.width + x) * 3];
+            n += p[0] > above && p[1] > above && p[2] > above;
+        }
+    return n;
+}
+
 // A flat track of 256 x 256 ft with its starting gates facing -z, and
 // optionally a checkpoint section (the lines after the gates).
 void write_track(const std::filesystem::path& folder, const std::string& checkpoints = "")
@@ -391,6 +404,24 @@ TEST_F(GameTest, RecordVideoWritesEveryRaceFrameToStandardOutput)
     EXPECT_EQ(last_.out.size() % frame, 0u);
     for (std::size_t at = 0; at + frame <= last_.out.size(); at += frame)
         ASSERT_EQ(last_.out.compare(at, header.size(), header), 0) << "frame at " << at;
+
+    // The frames carry the message lines at the top left (the loading's
+    // "... texture memory used" stays for seconds), unless the head-up
+    // display is hidden.
+    auto message_writing = [&](const std::string& out) {
+        test::RgbPicture last{160, 120, {}};
+        const std::size_t at = (out.size() / frame - 1) * frame + header.size();
+        last.rgb.assign(out.begin() + static_cast<std::ptrdiff_t>(at),
+                        out.begin() + static_cast<std::ptrdiff_t>(at + 160 * 120 * 3));
+        return white_pixels(last, 0, 6, 160, 30);
+    };
+    const int shown = message_writing(last_.out);
+    status = play({"--track", "flat", "--record-video", "--hidden-hud"}, "wait_log 'Max loading delay was'\n"
+                                                                         "sleep 1\n"
+                                                                         "kill -TERM $pid\n");
+    ASSERT_EQ(status, 0) << last_.err << log();
+    ASSERT_GE(last_.out.size(), frame);
+    EXPECT_GT(shown, message_writing(last_.out) + 30);
 }
 
 }  // namespace
@@ -452,19 +483,6 @@ protected:
     }
 };
 
-
-// White writing (every channel above `above`) in a rectangle of a picture,
-// in pixels: the head-up display's lines.
-int white_pixels(const test::RgbPicture& pic, int x0, int y0, int x1, int y1, int above = 235)
-{
-    int n = 0;
-    for (int y = std::max(0, y0); y < std::min(y1, pic.height); ++y)
-        for (int x = std::max(0, x0); x < std::min(x1, pic.width); ++x) {
-            const std::uint8_t* p = &pic.rgb[(static_cast<std::size_t>(y) * pic.width + x) * 3];
-            n += p[0] > above && p[1] > above && p[2] > above;
-        }
-    return n;
-}
 
 // Sky across the top, ground across the bottom, and a picture rather than
 // a cleared screen.
