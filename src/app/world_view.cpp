@@ -150,6 +150,7 @@ void draw_world_view(Game& g, int width, int height)
     frame.update_scenery = [tick] { update_flaggers_at(tick); };
     const sim::Bike* viewed = rider_slot(g.viewed).bike.get();
     const StartupValues* values = g.values;
+    bool keyframed = false;  // the keyframe camera, not a track camera, drew
     switch (g.view) {
     case ViewMode::rider:
         if (viewed)
@@ -179,6 +180,7 @@ void draw_world_view(Game& g, int width, int height)
                 render::set_projection(width, height, pose->fov);
                 g_view_camera = pose_camera(*pose);
                 render::draw_world(g_view_camera, frame);
+                keyframed = true;
                 break;
             }
         }
@@ -204,7 +206,7 @@ void draw_world_view(Game& g, int width, int height)
     if (g.view == ViewMode::track_camera) {
         // The broadcast ticker belongs to a camera picked with a digit key;
         // the local rider's unsent chat line shows over any track camera.
-        hud.ticker = g.track_camera >= 0;
+        hud.ticker = g.track_camera >= 0 && !keyframed;
         if (viewed_is_local(g))
             hud.pending_text = chat_state().line.text;
         draw_track_camera_overlay(hud);
