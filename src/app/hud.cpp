@@ -533,7 +533,9 @@ double gap_to_leader(int slot, int leader)
     return mine >= 0 && theirs >= 0 ? (mine - theirs) * k_hud_tick : 0;
 }
 
-std::string ticker_line()
+}  // namespace
+
+std::string ticker_text()
 {
     const std::vector<track::Standing>& standings = track::running_standings();
     if (standings.empty())
@@ -553,12 +555,14 @@ std::string ticker_line()
     return line;
 }
 
+namespace {
+
 // Screen pixels the ticker moves per second of race ticks, at scale 1.
 constexpr double k_ticker_speed = 60.0;
 
 void draw_ticker(const HudFrame& f)
 {
-    const std::string line = ticker_line();
+    const std::string line = ticker_text();
     if (line.empty())
         return;
     const int s = text_scale(f.height);

@@ -54,6 +54,8 @@ void draw_info_layer(const HudFrame& frame);
 // the leader, the leader's lap) along the bottom while `ticker` is set, and
 // the pending text at the top.
 void draw_track_camera_overlay(const HudFrame& frame);
+// The ticker's line for the running standings ("" when nobody stands).
+std::string ticker_text();
 
 // The suspension graph ("togglegraph") and its four rings of the viewed
 // rider's samples, one per race tick.
