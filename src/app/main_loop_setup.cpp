@@ -1,7 +1,5 @@
 #include "app/main_loop_setup.h"
 
-#include <GL/gl.h>
-
 #include <chrono>
 #include <cstdio>
 #include <thread>
@@ -33,12 +31,6 @@ constexpr int k_start_laps = 1000;
 
 // The renderer was started and must be shut down before the context goes.
 bool g_world_view_up = false;
-
-const char* gl_string(GLenum name)
-{
-    const GLubyte* s = glGetString(name);
-    return s ? reinterpret_cast<const char*>(s) : "";
-}
 
 bool open_window_for_settings(const StartupValues& values)
 {
@@ -98,12 +90,8 @@ std::optional<int> open_game(StartupValues& values, StartupLists& lists)
         platform::close_window();
         return 1;
     }
-    // 23. What the driver is.
-    platform::log_printf("GL_VENDOR: %s\n", gl_string(GL_VENDOR));
-    platform::log_printf("GL_RENDERER: %s\n", gl_string(GL_RENDERER));
-    platform::log_printf("GL_VERSION: %s\n", gl_string(GL_VERSION));
-    platform::log_printf("GL_EXTENSIONS: %s\n", gl_string(GL_EXTENSIONS));
-    // 24. Initial GL state.
+    // 23, 24. Initial GL state; the renderer records (and logs) what the
+    // driver is.
     init_gl_state(startup_flags().flat_shading);
     init_world_view();
     g_world_view_up = true;

@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "app/chat_line.h"
 #include "app/main_loop.h"
 #include "app/menu.h"
 #include "app/riders.h"
@@ -16,7 +15,6 @@
 #include "app/view_font.h"
 #include "app/world_view.h"
 #include "core/data_file.h"
-#include "core/messages.h"
 #include "platform/log.h"
 #include "render/display_pictures.h"
 #include "sim/bike.h"
@@ -253,34 +251,24 @@ void set_pixel_projection(int width, int height)
     glDisable(GL_CULL_FACE);
 }
 
-void draw_view(Game& g, int width, int height, double longest_frame)
+void draw_view(Game& g, int width, int height, double longest_frame, bool hide_hud)
 {
     if (g.view == ViewMode::title || !track::track_loaded())
         draw_title(width, height);
     else if (g.view == ViewMode::editor)
         draw_ground_view(g, width, height);
     else
-        draw_world_view(g, width, height, longest_frame);
+        draw_world_view(g, width, height);
+    // The information layer (message lines included) goes over every view,
+    // so recorded video frames carry it and "--hidden-hud" hides it.
+    if (!hide_hud)
+        draw_info_layer_for(g, width, height, longest_frame);
 }
-
-// Lines of the message list the chat line shows at least, for paging back.
-constexpr int k_chat_message_lines = 10;
 
 void draw_overlays(Game& g, int width, int height, bool hide_pause_text)
 {
     set_pixel_projection(width, height);
     const int scale = 2;
-    // Message lines, oldest at the top, as many as fit. With the chat line
-    // open the list can be paged back through the older lines.
-    const int line_height = 10 * scale;
-    const int fit = std::max(0, (height - 4 * line_height) / line_height);
-    const bool chat = g.menu_page == k_menu_chat;
-    const int scroll = chat ? message_scroll() : 0;
-    int lines = std::min(chat ? std::max(core::messages_on_screen(), k_chat_message_lines) : core::messages_on_screen(), fit);
-    lines = std::min(lines, core::k_message_ring_lines - scroll);
-    glColor3f(1, 1, 1);
-    for (int back = lines - 1, row = 0; back >= 0; --back, ++row)
-        draw_text(8, 8.0f + static_cast<float>(row * line_height), scale, core::message_line(back + scroll));
     // The view's name at the bottom left, where the rider view has its pit
     // board instead.
     if (g.view != ViewMode::title && g.view != ViewMode::rider) {
