@@ -95,7 +95,9 @@ struct SeekHooks {
 // runs race ticks until the clock has moved on by that much. Otherwise the
 // target is clock + seconds * 128 - 1 (not below 0): the reader steps back
 // along the block chain to a block no later than 64 ticks before it (or the
-// first block), or straight to the target's frame; the race forgets what
+// first block), or straight to the target's frame (the old formats count
+// frames from the tick playback began, and go back no further); the race
+// forgets what
 // happened after the target, the clock is set to it, the history is
 // cleared and refilled, and one race tick runs. False when nothing plays.
 bool seek_demo(DemoPlayer& player, int& clock, double seconds, const SeekHooks& hooks = {});

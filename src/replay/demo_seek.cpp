@@ -87,14 +87,19 @@ bool seek_demo(DemoPlayer& p, int& clock, double seconds, const SeekHooks& hooks
             run_tick(p, clock, hooks);
         return true;
     }
-    const int target = static_cast<int>(std::clamp<long long>(static_cast<long long>(clock) + step - 1, 0, INT_MAX));
+    int target = static_cast<int>(std::clamp<long long>(static_cast<long long>(clock) + step - 1, 0, INT_MAX));
+    // The old formats hold nothing from before playback began.
+    if (!blocks && p.frames_started)
+        target = std::max(target, p.frame_origin);
     if (blocks) {
         walk_back(p, std::max(static_cast<long long>(target) - k_demo_read_ahead_ticks, 0LL));
         p.next_block_tick = target;
     } else {
-        // Frames before the start of playback do not exist.
-        p.frames_started = true;
-        p.next_frame_tick = std::max(target, p.frame_origin);
+        if (!p.frames_started) {
+            p.frames_started = true;
+            p.frame_origin = target;
+        }
+        p.next_frame_tick = target;
     }
     if (target < clock) {
         if (hooks.rewound)

@@ -42,6 +42,9 @@ inline replay::DemoHeader demo_header(int riders, std::string track = "tracks/va
     return h;
 }
 
+// The header text demo_header(riders) is written as.
+inline std::string format_header_for(int riders) { return replay::format_demo_header(demo_header(riders)); }
+
 struct RecordedMessage {
     int tick;
     std::string text;
