@@ -15,6 +15,7 @@ namespace zv::replay {
 namespace {
 
 constexpr std::size_t k_max_demo_name = 1024 - 8;  // room for "@demos/" and the terminator
+constexpr std::size_t k_copy_piece = 64 * 1024;
 
 bool ends_with(std::string_view s, std::string_view end)
 {
@@ -68,6 +69,27 @@ std::string fastlap_demo_name(std::string_view track_folder)
     std::string name = "@";
     name.append(track_folder).append("/fastlap.zvdemo");
     return name;
+}
+
+bool demo_file_exists(std::string_view name) { return core::open_data_file(name, "rb") != nullptr; }
+
+bool keep_lap_as_ghost(std::string_view track_folder)
+{
+    core::DataFilePtr from = core::open_data_file(lastlap_demo_name(track_folder), "rb");
+    if (!from)
+        return false;
+    core::DataFilePtr to = core::open_data_file(fastlap_demo_name(track_folder), "wb");
+    if (!to)
+        return false;
+    std::vector<std::uint8_t> piece(k_copy_piece);
+    for (;;) {
+        std::size_t n = core::read_bytes(*from, piece.data(), piece.size());
+        if (n == 0)
+            break;
+        if (core::write_bytes(*to, piece.data(), n) != n)
+            return false;
+    }
+    return core::flush(*to);
 }
 
 void rotate_demo_backups(int backups)

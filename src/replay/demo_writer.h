@@ -36,6 +36,13 @@ std::string demo_backup_name(int n);
 std::string lastlap_demo_name(std::string_view track_folder);
 std::string fastlap_demo_name(std::string_view track_folder);
 
+// A completed time-trial lap that beat the ghost (or the first one on the
+// track) becomes the new ghost: the lastlap file is copied byte for byte
+// over the fastlap file. False when the lap file cannot be read or the copy
+// not written whole.
+bool keep_lap_as_ghost(std::string_view track_folder);
+bool demo_file_exists(std::string_view name);
+
 // Moves the default demo into the numbered backups, keeping `backups` of them
 // (held within 0 ... 100): default(B-2) becomes default(B-1) and so on down
 // to default00, and the default file becomes default00. With 0 nothing moves

@@ -137,6 +137,16 @@ TEST_F(DemoRecorderTest, NameDemo)
     EXPECT_STREQ(name_demo(lap, "race1"), "Not currently recording a demo");
     EXPECT_TRUE(end_demo_recording(lap, 0));
     EXPECT_TRUE(fs::exists(dir_.path() / "xdg/Zarvox/tracks/valley/lastlap.zvdemo"));
+    // The lap becomes the ghost, byte for byte (a lap bigger than one copy piece).
+    EXPECT_FALSE(demo_file_exists(fastlap_demo_name("tracks/valley")));
+    std::string lap_bytes(200000, '\0');
+    for (std::size_t i = 0; i < lap_bytes.size(); ++i)
+        lap_bytes[i] = static_cast<char>(i * 7 + i / 251);
+    test::write_file(dir_.path() / "xdg/Zarvox/tracks/valley/lastlap.zvdemo", lap_bytes);
+    EXPECT_TRUE(keep_lap_as_ghost("tracks/valley"));
+    EXPECT_TRUE(demo_file_exists(fastlap_demo_name("tracks/valley")));
+    EXPECT_EQ(test::read_file(dir_.path() / "xdg/Zarvox/tracks/valley/fastlap.zvdemo"), lap_bytes);
+    EXPECT_FALSE(keep_lap_as_ghost("tracks/none"));
 
     RecordingSetup race = trial;
     race.time_trial = false;
