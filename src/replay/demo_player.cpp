@@ -12,6 +12,10 @@ namespace zv::replay {
 
 namespace {
 
+// A first state block stamped later than this (some 97 days of racing) or
+// before 0 is damage: the race clock is not set to it.
+constexpr int k_latest_origin_tick = INT_MAX / 2;
+
 int record_size(int version)
 {
     return version == 4 ? k_demo_v4_record_size : k_state_record_size;
@@ -81,7 +85,8 @@ int read_blocks(DemoPlayer& p, int& clock)
         } else if (h.type == k_demo_block_states) {
             // A whole number of entries that fits what the riders can have
             // written at once; anything else is damage and is stepped over.
-            if (h.length % k_demo_state_entry_size != 0 || h.length > p.buffer.size()) {
+            if (h.length % k_demo_state_entry_size != 0 || h.length > p.buffer.size() ||
+                (!p.origin_set && (h.tick < 0 || h.tick > k_latest_origin_tick))) {
                 ++p.blocks_skipped;
             } else {
                 if (!read_exact(p, p.buffer.data(), h.length))

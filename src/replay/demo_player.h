@@ -55,7 +55,10 @@ struct DemoPlayer {
 
     std::vector<std::uint8_t> buffer;
     long long blocks_read = 0;
-    long long blocks_skipped = 0;  // state blocks whose length is no whole number of entries
+    // State blocks skipped as damaged: no whole number of entries, more
+    // than the riders can have written at once, or a first block whose tick
+    // cannot start a race clock.
+    long long blocks_skipped = 0;
 };
 
 // "the demo chosen in the menus", else the track's fastlap file in a time

@@ -67,7 +67,7 @@ TEST_F(DemoPlayerTest, OldFramePerTickFiles)
         ASSERT_TRUE(open_demo_playback(p, file("old.zvdemo")));
         EXPECT_EQ(p.header.riders[0].bike, "kx250f(2008)");
         EXPECT_EQ(p.header.riders[1].number, "12");
-        const int slots[] = {5, 200};  // the second rider is not played
+        const int slots[] = {5};  // the second rider has no slot: not played
         set_demo_slots(p, slots);
         // Frames run from the tick playback starts, 8 ticks ahead.
         int clock = 1000;
@@ -162,6 +162,28 @@ TEST_F(DemoPlayerTest, RewindDropsLaterPassagesAndLandsAtTheFirstBlock)
     }
 }
 
+TEST_F(DemoPlayerTest, AGhostLapStartsNow)
+{
+    DemoRecorder rec;
+    ASSERT_TRUE(test::record_race(rec, file("lap.zvdemo"), 1, 500, 700));
+    DemoPlayer p;
+    ASSERT_TRUE(open_demo_playback(p, file("lap.zvdemo"), true));
+    const int slots[] = {3};
+    set_demo_slots(p, slots);
+    // The first block (tick 512, entries from 500) maps onto the clock.
+    int clock = 40000;
+    play_demo_tick(p, clock);
+    EXPECT_EQ(clock, 40000);
+    EXPECT_EQ(p.tick_offset, 40000 - 512);
+    for (; clock < 40300; ++clock)
+        play_demo_tick(p, clock);
+    auto got = test::history_of(3);
+    ASSERT_EQ(got.size(), 51u);  // 500, 504 ... 700
+    EXPECT_EQ(got.front().first, 500 + 40000 - 512);
+    EXPECT_EQ(got.front().second, demo_record(0, 500));
+    EXPECT_EQ(got.back().second, demo_record(0, 700));
+}
+
 TEST_F(DemoPlayerTest, SeekingLandsWhereAStraightReadDoes)
 {
     DemoRecorder rec;
@@ -233,7 +255,8 @@ TEST_F(DemoPlayerTest, BadBlocksAreSkippedAndShortReadsWait)
     };
     std::uint32_t len = 0;
     std::string data = test::format_header_for(2);
-    data += state_block(2, 0, 0, &len);
+    data += state_block(2, -16, 0, &len);                                   // cannot start a clock
+    data += state_block(2, 0, len, &len);
     data += raw_block(k_demo_block_states, 4, std::string(10, 'x'), len);   // no whole entry
     data += raw_block(7, 8, "other", 10);
     data += raw_block(k_demo_block_message, 8, std::string(1100, 'm'), 5);  // shown cut to 1023
@@ -247,7 +270,7 @@ TEST_F(DemoPlayerTest, BadBlocksAreSkippedAndShortReadsWait)
     int clock = 0;
     for (; clock < 100; ++clock)
         play_demo_tick(p, clock);
-    EXPECT_EQ(p.blocks_skipped, 1);
+    EXPECT_EQ(p.blocks_skipped, 2);
     ASSERT_EQ(messages, std::vector<std::string>{std::string(1023, 'm')});
     EXPECT_EQ(test::history_of(1).size(), 1u);
     // The rest arrives: the next tick reads on from the same block.

@@ -180,6 +180,24 @@ TEST_F(DemoRecorderTest, NameDemo)
     EXPECT_TRUE(rec.new_name.empty());
 }
 
+TEST_F(DemoRecorderTest, InconsistentSetUpsRecordNothing)
+{
+    const std::vector<int> two = {0, 1};
+    const std::vector<int> bad_slot = {0, 160};
+    DemoRecorder rec;
+    EXPECT_FALSE(begin_demo_recording_to(rec, dir_ / "a.zvdemo", test::demo_header(1), two));
+    EXPECT_FALSE(begin_demo_recording_to(rec, dir_ / "a.zvdemo", test::demo_header(2), bad_slot));
+    EXPECT_FALSE(begin_demo_recording_to(rec, dir_ / "a.zvdemo", test::demo_header(161), std::vector<int>(161, 0)));
+    EXPECT_FALSE(begin_demo_recording_to(rec, dir_ / "no/such/../../..", test::demo_header(2), two));
+    EXPECT_FALSE(is_recording(rec));
+    EXPECT_FALSE(record_demo_tick(rec, 16, true));
+    EXPECT_FALSE(record_demo_message(rec, 16, "x"));
+    EXPECT_FALSE(end_demo_recording(rec, 16));
+    EXPECT_FALSE(fs::exists(dir_.path() / "a.zvdemo"));
+    EXPECT_TRUE(begin_demo_recording_to(rec, dir_ / "a.zvdemo", test::demo_header(2), two));
+    EXPECT_TRUE(end_demo_recording(rec, 16));
+}
+
 TEST_F(DemoRecorderTest, PlayingTheDefaultFileDisablesRecording)
 {
     const char* refused = "Can't record and play from same file - recording disabled";
@@ -214,6 +232,12 @@ TEST_F(DemoRecorderTest, HeaderVersionsAndMissingNumbers)
         {"ZV06 1 0\nt\n" + v5_rider, false},                    // no name line
         {"ZV06 1 0\nt\n" + v5_rider + "Name\n", false},         // no empty line
         {"ZV06 161 0\nt\n", false},
+        {"ZV05 160 0\nt\n" + [&] {
+             std::string all;
+             for (int i = 0; i < 160; ++i)
+                 all += v5_rider;
+             return all;
+         }(), true, 5, 160, 0, 0, 1792},
         {"ZV06 -1 0\nt\n", false},
         {"ZV06 0 0\n" + std::string(1022, 't') + "\n", true, 6, 0, 0, 0, 1792},
         {"ZV06 0 0\n" + std::string(1023, 't') + "\n", false},  // 1024 with its line feed
@@ -233,7 +257,7 @@ TEST_F(DemoRecorderTest, HeaderVersionsAndMissingNumbers)
         EXPECT_EQ(p.header.race_length_ticks, c.length);
         EXPECT_EQ(p.header.laps, c.laps);
         EXPECT_EQ(p.header.start_tick, c.start);
-        if (c.riders == 1) {
+        if (c.riders >= 1) {
             // Old model names gain their year; the number keeps 3 characters.
             EXPECT_EQ(p.header.riders[0].bike, "crf250(2008)");
             EXPECT_EQ(p.header.riders[0].number, "123");
