@@ -72,10 +72,9 @@ std::string translate_bike_name(std::string_view name)
 
 std::string rider_description(const DemoRider& r)
 {
-    std::string out;
-    for (const std::string* f : {&r.bike, &r.rider_texture, &r.bike_texture, &r.wheel_texture, &r.head_texture}) {
-        if (!out.empty() || f != &r.bike)
-            out += '|';
+    std::string out = one_line(r.bike, true);
+    for (const std::string* f : {&r.rider_texture, &r.bike_texture, &r.wheel_texture, &r.head_texture}) {
+        out += '|';
         out += one_line(*f, true);
     }
     return out;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "core/messages.h"
 #include "replay/demo_format.h"
 #include "support/data_folder_test.h"
 #include "replay/demo_support.h"
@@ -67,8 +68,8 @@ TEST_F(DemoPlayerTest, OldFramePerTickFiles)
         ASSERT_TRUE(open_demo_playback(p, file("old.zvdemo")));
         EXPECT_EQ(p.header.riders[0].bike, "kx250f(2008)");
         EXPECT_EQ(p.header.riders[1].number, "12");
-        const int slots[] = {5};  // the second rider has no slot: not played
-        set_demo_slots(p, slots);
+        const int slots[] = {5, 7};
+        set_demo_slots(p, std::span<const int>(slots, 1));  // the second rider has no slot: not played
         // Frames run from the tick playback starts, 8 ticks ahead.
         int clock = 1000;
         EXPECT_EQ(play_demo_tick(p, clock), 9);
@@ -165,11 +166,13 @@ TEST_F(DemoPlayerTest, RewindDropsLaterPassagesAndLandsAtTheFirstBlock)
 TEST_F(DemoPlayerTest, AGhostLapStartsNow)
 {
     DemoRecorder rec;
-    ASSERT_TRUE(test::record_race(rec, file("lap.zvdemo"), 1, 500, 700));
+    ASSERT_TRUE(test::record_race(rec, file("lap.zvdemo"), 2, 500, 700));
+    clear_history();
     DemoPlayer p;
     ASSERT_TRUE(open_demo_playback(p, file("lap.zvdemo"), true));
-    const int slots[] = {3};
+    const int slots[] = {3, 160};  // the second rider stays out
     set_demo_slots(p, slots);
+    core::clear_messages();
     // The first block (tick 512, entries from 500) maps onto the clock.
     int clock = 40000;
     play_demo_tick(p, clock);
@@ -182,6 +185,8 @@ TEST_F(DemoPlayerTest, AGhostLapStartsNow)
     EXPECT_EQ(got.front().first, 500 + 40000 - 512);
     EXPECT_EQ(got.front().second, demo_record(0, 500));
     EXPECT_EQ(got.back().second, demo_record(0, 700));
+    EXPECT_TRUE(test::history_of(1).empty());
+    EXPECT_STREQ(core::message_line(0), "");
 }
 
 TEST_F(DemoPlayerTest, SeekingLandsWhereAStraightReadDoes)
@@ -278,6 +283,35 @@ TEST_F(DemoPlayerTest, BadBlocksAreSkippedAndShortReadsWait)
     play_demo_tick(p, clock);
     EXPECT_EQ(test::history_of(1).size(), 2u);
     expect_only_recorded(2, "skipped blocks");
+    close_demo_playback(p);
+
+    // The largest block two riders can write (their whole rings), then 200
+    // empty messages on one tick: at most 128 blocks are read a tick.
+    clear_history();
+    std::string full;
+    for (int rider = 0; rider < 2; ++rider)
+        for (int tick = 100; tick < 100 + k_history_length; ++tick) {
+            std::uint32_t one = 0;
+            full += state_block(1, tick, 0, &one).substr(k_demo_block_header_size);
+            full[full.size() - k_demo_state_entry_size] = static_cast<char>(rider);
+            StateRecord r = demo_record(rider, tick);
+            full.replace(full.size() - k_state_record_size, k_state_record_size,
+                         reinterpret_cast<const char*>(r.bytes.data()), k_state_record_size);
+        }
+    data = test::format_header_for(2) + raw_block(k_demo_block_states, 227, full, 0);
+    for (int i = 0; i < 200; ++i)
+        data += raw_block(k_demo_block_message, 227, "", i == 0 ? static_cast<std::uint32_t>(full.size()) : 0);
+    test::write_file(file("b.zvdemo"), data);
+    messages.clear();
+    ASSERT_TRUE(open_demo_playback(p, file("b.zvdemo")));
+    clock = 0;
+    EXPECT_EQ(play_demo_tick(p, clock), 128);
+    EXPECT_EQ(clock, 227);
+    EXPECT_EQ(test::history_of(0).size(), 128u);
+    EXPECT_EQ(test::history_of(1).size(), 128u);
+    expect_only_recorded(2, "a full block");
+    EXPECT_EQ(play_demo_tick(p, clock), 73);
+    EXPECT_EQ(messages.size(), 200u);
 }
 
 TEST_F(DemoPlayerTest, DamagedFilesNeverCrashOrFeedFalseRecords)

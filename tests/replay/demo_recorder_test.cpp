@@ -265,6 +265,15 @@ TEST_F(DemoRecorderTest, HeaderVersionsAndMissingNumbers)
         }
         close_demo_playback(p);
     }
+    // A description with fewer fields leaves the others empty.
+    test::write_file(dir_.path() / "h.zvdemo", "ZV05 2 0\nt\nkx250f\n1\na|b\n2\n");
+    DemoPlayer p;
+    ASSERT_TRUE(open_demo_playback(p, dir_ / "h.zvdemo"));
+    EXPECT_EQ(p.header.riders[0].bike, "kx250f(2008)");
+    EXPECT_EQ(p.header.riders[0].rider_texture, "");
+    EXPECT_EQ(p.header.riders[1].rider_texture, "b");
+    EXPECT_EQ(p.header.riders[1].head_texture, "");
+    close_demo_playback(p);
     EXPECT_EQ(translate_bike_name("yz250f"), "yz250f(2008)");
     EXPECT_EQ(translate_bike_name("yz250f(2008)"), "yz250f(2008)");
 
@@ -273,6 +282,8 @@ TEST_F(DemoRecorderTest, HeaderVersionsAndMissingNumbers)
     h.riders[0].bike = "x|y";
     h.riders[0].name = "two\nlines";
     EXPECT_EQ(format_demo_header(h), "ZV06 1 0 3 1792\na b\nx y|rider-0|||head\n10\ntwo lines\n\n");
+    h.riders[0].bike.clear();
+    EXPECT_EQ(rider_description(h.riders[0]), "|rider-0|||head");
 }
 
 }  // namespace
