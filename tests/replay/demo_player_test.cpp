@@ -8,6 +8,7 @@
 
 #include "core/messages.h"
 #include "replay/demo_format.h"
+#include "replay/demo_scan.h"
 #include "support/data_folder_test.h"
 #include "replay/demo_support.h"
 #include "track/race_rules.h"
@@ -64,11 +65,18 @@ TEST_F(DemoPlayerTest, OldFramePerTickFiles)
         test::write_file(file("old.zvdemo"), text);
         clear_history();
 
+        std::optional<DemoScan> scan = scan_demo(file("old.zvdemo"));
+        ASSERT_TRUE(scan);
+        EXPECT_EQ(scan->frames, 20);
+        EXPECT_EQ(scan->states, (std::vector<long long>{20, 20}));
+        EXPECT_TRUE(scan->truncated);
+        EXPECT_EQ(scan->last_tick, 19);
+
         DemoPlayer p;
         ASSERT_TRUE(open_demo_playback(p, file("old.zvdemo")));
         EXPECT_EQ(p.header.riders[0].bike, "kx250f(2008)");
         EXPECT_EQ(p.header.riders[1].number, "12");
-        const int slots[] = {5, 7};
+        const int slots[] = {0, 7};
         set_demo_slots(p, std::span<const int>(slots, 1));  // the second rider has no slot: not played
         // Frames run from the tick playback starts, 8 ticks ahead.
         int clock = 1000;
@@ -76,18 +84,18 @@ TEST_F(DemoPlayerTest, OldFramePerTickFiles)
         EXPECT_EQ(play_demo_tick(p, clock), 0);
         for (clock = 1001; clock < 1030; ++clock)
             play_demo_tick(p, clock);
-        auto got = test::history_of(5);
+        auto got = test::history_of(0);
         ASSERT_EQ(got.size(), 20u);
         for (int k = 0; k < 20; ++k) {
             EXPECT_EQ(got[static_cast<std::size_t>(k)].first, 1000 + k);
             EXPECT_EQ(got[static_cast<std::size_t>(k)].second, expected[0][static_cast<std::size_t>(k)]) << k;
         }
         for (int s = 0; s < k_history_slots; ++s)
-            if (s != 5)
+            if (s != 0)
                 EXPECT_TRUE(test::history_of(s).empty()) << s;
         // Old records are drawn as they stand: beyond the newest the pose
         // holds the one before it instead of running ahead.
-        std::optional<Pose> pose = pose_for_tick(5, 1025);
+        std::optional<Pose> pose = pose_for_tick(0, 1025);
         ASSERT_TRUE(pose);
         if (version == 4)
             EXPECT_EQ(pose->record, expected[0][18]);
@@ -97,16 +105,16 @@ TEST_F(DemoPlayerTest, OldFramePerTickFiles)
         // Back to a frame: straight to it, never before the first.
         ASSERT_TRUE(seek_demo(p, clock, -0.0625));  // 8 ticks: target 1021
         EXPECT_EQ(clock, 1022);
-        EXPECT_EQ(test::history_of(5).size(), 0u);  // past the last frame
+        EXPECT_EQ(test::history_of(0).size(), 0u);  // past the last frame
         ASSERT_TRUE(seek_demo(p, clock, -0.125));   // target 1005
-        got = test::history_of(5);
+        got = test::history_of(0);
         ASSERT_EQ(got.size(), 9u);                   // 1005 ... 1013
         EXPECT_EQ(got[0].first, 1005);
         EXPECT_EQ(got[0].second, expected[0][5]);
         ASSERT_TRUE(seek_demo(p, clock, -100));
         EXPECT_EQ(clock, 1001);
-        ASSERT_FALSE(test::history_of(5).empty());
-        EXPECT_EQ(test::history_of(5).front().first, 1000);
+        ASSERT_FALSE(test::history_of(0).empty());
+        EXPECT_EQ(test::history_of(0).front().first, 1000);
         close_demo_playback(p);
     }
     // The v4 layout keeps position, rotation, drive and engine exactly.
@@ -312,6 +320,20 @@ TEST_F(DemoPlayerTest, BadBlocksAreSkippedAndShortReadsWait)
     expect_only_recorded(2, "a full block");
     EXPECT_EQ(play_demo_tick(p, clock), 73);
     EXPECT_EQ(messages.size(), 200u);
+    close_demo_playback(p);
+
+    // A scan counts the empty block at the very end, and an old file without
+    // riders has no frames.
+    std::optional<DemoScan> scan = scan_demo(file("b.zvdemo"));
+    ASSERT_TRUE(scan);
+    EXPECT_EQ(scan->blocks, 201);
+    EXPECT_EQ(scan->message_blocks, 200);
+    EXPECT_FALSE(scan->truncated);
+    test::write_file(file("b.zvdemo"), "ZV05 0 0\nt\nstray bytes");
+    scan = scan_demo(file("b.zvdemo"));
+    ASSERT_TRUE(scan);
+    EXPECT_EQ(scan->frames, 0);
+    EXPECT_FALSE(scan->has_ticks);
 }
 
 TEST_F(DemoPlayerTest, DamagedFilesNeverCrashOrFeedFalseRecords)
