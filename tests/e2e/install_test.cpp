@@ -65,9 +65,11 @@ TEST_F(InstallTest, EveryProgramAnswersHelpAndVersion)
         EXPECT_TRUE(r.err.starts_with(c.err)) << r.err.substr(0, 200);
         if (c.out_starts.empty())
             EXPECT_EQ(r.out, "");
+        // Answering needs neither the home folder nor a log (a bad option is
+        // reported only after start-up has made them).
+        if (c.program == zarvox && c.status == 0)
+            EXPECT_FALSE(std::filesystem::exists(dir_.path() / "xdg/Zarvox"));
     }
-    // Answering needed neither the home folder nor a log.
-    EXPECT_FALSE(std::filesystem::exists(dir_.path() / "xdg/Zarvox"));
 }
 
 TEST_F(InstallTest, TheInstalledGameRunsFromItsPrefix)
@@ -125,15 +127,17 @@ TEST_F(InstallTest, TheInstalledGameRunsFromItsPrefix)
                      "kill -TERM $pid 2>/dev/null\n"
                      "wait $pid\n"
                      "echo $? > '" + status_file + "'\n");
-    const std::string display = std::to_string(100 + (getpid() % 400) * 10);
     RunResult xvfb;
     for (int attempt = 0; attempt < 3; ++attempt) {
         std::filesystem::remove(status_file);
+        const std::string display = std::to_string(100 + (getpid() % 400) * 10 + attempt * 3);
         xvfb = test::run_program(k_xvfb_run,
                                  {"-a", "-n", display, "-s", "-screen 0 640x480x24", "sh", dir_ / "driver.sh", game},
                                  env(), dir_.path() / "xvfb");
+        // A display lost to another test's virtual display: try again.
         if (xvfb.err.find("Xvfb failed to start") == std::string::npos &&
-            xvfb.err.find("already active") == std::string::npos)
+            xvfb.err.find("already active") == std::string::npos &&
+            xvfb.err.find("Can't open the window") == std::string::npos)
             break;
     }
     const std::string text = test::read_file(log).value_or("");
