@@ -4,6 +4,15 @@
 
 namespace zv::race {
 
+namespace {
+
+bool g_learning = false;
+
+}  // namespace
+
+void set_line_learning(bool on) { g_learning = on; }
+bool line_learning() { return g_learning; }
+
 // The auto pilot has not arrived yet: there are no lines to keep or read.
 void save_robot_lines() {}
 void load_robot_lines(int skill) { (void)skill; }

@@ -9,6 +9,11 @@
 
 namespace zv::race {
 
+// Whether what the riders ride is learnt into the lines and saved ("--learn";
+// off by default).
+void set_line_learning(bool on);
+bool line_learning();
+
 // "Remembering lines": the lines learnt in the race that is ending go back to
 // their file (only when learning is on).
 void save_robot_lines();
