@@ -109,6 +109,7 @@ std::optional<int> open_game(StartupValues& values, StartupLists& lists)
     load_display_pictures();
     platform::end_frame();
     attach_loading_screen();
+    install_race_hooks();
     // 26. Inputs.
     bind_inputs();
     // 27. The physics world.

@@ -8,6 +8,7 @@
 #include "app/loading_screen.h"
 #include "app/main_loop.h"
 #include "app/startup.h"
+#include "app/startup_flags.h"
 #include "app/world_view.h"
 #include "core/debug_level.h"
 #include "core/messages.h"
@@ -16,6 +17,7 @@
 #include "race/hooks.h"
 #include "race/race_tick.h"
 #include "race/riders.h"
+#include "race/robots.h"
 #include "sound/engine_sound.h"
 #include "track/race_rules.h"
 
@@ -54,6 +56,7 @@ void install_race_hooks()
     h.slot_emptied = sound::free_engine_sound;
     h.bikes_loaded = bikes_loaded;
     race::set_race_hooks(h);
+    race::set_line_learning(startup_flags().learning);
 }
 
 bool load_session(Game& g, race::SessionRequest req)

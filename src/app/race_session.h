@@ -11,7 +11,8 @@ namespace zv::app {
 struct Game;
 
 // Points the race's hooks at the loading screen, the renderer and the
-// engine sounds (the loader and the shutdown install them too).
+// engine sounds, and passes on whether lines are learnt ("--learn"); the
+// loader and the shutdown install them too.
 void install_race_hooks();
 
 // Loads a race on the selected track (unless the request names one) and

@@ -13,7 +13,8 @@ bool g_learning = false;
 void set_line_learning(bool on) { g_learning = on; }
 bool line_learning() { return g_learning; }
 
-// The auto pilot has not arrived yet: there are no lines to keep or read.
+// The auto pilot has not arrived yet: there are no lines to keep (with
+// learning on) or to read.
 void save_robot_lines() {}
 void load_robot_lines(int skill) { (void)skill; }
 
