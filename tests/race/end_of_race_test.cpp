@@ -6,6 +6,7 @@
 // the headless run stops at its cap.
 #include "race/headless_race.h"
 #include "race/race_tick.h"
+#include "race/riders.h"
 #include "race/session.h"
 #include "track/race_rules.h"
 #include "mini_race_fixture.h"
@@ -66,7 +67,7 @@ TEST_F(EndOfRace, AFinishedFieldEndsAfterTheDelayAndWritesTheResults)
     EXPECT_EQ(session().end_delay_ticks, k_end_of_race_delay_ticks);
 }
 
-TEST_F(EndOfRace, ARiderStillRidingKeepsTheRaceGoing)
+TEST_F(EndOfRace, ARiderStillRidingKeepsTheRaceGoingUntilItFinishes)
 {
     ASSERT_TRUE(load_robots(3, 1));
     for (int i = 0; i < 2 * k_end_of_race_delay_ticks; ++i)
@@ -76,6 +77,25 @@ TEST_F(EndOfRace, ARiderStillRidingKeepsTheRaceGoing)
     EXPECT_FALSE(track::has_final_standings());
     EXPECT_FALSE(race_ended());
     EXPECT_FALSE(std::filesystem::exists(results_path()));
+
+    // Set down inside the zone, the last rider finishes on its next lap end;
+    // the delay only starts then.
+    sim::Bike& last = *rider_slot(2).bike;
+    sim::place_bike(last, sim::body_position(last.body(sim::k_frame)) + sim::Vec3{0, 0, -12}, 0);
+    int ticks = 0;
+    while (!track::has_final_standings() && ticks < 16) {
+        race_tick();
+        ++ticks;
+    }
+    ASSERT_TRUE(track::has_final_standings());
+    EXPECT_TRUE(track::is_finished(2));
+    EXPECT_TRUE(std::filesystem::exists(results_path()));
+    // As above, the tick that made the final standings is the delay's first.
+    for (int i = 2; i < k_end_of_race_delay_ticks; ++i)
+        race_tick();
+    EXPECT_FALSE(race_ended());
+    race_tick();
+    EXPECT_TRUE(race_ended());
 }
 
 TEST_F(EndOfRace, ATimeTrialNeverEnds)

@@ -9,6 +9,7 @@
 #include "race/hooks.h"
 #include "race/race_tick.h"
 #include "race/riders.h"
+#include "sim/control.h"
 #include "track/race_rules.h"
 #include "track/start_gate.h"
 #include "track/track.h"
@@ -158,6 +159,34 @@ TEST_F(SessionTest, NoOccupiedGateGivesSlotZeroARobot)
     EXPECT_EQ(bike_count(), 1);
     EXPECT_EQ(rider_slot(0).kind, k_rider_robot);
     EXPECT_EQ(session().first_viewed, 0);
+
+    // A network opponent's gate is occupied, though its bike comes with the
+    // race server: nobody is put in slot 0.
+    GateKinds network{};
+    network[4] = k_gate_network;
+    ASSERT_TRUE(load(&network));
+    EXPECT_EQ(bike_count(), 0);
+    EXPECT_EQ(session().first_viewed, 4);
+}
+
+TEST_F(SessionTest, RobotsHoldInTheirGatesWhileThePlayerRidesOff)
+{
+    GateKinds kinds{};
+    kinds[0] = k_gate_human;
+    kinds[1] = k_gate_robot;
+    ASSERT_TRUE(load(&kinds));
+    sim::SimWorld* world = physics_world();
+    sim::RiderInput open;
+    open.throttle = 1;
+    const int until = world->start_tick + 3 * k_ticks_per_second;
+    while (world->tick < until) {
+        // Both get full throttle; only the robot's own controls override it.
+        for (int slot : {0, 1})
+            sim::apply_input(*rider_slot(slot).bike, open);
+        race_tick();
+    }
+    EXPECT_GT(distance_from_start(0), 3.0f);
+    EXPECT_LT(distance_from_start(1), 1.0f);
 }
 
 TEST_F(SessionTest, TheGateHoldsUntilTheStartTickThenDrops)
