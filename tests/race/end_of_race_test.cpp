@@ -7,6 +7,7 @@
 #include "race/headless_race.h"
 #include "race/race_tick.h"
 #include "race/riders.h"
+#include "race/time_trial.h"
 #include "race/session.h"
 #include "track/race_rules.h"
 #include "mini_race_fixture.h"
@@ -49,6 +50,8 @@ TEST_F(EndOfRace, AFinishedFieldEndsAfterTheDelayAndWritesTheResults)
     ASSERT_TRUE(track::has_final_standings());
     EXPECT_TRUE(track::is_finished(0));
     EXPECT_TRUE(track::is_finished(1));
+    // Only a time trial's player is timed by the time-trial record.
+    EXPECT_EQ(trial_record().attempt_start, -1);
     const std::optional<std::string> results = test::read_file(results_path());
     ASSERT_TRUE(results);
     EXPECT_EQ(results->rfind("Time=0.00|Laps=1|Track=", 0), 0u) << *results;
@@ -98,13 +101,28 @@ TEST_F(EndOfRace, ARiderStillRidingKeepsTheRaceGoingUntilItFinishes)
     EXPECT_TRUE(race_ended());
 }
 
-TEST_F(EndOfRace, ATimeTrialNeverEnds)
+TEST_F(EndOfRace, ATimeTrialNeverEndsAndRestartsAtTheCheckpoint)
 {
     ASSERT_TRUE(load_session(request(nullptr, 1)));
     for (int i = 0; i < 2 * k_end_of_race_delay_ticks; ++i)
         race_tick();
     EXPECT_TRUE(track::is_finished(0));
+    EXPECT_EQ(trial_record().attempt_start, k_time_trial_start_tick);
     EXPECT_FALSE(race_ended());
+
+    // Backing up puts the player at the checkpoint, facing its way, with the
+    // lap under way abandoned; an empty slot has nothing to put back.
+    restart_time_trial_attempt(7);
+    EXPECT_EQ(track::rider_position(0), 1);
+    restart_time_trial_attempt(0);
+    EXPECT_EQ(track::rider_position(0), 0);
+    EXPECT_FALSE(track::race_state().riders[0].finished);
+    EXPECT_EQ(trial_record().attempt_start, -1);
+    const sim::Vec3 p = sim::body_position(rider_slot(0).bike->body(sim::k_frame));
+    // The bike faces -z with its frame a little behind the centre.
+    EXPECT_NEAR(p.x, 32.0f, 0.5f);
+    EXPECT_GT(p.z, 48.0f);
+    EXPECT_LT(p.z, 53.0f);
 }
 
 TEST_F(EndOfRace, TheHeadlessRaceRunsToTheEndOrToItsCap)
