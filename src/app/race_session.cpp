@@ -25,6 +25,15 @@ namespace zv::app {
 
 namespace {
 
+BikeMadeHook g_bike_made;
+
+void bike_created(int slot)
+{
+    load_rider_engine_sound(slot);
+    if (const sim::Bike* bike = race::rider_slot(slot).bike.get(); bike && g_bike_made)
+        g_bike_made(*bike);
+}
+
 // The selected track's folder ("" when the list is empty).
 std::string selected_track_folder()
 {
@@ -52,12 +61,14 @@ void install_race_hooks()
     h.loading_started = reset_loading_delay;
     h.track_changing = begin_track_view;
     h.track_failed = end_track_view;
-    h.bike_created = load_rider_engine_sound;
+    h.bike_created = bike_created;
     h.slot_emptied = sound::free_engine_sound;
     h.bikes_loaded = bikes_loaded;
     race::set_race_hooks(h);
     race::set_line_learning(startup_flags().learning);
 }
+
+void set_bike_made_hook(BikeMadeHook hook) { g_bike_made = std::move(hook); }
 
 bool load_session(Game& g, race::SessionRequest req)
 {

@@ -4,7 +4,10 @@
 // time-trial restart of the player's bike, and the warp restart.
 #pragma once
 
+#include <functional>
+
 #include "race/session.h"
+#include "sim/bike.h"
 
 namespace zv::app {
 
@@ -14,6 +17,13 @@ struct Game;
 // engine sounds, and passes on whether lines are learnt ("--learn"); the
 // loader and the shutdown install them too.
 void install_race_hooks();
+
+// Called for every bike the session loader makes during "Loading bikes",
+// after its engine sound. The window's set-up puts the bike art request here,
+// so the art counts in the texture memory reported after loading and is kept
+// by the release of what the track no longer uses.
+using BikeMadeHook = std::function<void(const sim::Bike&)>;
+void set_bike_made_hook(BikeMadeHook hook);
 
 // Loads a race on the selected track (unless the request names one) and
 // starts the viewer on the player's bike, else the first occupied slot.

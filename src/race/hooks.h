@@ -17,8 +17,11 @@ struct RaceHooks {
     // what the track asks for); and the load failed.
     void (*track_changing)() = nullptr;
     void (*track_failed)() = nullptr;
-    // A slot's bike now exists (its engine sound, its drawing); and a slot
-    // is being emptied (its bike, if it has one, is about to go).
+    // A slot's bike now stands in its gate (the game loads its engine sound
+    // and asks for its models and textures, so that they count in the
+    // memory reported after loading and survive the release of what the
+    // track no longer uses); and a slot is being emptied (its bike, if it has
+    // one, is about to go).
     void (*bike_created)(int slot) = nullptr;
     void (*slot_emptied)(int slot) = nullptr;
     // Every bike of the new race exists: report and release what neither the

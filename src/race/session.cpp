@@ -125,8 +125,6 @@ bool create_slot_bike(int slot, int kind, int gate_kind)
     if (!r.bike)
         return false;
     r.kind = kind;
-    if (race_hooks().bike_created)
-        race_hooks().bike_created(slot);
     const track::Terrain& terrain = track::loaded_terrain();
     track::StartPose p = track::start_position(track::track_timing(), slot, terrain.field_size);
     sim::Vec3 ground{p.x, track::terrain_height(terrain, p.x, p.z), p.z};
@@ -281,8 +279,11 @@ bool load_session(const SessionRequest& req)
         std::snprintf(progress, sizeof progress, "%.64s%s", "Loading bikes",
                       std::string(static_cast<std::size_t>(made % 4), '.').c_str());
         show_loading(progress);
-        if (create_slot_bike(k, kind, e))
+        if (create_slot_bike(k, kind, e)) {
             ++made;
+            if (race_hooks().bike_created)
+                race_hooks().bike_created(k);
+        }
     }
     end_phase("Loading bikes");
     // What neither the track nor the bikes asked for again goes now.

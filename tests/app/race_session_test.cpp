@@ -6,9 +6,12 @@
 
 #include "app/main_loop.h"
 #include "race/riders.h"
+#include "render/textures.h"
 #include "mini_session_fixture.h"
 
 #include <gtest/gtest.h>
+
+#include <vector>
 
 namespace zv::app {
 namespace {
@@ -64,6 +67,28 @@ TEST_F(RaceSession, TheSelectedTrackTheViewerAndTheScreensReports)
     EXPECT_FALSE(load(&kinds));
     EXPECT_EQ(g.viewed, 0);
     EXPECT_EQ(race::bike_count(), 0);
+}
+
+TEST_F(RaceSession, EveryBikeMadeGoesThroughTheArtHookBeforeTheMemoryLine)
+{
+    // The game's hook requests each bike's art; here each bike adds 1 MB.
+    std::vector<int> slots;
+    set_bike_made_hook([&](const sim::Bike& bike) {
+        slots.push_back(bike.slot);
+        render::set_texture_memory(render::texture_memory() + (1u << 20));
+    });
+    race::GateKinds kinds{};
+    kinds[2] = race::k_gate_robot;
+    kinds[5] = race::k_gate_human;
+    kinds[9] = race::k_gate_robot_4stroke;
+    const bool loaded = load(&kinds);
+    set_bike_made_hook(nullptr);
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ(slots, (std::vector<int>{2, 5, 9}));
+    const std::string log = log_text();
+    const std::size_t line = log.find("] 3 MB texture memory used\n");
+    ASSERT_NE(line, std::string::npos) << log;
+    EXPECT_LT(log.find("] Loading bikes\n"), line);
 }
 
 }  // namespace
