@@ -10,6 +10,10 @@ namespace {
 constexpr float k_frame_height = 2;
 // Hermite tangents: this share of the chord along each gate's direction.
 constexpr float k_tangent_share = 1.0f;
+// Gates closer to parallel than this (sine of the angle) meet too far away
+// for one corner; turns sharper than this (cosine) hold two corners.
+constexpr float k_min_corner_sine = 0.05f;
+constexpr float k_max_corner_cosine = -0.85f;
 
 struct Knot {
     float x, z;
@@ -29,6 +33,67 @@ float curvature(const LinePoint& a, const LinePoint& b, const LinePoint& c)
     return 2 * (abx * bcz - abz * bcx) / den;
 }
 
+// Between two gates whose directions meet ahead of the first and behind
+// the second (one corner between them): straight toward the corner, the
+// widest arc that touches both directions, straight on. The courses are
+// made of straights and arcs, so this follows them closely where a smooth
+// curve through the gates would cut the corner. False when the gates do
+// not meet that way (parallel, opposed, an S or a hairpin between them).
+bool corner_between(const Knot& a, const Knot& b, float spacing, std::vector<LinePoint>& out)
+{
+    float det = a.dx * b.dz - a.dz * b.dx;
+    float dot = a.dx * b.dx + a.dz * b.dz;
+    if (std::fabs(det) < k_min_corner_sine || dot < k_max_corner_cosine)
+        return false;
+    float rx = b.x - a.x, rz = b.z - a.z;
+    float ahead = (rx * b.dz - rz * b.dx) / det;   // from a to the corner
+    float behind = (a.dx * rz - a.dz * rx) / det;  // from the corner to b
+    if (ahead < 0 || behind < 0)
+        return false;
+    float turn = std::atan2(std::fabs(det), dot);
+    float tangent = std::min(ahead, behind);
+    float radius = tangent / std::tan(turn / 2);
+    float vx = a.x + a.dx * ahead, vz = a.z + a.dz * ahead;
+    float t1x = vx - a.dx * tangent, t1z = vz - a.dz * tangent;
+    float side = det > 0 ? 1.0f : -1.0f;
+    float cx = t1x - side * a.dz * radius, cz = t1z + side * a.dx * radius;
+    auto straight = [&](float x0, float z0, float x1, float z1) {
+        float len = std::hypot(x1 - x0, z1 - z0);
+        int steps = static_cast<int>(std::ceil(len / spacing));
+        for (int k = 0; k < steps; ++k) {
+            float u = static_cast<float>(k) / static_cast<float>(steps);
+            out.push_back({x0 + (x1 - x0) * u, 0, z0 + (z1 - z0) * u, 0, 1});
+        }
+    };
+    straight(a.x, a.z, t1x, t1z);
+    int steps = std::max(1, static_cast<int>(std::ceil(radius * turn / spacing)));
+    float ox = t1x - cx, oz = t1z - cz;
+    for (int k = 0; k < steps; ++k) {
+        float phi = side * turn * static_cast<float>(k) / static_cast<float>(steps);
+        float c = std::cos(phi), s = std::sin(phi);
+        out.push_back({cx + ox * c - oz * s, 0, cz + ox * s + oz * c, 0, 1});
+    }
+    straight(vx + b.dx * tangent, vz + b.dz * tangent, b.x, b.z);
+    return true;
+}
+
+// A smooth curve leaving a along its direction and reaching b along its.
+void curve_between(const Knot& a, const Knot& b, float spacing, std::vector<LinePoint>& out)
+{
+    float chord = std::hypot(b.x - a.x, b.z - a.z);
+    float m = chord * k_tangent_share;
+    int steps = std::max(1, static_cast<int>(std::ceil(chord / spacing)));
+    for (int s = 0; s < steps; ++s) {
+        float u = static_cast<float>(s) / static_cast<float>(steps);
+        float u2 = u * u, u3 = u2 * u;
+        float h00 = 2 * u3 - 3 * u2 + 1, h10 = u3 - 2 * u2 + u, h01 = -2 * u3 + 3 * u2, h11 = u3 - u2;
+        LinePoint q;
+        q.x = h00 * a.x + h10 * m * a.dx + h01 * b.x + h11 * m * b.dx;
+        q.z = h00 * a.z + h10 * m * a.dz + h01 * b.z + h11 * m * b.dz;
+        out.push_back(q);
+    }
+}
+
 }  // namespace
 
 CentreLinePace centre_line_pace(float pace)
@@ -36,7 +101,7 @@ CentreLinePace centre_line_pace(float pace)
     pace = std::clamp(pace, 0.0f, 1.0f);
     CentreLinePace p;
     p.top_speed = 50 + 40 * pace;
-    p.cornering = 12 + 12 * pace;
+    p.cornering = 11 + 7 * pace;
     p.braking = 16 + 6 * pace;
     p.accelerating = 12 + 6 * pace;
     return p;
@@ -102,17 +167,8 @@ std::vector<LinePoint> centre_line(const track::TrackTiming& timing, const track
         float chord = std::hypot(b.x - a.x, b.z - a.z);
         if (chord < 1e-3f)
             continue;
-        float m = chord * k_tangent_share;
-        int steps = std::max(1, static_cast<int>(std::ceil(chord / spacing)));
-        for (int s = 0; s < steps; ++s) {
-            float u = static_cast<float>(s) / static_cast<float>(steps);
-            float u2 = u * u, u3 = u2 * u;
-            float h00 = 2 * u3 - 3 * u2 + 1, h10 = u3 - 2 * u2 + u, h01 = -2 * u3 + 3 * u2, h11 = u3 - u2;
-            LinePoint q;
-            q.x = h00 * a.x + h10 * m * a.dx + h01 * b.x + h11 * m * b.dx;
-            q.z = h00 * a.z + h10 * m * a.dz + h01 * b.z + h11 * m * b.dz;
-            line.push_back(q);
-        }
+        if (!corner_between(a, b, spacing, line))
+            curve_between(a, b, spacing, line);
     }
     if (!knots.empty() && knots.size() > 1)
         line.push_back({knots.back().x, 0, knots.back().z, 0, 1});

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "autopilot/driver_tuning.h"
+#include "sim/drivetrain.h"
 #include "sim/world.h"
 #include "track/terrain.h"
 
@@ -87,12 +88,28 @@ float heading_error(Vec3 forward, float dx, float dz)
     return std::atan2(cross, dot);
 }
 
+// With arcade physics the steer control sets a lean and turns the bar
+// with it; slow bikes turn less than that lean would make them turn, fast
+// ones a little more. The share of steer a lean asks for, by speed.
+float arcade_turn_scale(float speed)
+{
+    const auto& table = k_arcade_turn_scale;
+    if (speed <= table.front()[0])
+        return table.front()[1];
+    for (size_t k = 1; k < table.size(); ++k)
+        if (speed <= table[k][0]) {
+            float u = (speed - table[k - 1][0]) / (table[k][0] - table[k - 1][0]);
+            return table[k - 1][1] + (table[k][1] - table[k - 1][1]) * u;
+        }
+    return table.back()[1];
+}
+
 // The steer control (as the bike uses it) that asks for lean `lean`.
 float steer_for_lean(const sim::Bike& bike, float lean, float speed)
 {
     using SV = sim::SetupValue;
     if (bike.arcade)
-        return -lean / (sim::k_pi / 4);
+        return -lean * arcade_turn_scale(speed) / (sim::k_pi / 4);
     float direct = bike.value(SV::direct_steering);
     float range = sim::lean_range(speed, sim::dab_speed_limit(bike), bike.value(SV::roll_limit_angle), 4);
     float indirect = range > 1e-3f ? -lean / range : (lean > 0 ? -1.0f : (lean < 0 ? 1.0f : 0.0f));
@@ -146,7 +163,11 @@ int shift_for_rpm(const sim::Bike& bike, DriverState& st)
         --st.shift_wait;
         return 0;
     }
-    float rpm = sim::engine_rpm(bike);
+    // The engine speed the bike's pace over the ground gives in this gear:
+    // a spinning wheel or a slipping clutch at the launch revs the engine
+    // without asking for a higher gear.
+    float wheel_radius = bike.info.rear.ring_radius + bike.info.rear.section_radius;
+    float rpm = sim::overall_ratio(bike) * sim::bike_speed(bike) / wheel_radius * sim::k_rpm_per_rad_s;
     int gear = bike.controls.gear;
     int gears = sim::gear_count(bike.info);
     int want = 0;
@@ -267,11 +288,20 @@ void drive_line(const sim::Bike& bike, std::span<const LinePoint> line, DriverSt
     st.lost = off > k_lost_distance;
     st.position = i;
     st.line_distance = off;
+    // Aim from where the bike will be once a change of lean takes hold:
+    // ahead along its velocity, its heading turned by its yaw rate.
+    const float yaw_rate = sim::body_angular_vel(frame).y;
+    float lead_x = p.x + vel.x * k_lead_seconds, lead_z = p.z + vel.z * k_lead_seconds;
+    float turn = yaw_rate * k_lead_seconds;
+    Vec3 lead_forward{forward.x * std::cos(turn) + forward.z * std::sin(turn), 0,
+                      -forward.x * std::sin(turn) + forward.z * std::cos(turn)};
+    float lt = 0, loff = 0;
+    int li = locate_on_line(line, i, lead_x, lead_z, lt, loff);
     float look = std::min(k_look_max, k_look_base + k_look_time * speed);
-    Horizontal aim = point_along(line, i, t, look);
-    float dx = aim.x - p.x, dz = aim.z - p.z;
+    Horizontal aim = point_along(line, li, lt, look);
+    float dx = aim.x - lead_x, dz = aim.z - lead_z;
     float aim_distance = std::max(1.0f, std::hypot(dx, dz));
-    float eta = heading_error(forward, dx, dz);
+    float eta = heading_error(lead_forward, dx, dz);
 
     // A fallen rider: nothing but waiting for the rider to get back on.
     if (bike.knocked_off()) {
@@ -303,7 +333,6 @@ void drive_line(const sim::Bike& bike, std::span<const LinePoint> line, DriverSt
     float curvature = 2 * std::sin(eta) / aim_distance;
     float v_turn = std::max(speed, k_min_steer_speed);
     float max_lean = k_max_lean * std::min(1.0f, aggression);
-    float yaw_rate = sim::body_angular_vel(frame).y;
     float yaw_help = sim::clampf(k_yaw_gain * (v_turn * curvature - yaw_rate), -k_yaw_help_max, k_yaw_help_max);
     float lean = std::atan(v_turn * v_turn * curvature / k_gravity) + yaw_help;
     lean = sim::clampf(lean, -max_lean, max_lean);
@@ -313,6 +342,9 @@ void drive_line(const sim::Bike& bike, std::span<const LinePoint> line, DriverSt
 
     // Speed.
     float want = target_speed(line, i, t, speed, {p.x, p.z}) * aggression;
+    // Off the line or facing away from it: slower until back on it.
+    want *= sim::clampf(1 - (off - k_off_line_slow) / k_off_line_span, k_min_speed_share, 1);
+    want *= sim::clampf(1 - (std::fabs(eta) - k_heading_slow) / k_heading_span, k_min_speed_share, 1);
     st.target_speed = want;
     float error = want - speed;
     float throttle = 0, brake = 0;

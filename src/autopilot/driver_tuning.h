@@ -3,6 +3,8 @@
 // named.
 #pragma once
 
+#include <array>
+
 namespace zv::autopilot::tuning {
 
 // ---- finding the robot on its line ----
@@ -11,8 +13,9 @@ constexpr int k_search_back = 2;          // segments searched behind it
 constexpr float k_lost_distance = 30;     // farther than this from the window: search the whole line
 
 // ---- steering ----
-constexpr float k_look_base = 18;         // look-ahead distance at rest
-constexpr float k_look_time = 0.6f;       // plus this many seconds of travel
+constexpr float k_lead_seconds = 0.35f;   // steer for where the bike will be this much later
+constexpr float k_look_base = 10;         // look-ahead distance at rest
+constexpr float k_look_time = 0.55f;      // plus this many seconds of travel
 constexpr float k_look_max = 60;
 constexpr float k_yaw_gain = 0.3f;        // lean per rad/s of yaw rate short of the arc's
 constexpr float k_yaw_help_max = 0.2f;    // at most this much lean from it
@@ -21,6 +24,11 @@ constexpr float k_max_lean = 0.6f;        // deepest lean asked for at aggressio
 constexpr float k_gravity = 32;           // ft/s^2, lean angle for a turn
 constexpr float k_direct_lean_gain = 2.5f;   // direct steering: steer per radian of lean error
 constexpr float k_direct_rate_gain = 0.35f;  // and per rad/s of roll rate
+
+// Arcade physics: steer per lean asked for, by speed (ft/s, factor); the
+// bike was ridden in steady circles to measure it.
+constexpr std::array<std::array<float, 2>, 5> k_arcade_turn_scale{
+    {{10, 2.2f}, {15, 2.0f}, {25, 1.0f}, {40, 0.85f}, {60, 0.8f}}};
 
 // ---- speed ----
 constexpr float k_braking = 22;           // ft/s^2 the robot plans to brake at
@@ -33,6 +41,11 @@ constexpr float k_front_brake_share = 0.8f;
 constexpr float k_rear_brake_share = 0.7f;
 constexpr float k_front_brake_lean = 0.8f; // front brake gone at this lean
 constexpr float k_lean_throttle_cut = 0.6f; // throttle limit falls by this per radian of lean
+constexpr float k_off_line_slow = 5;      // farther off the line than this: slower
+constexpr float k_off_line_span = 25;     // ... down to the least share this much farther
+constexpr float k_heading_slow = 0.35f;   // aim further off the heading than this: slower
+constexpr float k_heading_span = 1.2f;
+constexpr float k_min_speed_share = 0.4f;
 constexpr float k_min_aggression = 0.5f;
 constexpr float k_max_aggression = 1.25f;
 

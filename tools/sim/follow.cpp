@@ -89,6 +89,11 @@ FollowReport follow(const std::string& name, int laps, float pace, const std::st
     int positions = timing.first_count() + (laps - 1) * timing.normal_count() + 1;
     std::vector<autopilot::LinePoint> line = autopilot::centre_line(
         timing, terrain, start.x, start.z, start.heading, positions, autopilot::centre_line_pace(pace));
+    if (trace)
+        for (size_t k = 0; k < line.size(); ++k)
+            std::fprintf(stderr, "line %zu %.1f %.1f %.1f %.1f\n", k, static_cast<double>(line[k].x),
+                         static_cast<double>(line[k].z), static_cast<double>(line[k].y),
+                         static_cast<double>(line[k].speed));
     std::mt19937 rng(12);
     std::uniform_real_distribution<float> uniform(0.0f, 1.0f);
     autopilot::StartPlan plan = autopilot::plan_start(k_start_tick, autopilot::ready_signal_tick(k_start_tick),
