@@ -104,6 +104,7 @@ CentreLinePace centre_line_pace(float pace)
     p.cornering = 11 + 7 * pace;
     p.braking = 16 + 6 * pace;
     p.accelerating = 12 + 6 * pace;
+    p.crest = 1.2f + 0.3f * pace;
     return p;
 }
 
@@ -142,6 +143,29 @@ void set_line_speeds(std::vector<LinePoint>& line, const CentreLinePace& pace)
         float d = std::hypot(line[i].x - line[i - 1].x, line[i].z - line[i - 1].z);
         line[i].speed = std::min(line[i].speed, std::sqrt(line[i - 1].speed * line[i - 1].speed + 2 * pace.accelerating * d));
     }
+}
+
+void offset_line(std::vector<LinePoint>& line, float offset, const track::Terrain& terrain,
+                 const CentreLinePace& pace)
+{
+    const size_t n = line.size();
+    if (n < 2)
+        return;
+    std::vector<LinePoint> moved = line;
+    for (size_t i = 0; i < n; ++i) {
+        const LinePoint& a = line[i > 0 ? i - 1 : 0];
+        const LinePoint& b = line[i + 1 < n ? i + 1 : n - 1];
+        float dx = b.x - a.x, dz = b.z - a.z;
+        float len = std::hypot(dx, dz);
+        if (len < 1e-4f)
+            continue;
+        // Left of the direction of travel, seen from above with y up.
+        moved[i].x += offset * dz / len;
+        moved[i].z -= offset * dx / len;
+        moved[i].y = ground(terrain, moved[i].x, moved[i].z) + k_frame_height;
+    }
+    line = std::move(moved);
+    set_line_speeds(line, pace);
 }
 
 std::vector<LinePoint> centre_line(const track::TrackTiming& timing, const track::Terrain& terrain, float start_x,

@@ -18,7 +18,7 @@ struct CentreLinePace {
     float cornering = 22;        // ft/s^2 of sideways acceleration in turns
     float braking = 20;          // ft/s^2 planned before slow places
     float accelerating = 14;     // ft/s^2 out of them
-    float crest = 0.55f;         // a crest may lift the bike at most this share of g
+    float crest = 1.2f;          // a crest may lift the bike at most this share of g
 };
 // The pace of a skill: 0 the slowest, 1 the fastest rider.
 CentreLinePace centre_line_pace(float pace);
@@ -30,6 +30,12 @@ CentreLinePace centre_line_pace(float pace);
 std::vector<LinePoint> centre_line(const track::TrackTiming& timing, const track::Terrain& terrain,
                                    float start_x, float start_z, float start_heading, int positions,
                                    const CentreLinePace& pace, float spacing = 4);
+
+// Moves every point of the line `offset` feet across the course (positive
+// to the left of the way it runs), sets the heights from the ground again
+// and recomputes the speeds for the pace.
+void offset_line(std::vector<LinePoint>& line, float offset, const track::Terrain& terrain,
+                 const CentreLinePace& pace);
 
 // Recomputes the speeds of a line's points for a pace: turns from the
 // horizontal curvature, crests from the vertical one, then braking and

@@ -360,6 +360,9 @@ void drive_line(const sim::Bike& bike, std::span<const LinePoint> line, DriverSt
         throttle = std::min(throttle, 0.35f);
         steer = eta > 0 ? -1.0f : 1.0f;
     }
+    // A slow bike that leans far falls over: less steer the slower it goes.
+    float steer_limit = sim::clampf(k_slow_steer_base + speed / k_slow_steer_speed, k_slow_steer_base, 1);
+    steer = sim::clampf(steer, -steer_limit, steer_limit);
 
     float rider_lean = 0;
     if (air) {

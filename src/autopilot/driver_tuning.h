@@ -22,6 +22,8 @@ constexpr float k_yaw_help_max = 0.2f;    // at most this much lean from it
 constexpr float k_min_steer_speed = 14;   // turns are asked for as if at least this fast
 constexpr float k_max_lean = 0.6f;        // deepest lean asked for at aggression 1
 constexpr float k_gravity = 32;           // ft/s^2, lean angle for a turn
+constexpr float k_slow_steer_base = 0.3f; // steer allowed at a standstill
+constexpr float k_slow_steer_speed = 20;  // plus all of it at this speed
 constexpr float k_direct_lean_gain = 2.5f;   // direct steering: steer per radian of lean error
 constexpr float k_direct_rate_gain = 0.35f;  // and per rad/s of roll rate
 

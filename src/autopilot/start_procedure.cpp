@@ -89,4 +89,31 @@ bool start_procedure(const StartPlan& plan, int tick, const sim::Bike& bike, sim
     return true;
 }
 
+float start_random(std::uint32_t& state)
+{
+    // A 32-bit linear congruential step; the top 24 bits make the fraction.
+    state = state * 1664525u + 1013904223u;
+    return static_cast<float>(state >> 8) / 16777216.0f;
+}
+
+bool start_procedure(const sim::Bike& bike, float reaction_min, float reaction_max, int tick, int start_tick,
+                     int ready_tick, StartProcedureState& state, sim::RiderInput& out)
+{
+    if (!state.planned) {
+        if (state.random == 0)
+            state.random = 1;
+        state.plan = plan_start(start_tick, ready_tick, reaction_min, reaction_max,
+                                [&state] { return start_random(state.random); });
+        state.planned = true;
+    }
+    if (start_procedure(state.plan, tick, bike, out))
+        return true;
+    if (!bike.knocked_off() && tick >= state.plan.launch_tick) {
+        out.throttle = 1;
+        out.front_brake = out.rear_brake = 0;
+        out.clutch = 0;
+    }
+    return false;
+}
+
 }  // namespace zv::autopilot

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <functional>
 
 #include "sim/bike.h"
@@ -12,6 +13,8 @@
 
 namespace zv::autopilot {
 
+// The start procedure governs a robot at most this long after the gate drops.
+inline constexpr int k_start_procedure_ticks = 5 * 128;
 // The ready signal comes this long before the gate drops.
 constexpr int k_ready_signal_lead_ticks = 3 * 128;
 constexpr int k_max_start_blips = 32;
@@ -46,5 +49,25 @@ StartPlan plan_start(int start_tick, int ready_tick, float reaction_low, float r
 // controller so the launch keeps the controller's steering. Once the rider
 // has fallen it lets go.
 bool start_procedure(const StartPlan& plan, int tick, const sim::Bike& bike, sim::RiderInput& out);
+
+// What one robot's start remembers between ticks: its own random sequence
+// (seeded at race set-up, never 0) and the plan drawn from it on the first
+// call.
+struct StartProcedureState {
+    std::uint32_t random = 1;
+    bool planned = false;
+    StartPlan plan;
+};
+
+// The next number of a robot's random sequence, uniform in [0, 1).
+float start_random(std::uint32_t& state);
+
+// The auto pilot's call until five seconds after the gate drop: draws the
+// plan on the first call (reaction time between reaction_min and
+// reaction_max seconds), then fills `out` as the plan says. After the
+// launch phase it keeps the throttle open and the bar straight and returns
+// false: the line controller may take over from then on.
+bool start_procedure(const sim::Bike& bike, float reaction_min, float reaction_max, int tick, int start_tick,
+                     int ready_tick, StartProcedureState& state, sim::RiderInput& out);
 
 }  // namespace zv::autopilot
