@@ -298,7 +298,23 @@ void drive_line(const sim::Bike& bike, std::span<const LinePoint> line, DriverSt
     float lt = 0, loff = 0;
     int li = locate_on_line(line, i, lead_x, lead_z, lt, loff);
     float look = std::min(k_look_max, k_look_base + k_look_time * speed);
+    // Well off the line, rejoin it at the nearest place rather than cut
+    // across to a point far along it (through whatever the line went round).
+    look *= sim::clampf(1 - (off - k_rejoin_distance) / k_rejoin_span, k_rejoin_look_share, 1);
     Horizontal aim = point_along(line, li, lt, look);
+    if (st.detour_ticks > 0) {
+        // Going round whatever stopped the bike: aim beside the line.
+        --st.detour_ticks;
+        Horizontal further = point_along(line, li, lt, look + 1);
+        float tx = further.x - aim.x, tz = further.z - aim.z;
+        float tl = std::hypot(tx, tz);
+        if (tl > 1e-4f) {
+            // Each time the bike gets stuck again it goes wider.
+            float wide = k_detour_offset * static_cast<float>(1 + std::min(st.stuck_count - 1, 2) / 2);
+            aim.x += st.detour_side * wide * tz / tl;
+            aim.z -= st.detour_side * wide * tx / tl;
+        }
+    }
     float dx = aim.x - lead_x, dz = aim.z - lead_z;
     float aim_distance = std::max(1.0f, std::hypot(dx, dz));
     float eta = heading_error(lead_forward, dx, dz);
@@ -315,6 +331,16 @@ void drive_line(const sim::Bike& bike, std::span<const LinePoint> line, DriverSt
 
     const bool air = !bike.front_contact.on_ground() && !bike.rear_contact.on_ground();
     st.airborne = air;
+
+    // A bike lying on its side: the rider puts a foot down and stands it up
+    // before going on.
+    if (std::fabs(sim::lean_angle(frame)) > k_lying_lean && speed < k_stopped_speed && !air) {
+        out.sit_dab = 1;
+        out.front_brake = out.rear_brake = 1;
+        out.shift = shift_input(st, 0);
+        st.stuck_ticks = 0;
+        return;
+    }
 
     // Backing up: walk the bike backwards, turning it toward the aim point.
     if (st.back_up_ticks > 0) {
@@ -388,9 +414,15 @@ void drive_line(const sim::Bike& bike, std::span<const LinePoint> line, DriverSt
         if (++st.stuck_ticks > k_stuck_ticks) {
             st.stuck_ticks = 0;
             st.back_up_ticks = k_back_up_ticks;
+            // Then try the other side of what is in the way.
+            st.detour_side = st.detour_side > 0 ? -1.0f : 1.0f;
+            ++st.stuck_count;
+            st.detour_ticks = k_back_up_ticks + k_detour_ticks;
         }
     } else {
         st.stuck_ticks = 0;
+        if (speed > k_free_speed)
+            st.stuck_count = 0;
     }
 }
 

@@ -33,6 +33,9 @@ struct DriverState {
     // Recovery.
     int stuck_ticks = 0;       // ticks spent stopped while asking to go
     int back_up_ticks = 0;     // ticks of backing up still to do
+    int detour_ticks = 0;      // ticks still aiming beside the line after backing up
+    float detour_side = 1;     // which side, +1 or -1 (alternates)
+    int stuck_count = 0;       // times stuck since the bike last ran freely
     // What the last tick found (for benches and the learning's match).
     float line_distance = 0;   // horizontal distance to the line, ft
     float target_speed = 0;    // ft/s

@@ -17,6 +17,9 @@ constexpr float k_lead_seconds = 0.35f;   // steer for where the bike will be th
 constexpr float k_look_base = 10;         // look-ahead distance at rest
 constexpr float k_look_time = 0.55f;      // plus this many seconds of travel
 constexpr float k_look_max = 60;
+constexpr float k_rejoin_distance = 6;    // farther off the line than this the look-ahead shortens
+constexpr float k_rejoin_span = 12;       // ... to its least share this much farther
+constexpr float k_rejoin_look_share = 0.3f;
 constexpr float k_yaw_gain = 0.3f;        // lean per rad/s of yaw rate short of the arc's
 constexpr float k_yaw_help_max = 0.2f;    // at most this much lean from it
 constexpr float k_min_steer_speed = 14;   // turns are asked for as if at least this fast
@@ -68,6 +71,10 @@ constexpr float k_air_lean = 1.5f;        // rider lean per unit demand (back = 
 constexpr float k_stopped_speed = 3;      // ft/s
 constexpr int k_stuck_ticks = 256;        // stopped this long while asking to go: stuck
 constexpr int k_back_up_ticks = 192;      // then back up this long
+constexpr int k_detour_ticks = 384;       // then aim beside the line this long
+constexpr float k_detour_offset = 5;      // ft beside it, twice that from the third time stuck
+constexpr float k_free_speed = 15;        // faster than this the bike runs freely again
+constexpr float k_lying_lean = 1.0f;      // a stopped bike leaning further lies on its side
 constexpr float k_turn_round_angle = 1.75f; // a stopped robot facing further away than this backs round
 constexpr int k_start_grace_ticks = 5 * 128; // no stuck test until this long after the start
 

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <ctime>
 #include <cstdlib>
 #include <memory>
 #include <random>
@@ -35,6 +36,7 @@ constexpr float k_reaction_low = 0.2f, k_reaction_high = 0.4f;
 
 struct RiderResult {
     std::vector<float> lap_seconds;
+    float max_off_line = 0;
     int knockouts = 0;
     int back_ups = 0;
     bool finished = false;
@@ -50,6 +52,8 @@ struct FollowReport {
     float top_speed = 0;
     int ticks = 0;
     double wall_seconds = 0, realtime_factor = 0;
+    double cpu_seconds = 0, cpu_realtime_factor = 0;  // this process's processor time
+    double driver_share = 0;                           // of the wall time, in the controller
 };
 
 bool parse_float(const std::string& text, float lo, float hi, float& out)
@@ -80,7 +84,8 @@ struct Rider {
     bool was_backing = false;
 };
 
-FollowReport follow(const std::string& name, int laps, float pace, int count, const std::string& model, bool trace)
+FollowReport follow(const std::string& name, int laps, float pace, int count, const std::string& model, bool trace,
+                    int traced)
 {
     FollowReport r;
     r.track = name;
@@ -127,7 +132,7 @@ FollowReport follow(const std::string& name, int laps, float pace, int count, co
     }
     r.riders.resize(static_cast<size_t>(count));
     if (trace)
-        for (size_t k = 0; k < riders[0].line.size(); ++k)
+        for (size_t k = 0; k < riders[0].line.size() && traced == 0; ++k)
             std::fprintf(stderr, "line %zu %.1f %.1f %.1f %.1f\n", k, static_cast<double>(riders[0].line[k].x),
                          static_cast<double>(riders[0].line[k].z), static_cast<double>(riders[0].line[k].y),
                          static_cast<double>(riders[0].line[k].speed));
@@ -136,15 +141,19 @@ FollowReport follow(const std::string& name, int laps, float pace, int count, co
     double off_sum = 0;
     long long off_count = 0;
     auto t0 = std::chrono::steady_clock::now();
+    std::clock_t c0 = std::clock();
+    std::chrono::steady_clock::duration in_driver{};
     int tick = 0;
     for (; tick < limit; ++tick) {
         world->tick = tick;
+        auto d0 = std::chrono::steady_clock::now();
         for (Rider& x : riders) {
             sim::RiderInput in;
             autopilot::drive_line(*x.bike, x.line, x.state, 1.0f, in);
             autopilot::start_procedure(x.plan, tick, *x.bike, in);
             sim::apply_input(*x.bike, in);
         }
+        in_driver += std::chrono::steady_clock::now() - d0;
         sim::run_tick(*world, bikes);
         bool all_done = true;
         for (int i = 0; i < count; ++i) {
@@ -163,6 +172,7 @@ FollowReport follow(const std::string& name, int laps, float pace, int count, co
                 off_sum += x.state.line_distance;
                 ++off_count;
                 r.max_off_line = std::max(r.max_off_line, x.state.line_distance);
+                res.max_off_line = std::max(res.max_off_line, x.state.line_distance);
                 r.top_speed = std::max(r.top_speed, sim::bike_speed(*x.bike));
             }
             if (track::laps_completed(i) >= laps)
@@ -173,7 +183,7 @@ FollowReport follow(const std::string& name, int laps, float pace, int count, co
         track::update_standings(tick);
         if (tick < k_start_tick + 10 * 128)
             track::update_gate_drop(tick);
-        const Rider& first = riders[0];
+        const Rider& first = riders[static_cast<size_t>(std::clamp(traced, 0, count - 1))];
         if (trace && tick % 32 == 0)
             std::fprintf(stderr, "t %.2f pos %d off %.1f v %.1f want %.1f gear %d rpm %.0f lean %.2f pitch %.2f air %d ko %d laps %d eta %.2f wl %.2f yaw %.2f\n",
                          tick / 128.0, first.state.position, static_cast<double>(first.state.line_distance),
@@ -181,7 +191,7 @@ FollowReport follow(const std::string& name, int laps, float pace, int count, co
                          first.bike->controls.gear + 1, static_cast<double>(sim::engine_rpm(*first.bike)),
                          static_cast<double>(sim::lean_angle(first.bike->body(sim::k_frame))),
                          static_cast<double>(autopilot::frame_pitch(*first.bike)), first.state.airborne ? 1 : 0,
-                         first.bike->knockout_count, track::laps_completed(0),
+                         first.bike->knockout_count, track::laps_completed(traced),
                          static_cast<double>(first.state.heading_error), static_cast<double>(first.state.wanted_lean),
                          static_cast<double>(sim::body_angular_vel(first.bike->body(sim::k_frame)).y));
         if (all_done) {
@@ -193,6 +203,9 @@ FollowReport follow(const std::string& name, int laps, float pace, int count, co
     r.ticks = tick;
     r.wall_seconds = std::chrono::duration<double>(t1 - t0).count();
     r.realtime_factor = r.wall_seconds > 0 ? tick * static_cast<double>(sim::k_dt) / r.wall_seconds : 0;
+    r.cpu_seconds = static_cast<double>(std::clock() - c0) / CLOCKS_PER_SEC;
+    r.cpu_realtime_factor = r.cpu_seconds > 0 ? tick * static_cast<double>(sim::k_dt) / r.cpu_seconds : 0;
+    r.driver_share = r.wall_seconds > 0 ? std::chrono::duration<double>(in_driver).count() / r.wall_seconds : 0;
     r.mean_off_line = off_count ? static_cast<float>(off_sum / static_cast<double>(off_count)) : 0;
     for (int i = 0; i < count; ++i) {
         RiderResult& res = r.riders[static_cast<size_t>(i)];
@@ -239,12 +252,13 @@ void print(const FollowReport& r, bool json)
         std::printf("{\"track\": \"%s\", \"pace\": %.3f, \"laps\": %d, \"riders\": %zu, \"finished\": %d, "
                     "\"knockouts\": %d, \"back_ups\": %d, \"best_lap_fastest\": %.3f, \"best_lap_slowest\": %.3f, "
                     "\"mean_off_line_ft\": %.2f, \"max_off_line_ft\": %.2f, \"top_speed_mph\": %.1f, \"ticks\": %d, "
-                    "\"wall_seconds\": %.3f, \"realtime_factor\": %.1f, \"nan\": %s, \"lap_seconds\": [",
+                    "\"wall_seconds\": %.3f, \"realtime_factor\": %.1f, \"cpu_seconds\": %.3f, \"cpu_realtime_factor\": %.1f, "
+                    "\"controller_share\": %.3f, \"nan\": %s, \"lap_seconds\": [",
                     r.track.c_str(), static_cast<double>(r.pace), r.laps_wanted, r.riders.size(), s.finished,
                     s.knockouts, s.back_ups, static_cast<double>(s.best_fastest), static_cast<double>(s.best_slowest),
                     static_cast<double>(r.mean_off_line), static_cast<double>(r.max_off_line),
                     static_cast<double>(r.top_speed / sim::k_ft_s_per_mph), r.ticks, r.wall_seconds,
-                    r.realtime_factor, s.nan ? "true" : "false");
+                    r.realtime_factor, r.cpu_seconds, r.cpu_realtime_factor, r.driver_share, s.nan ? "true" : "false");
         for (size_t i = 0; i < r.riders.size(); ++i) {
             std::printf("%s[", i ? ", " : "");
             for (size_t k = 0; k < r.riders[i].lap_seconds.size(); ++k)
@@ -262,8 +276,9 @@ void print(const FollowReport& r, bool json)
         std::printf("  rider %zu:", i + 1);
         for (float l : x.lap_seconds)
             std::printf(" %.3f", static_cast<double>(l));
-        std::printf("%s, falls %d, back-ups %d%s\n", x.finished ? "" : " (did not finish)", x.knockouts, x.back_ups,
-                    x.nan ? ", NON-FINITE STATE" : "");
+        std::printf("%s, falls %d, back-ups %d, at most %.1f ft off the line%s\n",
+                    x.finished ? "" : " (did not finish)", x.knockouts, x.back_ups,
+                    static_cast<double>(x.max_off_line), x.nan ? ", NON-FINITE STATE" : "");
     }
     if (s.best_fastest > 0)
         std::printf("  best laps from %.3f to %.3f s\n", static_cast<double>(s.best_fastest),
@@ -271,7 +286,9 @@ void print(const FollowReport& r, bool json)
     std::printf("  off the line %.1f ft on average (%.1f at most), top speed %.1f mph\n",
                 static_cast<double>(r.mean_off_line), static_cast<double>(r.max_off_line),
                 static_cast<double>(r.top_speed / sim::k_ft_s_per_mph));
-    std::printf("  %d ticks in %.3f s (%.1f x real time)\n", r.ticks, r.wall_seconds, r.realtime_factor);
+    std::printf("  %d ticks in %.3f s (%.1f x real time; %.3f s of processor time, %.1f x; %.1f %% in the controller)\n",
+                r.ticks, r.wall_seconds, r.realtime_factor, r.cpu_seconds, r.cpu_realtime_factor,
+                100 * r.driver_share);
 }
 
 int run_follow(const Options& o)
@@ -307,7 +324,7 @@ int run_follow(const Options& o)
         return k_exit_failure;
     }
     FollowReport r = follow(name, static_cast<int>(laps_f), pace, riders, o.value("--bike", "450sxf(2017)"),
-                            o.has("--trace"));
+                            o.has("--trace"), o.has("--trace") ? std::atoi(o.value("--trace").c_str()) - 1 : 0);
     track::free_track();
     print(r, o.has("--json"));
     Summary s = summarize(r);
@@ -319,7 +336,7 @@ const bool registered = register_mode(
      run_follow},
     {{"--laps", true, "L", "laps to ride (default 2)"},
      {"--pace", true, "P", "pace of the centre line, 0 slowest to 1 fastest (default 1)"},
-     {"--trace", false, {}, "print the rider's state every quarter second on standard error"}});
+     {"--trace", true, "N", "print rider N's state every quarter second on standard error"}});
 
 }  // namespace
 }  // namespace zv::sim_tool
