@@ -315,6 +315,34 @@ void drive_line(const sim::Bike& bike, std::span<const LinePoint> line, DriverSt
             aim.z -= st.detour_side * wide * tx / tl;
         }
     }
+    // Another bike close ahead in the robot's path: pass it on the side
+    // away from it, slowing while alongside.
+    float traffic_speed = 1e9f;
+    {
+        float fx = forward.x, fz = forward.z;
+        float fl = std::hypot(fx, fz);
+        if (fl > 1e-4f && !st.traffic.empty()) {
+            fx /= fl;
+            fz /= fl;
+            float reach = k_traffic_base + k_traffic_time * speed;
+            float nearest = reach, side_of_nearest = 0;
+            for (const Vec3& q : st.traffic) {
+                float rx = q.x - p.x, rz = q.z - p.z;
+                float ahead = rx * fx + rz * fz;
+                float side = fz * rx - fx * rz;  // positive: the side a positive turn goes to
+                if (ahead > k_traffic_min_ahead && ahead < nearest && std::fabs(side) < k_traffic_width) {
+                    nearest = ahead;
+                    side_of_nearest = side;
+                }
+            }
+            if (nearest < reach) {
+                float away = side_of_nearest >= 0 ? -1.0f : 1.0f;
+                aim.x += away * k_traffic_offset * fz;
+                aim.z -= away * k_traffic_offset * fx;
+                traffic_speed = k_traffic_speed + k_traffic_speed_gain * (nearest - k_traffic_min_ahead);
+            }
+        }
+    }
     float dx = aim.x - lead_x, dz = aim.z - lead_z;
     float aim_distance = std::max(1.0f, std::hypot(dx, dz));
     float eta = heading_error(lead_forward, dx, dz);
@@ -371,6 +399,7 @@ void drive_line(const sim::Bike& bike, std::span<const LinePoint> line, DriverSt
     // Off the line or facing away from it: slower until back on it.
     want *= sim::clampf(1 - (off - k_off_line_slow) / k_off_line_span, k_min_speed_share, 1);
     want *= sim::clampf(1 - (std::fabs(eta) - k_heading_slow) / k_heading_span, k_min_speed_share, 1);
+    want = std::min(want, traffic_speed);
     st.target_speed = want;
     float error = want - speed;
     float throttle = 0, brake = 0;

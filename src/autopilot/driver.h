@@ -22,6 +22,9 @@ namespace zv::autopilot {
 
 // What the controller remembers of one robot between ticks.
 struct DriverState {
+    // The other bikes' frame positions this tick, set by the caller before
+    // each call when it knows them (empty: the robot rides as if alone).
+    std::span<const sim::Vec3> traffic;
     int position = 0;          // index of the line point the robot is heading past
                                // (the start of the line segment it is on)
     // Shifting: the gearbox acts on a change of the shift input.

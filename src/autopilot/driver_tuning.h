@@ -54,6 +54,15 @@ constexpr float k_min_speed_share = 0.4f;
 constexpr float k_min_aggression = 0.5f;
 constexpr float k_max_aggression = 1.25f;
 
+// ---- other bikes ----
+constexpr float k_traffic_base = 8;       // ft ahead a bike is in the way at rest
+constexpr float k_traffic_time = 0.6f;    // plus this many seconds of travel
+constexpr float k_traffic_min_ahead = 1;  // nearer than this (alongside) it is not ahead
+constexpr float k_traffic_width = 3.5f;   // ft either side of the robot's path
+constexpr float k_traffic_offset = 5;     // ft the aim moves away from it
+constexpr float k_traffic_speed = 8;      // ft/s behind it, more the further ahead it is
+constexpr float k_traffic_speed_gain = 1.5f;
+
 // ---- gears (when the bike does not shift by itself) ----
 constexpr int k_shift_wait_ticks = 48;    // between two shifts
 constexpr float k_downshift_margin = 500; // rpm below the bike's downshift speed

@@ -120,7 +120,6 @@ FollowReport follow(const std::string& name, int laps, float pace, int count, co
         sim::RiderSetup rider_setup = sim::bench_setup();
         autopilot::robot_setup(rider_setup);
         sim::set_setup(*x.bike, rider_setup);
-        sim::load_bike_shapes(*x.bike);
         track::set_rider(i, {track::RiderSource::robot, x.bike->number, x.bike->info.name});
         x.line = autopilot::centre_line(timing, terrain, start.x, start.z, start.heading, positions, line_pace);
         float offset = rider_offset(timing, i);
@@ -143,15 +142,23 @@ FollowReport follow(const std::string& name, int laps, float pace, int count, co
     auto t0 = std::chrono::steady_clock::now();
     std::clock_t c0 = std::clock();
     std::chrono::steady_clock::duration in_driver{};
+    std::vector<sim::Vec3> positions_now(static_cast<size_t>(count));
     int tick = 0;
     for (; tick < limit; ++tick) {
         world->tick = tick;
+        for (int i = 0; i < count; ++i)
+            positions_now[static_cast<size_t>(i)] = sim::body_position(bikes[static_cast<size_t>(i)]->body(sim::k_frame));
         auto d0 = std::chrono::steady_clock::now();
-        for (Rider& x : riders) {
+        for (int i = 0; i < count; ++i) {
+            Rider& x = riders[static_cast<size_t>(i)];
+            // Every bike but this one.
+            std::swap(positions_now[static_cast<size_t>(i)], positions_now.back());
+            x.state.traffic = std::span<const sim::Vec3>(positions_now.data(), positions_now.size() - 1);
             sim::RiderInput in;
             autopilot::drive_line(*x.bike, x.line, x.state, 1.0f, in);
             autopilot::start_procedure(x.plan, tick, *x.bike, in);
             sim::apply_input(*x.bike, in);
+            std::swap(positions_now[static_cast<size_t>(i)], positions_now.back());
         }
         in_driver += std::chrono::steady_clock::now() - d0;
         sim::run_tick(*world, bikes);
