@@ -88,22 +88,6 @@ float heading_error(Vec3 forward, float dx, float dz)
     return std::atan2(cross, dot);
 }
 
-// With arcade physics the steer control sets a lean and turns the bar
-// with it; slow bikes turn less than that lean would make them turn, fast
-// ones a little more. The share of steer a lean asks for, by speed.
-float arcade_turn_scale(float speed)
-{
-    const auto& table = k_arcade_turn_scale;
-    if (speed <= table.front()[0])
-        return table.front()[1];
-    for (size_t k = 1; k < table.size(); ++k)
-        if (speed <= table[k][0]) {
-            float u = (speed - table[k - 1][0]) / (table[k][0] - table[k - 1][0]);
-            return table[k - 1][1] + (table[k][1] - table[k - 1][1]) * u;
-        }
-    return table.back()[1];
-}
-
 // The steer control (as the bike uses it) that asks for lean `lean`.
 float steer_for_lean(const sim::Bike& bike, float lean, float speed)
 {
@@ -198,6 +182,19 @@ float user_steer(const sim::Bike& bike, float steer)
 }
 
 }  // namespace
+
+float arcade_turn_scale(float speed)
+{
+    const auto& table = k_arcade_turn_scale;
+    if (!(speed > table.front()[0]))
+        return table.front()[1];
+    for (size_t k = 1; k < table.size(); ++k)
+        if (speed <= table[k][0]) {
+            float u = (speed - table[k - 1][0]) / (table[k][0] - table[k - 1][0]);
+            return table[k - 1][1] + (table[k][1] - table[k - 1][1]) * u;
+        }
+    return table.back()[1];
+}
 
 void robot_setup(sim::RiderSetup& setup)
 {

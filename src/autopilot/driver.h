@@ -67,6 +67,12 @@ void robot_setup(sim::RiderSetup& setup);
 // the fraction along it and `distance` the horizontal distance.
 int locate_on_line(std::span<const LinePoint> line, int from, float x, float z, float& t, float& distance);
 
+// With arcade physics the steer control sets a lean and turns the bar with
+// it; slow bikes turn less than that lean would make them turn, fast ones a
+// little more (measured in steady circles). The share of steer a lean asks
+// for at a speed (ft/s).
+float arcade_turn_scale(float speed);
+
 // The attitude value stored with a line point: how upright the frame
 // stands (the world-vertical part of its up axis, 1 upright), negated while
 // both wheels are off the ground. A bike that rides is well above 0, so the

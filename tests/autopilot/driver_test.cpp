@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <memory>
 #include <vector>
 
@@ -152,6 +153,18 @@ TEST(Driver, LocatesTheRobotOnItsLine)
     EXPECT_NEAR(d, 5.0f, 1e-5f);
 }
 
+TEST(Driver, ArcadeTurnScaleByTable)
+{
+    struct Row {
+        float speed, scale;
+    };
+    // The table's points, halfway between two of them, and beyond its ends.
+    const Row rows[] = {{0, 2.2f}, {10, 2.2f}, {12.5f, 2.1f}, {20, 1.5f}, {32.5f, 0.925f}, {60, 0.8f}, {200, 0.8f}};
+    for (const Row& r : rows)
+        EXPECT_NEAR(arcade_turn_scale(r.speed), r.scale, 1e-5f) << r.speed;
+    EXPECT_FLOAT_EQ(arcade_turn_scale(std::nanf("")), 2.2f);
+}
+
 TEST(CentreLine, CornerBetweenGatesIsAnArc)
 {
     // The start faces +x at (-50, 0); gate A at the origin along +x, gate B
@@ -184,6 +197,26 @@ TEST(CentreLine, CornerBetweenGatesIsAnArc)
     const LinePoint& apex = line[line.size() * 3 / 4];
     EXPECT_LE(apex.speed, std::sqrt(pace.cornering * 100) * 1.05f);
     EXPECT_TRUE(centre_line(track::TrackTiming{}, field, 0, 0, 0, 2, pace).empty());
+    EXPECT_TRUE(centre_line(t, field, -50, 0, -1.5707963f, 2, pace, 0).empty());
+    EXPECT_TRUE(centre_line(t, field, -50, 0, -1.5707963f, 0, pace).empty());
+}
+
+TEST(CentreLine, OffsetMovesAcrossTheWay)
+{
+    track::Terrain field = sim::make_flat_field();
+    CentreLinePace pace = centre_line_pace(0.5f);
+    for (size_t n : {2u, 3u}) {
+        std::vector<LinePoint> line;
+        for (size_t k = 0; k < n; ++k)
+            line.push_back({100, 7, 100 - 10 * static_cast<float>(k), 0, 1});  // running toward -z
+        offset_line(line, 3, field, pace);
+        for (const LinePoint& q : line) {
+            EXPECT_NEAR(std::fabs(q.x - 100), 3, 1e-4f);
+            EXPECT_NEAR(q.x, line[0].x, 1e-4f);  // every point to the same side
+            EXPECT_NEAR(q.y, 2, 1e-4f);          // back on the ground
+            EXPECT_GT(q.speed, 0);
+        }
+    }
 }
 
 TEST(Teacher, LineFileText)

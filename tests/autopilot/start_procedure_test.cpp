@@ -116,6 +116,10 @@ TEST(StartProcedure, HeldBikeShiftsDownToFirst)
 TEST(StartProcedure, RobotsOwnSequenceDrawsOncePerRace)
 {
     std::uint32_t a = 7, b = 7;
+    // 7 * 1664525 + 1013904223, top 24 bits.
+    EXPECT_FLOAT_EQ(start_random(a), 0.23878079652786255f);
+    EXPECT_EQ(a, 1025555898u);
+    start_random(b);
     for (int i = 0; i < 100; ++i) {
         float x = start_random(a);
         EXPECT_EQ(x, start_random(b));
