@@ -11,6 +11,7 @@
 #include "core/data_file.h"
 #include "core/messages.h"
 #include "core/settings.h"
+#include "render/display_pictures.h"
 #include "sim/bike.h"
 #include "track/race_rules.h"
 #include "track/terrain.h"
@@ -21,34 +22,21 @@ namespace zv::app {
 namespace {
 
 struct Picture {
-    const char* file;
+    render::DisplayPicture which;
     GLuint texture = 0;
-    int width = 0, height = 0;
 };
 
-std::array<Picture, 3> g_pictures = {{{"@tach.png"}, {"@shifter.png"}, {"@pitboard.png"}}};
+std::array<Picture, 3> g_pictures = {
+    {{render::DisplayPicture::tach}, {render::DisplayPicture::shifter}, {render::DisplayPicture::pit_board}}};
 enum { k_tach, k_shifter, k_pitboard };
 bool g_graph = false;
 constexpr double k_pi = 3.14159265358979323846;
 
+// The texture loader owns the pictures (loaded at start-up, kept for the run).
 bool load_picture(Picture& p)
 {
-    std::vector<std::uint8_t> bytes;
-    if (!core::read_data_file(p.file, bytes))
-        return false;
-    std::optional<RgbaImage> im = decode_png_rgba(bytes);
-    if (!im)
-        return false;
-    glGenTextures(1, &p.texture);
-    glBindTexture(GL_TEXTURE_2D, p.texture);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, im->width, im->height, 0, GL_RGBA, GL_UNSIGNED_BYTE, im->pixels.data());
-    p.width = im->width;
-    p.height = im->height;
-    return true;
+    p.texture = render::display_picture(p.which);
+    return p.texture != 0;
 }
 
 void set_pixels(int width, int height)
@@ -297,11 +285,11 @@ void draw_map(const HudFrame& f)
 
 void draw_banner(const HudFrame& f)
 {
+    // Timed by the tick counter from the race's loading, not by the race
+    // start: the banner greets the rider and is gone long before the gate
+    // drops.
     const track::RaceState& race = track::race_state();
-    double t = (f.tick - race.start_tick) * k_hud_tick;
-    if (t < 0)
-        t = 0;
-    float a = banner_opacity(t);
+    float a = banner_opacity(std::max(0, f.tick) * k_hud_tick);
     if (a <= 0)
         return;
     int s = 2 * text_scale(f.height);
@@ -313,6 +301,8 @@ void draw_banner(const HudFrame& f)
 
 void draw_results(const HudFrame& f)
 {
+    if (!f.race)
+        return;
     bool final = track::has_final_standings();
     const auto& list = final ? track::final_standings() : track::running_standings();
     bool any = false;
@@ -384,10 +374,7 @@ void load_hud_pictures()
 void release_hud_pictures()
 {
     for (Picture& p : g_pictures)
-        if (p.texture) {
-            glDeleteTextures(1, &p.texture);
-            p.texture = 0;
-        }
+        p.texture = 0;
 }
 
 SuspensionRings& suspension_rings()
@@ -470,6 +457,20 @@ void draw_rider_overlay(const HudFrame& f)
     glColor4f(1, 1, 1, 1);
 }
 
+// The newest message lines, oldest at the top, as many as fit.
+static void draw_message_lines(const HudFrame& f)
+{
+    const int scale = std::max(2, text_scale(f.height));
+    const int line_height = 10 * scale;
+    const int fit = std::max(0, (f.height - 4 * line_height) / line_height);
+    const int scroll = std::clamp(f.message_scroll, 0, core::k_message_ring_lines);
+    int lines = std::min(std::max(core::messages_on_screen(), f.min_message_lines), fit);
+    lines = std::min(lines, core::k_message_ring_lines - scroll);
+    glColor4f(1, 1, 1, 1);
+    for (int back = lines - 1, row = 0; back >= 0; --back, ++row)
+        text(8, 8.0f + static_cast<float>(row * line_height), scale, core::message_line(back + scroll));
+}
+
 void draw_info_layer(const HudFrame& f)
 {
     set_pixels(f.width, f.height);
@@ -484,7 +485,7 @@ void draw_info_layer(const HudFrame& f)
     };
     if (s.draw_fps)
         line(fps_text(f.longest_frame));
-    if (s.draw_time)
+    if (s.draw_time && f.race)
         line(clock_text((f.tick - track::race_state().start_tick) * k_hud_tick));
     if (s.draw_ping && f.connected && f.has_place)
         line(ping_text(f.ping_ticks, f.offset_ticks));
@@ -495,13 +496,92 @@ void draw_info_layer(const HudFrame& f)
             line(t);
     if (f.bike && s.sticky_dab.index == 1 && f.bike->controls.sticky_state)
         line("Dabbing!");
-    if (f.messages) {
-        int n = core::messages_on_screen();
-        float my = 4;
-        for (int back = n - 1; back >= 0; --back) {
-            text(8, my, sc, core::message_line(back));
-            my += row;
-        }
+    draw_message_lines(f);
+    glColor4f(1, 1, 1, 1);
+    glDisable(GL_BLEND);
+}
+
+}  // namespace zv::app
+
+namespace zv::app {
+
+namespace {
+
+// Gap (seconds) between a rider and the leader at the last timing gate both
+// have passed; 0 until they share one.
+double gap_to_leader(int slot, int leader)
+{
+    int p = std::min(track::rider_position(slot), track::rider_position(leader)) - 1;
+    if (p < 0 || slot == leader)
+        return 0;
+    int mine = track::crossing_tick(slot, p), theirs = track::crossing_tick(leader, p);
+    return mine >= 0 && theirs >= 0 ? (mine - theirs) * k_hud_tick : 0;
+}
+
+}  // namespace
+
+std::string ticker_text()
+{
+    const std::vector<track::Standing>& standings = track::running_standings();
+    if (standings.empty())
+        return {};
+    const track::RaceState& race = track::race_state();
+    const int leader = standings.front().slot;
+    std::string line = ticker_lap_text(track::laps_completed(leader), race.race_laps);
+    for (std::size_t i = 0; i < standings.size(); ++i) {
+        const int slot = standings[i].slot;
+        if (slot < 0 || slot >= track::k_rider_slots)
+            continue;
+        if (!line.empty())
+            line += "    ";
+        line += ticker_entry(static_cast<int>(i) + 1, race.entries[static_cast<std::size_t>(slot)].number,
+                             gap_to_leader(slot, leader));
+    }
+    return line;
+}
+
+namespace {
+
+// Screen pixels the ticker moves per second of race ticks, at scale 1.
+constexpr double k_ticker_speed = 60.0;
+
+void draw_ticker(const HudFrame& f)
+{
+    const std::string line = ticker_text();
+    if (line.empty())
+        return;
+    const int s = text_scale(f.height);
+    // Above the view's name at the bottom left.
+    const float band = 12.0f * s, y = static_cast<float>(f.height) - band - 30.0f;
+    glColor4f(0, 0, 0, 0.6f);
+    rect(0, y, static_cast<float>(f.width), band);
+    glColor4f(1, 1, 0.85f, 1);
+    const int width = text_width(line, s);
+    if (width <= f.width - 16) {
+        text(8, y + 2.0f * s, s, line);
+        return;
+    }
+    // Too long for the screen: it runs from right to left, end to start.
+    const int period = width + f.width / 3;
+    const int shift = static_cast<int>(std::max(0, f.tick) * k_hud_tick * k_ticker_speed * s) % period;
+    for (int x : {f.width - shift, f.width - shift - period})
+        if (x < f.width && x + width > 0)
+            text(static_cast<float>(x), y + 2.0f * s, s, line);
+}
+
+}  // namespace
+
+void draw_track_camera_overlay(const HudFrame& f)
+{
+    if (!f.ticker && f.pending_text.empty())
+        return;
+    set_pixels(f.width, f.height);
+    if (f.ticker)
+        draw_ticker(f);
+    if (!f.pending_text.empty()) {
+        const int s = text_scale(f.height);
+        glColor4f(1, 1, 1, 1);
+        text((f.width - text_width(f.pending_text, s)) * 0.5f, 4, s, f.pending_text);
     }
     glColor4f(1, 1, 1, 1);
     glDisable(GL_BLEND);

@@ -1,7 +1,7 @@
 // The head-up display, drawn after the scene and before the menus: the
 // rider overlay (suspension graph, tachometer, gear, pit board, server text,
 // lean indicator, track map, the start banner, a time trial's lap clock) in
-// the rider view, and the
+// the rider view, the broadcast ticker over the track cameras, and the
 // information layer (results, frame rate, clock, ping, speed, render
 // statistics, "Dabbing!", message lines) in every view.
 #pragma once
@@ -33,7 +33,15 @@ struct HudFrame {
     int ping_ticks = 0, offset_ticks = 0;
     int render_stats_level = 0;
     StatLines stats{};
-    bool messages = true;              // draw the message lines
+    bool race = true;                  // false on the title screen: no results, no race clock
+    // The message lines: at least this many (the chat line pages back
+    // through older ones), starting `message_scroll` lines back.
+    int min_message_lines = 0;
+    int message_scroll = 0;
+    // Track-camera view: the local rider's unsent chat line, shown at the
+    // top, and whether the ticker runs (a camera chosen with a digit key).
+    std::string pending_text;
+    bool ticker = false;
 };
 
 // Start-up: loads the pictures; shutdown: releases them.
@@ -42,6 +50,12 @@ void release_hud_pictures();
 
 void draw_rider_overlay(const HudFrame& frame);
 void draw_info_layer(const HudFrame& frame);
+// Over the track-camera view: the broadcast ticker (position, number, gap to
+// the leader, the leader's lap) along the bottom while `ticker` is set, and
+// the pending text at the top.
+void draw_track_camera_overlay(const HudFrame& frame);
+// The ticker's line for the running standings ("" when nobody stands).
+std::string ticker_text();
 
 // The suspension graph ("togglegraph") and its four rings of the viewed
 // rider's samples, one per race tick.

@@ -90,6 +90,18 @@ std::string fps_text(double longest)
     return format("FPS - %d", longest > 0 ? static_cast<int>(1.0 / longest) : 0);
 }
 
+std::string ticker_entry(int position, const std::string& number, double gap_seconds)
+{
+    return format("%d %3s %7.3f", position, number.c_str(), gap_seconds);
+}
+
+std::string ticker_lap_text(int leader_laps_done, int race_laps)
+{
+    if (leader_laps_done >= race_laps)
+        return {};
+    return format("Lap %d", std::max(0, leader_laps_done) + 1);
+}
+
 std::string clock_text(double t)
 {
     int ticks = static_cast<int>(std::max(0.0, t) * 128.0);

@@ -51,6 +51,12 @@ std::string clock_text(double race_seconds);           // "Time - %d:%02d.%d "
 std::string speed_text(double feet_per_second);        // "Speed - %.2f"
 std::string ping_text(int ping_ticks, int offset_ticks);
 
+// The track-camera view's ticker: one entry per rider in standings order
+// ("%d %3s %7.3f": position, number, gap to the leader in seconds) after the
+// leader's lap ("Lap %d", empty once the leader has run the race's laps).
+std::string ticker_entry(int position, const std::string& number, double gap_seconds);
+std::string ticker_lap_text(int leader_laps_done, int race_laps);
+
 struct StatPair {
     int now, max;
 };

@@ -176,6 +176,12 @@ void add_to_histogram(FrameStats& stats, double frame_seconds)
     ++stats.histogram[static_cast<std::size_t>(k)];
 }
 
+void reset_frame_extremes(FrameStats& stats)
+{
+    stats.shortest = stats.longest = 0;
+    stats.frames = 0;
+}
+
 double connected_rate(double d, bool before_start)
 {
     if (d < 0)
@@ -305,7 +311,9 @@ void main_loop(Game& g)
                 core::settings().xres = w;
                 core::settings().yres = h;
             }
-            draw_view(g, w, h, g.stats.longest);
+            draw_view(g, w, h, g.stats.longest, values.hide_hud);
+            if (!values.hide_hud)
+                reset_frame_extremes(g.stats);
             if (values.record_video && !g.paused && g.view != ViewMode::title)
                 write_video_frame(w, h);
             draw_overlays(g, w, h, values.hide_pause_text);

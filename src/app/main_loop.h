@@ -33,7 +33,9 @@ struct FrameClock {
 
 struct FrameStats {
     std::array<int, k_frame_histogram_size> histogram{};
-    double shortest = 0;   // frame advances, seconds (0 until the first frame)
+    // The shortest and longest frame advance (seconds) since the frame-rate
+    // figures were last shown, and the frames measured since then.
+    double shortest = 0;
     double longest = 0;
     int frames = 0;
 };
@@ -82,6 +84,10 @@ Game& game();
 // Adds a frame's wall time to the histogram: counter k for the smallest k in
 // 0 ... 6 with time < tick * 2^k, counter 7 for longer frames.
 void add_to_histogram(FrameStats& stats, double frame_seconds);
+
+// The head-up display has shown the figures: the next ones count from here,
+// so one slow frame (a race loading) shows once and is then forgotten.
+void reset_frame_extremes(FrameStats& stats);
 
 // Measures the frame (sleeping as the rules say) and returns its time
 // advance; the frame's wall time becomes the last frame time.

@@ -1,7 +1,5 @@
 #include "app/main_loop_setup.h"
 
-#include <GL/gl.h>
-
 #include <chrono>
 #include <cstdio>
 #include <thread>
@@ -20,6 +18,8 @@
 #include "platform/gl_context.h"
 #include "platform/log.h"
 #include "platform/window.h"
+#include "render/bike_art.h"
+#include "render/display_pictures.h"
 #include "track/track.h"
 
 namespace zv::app {
@@ -31,12 +31,6 @@ constexpr int k_start_laps = 1000;
 
 // The renderer was started and must be shut down before the context goes.
 bool g_world_view_up = false;
-
-const char* gl_string(GLenum name)
-{
-    const GLubyte* s = glGetString(name);
-    return s ? reinterpret_cast<const char*>(s) : "";
-}
 
 bool open_window_for_settings(const StartupValues& values)
 {
@@ -96,16 +90,17 @@ std::optional<int> open_game(StartupValues& values, StartupLists& lists)
         platform::close_window();
         return 1;
     }
-    // 23. What the driver is.
-    platform::log_printf("GL_VENDOR: %s\n", gl_string(GL_VENDOR));
-    platform::log_printf("GL_RENDERER: %s\n", gl_string(GL_RENDERER));
-    platform::log_printf("GL_VERSION: %s\n", gl_string(GL_VERSION));
-    platform::log_printf("GL_EXTENSIONS: %s\n", gl_string(GL_EXTENSIONS));
-    // 24. Initial GL state.
+    // 23, 24. Initial GL state; the renderer records (and logs) what the
+    // driver is.
     init_gl_state(startup_flags().flat_shading);
     init_world_view();
     g_world_view_up = true;
-    // 25. The font and the head-up display pictures.
+    // Every bike the session loader makes gets its art while the track's
+    // resources load.
+    set_bike_made_hook([](const sim::Bike& bike) { render::load_bike_art(bike); });
+    // 25. The font and the head-up display pictures, through the texture
+    // loader while its generation is still 0 (kept for the whole run).
+    render::load_display_pictures();
     load_display_pictures();
     platform::end_frame();
     attach_loading_screen();
@@ -152,6 +147,7 @@ void end_game_session()
 void close_game_window()
 {
     detach_loading_screen();
+    set_bike_made_hook(nullptr);
     if (platform::gl_context_ready()) {
         if (g_world_view_up)
             shutdown_world_view();

@@ -30,6 +30,7 @@ namespace zv::app {
 namespace {
 
 bool g_force_reload = false;  // "forcereload" until the next load
+BikeMadeHook g_bike_made;
 
 // Computer riders' bikes by gate kind (plain robots ride the player's model).
 constexpr const char* k_robot_2stroke_model = "yz250(2012)";
@@ -277,8 +278,11 @@ bool load_session(Game& g, const SessionRequest& req)
         std::snprintf(progress, sizeof progress, "%.64s%s", "Loading bikes",
                       std::string(static_cast<std::size_t>(made % 4), '.').c_str());
         show_loading(progress);
-        if (create_slot_bike(k, kind, e))
+        if (create_slot_bike(k, kind, e)) {
             ++made;
+            if (g_bike_made)
+                g_bike_made(*rider_slot(k).bike);
+        }
     }
     end_phase("Loading bikes");
     core::show_message("%d MB texture memory used\n", static_cast<int>(texture_memory_used() >> 20));
@@ -322,6 +326,8 @@ void warp_restart_if_finished(Game& g)
     req.skill = s.skill.index;
     load_session(g, req);
 }
+
+void set_bike_made_hook(BikeMadeHook hook) { g_bike_made = std::move(hook); }
 
 void force_track_reload() { g_force_reload = true; }
 bool track_reload_forced() { return g_force_reload; }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <span>
 
 #include "app/riders.h"
@@ -42,6 +43,13 @@ int offline_start_tick(double r);
 
 // The gate kinds of the settings' 40 gates (the other slots empty).
 GateKinds gate_kinds_from_settings();
+
+// Called for every bike the session loader makes during "Loading bikes".
+// The game requests the bike's models and textures there, so they count in
+// the texture memory reported after loading and are kept by the release of
+// what the track no longer uses. Headless runs install none.
+using BikeMadeHook = std::function<void(const sim::Bike&)>;
+void set_bike_made_hook(BikeMadeHook hook);
 
 // Resets and loads a race. False when the track cannot be loaded (no track
 // stays loaded then).

@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "app/chat_line.h"
 #include "app/main_loop.h"
 #include "app/menu.h"
 #include "app/riders.h"
@@ -16,8 +15,8 @@
 #include "app/view_font.h"
 #include "app/world_view.h"
 #include "core/data_file.h"
-#include "core/messages.h"
 #include "platform/log.h"
+#include "render/display_pictures.h"
 #include "sim/bike.h"
 #include "track/start_gate.h"
 #include "track/terrain.h"
@@ -29,45 +28,26 @@ namespace zv::app {
 namespace {
 
 struct Picture {
-    const char* name;
+    render::DisplayPicture which;
     GLuint texture = 0;
-    int width = 0, height = 0;
 };
 
-// "!" keeps a picture out of detail reduction; the file itself is "@...".
 std::array<Picture, 4> g_pictures = {{
-    {"!@tach.png"}, {"!@shifter.png"}, {"!@pitboard.png"}, {"!@title.png"},
+    {render::DisplayPicture::tach},
+    {render::DisplayPicture::shifter},
+    {render::DisplayPicture::pit_board},
+    {render::DisplayPicture::title},
 }};
 constexpr std::size_t k_title_picture = 3;
 
 constexpr float k_view_span = 160.0f;   // feet shown top to bottom
 constexpr int k_max_view_cells = 96;     // ground cells across the view
 
+// The texture loader owns the pictures (loaded at start-up, kept for the run).
 bool load_picture(Picture& p)
 {
-    std::string_view file = p.name;
-    if (!file.empty() && file.front() == '!')
-        file.remove_prefix(1);
-    std::vector<std::uint8_t> bytes;
-    if (!core::read_data_file(file, bytes))
-        return false;
-    std::optional<RgbaImage> image = decode_png_rgba(bytes);
-    if (!image) {
-        platform::log_printf("Can't read picture \"%s\"\n", p.name);
-        return false;
-    }
-    glGenTextures(1, &p.texture);
-    glBindTexture(GL_TEXTURE_2D, p.texture);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, image->width, image->height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
-                 image->pixels.data());
-    glBindTexture(GL_TEXTURE_2D, 0);
-    p.width = image->width;
-    p.height = image->height;
-    return true;
+    p.texture = render::display_picture(p.which);
+    return p.texture != 0;
 }
 
 void draw_plain_title(int width, int height)
@@ -255,12 +235,8 @@ void load_display_pictures()
 void release_display_pictures()
 {
     release_font();
-    for (Picture& p : g_pictures) {
-        if (p.texture)
-            glDeleteTextures(1, &p.texture);
+    for (Picture& p : g_pictures)
         p.texture = 0;
-        p.width = p.height = 0;
-    }
 }
 
 void set_pixel_projection(int width, int height)
@@ -275,34 +251,24 @@ void set_pixel_projection(int width, int height)
     glDisable(GL_CULL_FACE);
 }
 
-void draw_view(Game& g, int width, int height, double longest_frame)
+void draw_view(Game& g, int width, int height, double longest_frame, bool hide_hud)
 {
     if (g.view == ViewMode::title || !track::track_loaded())
         draw_title(width, height);
     else if (g.view == ViewMode::editor)
         draw_ground_view(g, width, height);
     else
-        draw_world_view(g, width, height, longest_frame);
+        draw_world_view(g, width, height);
+    // The information layer (message lines included) goes over every view,
+    // so recorded video frames carry it and "--hidden-hud" hides it.
+    if (!hide_hud)
+        draw_info_layer_for(g, width, height, longest_frame);
 }
-
-// Lines of the message list the chat line shows at least, for paging back.
-constexpr int k_chat_message_lines = 10;
 
 void draw_overlays(Game& g, int width, int height, bool hide_pause_text)
 {
     set_pixel_projection(width, height);
     const int scale = 2;
-    // Message lines, oldest at the top, as many as fit. With the chat line
-    // open the list can be paged back through the older lines.
-    const int line_height = 10 * scale;
-    const int fit = std::max(0, (height - 4 * line_height) / line_height);
-    const bool chat = g.menu_page == k_menu_chat;
-    const int scroll = chat ? message_scroll() : 0;
-    int lines = std::min(chat ? std::max(core::messages_on_screen(), k_chat_message_lines) : core::messages_on_screen(), fit);
-    lines = std::min(lines, core::k_message_ring_lines - scroll);
-    glColor3f(1, 1, 1);
-    for (int back = lines - 1, row = 0; back >= 0; --back, ++row)
-        draw_text(8, 8.0f + static_cast<float>(row * line_height), scale, core::message_line(back + scroll));
     // The view's name at the bottom left, where the rider view has its pit
     // board instead.
     if (g.view != ViewMode::title && g.view != ViewMode::rider) {

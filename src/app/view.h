@@ -1,6 +1,6 @@
 // What a frame shows: the title picture (or a plain title screen), the world
 // through the renderer, a top-down ground view of the loaded track with the
-// bikes on it for the editor, and plain overlays (message lines, "Paused",
+// bikes on it for the editor, and plain overlays (the view's name, "Paused",
 // the open menu page).
 #pragma once
 
@@ -21,11 +21,13 @@ void release_display_pictures();
 // Window-pixel projection, origin top left.
 void set_pixel_projection(int width, int height);
 
-// The frame by view mode: the title screen; the world with the head-up
-// display in the rider, chase and track-camera views (`longest_frame` feeds
-// the frame-rate line); the top-down ground view in the editor.
-void draw_view(Game& g, int width, int height, double longest_frame);
-// Message lines, "Paused" (unless hidden), the open menu page.
+// The frame by view mode: the title screen; the world with the rider
+// overlay in the rider, chase and track-camera views; the top-down ground
+// view in the editor; then, unless hidden, the head-up display's
+// information layer with the message lines (`longest_frame` feeds the
+// frame-rate line).
+void draw_view(Game& g, int width, int height, double longest_frame, bool hide_hud);
+// The view's name, "Paused" (unless hidden), the open menu page.
 void draw_overlays(Game& g, int width, int height, bool hide_pause_text);
 // glFinish when asked for.
 void finish_frame(bool glfinish);

@@ -7,6 +7,8 @@
 #include <optional>
 
 #include "app/camera_keys.h"
+#include "app/chat_line.h"
+#include "app/console.h"
 #include "app/graphics_values.h"
 #include "app/hud.h"
 #include "app/riders.h"
@@ -34,9 +36,46 @@ namespace zv::app {
 namespace {
 
 constexpr int k_terrain_refresh_budget = 8000;
+// Lines of the message list the chat line shows at least, for paging back.
+constexpr int k_chat_message_lines = 10;
 render::Camera g_view_camera;
 
-void update_flaggers_for(int tick)
+render::Vec3f body_point(const sim::Bike& b)
+{
+    const dReal* p = dBodyGetPosition(b.body(sim::k_frame));
+    return {static_cast<float>(p[0]), static_cast<float>(p[1]), static_cast<float>(p[2])};
+}
+
+// What every layer of the head-up display is told of the frame.
+HudFrame hud_frame(const Game& g, int width, int height)
+{
+    sim::SimWorld* world = physics_world();
+    const int tick = world ? world->tick : 0;
+    HudFrame hud;
+    hud.width = width;
+    hud.height = height;
+    hud.tick = tick;
+    hud.viewed_slot = g.viewed;
+    hud.bike = rider_slot(g.viewed).bike.get();
+    hud.time_trial = g.time_trial;
+    hud.trial_last_ticks = trial_record().last_ticks;
+    hud.trial_best_ticks = trial_record().best_ticks;
+    if (g.time_trial && trial_record().attempt_start >= 0)
+        hud.trial_lap_ticks = std::max(0, tick - trial_record().attempt_start);
+    hud.title = track::current_track_long_name();
+    hud.connected = g.connected;
+    hud.render_stats_level = startup_flags().render_stats_level;
+    const render::RenderStats& rs = render::render_stats();
+    hud.stats = {{rs.now.ground_polygons, rs.max.ground_polygons}, {rs.now.model_polygons, rs.max.model_polygons},
+                 {rs.now.billboards, rs.max.billboards},           {rs.now.decals, rs.max.decals},
+                 {rs.now.texture_changes, rs.max.texture_changes}, {rs.now.shader_changes, rs.max.shader_changes}};
+    hud.race = g.view != ViewMode::title && track::track_loaded();
+    return hud;
+}
+
+}  // namespace
+
+void update_flaggers_at(int tick)
 {
     const track::TrackTiming& timing = track::track_timing();
     const track::RaceState& race = track::race_state();
@@ -50,7 +89,9 @@ void update_flaggers_for(int tick)
         riders.push_back(r);
     }
     track::FlaggerRace f;
-    f.tick = tick - race.start_tick;
+    // The flaggers' clock is the tick counter: the starter shows his boards
+    // and walks off while the riders wait, well before the gate drops.
+    f.tick = tick;
     f.has_timing = timing.has_timing();
     f.leader_position = track::running_standings().empty() ? 0 : track::running_standings().front().position;
     f.first_lap_length = timing.first_count();
@@ -61,14 +102,6 @@ void update_flaggers_for(int tick)
     track::update_flaggers(f);
 }
 
-render::Vec3f body_point(const sim::Bike& b)
-{
-    const dReal* p = dBodyGetPosition(b.body(sim::k_frame));
-    return {static_cast<float>(p[0]), static_cast<float>(p[1]), static_cast<float>(p[2])};
-}
-
-}  // namespace
-
 void init_world_view()
 {
     const core::Settings& s = core::settings();
@@ -76,6 +109,14 @@ void init_world_view()
     o.use_shaders = s.use_shader.index == 1;
     o.vertex_arrays = !startup_flags().no_vertex_arrays;
     o.print_orientation = startup_flags().print_orientation;
+    // The detail values of start-up, which the command line may have replaced.
+    const GraphicsValues& gv = graphics_values();
+    o.model_texture_bias = gv.model_texture_bias;
+    o.lod_scale = gv.lod_scale;
+    o.lod_bias = gv.lod_bias;
+    o.ground_detail_factor = gv.ground_detail_factor;
+    o.detail_distance = gv.detail_distance.value_or(0.0f);
+    o.fade_distance = gv.fade_distance.value_or(0.0f);
     render::init_renderer(o);
     track::set_terrain_texture_method(render::terrain_texture_method(s.render_texture.index),
                                       32 << s.ground_texture_dim.index);
@@ -98,7 +139,7 @@ const render::Camera& view_camera() { return g_view_camera; }
 
 void refresh_world_view() { render::refresh_terrain(track::loaded_terrain(), k_terrain_refresh_budget); }
 
-void draw_world_view(Game& g, int width, int height, double longest_frame)
+void draw_world_view(Game& g, int width, int height)
 {
     const track::Lighting& light = track::lighting();
     render::set_clip_planes(light.near_plane, light.far_plane);
@@ -114,9 +155,10 @@ void draw_world_view(Game& g, int width, int height, double longest_frame)
         if (r.bike)
             frame.bikes.push_back({r.bike.get(), slot});
     }
-    frame.update_scenery = [tick] { update_flaggers_for(tick); };
+    frame.update_scenery = [tick] { update_flaggers_at(tick); };
     const sim::Bike* viewed = rider_slot(g.viewed).bike.get();
     const StartupValues* values = g.values;
+    bool keyframed = false;  // the keyframe camera, not a track camera, drew
     switch (g.view) {
     case ViewMode::rider:
         if (viewed)
@@ -146,6 +188,7 @@ void draw_world_view(Game& g, int width, int height, double longest_frame)
                 render::set_projection(width, height, pose->fov);
                 g_view_camera = pose_camera(*pose);
                 render::draw_world(g_view_camera, frame);
+                keyframed = true;
                 break;
             }
         }
@@ -167,30 +210,28 @@ void draw_world_view(Game& g, int width, int height, double longest_frame)
         break;
     }
     }
-    if (values && values->hide_hud)
-        return;
-    HudFrame hud;
-    hud.width = width;
-    hud.height = height;
-    hud.tick = tick;
-    hud.viewed_slot = g.viewed;
-    hud.bike = viewed;
-    hud.time_trial = g.time_trial;
-    hud.trial_last_ticks = trial_record().last_ticks;
-    hud.trial_best_ticks = trial_record().best_ticks;
-    if (g.time_trial && trial_record().attempt_start >= 0)
-        hud.trial_lap_ticks = std::max(0, tick - trial_record().attempt_start);
-    hud.title = track::current_track_long_name();
-    hud.longest_frame = longest_frame;
-    hud.connected = g.connected;
-    hud.render_stats_level = startup_flags().render_stats_level;
-    const render::RenderStats& rs = render::render_stats();
-    hud.stats = {{rs.now.ground_polygons, rs.max.ground_polygons}, {rs.now.model_polygons, rs.max.model_polygons},
-                 {rs.now.billboards, rs.max.billboards},           {rs.now.decals, rs.max.decals},
-                 {rs.now.texture_changes, rs.max.texture_changes}, {rs.now.shader_changes, rs.max.shader_changes}};
-    hud.messages = false;
-    if (g.view == ViewMode::rider)
+    HudFrame hud = hud_frame(g, width, height);
+    if (g.view == ViewMode::track_camera) {
+        // The broadcast ticker belongs to a camera picked with a digit key;
+        // the local rider's unsent chat line shows over any track camera.
+        hud.ticker = g.track_camera >= 0 && !keyframed;
+        if (viewed_is_local(g))
+            hud.pending_text = chat_state().line.text;
+        draw_track_camera_overlay(hud);
+    }
+    if (g.view == ViewMode::rider && !(values && values->hide_hud))
         draw_rider_overlay(hud);
+}
+
+void draw_info_layer_for(const Game& g, int width, int height, double longest_frame)
+{
+    HudFrame hud = hud_frame(g, width, height);
+    hud.longest_frame = longest_frame;
+    // The open chat line pages back through older message lines.
+    if (g.menu_page == k_menu_chat) {
+        hud.message_scroll = message_scroll();
+        hud.min_message_lines = k_chat_message_lines;
+    }
     draw_info_layer(hud);
 }
 

@@ -85,6 +85,21 @@ void request_close(EventTime time)
 
 }  // namespace
 
+void fullscreen_size(int width, int height, int& w, int& h)
+{
+    SDL_DisplayMode got{};
+    if (width > 0 && height > 0) {
+        SDL_DisplayMode want{0, width, height, 0, nullptr};
+        if (SDL_GetClosestDisplayMode(0, &want, &got)) {
+            w = got.w;
+            h = got.h;
+        }
+    } else if (SDL_GetDesktopDisplayMode(0, &got) == 0 && got.w > 0 && got.h > 0) {
+        w = got.w;
+        h = got.h;
+    }
+}
+
 SDL_Window* sdl_window() { return state().window; }
 
 void install_close_signals()
@@ -148,11 +163,20 @@ bool open_window(const char* title, int width, int height, int depth, int zdepth
         window_flags |= (width > 0 && height > 0) ? SDL_WINDOW_FULLSCREEN : SDL_WINDOW_FULLSCREEN_DESKTOP;
     int w = width > 0 ? width : 640;
     int h = height > 0 ? height : 480;
-    s.window = SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, w, h, window_flags);
+    int at = SDL_WINDOWPOS_CENTERED;
+    if (s.fullscreen) {
+        // Full screen is the window manager's doing; with none (a bare X
+        // server) the window keeps the size it was made with while SDL
+        // reports the mode's. Made at the mode's size in the corner, it
+        // covers the screen either way.
+        fullscreen_size(width, height, w, h);
+        at = 0;
+    }
+    s.window = SDL_CreateWindow(title, at, at, w, h, window_flags);
     if (!s.window && zdepth > 16) {
         // Fall back to the depth buffer every driver offers.
         SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
-        s.window = SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, w, h, window_flags);
+        s.window = SDL_CreateWindow(title, at, at, w, h, window_flags);
     }
     if (!s.window) {
         log_printf("Can't create window!\n");

@@ -25,6 +25,15 @@ bool set_window_mode(int width, int height, bool fullscreen)
         if (SDL_GetClosestDisplayMode(0, &want, &got))
             SDL_SetWindowDisplayMode(w, &got);
     }
+    // Without a window manager nothing resizes the window for full screen;
+    // sized and placed first, it covers the screen either way.
+    if (!(SDL_GetWindowFlags(w) & (SDL_WINDOW_FULLSCREEN | SDL_WINDOW_FULLSCREEN_DESKTOP))) {
+        int fw = 0, fh = 0;
+        SDL_GetWindowSize(w, &fw, &fh);
+        fullscreen_size(width, height, fw, fh);
+        SDL_SetWindowPosition(w, 0, 0);
+        SDL_SetWindowSize(w, fw, fh);
+    }
     if (SDL_SetWindowFullscreen(w, width > 0 && height > 0 ? SDL_WINDOW_FULLSCREEN : SDL_WINDOW_FULLSCREEN_DESKTOP) != 0) {
         log_error(SDL_GetError());
         return false;

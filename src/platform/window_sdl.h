@@ -6,5 +6,9 @@
 namespace zv::platform {
 
 SDL_Window* sdl_window();
+// The size of full screen at width x height (the closest display mode), or
+// at the desktop's mode when both are 0; w and h are kept when the system
+// knows neither.
+void fullscreen_size(int width, int height, int& w, int& h);
 
 }  // namespace zv::platform

@@ -1,8 +1,8 @@
 #include "render/bike_draw.h"
 
 #include <cmath>
-#include <map>
 
+#include "render/bike_art.h"
 #include "render/gl.h"
 #include "render/models.h"
 #include "render/render_stats.h"
@@ -16,70 +16,11 @@ namespace zv::render {
 namespace {
 
 Vec3f g_viewpoint{};
-float g_lod_unit = 34;
 
 // The rider model's skeleton: torso, head, then upper arm and forearm of
 // each side, then the legs.
 constexpr int k_rider_bones = 10;
 constexpr int k_left_upper = 2, k_left_fore = 3, k_right_upper = 4, k_right_fore = 5;
-
-struct Art {
-    int generation = -1;
-    // What the lookups were made for: a new bike at the same address with
-    // another model or paint gets fresh ones.
-    const char* model_name = nullptr;
-    std::string paints;
-    std::array<Model*, sim::k_body_count> part{};
-    Model* head = nullptr;
-    Model* fp_body = nullptr;
-    Model* side_plates = nullptr;
-    Model* front_plate = nullptr;
-    Model* rider_plate = nullptr;
-    TextureId bike = 0, wheels = 0, rider = 0, helmet = 0;
-    CompanionMaps bike_maps, wheel_maps, rider_maps, helmet_maps;
-};
-
-std::map<const sim::Bike*, Art>& art_cache()
-{
-    static std::map<const sim::Bike*, Art> cache;
-    return cache;
-}
-
-Model* model(const char* name) { return name && *name ? load_model(name) : nullptr; }
-
-const Art& art_for(const sim::Bike& bike)
-{
-    Art& a = art_cache()[&bike];
-    std::string paints = bike.bike_texture + "|" + bike.wheel_texture + "|" + bike.rider_texture + "|" + bike.head_texture;
-    if (a.generation == model_generation() + 1000 * texture_generation() && a.model_name == bike.info.name &&
-        a.paints == paints)
-        return a;
-    a.model_name = bike.info.name;
-    a.paints = paints;
-    const sim::BikeArt& n = bike.info.art;
-    a.part[sim::k_frame] = model(n.frame);
-    a.part[sim::k_front_wheel] = model(n.front_wheel);
-    a.part[sim::k_rear_wheel] = model(n.rear_wheel);
-    a.part[sim::k_fork_upper] = model(n.fork_upper);
-    a.part[sim::k_fork_lower] = model(n.fork_lower);
-    a.part[sim::k_swingarm] = model(n.swingarm);
-    a.part[sim::k_rider] = model(n.rider_body);
-    a.head = model(n.rider_head);
-    a.fp_body = model(n.rider_first_person_body);
-    a.side_plates = model(n.side_plates);
-    a.front_plate = model(n.front_plate);
-    a.rider_plate = model(n.rider_number_plate);
-    a.bike = load_texture(art_texture_file(bike.bike_texture));
-    a.wheels = load_texture(art_texture_file(bike.wheel_texture));
-    a.rider = load_texture(art_texture_file(bike.rider_texture));
-    a.helmet = load_texture(art_texture_file(bike.head_texture));
-    a.bike_maps = load_companion_maps(art_texture_file(bike.bike_texture));
-    a.wheel_maps = load_companion_maps(art_texture_file(bike.wheel_texture));
-    a.rider_maps = load_companion_maps(art_texture_file(bike.rider_texture));
-    a.helmet_maps = load_companion_maps(art_texture_file(bike.head_texture));
-    a.generation = model_generation() + 1000 * texture_generation();
-    return a;
-}
 
 Vec3f sub(const Vec3f& a, const Vec3f& b) { return {a[0] - b[0], a[1] - b[1], a[2] - b[2]}; }
 float dot(const Vec3f& a, const Vec3f& b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
@@ -132,7 +73,7 @@ void draw_part(Model* m, TextureId texture, const Pose& pose, float opacity, con
         glColor4fv(c);
     }
     Vec3f d = sub(pose.position, g_viewpoint);
-    Model& pick = pick_lod(*m, std::sqrt(dot(d, d)), g_lod_unit);
+    Model& pick = detail_variant(*m, std::sqrt(dot(d, d)));
     begin_model_program(pick, texture, maps.normal, maps.specular, track::lighting().sky[track::k_sky_env]);
     draw_model(pick);
     end_model_program();
@@ -290,17 +231,11 @@ std::array<NumberPlate, 3> number_plates(const sim::BikeInfo& info)
     return plates;
 }
 
-void forget_bike_art() { art_cache().clear(); }
-
-void set_model_viewpoint(const Vec3f& eye, float lod_unit)
-{
-    g_viewpoint = eye;
-    g_lod_unit = lod_unit;
-}
+void set_model_viewpoint(const Vec3f& eye) { g_viewpoint = eye; }
 
 void draw_bike(const sim::Bike& bike, const BikeDrawOptions& options)
 {
-    const Art& art = art_for(bike);
+    const BikeArt& art = bike_art(bike);
     use_program(0);
     glEnable(GL_LIGHTING);
     glEnable(GL_LIGHT0);
@@ -312,18 +247,18 @@ void draw_bike(const sim::Bike& bike, const BikeDrawOptions& options)
     for (int b = 0; b < sim::k_body_count; ++b)
         poses[static_cast<std::size_t>(b)] = body_pose(bike.body(b));
     float o = options.opacity;
-    draw_part(art.part[sim::k_frame], art.bike, poses[sim::k_frame], o, art.bike_maps);
-    draw_part(art.side_plates, art.bike, poses[sim::k_frame], o, art.bike_maps);
-    draw_part(art.part[sim::k_fork_upper], art.bike, poses[sim::k_fork_upper], o, art.bike_maps);
-    draw_part(art.front_plate, art.bike, poses[sim::k_fork_upper], o);
-    draw_part(art.part[sim::k_fork_lower], art.bike, poses[sim::k_fork_lower], o, art.bike_maps);
-    draw_part(art.part[sim::k_swingarm], art.bike, poses[sim::k_swingarm], o, art.bike_maps);
+    draw_part(art.part[sim::k_frame], art.bike_texture, poses[sim::k_frame], o, art.bike_maps);
+    draw_part(art.side_plates, art.bike_texture, poses[sim::k_frame], o, art.bike_maps);
+    draw_part(art.part[sim::k_fork_upper], art.bike_texture, poses[sim::k_fork_upper], o, art.bike_maps);
+    draw_part(art.front_plate, art.bike_texture, poses[sim::k_fork_upper], o);
+    draw_part(art.part[sim::k_fork_lower], art.bike_texture, poses[sim::k_fork_lower], o, art.bike_maps);
+    draw_part(art.part[sim::k_swingarm], art.bike_texture, poses[sim::k_swingarm], o, art.bike_maps);
     draw_part(art.part[sim::k_front_wheel], art.wheels, poses[sim::k_front_wheel], o, art.wheel_maps);
     draw_part(art.part[sim::k_rear_wheel], art.wheels, poses[sim::k_rear_wheel], o, art.wheel_maps);
     const Pose& rider = poses[sim::k_rider];
     if (!options.hide_rider) {
         set_arm_bones(bike, rider);
-        Model* body = options.first_person && art.fp_body ? art.fp_body : art.part[sim::k_rider];
+        Model* body = options.first_person && art.first_person_body ? art.first_person_body : art.part[sim::k_rider];
         draw_part(body, art.rider, rider, o, art.rider_maps);
         set_model_bones(0, nullptr, nullptr, nullptr);
         if (!options.first_person) {

@@ -54,9 +54,7 @@ struct BikeDrawOptions {
 };
 // Draws one bike with the current model-view matrix (the camera's).
 void draw_bike(const sim::Bike& bike, const BikeDrawOptions& options);
-// The camera position and distance unit for picking detail variants.
-void set_model_viewpoint(const Vec3f& eye, float lod_unit);
-// Forgets the per-bike model lookups (track change, bikes freed).
-void forget_bike_art();
+// The camera position the detail variants are picked from.
+void set_model_viewpoint(const Vec3f& eye);
 
 }  // namespace zv::render

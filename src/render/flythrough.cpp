@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "core/settings.h"
+#include "render/bike_art.h"
 #include "render/gl.h"
 #include "render/world.h"
 #include "sim/bike.h"
@@ -99,6 +100,8 @@ FlyResult fly_through(double seconds, int width, int height, const std::function
         float ahead = slot * k_straight_spacing;
         float x = gate.x - std::sin(gate.heading) * ahead, z = gate.z - std::cos(gate.heading) * ahead;
         sim::place_bike(*bike, {x, track::terrain_height(x, z) + 0.1f, z}, gate.heading);
+        // Its art now, not in the first timed frame.
+        load_bike_art(*bike);
         bikes.push_back(std::move(bike));
     }
     std::vector<Vec3f> path = course_path();

@@ -316,9 +316,21 @@ Model& pick_lod(Model& model, float distance, float unit)
     return const_cast<Model&>(pick_lod(static_cast<const Model&>(model), distance, unit));
 }
 
-float model_lod_unit(double model_detail)
+namespace {
+float g_lod_scale = 1.0f, g_lod_bias = 0.0f;
+}  // namespace
+
+void set_model_detail(float lod_scale, float lod_bias)
 {
-    return static_cast<float>(4.0 + 0.6 * std::clamp(model_detail, 0.0, 100.0));
+    g_lod_scale = lod_scale;
+    g_lod_bias = lod_bias;
+}
+
+float model_detail_distance(float distance) { return distance * g_lod_scale + g_lod_bias; }
+
+Model& detail_variant(Model& model, float distance)
+{
+    return pick_lod(model, model_detail_distance(distance), k_lod_switch_feet);
 }
 
 Model* load_model(std::string_view name)

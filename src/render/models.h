@@ -63,9 +63,15 @@ int lod_number(std::string_view file_name, std::string_view base_path);
 // times `unit` is not beyond the distance.
 const Model& pick_lod(const Model& model, float distance, float unit);
 Model& pick_lod(Model& model, float distance, float unit);
-// The distance unit of the detail switch for a "Model Geometric Detail"
-// value (0 ... 100): 4 to 64 feet.
-float model_lod_unit(double model_detail);
+// Model level of detail: a model seen from `distance` feet is drawn as if it
+// stood at distance x lod scale + lod bias (scale 0 and bias 0 keep every
+// model at full detail; a bias makes even near models coarser), and there a
+// variant takes over once its switch value x 32 feet is reached.
+inline constexpr float k_lod_switch_feet = 32.0f;
+void set_model_detail(float lod_scale, float lod_bias);
+float model_detail_distance(float distance);
+// The variant to draw for a model seen from `distance` feet.
+Model& detail_variant(Model& model, float distance);
 
 // ---- cache ----
 Model* load_model(std::string_view name);

@@ -4,11 +4,14 @@
 
 #include "core/settings.h"
 #include "platform/log.h"
-#include "render/bike_draw.h"
+#include "render/bike_art.h"
+#include "render/display_pictures.h"
+#include "render/flagger_animation.h"
 #include "render/gl_caps.h"
 #include "render/models.h"
 #include "render/shaders.h"
 #include "render/terrain_draw.h"
+#include "render/terrain_lod.h"
 #include "render/textures.h"
 #include "render/world.h"
 #include "track/resources.h"
@@ -44,8 +47,10 @@ void init_renderer(const RendererOptions& options)
     const GlCaps& caps = gl_caps();
     set_gl_major_version(caps.major);
     const core::Settings& s = core::settings();
-    set_texture_detail_skip(static_cast<int>(std::clamp(10 - s.model_texture_detail.value, 0.0, 10.0)));
+    set_texture_detail_skip(std::clamp(options.model_texture_bias, 0, 10));
     set_texture_compression(s.texture_compress.index);
+    set_model_detail(options.lod_scale, options.lod_bias);
+    set_terrain_detail(terrain_detail_for(options.ground_detail_factor, options.detail_distance, options.fade_distance));
     bool shaders = false;
     if (options.use_shaders && caps.vertex_shader && caps.fragment_shader)
         shaders = build_shader_programs();
@@ -61,6 +66,7 @@ void init_renderer(const RendererOptions& options)
 void shutdown_renderer()
 {
     forget_bike_art();
+    forget_display_pictures();
     track::set_resource_loader(nullptr);
     remove_terrain_hooks();
     track::set_texture_memory_counter(nullptr);
@@ -75,6 +81,7 @@ void begin_track_load()
     advance_model_generation();
     set_texture_memory(0);
     forget_bike_art();
+    forget_flagger_pictures();
 }
 
 void end_track_load()

@@ -18,8 +18,6 @@ namespace zv::render {
 
 namespace {
 
-constexpr int k_far_level = 3;  // where the distance rule asks for step 8, the tiles give way to low detail
-
 // One group of triangles sharing a tile type.
 struct Group {
     int tile = 0;
@@ -483,21 +481,6 @@ void set_combiner_double(bool on)
     }
 }
 
-// The coarsest step whose height error stays under the tolerance on screen,
-// and never finer than the distance rule asks for.
-int pick_level(const Chunk& c, float distance, const TerrainDrawOptions& o)
-{
-    int far = lod_level(lod_step(distance, o.detail_distance));
-    if (!(distance > 0))
-        return 0;
-    const Projection& p = projection();
-    float pixels_per_foot = static_cast<float>(p.height) / (2.0f * p.half_v * distance);
-    int level = 0;
-    while (level + 1 < k_lod_levels && c.error[static_cast<std::size_t>(level + 1)] * pixels_per_foot <= o.error_pixels)
-        ++level;
-    return std::max(level, std::min(far, k_lod_levels - 1));
-}
-
 }  // namespace
 
 void install_terrain_hooks() { track::set_terrain_render_hooks(&g_hooks); }
@@ -506,18 +489,6 @@ void remove_terrain_hooks()
 {
     if (track::terrain_render_hooks() == &g_hooks)
         track::set_terrain_render_hooks(nullptr);
-}
-
-float terrain_detail_distance(double ground_detail)
-{
-    // 0 ... 100 maps to 16 ... 96 feet per doubling of the step.
-    return static_cast<float>(16.0 + 0.8 * std::clamp(ground_detail, 0.0, 100.0));
-}
-
-float terrain_error_pixels(double ground_detail)
-{
-    // 100 allows half a pixel, 0 eight pixels.
-    return static_cast<float>(0.5 + 7.5 * (1.0 - std::clamp(ground_detail, 0.0, 100.0) / 100.0));
 }
 
 void refresh_terrain(track::Terrain& t, int budget)
@@ -703,10 +674,10 @@ int draw_terrain(track::Terrain& t, const Camera& cam, const TerrainDrawOptions&
         float dz = std::max({z0 - cam.position[2], 0.0f, cam.position[2] - (z0 + span)});
         float dy = std::max({c.min_y - cam.position[1], 0.0f, cam.position[1] - c.max_y});
         float distance = std::sqrt(dx * dx + dz * dz + dy * dy);
-        int level = pick_level(c, distance, options);
+        int level = chunk_level(c.error, distance, options.detail);
         // Near or far by distance alone: flat ground near the camera takes
         // coarse steps but still shows its tiles.
-        bool far = lod_level(lod_step(distance, options.detail_distance)) >= k_far_level;
+        bool far = chunk_beyond_tiles(distance, options.detail);
         g_visible.push_back({&c, level, far});
         any_near = any_near || (near_tiles && !far);
     }

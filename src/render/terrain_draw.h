@@ -4,6 +4,7 @@
 #pragma once
 
 #include "render/camera.h"
+#include "render/terrain_lod.h"
 #include "track/terrain.h"
 
 namespace zv::render {
@@ -14,8 +15,7 @@ void install_terrain_hooks();
 void remove_terrain_hooks();
 
 struct TerrainDrawOptions {
-    float detail_distance = 48;  // feet per doubling of the vertex step at least
-    float error_pixels = 2;      // height error allowed on screen
+    TerrainDetail detail;
     bool textured = true;
 };
 // Draws the loaded terrain as seen by the camera; returns the triangles drawn.
@@ -25,9 +25,5 @@ int draw_terrain(track::Terrain& terrain, const Camera& camera, const TerrainDra
 int draw_decals(track::Terrain& terrain, const Camera& camera, float max_distance);
 // Rebuilds changed chunks, at most `budget` vertices of work.
 void refresh_terrain(track::Terrain& terrain, int budget);
-// The detail distance and the error tolerance for a "Ground Geometric
-// Detail" value (0 ... 100).
-float terrain_detail_distance(double ground_detail);
-float terrain_error_pixels(double ground_detail);
 
 }  // namespace zv::render

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace zv::render {
 
@@ -83,5 +84,58 @@ std::array<float, k_lod_levels> lod_errors(const std::vector<float>& pos)
     }
     return error;
 }
+
+namespace {
+TerrainDetail g_detail;
+}  // namespace
+
+TerrainDetail terrain_detail_for(float factor, float detail_distance, float fade_distance)
+{
+    TerrainDetail d;
+    if (std::isnan(factor))
+        factor = k_default_detail_factor;
+    if (factor > 0) {
+        d.step_distance = k_step_distance_per_inverse_factor / factor;
+        d.error_angle = k_error_angle_per_factor * factor;
+    } else {
+        // No detail factor at all: every chunk at full detail.
+        d.step_distance = std::numeric_limits<float>::infinity();
+        d.error_angle = 0;
+    }
+    d.full_detail_distance = std::isfinite(detail_distance) ? std::max(0.0f, detail_distance) : 0.0f;
+    d.fade_distance = std::isfinite(fade_distance) ? std::max(d.full_detail_distance, fade_distance) : d.full_detail_distance;
+    return d;
+}
+
+float detail_rule_distance(float distance, const TerrainDetail& d)
+{
+    if (distance >= d.fade_distance)
+        return distance;
+    if (distance <= d.full_detail_distance)
+        return 0;
+    return distance * (distance - d.full_detail_distance) / (d.fade_distance - d.full_detail_distance);
+}
+
+int chunk_level(const std::array<float, k_lod_levels>& error, float distance, const TerrainDetail& d)
+{
+    float seen = detail_rule_distance(distance, d);
+    if (!(seen > 0))
+        return 0;
+    int floor = lod_level(lod_step(seen, d.step_distance));
+    float allowed = seen * d.error_angle;
+    int level = 0;
+    while (level + 1 < k_lod_levels && error[static_cast<std::size_t>(level + 1)] <= allowed)
+        ++level;
+    return std::max(level, floor);
+}
+
+bool chunk_beyond_tiles(float distance, const TerrainDetail& d)
+{
+    constexpr int k_far_level = 3;
+    return lod_level(lod_step(detail_rule_distance(distance, d), d.step_distance)) >= k_far_level;
+}
+
+void set_terrain_detail(const TerrainDetail& detail) { g_detail = detail; }
+const TerrainDetail& terrain_detail() { return g_detail; }
 
 }  // namespace zv::render

@@ -38,6 +38,40 @@ void append_skirts(std::vector<std::uint16_t>& out, int step);
 // sample and the surface drawn at that step (never less than the finer
 // step's).
 std::array<float, k_lod_levels> lod_errors(const std::vector<float>& positions);
+// How much geometric detail the ground keeps. The detail factor f (0.125 /
+// "Ground Geometric Detail") sets both rules: the vertex step may double
+// every 0.125 / f feet (70 feet at the default 70), and a chunk's height
+// error may cover 4 f radians of the view (0.007 at 70, about 2.5 pixels of
+// a 720-pixel-high window).
+inline constexpr float k_default_detail_factor = 0.125f / 70.0f;
+inline constexpr float k_step_distance_per_inverse_factor = 0.125f;
+inline constexpr float k_error_angle_per_factor = 4.0f;
+struct TerrainDetail {
+    float step_distance = k_step_distance_per_inverse_factor / k_default_detail_factor;  // feet
+    float error_angle = k_error_angle_per_factor * k_default_detail_factor;   // per foot of distance
+    float full_detail_distance = 0;    // nearer ground keeps full detail
+    float fade_distance = 0;           // by here the full detail has faded out
+};
+// The detail for a geometric detail factor (0.125 / "Ground Geometric
+// Detail", or "--detail"; larger is coarser) and the detail and fade-out
+// distances of "--max-detail-distance" (0 and 0: none).
+TerrainDetail terrain_detail_for(float detail_factor, float detail_distance = 0, float fade_distance = 0);
+// The distance the rules below see for ground `distance` feet away: 0 within
+// the full-detail distance, growing to the real distance at the fade-out
+// distance.
+float detail_rule_distance(float distance, const TerrainDetail& detail);
+// The level (0 = step 1 ... 5 = step 32) of a chunk with the error table
+// `error` seen from `distance`: the coarsest whose height error stays within
+// the allowed angle, and never finer than the step distance asks for.
+int chunk_level(const std::array<float, k_lod_levels>& error, float distance, const TerrainDetail& detail);
+// Whether a chunk at `distance` lies beyond the reach of the tile textures
+// (where the step distance asks for a step of 8).
+bool chunk_beyond_tiles(float distance, const TerrainDetail& detail);
+// The detail the terrain is drawn with (set at start-up from the graphics
+// values).
+void set_terrain_detail(const TerrainDetail& detail);
+const TerrainDetail& terrain_detail();
+
 // Triangle count of a whole chunk at a step (without skirts).
 inline int chunk_triangles(int step) { return 2 * (k_chunk_cells / step) * (k_chunk_cells / step); }
 

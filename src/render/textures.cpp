@@ -572,6 +572,8 @@ void release_textures(bool all)
         s.anims = std::vector<AnimEntry>();
         s.images = std::vector<std::unique_ptr<PixelEntry>>();
         s.memory = 0;
+        // A fresh start: what is loaded next is kept like start-up's.
+        s.generation = 0;
     }
 }
 

@@ -89,7 +89,8 @@ int texture_generation();
 std::size_t texture_memory();
 void set_texture_memory(std::size_t bytes);
 // Flag false: deletes what the current generation did not request (keeping
-// the permanent ones); true: everything.
+// the permanent ones); true: everything, and the generation starts at 0
+// again.
 void release_textures(bool all);
 int texture_count();
 

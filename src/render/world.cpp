@@ -8,6 +8,7 @@
 #include "core/settings.h"
 #include "render/billboard_order.h"
 #include "render/bike_draw.h"
+#include "render/flagger_animation.h"
 #include "render/gl.h"
 #include "render/models.h"
 #include "render/render_stats.h"
@@ -136,7 +137,7 @@ void draw_statues(double race_time)
             glDisable(GL_TEXTURE_2D);
         }
         Vec3f d = {o.x - g_eye[0], o.y - g_eye[1], o.z - g_eye[2]};
-        Model& pick = pick_lod(*m, std::sqrt(dot(d, d)), model_lod_unit(core::settings().model_detail.value));
+        Model& pick = detail_variant(*m, std::sqrt(dot(d, d)));
         begin_model_program(pick, o.texture, o.normal_map, o.specular_map, track::lighting().sky[track::k_sky_env]);
         if (current_program() != k_fixed_function)
             bound = ~0u;  // the program's binds replace the cached one
@@ -317,12 +318,13 @@ void draw_world(const Camera& camera, const WorldFrame& frame_in)
     WorldFrame frame = frame_in;
     const track::Lighting& light = track::lighting();
     g_eye = camera.position;
-    set_model_viewpoint(camera.position, model_lod_unit(core::settings().model_detail.value));
+    set_model_viewpoint(camera.position);
     // 1. Statistics, scenery that moves with the race clock, animations.
     reset_frame_stats();
     reset_shader_changes();
     if (frame.update_scenery)
         frame.update_scenery();
+    restart_changed_flagger_animations(frame.tick);
     update_animations(frame.tick);
     // 2. The camera's rotation.
     glMatrixMode(GL_MODELVIEW);
@@ -359,8 +361,7 @@ void draw_world(const Camera& camera, const WorldFrame& frame_in)
     set_light(light);
     // 7. Terrain.
     TerrainDrawOptions t;
-    t.detail_distance = terrain_detail_distance(core::settings().ground_detail.value);
-    t.error_pixels = terrain_error_pixels(core::settings().ground_detail.value);
+    t.detail = terrain_detail();
     draw_terrain(track::loaded_terrain(), camera, t);
     draw_decals(track::loaded_terrain(), camera, 400.0f);
     // 8. Cut-out textures.

@@ -72,8 +72,10 @@ bool add_state_to_history(int slot, const StateRecord& record, int tick)
 void clear_history()
 {
     for (SlotHistory& h : store().slots) {
-        for (HistoryEntry& e : h.ring)
-            e = HistoryEntry{};
+        for (HistoryEntry& e : h.ring) {
+            e.tick = k_empty_tick;
+            e.record.bytes.fill(0);
+        }
         h.head = 0;
         h.unwritten = 0;
     }

@@ -12,8 +12,11 @@
 #include <filesystem>
 
 #include "app/hud.h"
+#include "app/main_loop.h"
+#include "app/view.h"
 #include "app/screenshot_png.h"
 #include "core/data_file.h"
+#include "core/messages.h"
 #include "core/settings.h"
 #include "platform/gl_context.h"
 #include "screen_support.h"
@@ -99,15 +102,71 @@ TEST_F(HudScreen, RiderOverlayShowsTachometerPitBoardAndBanner)
     EXPECT_GT(lit_pixels(k_w / 2 - 80, static_cast<int>(k_h * 0.3), 160, 40), 50) << "start banner";
 }
 
-TEST_F(HudScreen, BannerFadesAfterThreeSeconds)
+TEST_F(HudScreen, BannerFadesThreeSecondsIntoTheTickCounter)
 {
+    // The gate drops at 14 s: the banner is long gone by then.
     track::RaceSetup race;
     race.laps = 5;
+    race.start_tick = 14 * 128;
     track::begin_race(race);
     HudFrame f = frame();
+    const int band_y = static_cast<int>(k_h * 0.3);
+    f.tick = 2 * 128 + 64;  // half faded
+    draw_rider_overlay(f);
+    EXPECT_GT(lit_pixels(k_w / 2 - 80, band_y, 160, 40), 50);
+    glClear(GL_COLOR_BUFFER_BIT);
     f.tick = 4 * 128;
     draw_rider_overlay(f);
-    EXPECT_EQ(lit_pixels(k_w / 2 - 80, static_cast<int>(k_h * 0.3), 160, 40), 0);
+    EXPECT_EQ(lit_pixels(k_w / 2 - 80, band_y, 160, 40), 0);
+}
+
+TEST_F(HudScreen, MessageLinesAreOnTheInformationLayer)
+{
+    core::clear_messages();
+    core::show_message("First line of news");
+    core::show_message("Second line of news");
+    HudFrame f = frame();
+    draw_info_layer(f);
+    // Two lines of 20 pixels at the top left, nothing below them.
+    EXPECT_GT(lit_pixels(0, 8, 240, 20), 50);
+    EXPECT_GT(lit_pixels(0, 28, 240, 20), 50);
+    EXPECT_EQ(lit_pixels(0, 48, 240, 20), 0);
+    // The chat line pages back: one line back the older line is the newest
+    // shown, and ten lines stand ready.
+    glClear(GL_COLOR_BUFFER_BIT);
+    f.message_scroll = 1;
+    f.min_message_lines = 10;
+    draw_info_layer(f);
+    EXPECT_EQ(lit_pixels(0, 8, 240, 20 * 9), 0) << "older, empty lines";
+    EXPECT_GT(lit_pixels(0, 8 + 20 * 9, 240, 20), 50) << "the first line, last";
+    core::clear_messages();
+    glClear(GL_COLOR_BUFFER_BIT);
+    draw_info_layer(frame());
+    EXPECT_EQ(lit_pixels(0, 0, k_w, 60), 0);
+}
+
+TEST_F(HudScreen, EveryViewCarriesTheMessageLinesUnlessTheHudIsHidden)
+{
+    core::clear_messages();
+    core::show_message("Track failed to load");
+    Game g;
+    g.view = ViewMode::title;
+    draw_view(g, k_w, k_h, 1.0 / 60, false);
+    EXPECT_GT(lit_pixels(0, 8, 240, 20), 50);
+    draw_view(g, k_w, k_h, 1.0 / 60, true);
+    EXPECT_EQ(lit_pixels(0, 8, 240, 20), 0);
+    core::clear_messages();
+}
+
+TEST_F(HudScreen, TrackCameraShowsThePendingTextAtTheTop)
+{
+    HudFrame f = frame();
+    draw_track_camera_overlay(f);
+    EXPECT_EQ(lit_pixels(0, 0, k_w, k_h), 0) << "nothing to show";
+    f.pending_text = "see you at the finish";
+    draw_track_camera_overlay(f);
+    EXPECT_GT(lit_pixels(k_w / 4, 0, k_w / 2, 20), 50);
+    EXPECT_EQ(lit_pixels(0, 20, k_w, k_h - 20), 0);
 }
 
 TEST_F(HudScreen, InformationLinesWhenAsked)

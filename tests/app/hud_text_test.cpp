@@ -89,6 +89,17 @@ TEST(Results, RowsAndPenalties)
     EXPECT_EQ(penalty_text({"3", 0, 4}), "  3 penalized 4.00 seconds for cutting track");
 }
 
+TEST(Ticker, EntriesAndTheLeadersLap)
+{
+    EXPECT_EQ(ticker_entry(1, "7", 0), "1   7   0.000");
+    EXPECT_EQ(ticker_entry(12, "123", 61.0625), "12 123  61.062");
+    // The leader's lap while laps remain: on the last lap, then none.
+    EXPECT_EQ(ticker_lap_text(0, 5), "Lap 1");
+    EXPECT_EQ(ticker_lap_text(4, 5), "Lap 5");
+    EXPECT_EQ(ticker_lap_text(5, 5), "");
+    EXPECT_EQ(ticker_lap_text(6, 5), "");
+}
+
 TEST(RenderStats, SixLinesInOrder)
 {
     StatLines s{{1, 2}, {3, 4}, {5, 6}, {7, 8}, {9, 10}, {11, 12}};

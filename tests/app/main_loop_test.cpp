@@ -94,6 +94,29 @@ TEST(FrameTiming, FrameRateLockAndWarpGiveFixedAdvances)
     EXPECT_DOUBLE_EQ(stats.longest, 0.78125);
 }
 
+TEST(FrameTiming, TheFrameRateFiguresCountFromTheLastDisplay)
+{
+    // A race loading stalls one frame; once shown, it is forgotten.
+    FakeClock fc;
+    FrameClock clock{0, 0, 0};
+    FrameStats stats;
+    fc.now = 2.0;
+    frame_advance(clock, stats, {}, fc.loop());
+    fc.now += 0.0234375;
+    frame_advance(clock, stats, {}, fc.loop());
+    EXPECT_DOUBLE_EQ(stats.longest, 0.125);
+    EXPECT_DOUBLE_EQ(stats.shortest, 0.0234375);
+    reset_frame_extremes(stats);
+    for (double frame : {0.015625, 0.03125, 0.0234375}) {
+        fc.now += frame;
+        frame_advance(clock, stats, {}, fc.loop());
+    }
+    EXPECT_DOUBLE_EQ(stats.longest, 0.03125);
+    EXPECT_DOUBLE_EQ(stats.shortest, 0.015625);
+    EXPECT_EQ(stats.frames, 3);
+    EXPECT_EQ(stats.histogram[7], 1);  // the histogram keeps counting
+}
+
 TEST(FrameTiming, HistogramBucketsDoubleFromOneTick)
 {
     FrameStats s;

@@ -10,6 +10,7 @@
 #include "core/messages.h"
 #include "core/settings.h"
 #include "platform/log.h"
+#include "render/textures.h"
 #include "track/race_rules.h"
 #include "track/start_gate.h"
 #include "track/track.h"
@@ -150,6 +151,28 @@ TEST_F(SessionTest, TheGateHoldsUntilTheStartTickThenDrops)
     EXPECT_LT(track::gate_states()[0].raise, 1.0f);
     EXPECT_EQ(world->tick, start + 64);
     EXPECT_TRUE(sim::bike_is_finite(*rider_slot(0).bike));
+}
+
+TEST_F(SessionTest, EveryBikeMadeGoesThroughTheArtHookBeforeTheMemoryLine)
+{
+    // The game's hook requests each bike's art; here each bike adds 1 MB.
+    std::vector<int> slots;
+    set_bike_made_hook([&](const sim::Bike& bike) {
+        slots.push_back(bike.slot);
+        render::set_texture_memory(render::texture_memory() + (1u << 20));
+    });
+    GateKinds kinds{};
+    kinds[2] = k_gate_robot;
+    kinds[5] = k_gate_human;
+    kinds[9] = k_gate_robot_4stroke;
+    const bool loaded = load(&kinds);
+    set_bike_made_hook(nullptr);
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ(slots, (std::vector<int>{2, 5, 9}));
+    const std::string log = log_text();
+    const std::size_t line = log.find("] 3 MB texture memory used\n");
+    ASSERT_NE(line, std::string::npos) << log;
+    EXPECT_LT(log.find("] Loading bikes\n"), line);
 }
 
 TEST_F(SessionTest, AMissingTrackFailsAndLeavesNoTrack)

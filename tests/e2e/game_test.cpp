@@ -106,6 +106,19 @@ std::string self_path()
     return n > 0 ? std::string(buf, static_cast<std::size_t>(n)) : std::string();
 }
 
+// White writing (every channel above `above`) in a rectangle of a picture,
+// in pixels: the head-up display's lines.
+int white_pixels(const test::RgbPicture& pic, int x0, int y0, int x1, int y1, int above = 235)
+{
+    int n = 0;
+    for (int y = std::max(0, y0); y < std::min(y1, pic.height); ++y)
+        for (int x = std::max(0, x0); x < std::min(x1, pic.width); ++x) {
+            const std::uint8_t* p = &pic.rgb[(static_cast<std::size_t>(y) * pic.width + x) * 3];
+            n += p[0] > above && p[1] > above && p[2] > above;
+        }
+    return n;
+}
+
 // A flat track of 256 x 256 ft with its starting gates facing -z, and
 // optionally a checkpoint section (the lines after the gates).
 void write_track(const std::filesystem::path& folder, const std::string& checkpoints = "")
@@ -229,7 +242,7 @@ protected:
             env[k] = v;
         const char* asan = std::getenv("ASAN_OPTIONS");
         env["ASAN_OPTIONS"] = std::string(asan ? asan : "") + (asan && *asan ? ":" : "") + "detect_leaks=0";
-        std::vector<std::string> full = {"-a", "-n", display_search_start(), "-s", "-screen 0 1024x768x24",
+        std::vector<std::string> full = {"-a", "-n", display_search_start(), "-s", "-screen 0 " + screen_,
                                          "sh", script, k_zarvox};
         full.insert(full.end(), args.begin(), args.end());
         // Virtual displays started at the same moment by parallel tests can
@@ -260,6 +273,7 @@ protected:
     RunResult last_;
     std::map<std::string, std::string> extra_env_;
     std::string data_home_;  // ZV_HOME; empty: the test's own data folder
+    std::string screen_ = "1024x768x24";  // the virtual display's size and depth
 };
 
 TEST_F(GameTest, ClosingTheWindowShutsDownInOrder)
@@ -278,6 +292,11 @@ TEST_F(GameTest, ClosingTheWindowShutsDownInOrder)
                      "] Freeing file list\n", "] Freeing memory (4)\n", "] Deleting textures\n",
                      "] Deleting models\n", "] Deleting OpenGL context\n", "] Destroying window\n",
                      "] Closing input devices\n", "] Window shutdown complete\n"});
+    // The driver is described once.
+    for (const char* line : {"] GL_VENDOR: ", "] GL_RENDERER: ", "] GL_VERSION: ", "] GL_EXTENSIONS: "}) {
+        const std::string text = log();
+        EXPECT_EQ(text.find(line, text.find(line) + 1), std::string::npos) << line << " twice";
+    }
     // Without a track there was no race to load.
     EXPECT_EQ(log().find("] Resetting\n"), std::string::npos);
     // The configuration is written back whole, with the window's size.
@@ -385,6 +404,24 @@ TEST_F(GameTest, RecordVideoWritesEveryRaceFrameToStandardOutput)
     EXPECT_EQ(last_.out.size() % frame, 0u);
     for (std::size_t at = 0; at + frame <= last_.out.size(); at += frame)
         ASSERT_EQ(last_.out.compare(at, header.size(), header), 0) << "frame at " << at;
+
+    // The frames carry the message lines at the top left (the loading's
+    // "... texture memory used" stays for seconds), unless the head-up
+    // display is hidden.
+    auto message_writing = [&](const std::string& out) {
+        test::RgbPicture last{160, 120, {}};
+        const std::size_t at = (out.size() / frame - 1) * frame + header.size();
+        last.rgb.assign(out.begin() + static_cast<std::ptrdiff_t>(at),
+                        out.begin() + static_cast<std::ptrdiff_t>(at + 160 * 120 * 3));
+        return white_pixels(last, 0, 6, 160, 30);
+    };
+    const int shown = message_writing(last_.out);
+    status = play({"--track", "flat", "--record-video", "--hidden-hud"}, "wait_log 'Max loading delay was'\n"
+                                                                         "sleep 1\n"
+                                                                         "kill -TERM $pid\n");
+    ASSERT_EQ(status, 0) << last_.err << log();
+    ASSERT_GE(last_.out.size(), frame);
+    EXPECT_GT(shown, message_writing(last_.out) + 30);
 }
 
 }  // namespace
@@ -511,6 +548,11 @@ TEST_F(WorldViewTest, RiderChaseAndTracksideViewsShowTheWorld)
     EXPECT_GE(middle, 4) << "trackside: the bike in the middle";
     for (double x : {0.3, 0.38, 0.58, 0.66})
         EXPECT_LT(test::colour_stats(*trackside, x, 0.46, x + 0.04, 0.54).bike_pixels, middle) << "trackside at " << x;
+    // A camera picked with a digit key runs the broadcast ticker (pale
+    // writing over the bottom, above the view's name); the chase view has
+    // none.
+    EXPECT_GT(white_pixels(*trackside, 0, 316, 640, 332, 200), 40) << "the ticker";
+    EXPECT_LT(white_pixels(*chase, 0, 316, 640, 332, 200), 5) << "no ticker in the chase view";
 }
 
 TEST_F(WorldViewTest, BenchmarkPrintsItsFrameRateAndEnds)
@@ -651,6 +693,98 @@ TEST_F(WorldViewTest, ATimeTrialLapIsTimedAndShownOnThePitBoard)
     int before = test::colour_stats(*start, k_board_x0, mid, k_board_x1, k_board_y1).bike_pixels;
     int after = test::colour_stats(*lap, k_board_x0, mid, k_board_x1, k_board_y1).bike_pixels;
     EXPECT_GT(after, before + 30) << "lap times on the pit board";
+}
+
+}  // namespace
+
+namespace {
+
+// From the main page (open at start-up) to a race: "New Race" is the first
+// item of the main page, "Start" the second of its own page.
+const std::string k_start_race = "wait_log 'GL_EXTENSIONS: '\n"
+                                 "press Return Enter\n"
+                                 "press Down Down\n"
+                                 "press Return Enter\n"
+                                 "wait_log 'Max loading delay was'\n";
+
+class HudTest : public WorldViewTest {};
+
+TEST_F(HudTest, AfterARaceLoadsTheBannerGoesAndTheFrameRateRecovers)
+{
+    data_home_.clear();  // the flat test track
+    test::write_file(home() / "config",
+                     "xres=640\nyres=360\ndraw_fps=1\ntrack=flat\nvideo_mode=Windowed\n");
+    int status = play({"--super-debug"}, k_view_helpers + k_start_race +
+                                             "rm -f \"$DIR/shots.txt\"\n"
+                                             "shot early\n"
+                                             "wait_log 'Tick 512: rider'\n"
+                                             "shot late\n"
+                                             "kill -TERM $pid\n");
+    ASSERT_EQ(status, 0) << last_.err << log();
+    std::optional<test::RgbPicture> early = shot("early");
+    std::optional<test::RgbPicture> late = shot("late");
+    ASSERT_TRUE(early && late);
+    const std::string text = log();
+
+    // The banner (track name and race length, white in the middle) greets
+    // the riders for the first 3 s of the tick counter, and is gone long
+    // before the gate drops (13 to 15 s in).
+    auto banner = [](const test::RgbPicture& p) {
+        return white_pixels(p, p.width * 3 / 10, p.height * 28 / 100, p.width * 7 / 10, p.height * 42 / 100);
+    };
+    const std::size_t early_at = text.find("] Saved \"screenshot000.png\"");
+    ASSERT_NE(early_at, std::string::npos);
+    if (early_at < text.find("] Tick 256: rider"))  // fully shown until 2 s
+        EXPECT_GT(banner(*early), 300) << "the banner at the start";
+    EXPECT_LT(banner(*late), 20) << "the banner 4 s in";
+    expect_in_order({"] Tick 512: rider", "] Saved \"screenshot001.png\""});
+
+    // "FPS - %d": the race's loading made one frame slow (8 frames a second
+    // at most); 4 s later the line shows the frames since the last display,
+    // two or more digits on this small window. Glyphs are runs of columns
+    // with writing in the line's band: "FPS - " makes four of them.
+    const int band = late->height * 45 / 100;
+    int glyphs = 0;
+    bool inside = false;
+    for (int x = 0; x < late->width / 4; ++x) {
+        const bool writing = white_pixels(*late, x, band - 2, x + 1, band + 12, 200) > 0;
+        glyphs += writing && !inside;
+        inside = writing;
+    }
+    EXPECT_GE(glyphs - 4, 2) << "digits of the frame rate";
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(GameTest, FullScreenFillsTheDisplayAndScreenshotsAreItsSize)
+{
+    // The default video mode is full screen at the desktop's mode; the
+    // virtual display has no window manager to make the window that big.
+    screen_ = "800x600x24";
+    test::write_file(home() / "config", "");
+    int status = play({"--track", "flat", "--super-debug"}, k_view_helpers + "wait_log 'Max loading delay was'\n" + k_close_menu +
+                                             "xdotool getwindowgeometry \"$wid\" > \"$DIR/geometry.txt\"\n"
+                                             "shot race\n"
+                                             "kill -TERM $pid\n");
+    ASSERT_EQ(status, 0) << last_.err << log();
+    EXPECT_NE(test::read_file(dir_.path() / "geometry.txt").value_or("").find("Geometry: 800x600"),
+              std::string::npos);
+    std::optional<std::string> png = test::read_file(home() / "screenshot000.png");
+    ASSERT_TRUE(png);
+    std::optional<test::RgbPicture> pic = test::read_png_rgb(*png);
+    ASSERT_TRUE(pic);
+    EXPECT_EQ(pic->width, 800);
+    EXPECT_EQ(pic->height, 600);
+    // The picture reaches the far corners: sky at the top right, the
+    // tachometer's dial at the bottom right.
+    EXPECT_GT(test::colour_stats(*pic, 0.8, 0.02, 0.98, 0.2).sky_blue, 0.5) << "sky at the top right";
+    EXPECT_GT(test::colour_stats(*pic, 0.8, 0.7, 0.98, 0.98).spread, 20.0) << "the dial at the bottom right";
+    // Full screen keeps the configured window size for windowed play.
+    std::optional<std::string> config = test::read_file(home() / "config");
+    ASSERT_TRUE(config);
+    EXPECT_TRUE(config->starts_with("xres=640\nyres=480\n")) << config->substr(0, 40);
 }
 
 }  // namespace

@@ -144,6 +144,25 @@ TEST(Lod, NumbersAndOrder)
     EXPECT_EQ(&pick_lod(base, 10, 8), &base);
     EXPECT_EQ(&pick_lod(base, 20, 8), &a);
     EXPECT_EQ(&pick_lod(base, 40, 8), &b);
+
+    // The model detail: a variant takes over at its switch value x 32 feet
+    // of detail distance (distance x lod scale + lod bias).
+    set_model_detail(1, 0);  // "Model Geometric Detail" 50
+    EXPECT_EQ(&detail_variant(base, 63), &base);
+    EXPECT_EQ(&detail_variant(base, 64), &a);
+    EXPECT_EQ(&detail_variant(base, 128), &b);
+    set_model_detail(0, 0);  // 100: full detail at any distance
+    EXPECT_EQ(&detail_variant(base, 1e6f), &base);
+    set_model_detail(3.375f, 12.5f);  // 25
+    EXPECT_FLOAT_EQ(model_detail_distance(10), 46.25f);
+    EXPECT_EQ(&detail_variant(base, 15), &base);  // 63.125
+    EXPECT_EQ(&detail_variant(base, 16), &a);     // 66.5
+    set_model_detail(8, 50);  // 0: coarse even up close
+    EXPECT_EQ(&detail_variant(base, 0), &base);
+    EXPECT_EQ(&detail_variant(base, 2), &a);
+    set_model_detail(1, -7.5f);  // "--lod-bias -7.5": finer
+    EXPECT_EQ(&detail_variant(base, 70), &base);
+    set_model_detail(1, 0);
 }
 
 class ModelCache : public test::RenderFolders {

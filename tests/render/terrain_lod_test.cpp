@@ -2,6 +2,7 @@
 // cells that follow the checkerboard diagonals, skirts on every edge.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <set>
 
 #include "render/terrain_lod.h"
@@ -30,6 +31,62 @@ TEST(TerrainLod, StepDoublesWithDistance)
     EXPECT_EQ(lod_level(32), 5);
     EXPECT_EQ(chunk_triangles(1), 2048);
     EXPECT_EQ(chunk_triangles(32), 2);
+}
+
+TEST(TerrainLod, DetailFactorSetsTheStepDistanceAndTheErrorAngle)
+{
+    TerrainDetail d = terrain_detail_for(0.125f / 70.0f);  // "Ground Geometric Detail" 70
+    EXPECT_FLOAT_EQ(d.step_distance, 70.0f);
+    EXPECT_FLOAT_EQ(d.error_angle, 0.5f / 70.0f);
+    EXPECT_FLOAT_EQ(d.full_detail_distance, 0.0f);
+    TerrainDetail nan = terrain_detail_for(std::nanf(""));
+    EXPECT_FLOAT_EQ(nan.step_distance, d.step_distance);
+    // "--max-detail-distance": the fade-out distance never comes before the
+    // detail distance; nonsense distances mean none.
+    const TerrainDetail sharp = terrain_detail_for(0.0025f, 30, 10);
+    EXPECT_FLOAT_EQ(sharp.fade_distance, 30.0f);
+    EXPECT_FLOAT_EQ(detail_rule_distance(29.9f, sharp), 0.0f);  // no fading band: a sharp edge
+    EXPECT_FLOAT_EQ(detail_rule_distance(30, sharp), 30.0f);
+    EXPECT_FLOAT_EQ(terrain_detail_for(0.0025f, -5, 3).full_detail_distance, 0.0f);
+    EXPECT_FLOAT_EQ(terrain_detail_for(0.0025f, std::nanf(""), 3).full_detail_distance, 0.0f);
+
+    TerrainDetail zone = terrain_detail_for(0.0025f, 20, 25);
+    EXPECT_FLOAT_EQ(detail_rule_distance(10, zone), 0.0f);
+    EXPECT_FLOAT_EQ(detail_rule_distance(20, zone), 0.0f);
+    EXPECT_FLOAT_EQ(detail_rule_distance(22.5f, zone), 11.25f);
+    EXPECT_FLOAT_EQ(detail_rule_distance(25, zone), 25.0f);
+    EXPECT_FLOAT_EQ(detail_rule_distance(100, zone), 100.0f);
+}
+
+TEST(TerrainLod, ChunkLevelByErrorAngleAndStepDistance)
+{
+    const std::array<float, k_lod_levels> rough = {0, 0.5f, 1, 2, 4, 8}, flat{};
+    const TerrainDetail d = terrain_detail_for(0.0025f);  // 50 feet a doubling, 0.01 of the distance
+    const TerrainDetail zone = terrain_detail_for(0.0025f, 20, 25);
+    const TerrainDetail none = terrain_detail_for(0);
+    struct Case {
+        const std::array<float, k_lod_levels>* error;
+        float distance;
+        const TerrainDetail* detail;
+        int level;
+    } cases[] = {
+        {&rough, 0, &d, 0},
+        {&rough, 40, &d, 0},      // 0.4 allowed: step 2 errs 0.5
+        {&rough, 60, &d, 1},      // 0.6 allowed
+        {&rough, 250, &d, 3},     // 2.5 allowed; the step distance asks for 2 only
+        {&rough, 1e5f, &d, 5},    // the step distance forces step 32
+        {&flat, 1, &d, 5},        // flat ground takes the coarsest step anywhere
+        {&flat, 10, &zone, 0},    // ... except within the full-detail distance
+        {&rough, 22.5f, &zone, 0},  // fading: seen at 11.25, 0.1125 allowed
+        {&rough, 60, &zone, 1},   // past the fade-out distance as without it
+        {&rough, 1e5f, &none, 0}, // no detail factor: full detail everywhere
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(chunk_level(*c.error, c.distance, *c.detail), c.level) << c.distance;
+    // The tile textures reach to where the step distance asks for step 8.
+    EXPECT_FALSE(chunk_beyond_tiles(399, d));
+    EXPECT_TRUE(chunk_beyond_tiles(400, d));
+    EXPECT_FALSE(chunk_beyond_tiles(500, terrain_detail_for(0.0025f, 1000, 1005)));
 }
 
 TEST(TerrainLod, CellsUseTheCollisionDiagonals)

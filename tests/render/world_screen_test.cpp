@@ -6,6 +6,8 @@
 // otherwise.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -100,6 +102,14 @@ protected:
             core::apply_graphics_preset(core::k_graphics_presets[static_cast<std::size_t>(std::atoi(preset) & 3)]);
         RendererOptions o;
         o.use_shaders = core::settings().use_shader.index == 1;
+        // The detail values the game derives from the graphics settings at
+        // start-up, so a preset draws as it would in the game.
+        const core::Settings& s = core::settings();
+        o.model_texture_bias = static_cast<int>(std::clamp(10 - s.model_texture_detail.value, 0.0, 10.0));
+        double scale = std::clamp(100 - s.model_detail.value, 0.0, 100.0) * 0.02;
+        o.lod_scale = static_cast<float>(scale > 1 ? scale * scale * scale : scale);
+        o.lod_bias = static_cast<float>(50 - 50 * std::clamp((s.model_detail.value - 10) * 0.05, 0.0, 1.0));
+        o.ground_detail_factor = static_cast<float>(0.125 / std::max(s.ground_detail.value, 1.0));
         init_renderer(o);
         int method = core::settings().render_texture.index;
         track::set_terrain_texture_method(method == 0 ? 1 : (method == 1 || method == 3) ? 2 : 3, 256);

@@ -10,12 +10,20 @@ namespace {
 struct Registry {
     std::vector<OptionSpec> options;
     std::vector<Mode> modes;
+    std::vector<std::string_view> subjects;  // flags of modes that take a value
 };
+
 
 Registry& registry()
 {
     static Registry r;
     return r;
+}
+
+bool is_subject(std::string_view flag)
+{
+    const auto& s = registry().subjects;
+    return std::find(s.begin(), s.end(), flag) != s.end();
 }
 
 const OptionSpec* find_option(std::string_view name)
@@ -47,6 +55,15 @@ bool register_mode(const Mode& mode, std::initializer_list<OptionSpec> options)
     for (const OptionSpec& o : options)
         add_option(o);
     return true;
+}
+
+bool register_subject_mode(const Mode& mode, std::string_view value_name,
+                           std::initializer_list<OptionSpec> options)
+{
+    // Registered with its value first, so the mode's own plain flag is not.
+    add_option({mode.flag, true, value_name, mode.help});
+    registry().subjects.push_back(mode.flag);
+    return register_mode(mode, options);
 }
 
 bool register_options(std::initializer_list<OptionSpec> options)
@@ -127,9 +144,12 @@ void print_usage(std::FILE* to)
 
 int run(const Options& options)
 {
+    // A mode that takes a value leaves the other mode flags to it.
+    const bool subject_given = std::any_of(registry().subjects.begin(), registry().subjects.end(),
+                                           [&](std::string_view f) { return options.has(f); });
     const Mode* chosen = nullptr;
     for (const Mode& m : registry().modes) {
-        if (!options.has(m.flag))
+        if (!options.has(m.flag) || (subject_given && !is_subject(m.flag)))
             continue;
         if (chosen) {
             std::fprintf(stderr, "zarvox-sim: choose one of %.*s and %.*s\n",

@@ -45,6 +45,11 @@ struct Mode {
 // Registers a mode's flag (a plain option) and the options it reads. An
 // option registered by several modes must agree on takes_value.
 bool register_mode(const Mode& mode, std::initializer_list<OptionSpec> options = {});
+// A mode whose flag names what it works on and takes a value ("--demo
+// FILE"). Other mode flags given beside it ("--info") are left for it to
+// read as what to do with that, rather than run as modes of their own.
+bool register_subject_mode(const Mode& mode, std::string_view value_name,
+                           std::initializer_list<OptionSpec> options = {});
 // Options shared by several modes (a modifier such as "--json").
 bool register_options(std::initializer_list<OptionSpec> options);
 
