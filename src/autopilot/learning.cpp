@@ -69,8 +69,9 @@ LineSlot* picked_slot(LineTable& table, const RiderState& r, int table_section, 
     return s.filled() && s.id == id ? &s : nullptr;
 }
 
-// Whether the robot rode its line: near the segment around its place on it
-// and not much faster than the line.
+// Whether the robot rode its line: within 4 ft of the line through the two
+// points around its place on it, and the line at one of them at least 15/16
+// as fast as the robot.
 bool on_line(std::span<const LinePoint> line, int position, sim::Vec3 at, float speed)
 {
     if (line.empty())
@@ -82,7 +83,9 @@ bool on_line(std::span<const LinePoint> line, int position, sim::Vec3 at, float 
     const sim::Vec3 pa{a.x, a.y, a.z}, pb{b.x, b.y, b.z};
     const sim::Vec3 ab = pb - pa;
     const float len_sq = sim::length_sq(ab);
-    const float u = len_sq > 0 ? std::clamp(sim::dot(at - pa, ab) / len_sq, 0.0f, 1.0f) : 0.0f;
+    // The foot of the perpendicular on the line through the two points: at
+    // its end gate a robot is usually past the section's last sample.
+    const float u = len_sq > 0 ? sim::dot(at - pa, ab) / len_sq : 0.0f;
     const sim::Vec3 nearest = pa + ab * u;
     if (!(sim::length_sq(at - nearest) <= k_on_line_reach * k_on_line_reach))
         return false;
