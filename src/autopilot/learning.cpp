@@ -76,10 +76,10 @@ bool on_line(std::span<const LinePoint> line, int position, sim::Vec3 at, float 
 {
     if (line.empty())
         return false;
-    const std::size_t n = line.size();
-    const std::size_t hi = std::clamp<std::size_t>(static_cast<std::size_t>(std::max(position, 1)), 1, n > 1 ? n - 1 : 0);
-    const LinePoint& a = line[hi > 0 ? hi - 1 : 0];
-    const LinePoint& b = line[hi];
+    const int last = static_cast<int>(line.size()) - 1;
+    const int hi = std::min(std::max(position, 1), last);  // 0 for a line of one point
+    const LinePoint& a = line[static_cast<std::size_t>(std::max(hi - 1, 0))];
+    const LinePoint& b = line[static_cast<std::size_t>(hi)];
     const sim::Vec3 pa{a.x, a.y, a.z}, pb{b.x, b.y, b.z};
     const sim::Vec3 ab = pb - pa;
     const float len_sq = sim::length_sq(ab);

@@ -130,6 +130,11 @@ TEST_F(Chains, SectionIndicesWrapIntoTheNormalLap)
     EXPECT_EQ(table_section(table, 2), 2);
     EXPECT_EQ(table_section(table, 3), 2);
     EXPECT_EQ(table_section(table, -1), -1);
+    LineTable none;
+    create_table(none, 0, 3);
+    EXPECT_TRUE(none.empty());
+    create_table(none, 3, 0);
+    EXPECT_TRUE(none.empty());
     LineTable wide;
     create_table(wide, 3, 4);
     EXPECT_EQ(table_section(wide, 3 + 4), 3);

@@ -147,38 +147,46 @@ TEST_F(Learning, ARobotsAttemptsFeedItsLinesStatistics)
     ride(0, 0, 800);
     ASSERT_TRUE(slot_of(1, 0).filled());
 
+    // The line through section 1 held to 60 ft/s.
+    LineSlot& line = slot_of(1, 0);
+    for (LinePoint& p : line.points)
+        p.speed = 60;
     struct Case {
         const char* name;
         float x, speed;
         bool success;
     };
     const Case cases[] = {
-        {"on the line at its pace", 0, k_speed, true},
-        {"just under 16/15 of the line's pace", 0, 68.2f, true},
-        {"faster still", 0, 68.4f, false},
-        {"3.5 ft beside it", 3.5f, k_speed, true},
-        {"4.5 ft beside it", 4.5f, k_speed, false},
+        {"on the line at its pace", 0, 60, true},
+        {"the line at 15/16 of the robot's pace", 0, 64, true},
+        {"faster still", 0, 64.5f, false},
+        {"3.5 ft beside it", 3.5f, 60, true},
+        {"4.5 ft beside it", 4.5f, 60, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        LineSlot& line = slot_of(0, 0);
         const int tests = line.tests, failures = line.failures;
         const long long sum2 = line.sum2;
         set_up_rider(1, 2, 0, 7);
+        ride(1, 0, 300, c.x, c.speed);  // through gate 0
         RiderState& r = rider_state(1);
-        r.line_section = 0;
+        ASSERT_EQ(r.section, 1);
+        r.line_section = 1;
         r.line_slot = 0;
         r.line_id = line.id;
         r.driver.position = static_cast<int>(line.points.size()) - 1;
-        ride(1, 0, 300, c.x, c.speed);  // through gate 0: judged
-        ride(1, 300, 500, c.x, c.speed);  // through gate 1: the time 2 arrives
-        EXPECT_EQ(line.tests, tests + (c.success ? 1 : 0));
+        ride(1, 300, 500, c.x, c.speed);  // through gate 1: judged
         EXPECT_EQ(line.failures, failures + (c.success ? 0 : 1));
+        ride(1, 500, 700, c.x, c.speed);  // through gate 2: its time 2 arrives
+        EXPECT_EQ(line.tests, tests + (c.success ? 1 : 0));
         if (c.success) {
-            EXPECT_NEAR(line.sum2 - sum2, 400, 8);
-            EXPECT_NEAR(line.best1, 200, 8);
+            EXPECT_NEAR(line.sum2 - sum2, 400, 2);
+            EXPECT_NEAR(line.best1, 200, 2);
         }
     }
+    // A rider the race did not set up learns nothing.
+    ride(2, 0, 700);
+    EXPECT_EQ(rider_state(2).section, 0);
 }
 
 TEST_F(Learning, AFinishedRobotSlowsAlongTheRestOfItsLine)
@@ -205,6 +213,13 @@ TEST_F(Learning, AFinishedRobotSlowsAlongTheRestOfItsLine)
 
 TEST_F(Learning, CourseDirectionFromLinesOrGates)
 {
+    // Lap entries marked 100000 and above are no section gates.
+    track::TrackTiming marked = straight_course(2, 1);
+    marked.first_lap[0] = track::k_autopilot_skip_flag;
+    marked.first_lap_autopilot = 1;
+    ASSERT_EQ(section_gates(marked).size(), 2u);
+    EXPECT_FLOAT_EQ(section_gates(marked)[0].z, -200);
+
     sim::Vec3 d;
     load_lines("t", k_skill_expert, track::TrackTiming{});
     EXPECT_FALSE(course_direction({0, 0, 0}, d));

@@ -48,12 +48,15 @@ TEST_F(LineChoice, VariantByLead)
     track::set_rider(3, {});
     EXPECT_EQ(race_lead_seconds(3), 0);  // alone in the race
     track::set_rider(5, {});
-    track::set_gate_time(3, 0, 100);
+    track::set_gate_time(3, 0, 0);
     track::set_gate_time(3, 1, 200);
-    track::set_gate_time(5, 0, 356);
+    track::set_gate_time(5, 0, 256);
     track::update_standings(400);
     EXPECT_FLOAT_EQ(race_lead_seconds(3), 2.0f);  // both at gate 0: 256 ticks apart
     EXPECT_EQ(race_lead_seconds(5), 0);           // not leading
+    track::set_gate_time(5, 0, -1);               // the second rider's passage lost
+    track::update_standings(400);
+    EXPECT_EQ(race_lead_seconds(3), 0);
     track::free_timing();
 }
 
@@ -90,6 +93,12 @@ TEST_F(LineChoice, ScoresFromChainsWithThePlanAndTheFirstSection)
         EXPECT_FLOAT_EQ(s[1], c.score1);
         EXPECT_EQ(s[44], 0);
     }
+    // A plan whose line is gone raises nothing.
+    table.sections[1].planned[0] = 7;
+    LineScores planned_gone;
+    line_scores(table, 1, 0, 70, planned_gone);
+    EXPECT_EQ(planned_gone[7], 0);
+    EXPECT_FLOAT_EQ(planned_gone[1], 0.5f);
     // A chain cost below 1 counts as 1.
     put(1, 2, 20, 5, 2);
     LineScores s;
@@ -107,6 +116,10 @@ TEST_F(LineChoice, MatchOfALineStart)
     EXPECT_FLOAT_EQ(line_match(line, {0, 0, 0}, 30, 4), 1);
     EXPECT_FLOAT_EQ(line_match(line, {0, 0, 0}, 40, 4), 0);   // far too fast for it
     EXPECT_FLOAT_EQ(line_match(line, {0, 0, 0}, 30, 9.5f), 0);  // 5.5 ft off the distance
+    // A line of one point: both distances to it.
+    LineSlot dot;
+    dot.points = {{4, 0, 0, 20, 0}};
+    EXPECT_FLOAT_EQ(line_match(dot, {0, 0, 0}, 30, 4), 1);
     EXPECT_FLOAT_EQ(match_distance(40), 5);
     EXPECT_FLOAT_EQ(match_distance(-8), 1);
 }

@@ -49,13 +49,19 @@ TEST_F(Offer, CancelledAndDuplicateRecordingsAreRefused)
     EXPECT_EQ(offer_line(table, 0, line(0), false, 100, 200), OfferResult::stored);
     // The same lap again, and one within 1/16 ft and 1/16 ft/s of it.
     EXPECT_EQ(offer_line(table, 0, line(0), false, 90, 180), OfferResult::duplicate);
-    EXPECT_EQ(offer_line(table, 0, line(0.06f, 0, 30.06f), false, 90, 180), OfferResult::duplicate);
+    EXPECT_EQ(offer_line(table, 0, line(0.0625f, 0, 30.0625f), false, 90, 180), OfferResult::duplicate);
     // Further off in place or speed, or of another length: a new line.
     EXPECT_EQ(offer_line(table, 0, line(0.07f), false, 90, 180), OfferResult::stored);
     EXPECT_EQ(offer_line(table, 0, line(0, 0, 30.07f), false, 90, 180), OfferResult::stored);
     std::vector<LinePoint> longer = line(0);
     longer.push_back({15, 0, 0, 30, 0});
     EXPECT_EQ(offer_line(table, 0, longer, false, 90, 180), OfferResult::stored);
+    // A recording of more than 512 points is too long to keep.
+    std::vector<LinePoint> many(k_max_line_points, LinePoint{1, 2, 3, 4, 5});
+    many.back().x = 9;
+    EXPECT_EQ(offer_line(table, 1, many, false, 90, 180), OfferResult::stored);
+    many.push_back({});
+    EXPECT_EQ(offer_line(table, 1, many, false, 90, 180), OfferResult::canceled);
     const std::string log = log_text();
     EXPECT_NE(log.find("auto pilot: 0 canceled\n"), std::string::npos);
     EXPECT_NE(log.find("auto pilot: 0 rejected (duplicate)\n"), std::string::npos);
