@@ -133,6 +133,10 @@ TEST_F(Chains, SectionIndicesWrapIntoTheNormalLap)
     LineTable none;
     create_table(none, 0, 3);
     EXPECT_TRUE(none.empty());
+    std::vector<SlotValues> untouched(1);
+    untouched[0].fill(7);
+    chain_values(none, 0, 1, 0, untouched);
+    EXPECT_EQ(untouched[0][0], 7);
     create_table(none, 3, 0);
     EXPECT_TRUE(none.empty());
     LineTable wide;

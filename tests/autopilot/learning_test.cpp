@@ -84,7 +84,8 @@ TEST_F(Learning, ThePlayersSectionsAreOfferedAndARepeatIsADuplicate)
     EXPECT_EQ(rider_state(0).section, 3);
     const LineSlot& first = slot_of(0, 0);
     ASSERT_TRUE(first.filled());
-    EXPECT_NEAR(static_cast<double>(first.points.size()), first.time1 / 32.0, 1.0);
+    // A point every 32 ticks from the start on, the gate's tick included.
+    EXPECT_EQ(first.points.size(), static_cast<std::size_t>(first.time1 / 32 + 1));
     EXPECT_NEAR(first.time1, 200, 8);   // 100 ft at 64 ft/s, less the wheel's lead
     EXPECT_NEAR(first.time2, 400, 8);
     EXPECT_FLOAT_EQ(first.points[1].speed, k_speed);
@@ -128,6 +129,7 @@ TEST_F(Learning, TheTimeTrialHandsOverItsLapAtTheLapEnd)
     // Offered at once with the time through section 1 as its sequel.
     EXPECT_TRUE(offer_lap(0, rider_state(0).section_start[3]));
     ASSERT_TRUE(slot_of(2, 0).filled());
+    EXPECT_NEAR(slot_of(2, 0).time1, 200, 1);
     EXPECT_NEAR(slot_of(2, 0).time2, slot_of(2, 0).time1 + 200, 1);
     // Back through gate 1, which ends the next lap's first section: section
     // 2 is not offered again.
@@ -184,6 +186,17 @@ TEST_F(Learning, ARobotsAttemptsFeedItsLinesStatistics)
             EXPECT_NEAR(line.best1, 200, 2);
         }
     }
+    // A line picked for another section is not judged here.
+    const int tests = line.tests, failures = line.failures;
+    set_up_rider(1, 2, 0, 7);
+    ride(1, 0, 300);
+    rider_state(1).line_section = 1;
+    rider_state(1).line_slot = 0;
+    rider_state(1).line_id = line.id;
+    rider_state(1).section = 2;  // as if it had skipped ahead
+    ride(1, 300, 700);
+    EXPECT_EQ(line.tests, tests);
+    EXPECT_EQ(line.failures, failures);
     // A rider the race did not set up learns nothing.
     ride(2, 0, 700);
     EXPECT_EQ(rider_state(2).section, 0);

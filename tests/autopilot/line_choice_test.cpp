@@ -142,6 +142,9 @@ TEST_F(LineChoice, PickWeighsScoreByFreshness)
     table.sections[0].slots[2].last_picked = k_never_picked;
     EXPECT_EQ(pick_line(table, 0, scores, {0, 0, 0}, 20, 2000), 1);
     EXPECT_EQ(pick_line(table, 1, scores, {0, 0, 0}, 20, 2000), -1);  // no lines
+    EXPECT_EQ(pick_line(table, table.section_count(), scores, {0, 0, 0}, 20, 2000), -1);
+    scores[0] = 0.9f;
+    EXPECT_EQ(pick_line(table, 0, scores, {0, 0, 0}, 20, 3000), 0);
     EXPECT_NE(log_text().find("auto pilot: picking 2 score = 0.600000 match = 0.000000 last_picked = "),
               std::string::npos);
 }

@@ -33,6 +33,7 @@ protected:
     {
         for (int i = 0; i < k_slots_per_section; ++i) {
             LineSlot& s = section().slots[static_cast<std::size_t>(i)];
+            empty_slot(s);
             s.points = line(0, static_cast<float>(i + 1));
             s.time1 = 500;
             s.time2 = 1000;
@@ -45,6 +46,7 @@ protected:
 TEST_F(Offer, CancelledAndDuplicateRecordingsAreRefused)
 {
     EXPECT_EQ(offer_line(table, 0, {}, false, 100, 200), OfferResult::canceled);
+    EXPECT_EQ(offer_line(table, table.section_count(), line(0), false, 100, 200), OfferResult::canceled);
     EXPECT_EQ(offer_line(table, 0, line(0), true, 100, 200), OfferResult::canceled);
     EXPECT_EQ(offer_line(table, 0, line(0), false, 100, 200), OfferResult::stored);
     // The same lap again, and one within 1/16 ft and 1/16 ft/s of it.
@@ -107,6 +109,7 @@ TEST_F(Offer, VictimRules)
         float slot3_start;  // x of slot 3's first point (the others start at 0)
         int proven_count;   // slots 0.. proven (one test, no failure)
         int victim;
+        int slot0_time2 = 1000;
     };
     // Untested slot 7 at time 2 2000 (estimate 2500), slot 3 at 2600 (3250).
     const Case cases[] = {
@@ -115,12 +118,14 @@ TEST_F(Offer, VictimRules)
         {"1.9 ft is not alone", 1.9f, 0, 3},
         {"proven lines spared while 22 are proven: the earliest of the rest", 0, 22, 22},
         {"with 23 proven the proven may go too", 0, 23, 3},
+        {"the first slot", 0, 0, 0, 4000},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         fill();
         section().slots[7].time2 = 2000;
         section().slots[3].time2 = 2600;
+        section().slots[0].time2 = c.slot0_time2;
         section().slots[3].points = line(c.slot3_start, 50);
         for (int i = 0; i < c.proven_count; ++i) {
             LineSlot& s = section().slots[static_cast<std::size_t>(i)];
