@@ -25,7 +25,6 @@ namespace zv::autopilot {
 struct RaceFacts {
     int tick = 0;
     int start_tick = 0;     // the gate drops
-    int ready_tick = 0;     // the ready signal before the drop
     bool finished = false;  // the rider has finished the race
 };
 
@@ -59,16 +58,22 @@ struct RiderState {
     bool finished = false;
     bool on_own_line = false;        // driving the slowed copy after the finish
     std::vector<LinePoint> own_line;
-    StartProcedureState start;
+    StartPlan start;                 // the robot's start, drawn at set-up
 };
 
 RiderState& rider_state(int slot);  // slot clamped into 0 ... 159
 // Every rider inactive (a new race).
 void reset_riders();
 // Sets a rider up at race set-up: personality 0 for the player (records and
-// learns), a named one for a robot (drives and reports). Its first section
-// begins at begin_tick (the start tick, or the tick a time trial starts).
-void set_up_rider(int slot, int personality, int begin_tick, std::uint32_t seed);
+// learns), a named one for a robot (drives and reports; its start is drawn
+// from its own random sequence seeded with `seed`, the gate dropping at
+// start_tick). Its first section begins at begin_tick (the start tick, or
+// the tick a time trial starts).
+void set_up_rider(int slot, int personality, int begin_tick, int start_tick, std::uint32_t seed);
+
+// A rider put back onto the course (a time trial's restart) at section
+// index `section` at `tick`: what it recorded so far is dropped.
+void restart_rider(int slot, long long section, int tick);
 
 // The learning step, once per tick for each rider after the simulation
 // step: the player's samples every 32 ticks, the dab mark, passing the next
@@ -81,16 +86,13 @@ void auto_pilot_learn(int slot, sim::Bike& bike, const RaceFacts& facts);
 bool offer_lap(int slot, int tick);
 
 // The driving step, once per tick for each robot before its bike step:
-// the start procedure until 5 s after the start, then the picked line of
-// each section. A crashed robot's throttle is closed and its clutch out.
+// the picked line of the section it is in, under the start procedure until
+// that lets go (5 s after the start at the latest). A crashed robot's
+// throttle is closed and its clutch out. `out` is meant for sim::apply_input.
 void auto_pilot_drive(int slot, sim::Bike& bike, const RaceFacts& facts, sim::RiderInput& out);
 
-// Computer riders' bikes ride with stop wheelies "Yes" and both antilock
-// brakes.
-void prepare_robot_bike(sim::Bike& bike);
-
-// A sampled point of a bike: frame position, frame speed and its pitch
-// (nose up positive), the sign inverted while neither wheel touches.
+// A sampled point of a bike: frame position, frame speed and the attitude
+// the driving controller steers by (line_attitude).
 LinePoint sample_point(const sim::Bike& bike);
 
 // The course direction near a point: along the nearest learnt line, or

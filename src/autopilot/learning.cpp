@@ -2,6 +2,7 @@
 // rides are judged into the statistics of the lines it took.
 #include <algorithm>
 #include <cmath>
+#include <random>
 
 #include "autopilot/auto_pilot.h"
 #include "autopilot/chain_search.h"
@@ -181,7 +182,7 @@ void reset_riders()
         r.active = false;
 }
 
-void set_up_rider(int slot, int personality, int begin_tick, std::uint32_t seed)
+void set_up_rider(int slot, int personality, int begin_tick, int start_tick, std::uint32_t seed)
 {
     RiderState& r = rider_state(slot);
     const int sections = line_table().section_count();
@@ -208,19 +209,36 @@ void set_up_rider(int slot, int personality, int begin_tick, std::uint32_t seed)
     r.own_line.clear();
     if (r.personality != k_player_personality)
         r.own_line.reserve(k_max_line_points);
-    r.start = StartProcedureState{};
-    r.start.random = seed ? seed : 1;
+    r.start = StartPlan{};
+    if (r.personality != k_player_personality) {
+        const Personality& p = personalities()[static_cast<std::size_t>(r.personality)];
+        std::minstd_rand rng(seed ? seed : 1);
+        std::uniform_real_distribution<float> uniform(0.0f, 1.0f);
+        r.start = plan_start(start_tick, ready_signal_tick(start_tick), p.reaction_min, p.reaction_max,
+                             [&] { return uniform(rng); });
+    }
+}
+
+void restart_rider(int slot, long long section, int tick)
+{
+    RiderState& r = rider_state(slot);
+    if (!r.active)
+        return;
+    clear_buffer(r, 0);
+    clear_buffer(r, 1);
+    r.section = std::max(section, 0LL);
+    r.section_start.fill(tick);
+    r.lap_offer_waiting = false;
+    r.line_slot = -1;
+    r.tried_section = -1;
+    r.pending = PendingAttempt{};
 }
 
 LinePoint sample_point(const sim::Bike& bike)
 {
     dBodyID frame = bike.body(sim::k_frame);
     const sim::Vec3 p = sim::body_position(frame);
-    const sim::Vec3 forward = sim::body_vector_to_world(frame, {0, 0, -1});
-    float attitude = std::asin(std::clamp(forward.y, -1.0f, 1.0f));
-    if (!bike.front_contact.on_ground() && !bike.rear_contact.on_ground())
-        attitude = -attitude;
-    return {p.x, p.y, p.z, sim::length(sim::body_linear_vel(frame)), attitude};
+    return {p.x, p.y, p.z, sim::length(sim::body_linear_vel(frame)), line_attitude(bike)};
 }
 
 void auto_pilot_learn(int slot, sim::Bike& bike, const RaceFacts& facts)
@@ -260,12 +278,6 @@ bool offer_lap(int slot, int tick)
         return offer_early(table, r, r.section - 1);
     r.lap_offer_waiting = true;
     return false;
-}
-
-void prepare_robot_bike(sim::Bike& bike)
-{
-    bike.flags |= sim::k_flag_front_antilock | sim::k_flag_rear_antilock | sim::k_flag_wheelie_cut |
-                  sim::k_flag_wheelie_front;
 }
 
 }  // namespace zv::autopilot

@@ -78,6 +78,23 @@ std::vector<track::Checkpoint> section_gates(const track::TrackTiming& timing)
     return gates;
 }
 
+long long section_index_at(const track::TrackTiming& timing, long long p)
+{
+    if (!timing.has_timing() || p <= 0)
+        return 0;
+    const long long first = timing.first_count(), normal = timing.normal_count();
+    long long k = 0;
+    for (long long q = 0; q < std::min(p, first); ++q)
+        k += timing.first_lap[static_cast<std::size_t>(q)] < track::k_autopilot_skip_flag ? 1 : 0;
+    if (p <= first)
+        return k;
+    const long long laps = (p - first) / normal, rest = (p - first) % normal;
+    k += laps * timing.normal_lap_autopilot;
+    for (long long q = 0; q < rest; ++q)
+        k += timing.normal_lap[static_cast<std::size_t>(q)] < track::k_autopilot_skip_flag ? 1 : 0;
+    return k;
+}
+
 int table_section(const LineTable& table, long long k)
 {
     if (k < 0 || table.empty())

@@ -74,6 +74,10 @@ void create_table(LineTable& table, int first_lap, int normal_lap);
 // Empty when the track has no timing.
 std::vector<track::Checkpoint> section_gates(const track::TrackTiming& timing);
 
+// The section index of a rider at lap position p: the gates among positions
+// 0 .. p - 1 that end sections (the skip-marked entries are none).
+long long section_index_at(const track::TrackTiming& timing, long long p);
+
 // Empties every slot (the state before a line file is read).
 void empty_table(LineTable& table);
 void empty_slot(LineSlot& slot);

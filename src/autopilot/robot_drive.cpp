@@ -10,6 +10,7 @@ namespace zv::autopilot {
 namespace {
 
 constexpr float k_normal_aggression = 1.0f;
+constexpr int k_start_ticks = 5 * 128;  // lines alone from 5 s after the start
 
 // Picks the robot's line for the section it is in (once per section).
 void pick_for_section(LineTable& table, int slot, RiderState& r, const sim::Bike& bike, const RaceFacts& facts)
@@ -57,12 +58,6 @@ void auto_pilot_drive(int slot, sim::Bike& bike, const RaceFacts& facts, sim::Ri
     RiderState& r = rider_state(slot);
     if (!r.active || r.personality == k_player_personality)
         return;
-    if (facts.tick < facts.start_tick + k_start_procedure_ticks) {
-        const Personality& p = personalities()[static_cast<std::size_t>(r.personality)];
-        start_procedure(bike, p.reaction_min, p.reaction_max, facts.tick, facts.start_tick, facts.ready_tick, r.start,
-                        out);
-        return;
-    }
     LineTable& table = line_table();
     if (!table.empty() && !r.finished && !r.on_own_line) {
         if (r.line_slot < 0 || r.line_section != table_section(table, r.section))
@@ -74,6 +69,10 @@ void auto_pilot_drive(int slot, sim::Bike& bike, const RaceFacts& facts, sim::Ri
         line = current_line(table, r);
     }
     drive_line(bike, line, r.driver, k_normal_aggression, out);
+    // Until the launch is done the start holds the throttle, brakes, clutch
+    // and gear; the line keeps the steering.
+    if (facts.tick < facts.start_tick + k_start_ticks)
+        start_procedure(r.start, facts.tick, bike, out);
     if (bike.knocked_off()) {
         // Fallen: no throttle, the clutch pulled so the engine is not stalled.
         out.throttle = 0;

@@ -78,7 +78,7 @@ protected:
 TEST_F(Learning, ThePlayersSectionsAreOfferedAndARepeatIsADuplicate)
 {
     load_lines("t", k_skill_amateur, straight_course(2, 2));
-    set_up_rider(0, k_player_personality, 0, 1);
+    set_up_rider(0, k_player_personality, 0, 0, 1);
     // Through gates 0, 1 and 2: sections 0 and 1 are offered.
     ride(0, 0, 800);
     EXPECT_EQ(rider_state(0).section, 3);
@@ -94,7 +94,7 @@ TEST_F(Learning, ThePlayersSectionsAreOfferedAndARepeatIsADuplicate)
     EXPECT_FALSE(slot_of(2, 0).filled());
 
     // The same ride again offers the same samples.
-    set_up_rider(0, k_player_personality, 0, 1);
+    set_up_rider(0, k_player_personality, 0, 0, 1);
     ride(0, 0, 800);
     EXPECT_FALSE(slot_of(0, 1).filled());
     const std::string log = log_text();
@@ -105,7 +105,7 @@ TEST_F(Learning, ThePlayersSectionsAreOfferedAndARepeatIsADuplicate)
 TEST_F(Learning, ADabCancelsItsSection)
 {
     load_lines("t", k_skill_amateur, straight_course(2, 2));
-    set_up_rider(0, k_player_personality, 0, 1);
+    set_up_rider(0, k_player_personality, 0, 0, 1);
     ride(0, 0, 250);        // into section 1
     bike->controls.dab_mark = 1;
     learn(0, 250);
@@ -120,7 +120,7 @@ TEST_F(Learning, TheTimeTrialHandsOverItsLapAtTheLapEnd)
 {
     // One first-lap gate, then laps of gates 1 and 2 (lap ends at gates 0, 2, 4).
     load_lines("t", k_skill_novice, straight_course(1, 2));
-    set_up_rider(0, k_player_personality, 0, 1);
+    set_up_rider(0, k_player_personality, 0, 0, 1);
     ride(0, 0, 260);  // the first lap ends at gate 0: nothing known of the next section yet
     ASSERT_EQ(rider_state(0).section, 1);
     EXPECT_FALSE(offer_lap(0, rider_state(0).section_start[1]));
@@ -145,7 +145,7 @@ TEST_F(Learning, ARobotsAttemptsFeedItsLinesStatistics)
 {
     load_lines("t", k_skill_expert, straight_course(2, 2));
     // The player lays down sections 0 and 1 first.
-    set_up_rider(0, k_player_personality, 0, 1);
+    set_up_rider(0, k_player_personality, 0, 0, 1);
     ride(0, 0, 800);
     ASSERT_TRUE(slot_of(1, 0).filled());
 
@@ -169,7 +169,7 @@ TEST_F(Learning, ARobotsAttemptsFeedItsLinesStatistics)
         SCOPED_TRACE(c.name);
         const int tests = line.tests, failures = line.failures;
         const long long sum2 = line.sum2;
-        set_up_rider(1, 2, 0, 7);
+        set_up_rider(1, 2, 0, 0, 7);
         ride(1, 0, 300, c.x, c.speed);  // through gate 0
         RiderState& r = rider_state(1);
         ASSERT_EQ(r.section, 1);
@@ -188,7 +188,7 @@ TEST_F(Learning, ARobotsAttemptsFeedItsLinesStatistics)
     }
     // A line picked for another section is not judged here.
     const int tests = line.tests, failures = line.failures;
-    set_up_rider(1, 2, 0, 7);
+    set_up_rider(1, 2, 0, 0, 7);
     ride(1, 0, 300);
     rider_state(1).line_section = 1;
     rider_state(1).line_slot = 0;
@@ -208,7 +208,7 @@ TEST_F(Learning, AFinishedRobotSlowsAlongTheRestOfItsLine)
     LineSlot& line = slot_of(0, 0);
     line.points = {{0, 0, 0, 40, 0}, {0, 0, -10, 40, 0}, {0, 0, -20, 40, 0}, {0, 0, -30, 40, 0}};
     line.id = next_line_id();
-    set_up_rider(1, 2, 0, 7);
+    set_up_rider(1, 2, 0, 0, 7);
     RiderState& r = rider_state(1);
     r.line_section = 0;
     r.line_slot = 0;
