@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "platform/log.h"
+#include "sim/bike_shapes.h"
 #include "sim/suspension.h"
 #include "sim/world.h"
 
@@ -61,20 +62,6 @@ void swingarm_mass(dMass& m, const BikeInfo& b)
     dMatrix3 rot;
     dRFromAxisAndAngle(rot, 1, 0, 0, -std::atan(d.y / d.z));
     dMassRotate(&m, rot);
-}
-
-// Built-in collision spheres of the body parts (body coordinates): the frame
-// and engine, the handlebar, the rider's torso and helmet.
-void default_shapes(Bike& bike)
-{
-    auto sphere = [](float x, float y, float z, float r) {
-        return track::ShapeSphere{x, y, z, r, 1.0f, 2500.0f, 250.0f};
-    };
-    bike.shapes[k_frame] = {sphere(0, -0.25f, -0.2f, 0.55f), sphere(0, 0.35f, 0.9f, 0.45f)};
-    bike.shapes[k_fork_upper] = {sphere(0, 0.55f, 0.25f, 0.35f)};
-    bike.shapes[k_fork_lower] = {};
-    bike.shapes[k_swingarm] = {sphere(0, 0.05f, 0.2f, 0.3f)};
-    bike.shapes[k_rider] = {sphere(0, -0.3f, 0, 0.75f), sphere(0, 0.85f, -0.45f, 0.45f)};
 }
 
 void set_rotation_y(dBodyID body, float heading)
@@ -160,7 +147,7 @@ std::unique_ptr<Bike> create_bike(SimWorld& world, std::string_view model, int s
     ensure_ode();
     const BikeInfo& row = resolve_bike_info(model);
     if (model != row.name)
-        platform::log_printf("bike info for '%.20s' not found using '%.20s' instead",
+        platform::log_printf("bike info for '%.20s' not found using '%.20s' instead\n",
                              std::string(model).c_str(), row.name);
 
     auto bike = std::make_unique<Bike>();
@@ -250,7 +237,8 @@ std::unique_ptr<Bike> create_bike(SimWorld& world, std::string_view model, int s
     k.rear_contact.body = k.body(k_rear_wheel);
     k.rear_contact.ring_radius = b.rear.ring_radius;
     k.rear_contact.section_radius = b.rear.section_radius;
-    default_shapes(k);
+    set_builtin_shapes(k);
+    load_bike_shapes(k);
 
     // Setup defaults.
     for (int i = 0; i < k_setup_value_count; ++i) {
@@ -271,25 +259,6 @@ std::unique_ptr<Bike> create_bike(SimWorld& world, std::string_view model, int s
     k.slot = slot;
     place_bike(k, {0, 0, 0}, 0);
     return bike;
-}
-
-int load_bike_shapes(Bike& bike)
-{
-    const BikeArt& art = bike.info.art;
-    const std::pair<int, const char*> parts[] = {{k_frame, art.frame_shape},
-                                                 {k_fork_upper, art.fork_upper_shape},
-                                                 {k_fork_lower, art.fork_lower_shape},
-                                                 {k_swingarm, art.swingarm_shape},
-                                                 {k_rider, art.rider_shape}};
-    int loaded = 0;
-    for (const auto& [part, name] : parts) {
-        const track::Shape* shape = name ? track::load_shape(name) : nullptr;
-        if (!shape || shape->spheres.empty())
-            continue;
-        bike.shapes[static_cast<size_t>(part)] = shape->spheres;
-        ++loaded;
-    }
-    return loaded;
 }
 
 void place_bike(Bike& bike, Vec3 origin, float heading)

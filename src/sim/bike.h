@@ -155,7 +155,9 @@ struct Bike {
 // Builds a bike in the world. An unknown model name picks a substitute (the
 // first "125" row when the name holds "125", else the first "250f" row) and
 // logs "bike info for '%.20s' not found using '%.20s' instead". Textures ""
-// mean the row's own. The bike starts at the row's positions, unrotated.
+// mean the row's own. The body parts' collision spheres come from the row's
+// shape files (built-in ones where a file is missing or damaged; see
+// bike_shapes.h). The bike starts at the row's positions, unrotated.
 std::unique_ptr<Bike> create_bike(SimWorld& world, std::string_view model, int slot,
                                   std::string_view number, std::string_view rider_texture = {},
                                   std::string_view head_texture = {},
@@ -164,10 +166,6 @@ std::unique_ptr<Bike> create_bike(SimWorld& world, std::string_view model, int s
 // The row used for a requested model name (the substitute rule above,
 // without logging).
 const BikeInfo& resolve_bike_info(std::string_view model);
-
-// Replaces the built-in collision spheres of the frame, fork, swingarm and
-// rider with the row's shape files where they load. Returns how many did.
-int load_bike_shapes(Bike& bike);
 
 // Places the bike: every body at origin + rotation * (row position), rotated
 // by `heading` radians about world y, velocities zero, rider attached, all

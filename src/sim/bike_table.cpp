@@ -21,6 +21,16 @@ constexpr Curve k_curve_450f = {
     -15,   -16,   -17,   -18,   -19,   -20,   -21,   -22,   -23,   -24,
     -25,   -26,   -27,   -28,   -29,   -30,   -31,   -32,   -33,   -34};
 
+// A 350 four-stroke: the 450's character a size smaller, revving higher:
+// a soft bottom end, about 28 lbf ft from 7500 to 8500 rpm and 50 hp near
+// 11000 rpm, falling away by 13500.
+constexpr Curve k_curve_350f = {
+    3,     3,     3,     3,     3,     4.1f,  5.2f,  6.4f,  7.5f,  8.6f,
+    9.8f,  23.5f, 25.5f, 26.8f, 27.8f, 28.4f, 28.6f, 28.4f, 27.9f, 27.2f,
+    26.2f, 25.0f, 23.6f, 22.0f, 20.0f, 17.0f, 9.0f,  0,     -9,    -10,
+    -11,   -12,   -13,   -14,   -15,   -16,   -17,   -18,   -19,   -20,
+    -21,   -22,   -23,   -24,   -25,   -26,   -27,   -28,   -29,   -30};
+
 // A 250 four-stroke: about 40 hp near 12000 rpm.
 constexpr Curve k_curve_250f = {
     3,     3,     3,     3,     3,     3.8f,  4.6f,  5.4f,  6.2f,  7.0f,
@@ -63,20 +73,13 @@ Curve closed_curve(float scale)
     return c;
 }
 
-// The curve scaled in torque and stretched in engine speed (rpm_stretch > 1
-// moves every feature to higher revs).
-Curve shaped(const Curve& base, float scale, float rpm_stretch)
+// The curve scaled in torque (a model year's or brand's strength).
+Curve scaled(const Curve& base, float scale)
 {
     Curve c{};
     for (int i = 0; i < 50; ++i) {
-        float u = static_cast<float>(i) / rpm_stretch;
-        int k = static_cast<int>(std::floor(u));
-        float f = u - static_cast<float>(k);
-        float a = base[static_cast<size_t>(std::min(k, 49))];
-        float b = base[static_cast<size_t>(std::min(k + 1, 49))];
-        float v = a + f * (b - a);
         // Below zero the curve is the rev limiter's drag: keep it unscaled.
-        c[i] = v > 0 ? v * scale : v;
+        c[i] = base[i] > 0 ? base[i] * scale : base[i];
     }
     return c;
 }
@@ -98,7 +101,7 @@ constexpr std::array<float, 6> k_gears_honda450 = {1.714f, 1.438f, 1.208f, 1.045
 constexpr std::array<float, 6> k_gears_kawa450 = {1.786f, 1.5f, 1.28f, 1.115f, 0.96f, -1};
 constexpr std::array<float, 6> k_gears_suzuki450 = {1.857f, 1.5f, 1.238f, 1.05f, 0.909f, -1};
 constexpr std::array<float, 6> k_gears_yamaha450 = {1.833f, 1.5f, 1.263f, 1.091f, 0.952f, -1};
-constexpr std::array<float, 6> k_gears_ktm350 = {1.857f, 1.562f, 1.333f, 1.15f, 1.0f, -1};
+constexpr std::array<float, 6> k_gears_ktm350 = {1.75f, 1.5f, 1.3f, 1.136f, 1.0f, -1};
 constexpr std::array<float, 6> k_gears_ktm250f = {2.0f, 1.688f, 1.444f, 1.25f, 1.105f, 0.962f};
 constexpr std::array<float, 6> k_gears_honda250f = {2.0f, 1.666f, 1.4f, 1.2f, 1.05f, -1};
 constexpr std::array<float, 6> k_gears_kawa250f = {2.142f, 1.75f, 1.444f, 1.222f, 1.05f, -1};
@@ -116,7 +119,7 @@ constexpr ModelRow k_models[k_bike_model_count] = {
     {"kx450f(2017)", Kind::f450, true, 2.269f, 13, 50, k_gears_kawa450, 0.985f},
     {"rmz450(2017)", Kind::f450, true, 2.35f, 13, 49, k_gears_suzuki450, 0.97f},
     {"yz450f(2017)", Kind::f450, true, 2.652f, 13, 49, k_gears_yamaha450, 1.066f},
-    {"350sxf(2017)", Kind::f350, false, 2.375f, 13, 50, k_gears_ktm350, 1.0f},
+    {"350sxf(2017)", Kind::f350, false, 3.166f, 13, 44, k_gears_ktm350, 1.0f},
     {"450sxf(2016)", Kind::f450, true, 2.45161f, 13, 48, k_gears_ktm450, 0.98f},
     {"crf450(2016)", Kind::f450, true, 2.739f, 13, 48, k_gears_honda450, 0.96f},
     {"kx450f(2016)", Kind::f450, true, 2.269f, 13, 50, k_gears_kawa450, 0.975f},
@@ -127,13 +130,13 @@ constexpr ModelRow k_models[k_bike_model_count] = {
     {"rmz450(2013)", Kind::f450, true, 2.35f, 13, 49, k_gears_suzuki450, 0.95f},
     {"yz450f(2013)", Kind::f450, true, 2.652f, 13, 49, k_gears_yamaha450, 0.98f},
     {"450sxf(2013)", Kind::f450, true, 2.45161f, 13, 48, k_gears_ktm450, 0.96f},
-    {"350sxf(2013)", Kind::f350, false, 2.375f, 13, 50, k_gears_ktm350, 0.97f},
+    {"350sxf(2013)", Kind::f350, false, 3.166f, 13, 44, k_gears_ktm350, 0.97f},
     {"crf450(2011)", Kind::f450, true, 2.739f, 13, 48, k_gears_honda450, 0.93f},
     {"kx450f(2011)", Kind::f450, true, 2.269f, 13, 50, k_gears_kawa450, 0.94f},
     {"rmz450(2011)", Kind::f450, true, 2.35f, 13, 49, k_gears_suzuki450, 0.93f},
     {"yz450f(2011)", Kind::f450, true, 2.652f, 13, 49, k_gears_yamaha450, 0.95f},
     {"450sxf(2011)", Kind::f450, true, 2.45161f, 13, 48, k_gears_ktm450, 0.94f},
-    {"350sxf(2011)", Kind::f350, true, 2.375f, 13, 50, k_gears_ktm350, 0.95f},
+    {"350sxf(2011)", Kind::f350, true, 3.166f, 13, 44, k_gears_ktm350, 0.92f},
     {"250sx(2012)", Kind::s250, false, 2.846f, 14, 50, k_gears_two250, 1.0f},
     {"cr250(2007)", Kind::s250, false, 2.8f, 13, 49, k_gears_two250, 0.98f},
     {"kx250(2006)", Kind::s250, false, 2.75f, 13, 50, k_gears_two250, 0.97f},
@@ -304,27 +307,27 @@ BikeInfo build_row(const ModelRow& m)
     switch (m.kind) {
     case Kind::f450:
         b.closed_torque = closed_curve(1);
-        b.full_torque = m.torque_scale == 1.0f ? k_curve_450f : shaped(k_curve_450f, m.torque_scale, 1);
+        b.full_torque = m.torque_scale == 1.0f ? k_curve_450f : scaled(k_curve_450f, m.torque_scale);
         break;
     case Kind::f350:
-        b.closed_torque = closed_curve(0.85f);
-        b.full_torque = shaped(k_curve_450f, 0.8f * m.torque_scale, 1.15f);
+        b.closed_torque = closed_curve(0.6f);
+        b.full_torque = scaled(k_curve_350f, m.torque_scale);
         break;
     case Kind::f250:
         b.closed_torque = closed_curve(0.7f);
-        b.full_torque = shaped(k_curve_250f, m.torque_scale, 1);
+        b.full_torque = scaled(k_curve_250f, m.torque_scale);
         break;
     case Kind::s250:
         b.closed_torque = closed_curve(0.6f);
-        b.full_torque = shaped(k_curve_250, m.torque_scale, 1);
+        b.full_torque = scaled(k_curve_250, m.torque_scale);
         break;
     case Kind::s125:
         b.closed_torque = closed_curve(0.4f);
-        b.full_torque = shaped(k_curve_125, m.torque_scale, 1);
+        b.full_torque = scaled(k_curve_125, m.torque_scale);
         break;
     case Kind::m50:
         b.closed_torque = closed_curve(0.08f);
-        b.full_torque = shaped(k_curve_50, m.torque_scale, 1);
+        b.full_torque = scaled(k_curve_50, m.torque_scale);
         break;
     }
     if (c450) {

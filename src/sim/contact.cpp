@@ -1,5 +1,6 @@
 #include "sim/contact.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <optional>
@@ -262,6 +263,13 @@ SphereGround sphere_terrain(const SimWorld& world, Vec3 c, float r)
     int i0 = cells.i0, i1 = cells.i1, j0 = cells.j0, j1 = cells.j1;
     for (int j = j0; j < j1; ++j) {
         for (int i = i0; i < i1; ++i) {
+            // Every point of the cell's two triangles lies at or below its
+            // highest corner, so a sphere clear of that corner height cannot
+            // touch them (the common case for a bike's parts while it rides).
+            float top = std::max(std::max(track::terrain_sample(*t, i, j), track::terrain_sample(*t, i, j + 1)),
+                                 std::max(track::terrain_sample(*t, i + 1, j), track::terrain_sample(*t, i + 1, j + 1)));
+            if (c.y - r >= top)
+                continue;
             int d = ((i & 1) ^ (j & 1)) ^ 1;
             Vec3 tri[2][3] = {
                 {grid_vertex(*t, i, j), grid_vertex(*t, i, j + 1), grid_vertex(*t, i + 1, j + d)},

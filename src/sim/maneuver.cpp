@@ -107,8 +107,6 @@ ManeuverReport run_maneuver(const track::Terrain& terrain, std::span<const Start
         // Set the bike down with its tyres just touching.
         place_bike(*b, p.position + Vec3{0, 0.1f, 0}, p.heading);
         set_setup(*b, o.setup);
-        if (o.shapes)
-            load_bike_shapes(*b);
         ptrs.push_back(b.get());
         bikes.push_back(std::move(b));
     }

@@ -42,7 +42,6 @@ struct ManeuverOptions {
     RiderSetup setup = bench_setup();
     bool stop_when_done = true;  // a braking rider is done once stopped
     bool objects = false;        // also collide with the loaded track's objects
-    bool shapes = false;         // the body parts' shape files from the game data
 };
 
 struct RiderReport {

@@ -116,6 +116,33 @@ TEST(Maneuver, LaunchPerClass)
     }
 }
 
+// A 350 four-stroke sits between the 250 and the 450 four-strokes of its
+// time: it gets to 60 mph later than the 450 and sooner than the 250, and
+// its top speed lies between theirs.
+TEST(Maneuver, ThreeFiftiesLaunchBetweenTheTwoFiftyAndFourFiftyFourStrokes)
+{
+    struct Trio {
+        const char* small;
+        const char* middle;
+        const char* big;
+    };
+    for (const Trio& t : {Trio{"crf250(2017)", "350sxf(2017)", "450sxf(2017)"},
+                          Trio{"crf250(2013)", "350sxf(2013)", "450sxf(2013)"},
+                          Trio{"crf250(2017)", "350sxf(2011)", "450sxf(2011)"}}) {
+        SCOPED_TRACE(t.middle);
+        RiderReport r[3];
+        int i = 0;
+        for (const char* model : {t.small, t.middle, t.big})
+            r[i++] = run(model, Maneuver::launch, 12).riders[0];
+        for (const RiderReport& x : r)
+            ASSERT_TRUE(x.time_to_60mph_s) << x.model;
+        EXPECT_GT(*r[0].time_to_60mph_s, *r[1].time_to_60mph_s);
+        EXPECT_GT(*r[1].time_to_60mph_s, *r[2].time_to_60mph_s);
+        EXPECT_LT(r[0].max_speed_mph, r[1].max_speed_mph);
+        EXPECT_LT(r[1].max_speed_mph, r[2].max_speed_mph);
+    }
+}
+
 TEST(Maneuver, BrakingFromFortyStopsInTensOfFeet)
 {
     ManeuverReport r = run("kx450f(2017)", Maneuver::brake, 20);

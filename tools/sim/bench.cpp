@@ -133,7 +133,6 @@ int run_maneuver_mode(const Options& o)
             starts.push_back({{p.x, track::terrain_height(terrain, p.x, p.z), p.z}, p.heading});
         }
         mo.objects = true;
-        mo.shapes = true;
         report = sim::run_maneuver(terrain, starts, mo);
         track::free_track();
     }
