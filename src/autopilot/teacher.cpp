@@ -71,7 +71,6 @@ void ride_run(const track::TrackTiming& timing, const track::Terrain& terrain, c
     sim::RiderSetup setup = sim::bench_setup();
     robot_setup(setup);
     sim::set_setup(*bike, setup);
-    sim::load_bike_shapes(*bike);
 
     CentreLinePace pace = centre_line_pace(o.pace);
     // Two laps and a little more, so the last section's following one is timed.

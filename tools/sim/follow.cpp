@@ -115,7 +115,6 @@ FollowReport follow(const std::string& name, int laps, float pace, int count, co
         sim::RiderSetup rider_setup = sim::bench_setup();
         autopilot::robot_setup(rider_setup);
         sim::set_setup(*x.bike, rider_setup);
-        sim::load_bike_shapes(*x.bike);
         track::set_rider(i, {track::RiderSource::robot, x.bike->number, x.bike->info.name});
         x.line = autopilot::centre_line(timing, terrain, start.x, start.z, start.heading, positions, line_pace);
         float offset = rider_offset(timing, i);
