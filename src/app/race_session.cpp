@@ -57,6 +57,7 @@ void install_race_hooks()
     h.bikes_loaded = bikes_loaded;
     race::set_race_hooks(h);
     race::set_line_learning(startup_flags().learning);
+    race::set_practice(startup_flags().practice);
 }
 
 bool load_session(Game& g, race::SessionRequest req)
