@@ -147,6 +147,9 @@ bool create_slot_bike(int slot, int kind, int gate_kind, int robot_index)
     r.start = sim::body_position(r.bike->body(sim::k_frame));
     if (kind == k_rider_local)
         sim::set_setup(*r.bike, rider_setup_from_settings());
+    r.personality = kind == k_rider_robot
+                        ? autopilot::personalities()[static_cast<std::size_t>(robot.personality)].name
+                        : "";
     if (kind == k_rider_local || kind == k_rider_robot)
         set_up_line_rider(slot, *r.bike, kind == k_rider_robot, robot.personality,
                           static_cast<std::uint32_t>(random_generator()()));
