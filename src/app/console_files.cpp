@@ -131,7 +131,7 @@ void console_writesetup(Game&, const char* args)
         return;
     }
     core::write_setup(*f);
-    if (!core::flush(*f)) {
+    if (!core::commit_data_file(std::move(f))) {
         core::show_message("Error writing setup");
         return;
     }

@@ -67,7 +67,8 @@ bool save_screenshot(int width, int height)
     char name[64];
     std::snprintf(name, sizeof name, "screenshot%03d.png", g_next_number);
     core::DataFilePtr f = core::open_data_file(std::string("@") + name, "wb");
-    if (!f || core::write_bytes(*f, png.data(), png.size()) != png.size() || !core::flush(*f)) {
+    if (!f || core::write_bytes(*f, png.data(), png.size()) != png.size() ||
+        !core::commit_data_file(std::move(f))) {
         core::show_message("Can't write \"%s\"", name);
         return false;
     }

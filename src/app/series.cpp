@@ -75,7 +75,7 @@ bool write_standings(const Series& s)
         for (std::size_t r = 0; r < row.size(); ++r)
             core::print(*f, r + 1 < row.size() ? "%d " : "%d\n", row[r]);
     }
-    return core::flush(*f);
+    return core::commit_data_file(std::move(f));
 }
 
 }  // namespace

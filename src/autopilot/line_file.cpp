@@ -151,25 +151,11 @@ bool save_lines()
     const std::string home = core::home_folder();
     if (home.empty())
         return false;  // never over the file shipped in the data folder
+    // The home folder's copy, written whole or not at all: a failed write
+    // keeps the lines learnt before.
     const std::string path = home + g_loaded_folder + "/" + line_file_name(g_loaded_skill);
-    const std::string temporary = path + ".new";
-    if (!core::make_directories_for(path))
+    if (!core::save_data_file(path, format_lines(line_table())))
         return false;
-    const std::string text = format_lines(line_table());
-    {
-        core::DataFilePtr f = core::open_data_file(temporary, "wb");
-        if (!f)
-            return false;
-        if (!core::write_text(*f, text) || !core::flush(*f)) {
-            f.reset();
-            std::remove(temporary.c_str());
-            return false;
-        }
-    }
-    if (!core::replace_data_file(temporary, path)) {
-        std::remove(temporary.c_str());
-        return false;
-    }
     if (core::debug_level() >= 1)
         platform::log_printf("auto pilot: lines written to '%s'\n", path.c_str());
     return true;

@@ -38,9 +38,9 @@ bool learning();
 // Returns the number of slots read.
 int load_lines(std::string_view track_folder, int skill, const track::TrackTiming& timing);
 // Writes the table to the home folder's file of the skill and track it was
-// loaded for (through a temporary file, so a failed write leaves the old
-// file whole). Nothing happens unless learning is on and a table was loaded;
-// false when the file could not be written.
+// loaded for, whole or not at all (a failed write leaves the old file).
+// Nothing happens unless learning is on and a table was loaded; false when
+// the file could not be written.
 bool save_lines();
 // Forgets the loaded folder (no save until the next load).
 void forget_lines();

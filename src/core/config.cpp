@@ -78,7 +78,15 @@ bool apply_general(const SettingEntry& e, std::string_view key, std::string_view
     struct Apply {
         std::string_view value;
         void operator()(std::monostate) const {}
-        void operator()(int* v) const { scan_int(value, *v); }
+        void operator()(int* v) const
+        {
+            if (!scan_int(value, *v) || v != &settings().message_lines)
+                return;
+            // The message list takes the player's choice at once; it cannot
+            // show fewer than none or more than its ring.
+            *v = std::clamp(*v, 0, k_message_ring_lines);
+            set_message_line_limit(*v);
+        }
         void operator()(float* v) const
         {
             // map_scale, the one plain float.
@@ -274,7 +282,7 @@ bool write_config()
     if (!f)
         return false;
     write_config_lines(*f);
-    return flush(*f);
+    return commit_data_file(std::move(f));
 }
 
 // ---- riding gear ----

@@ -10,6 +10,8 @@
 #include <cstring>
 #include <sys/stat.h>
 
+#include "platform/log.h"
+
 namespace zv::core {
 
 namespace {
@@ -132,6 +134,16 @@ DataFilePtr open_plain(const std::string& path, std::string_view mode)
         return nullptr;
 
     std::string mode_text(mode);
+    if (mode[0] == 'w') {
+        // A truncating write never touches the old file until the new one is
+        // whole (atomic_file.h).
+        auto replacement = std::make_unique<FileReplacement>(path, mode_text.c_str());
+        if (!replacement->is_open())
+            return nullptr;
+        DataFilePtr f = wrap_stream(replacement->stream(), true);
+        f->replacement = std::move(replacement);
+        return f;
+    }
     if (std::FILE* fp = std::fopen(path.c_str(), mode_text.c_str())) {
         if (!is_directory(fp))
             return wrap_stream(fp, !reading);
@@ -183,10 +195,36 @@ void switch_to(DataFile& f, LastOp op)
 
 }  // namespace
 
+namespace {
+
+// Puts a replaced file in place when complete and nothing failed, else keeps
+// the old file; either way the log tells when the new contents were lost.
+bool finish_replacement(DataFile& f, bool complete)
+{
+    FileReplacement& r = *f.replacement;
+    f.source.fp = nullptr;  // the replacement owns the stream
+    if (!complete || f.write_failed) {
+        platform::log_printf("Can't save \"%s\": %s; the old file is kept\n", r.target().c_str(),
+                             f.write_failed ? "a write failed" : "the writer gave up");
+        r.discard();
+        return false;
+    }
+    if (!r.commit()) {
+        platform::log_printf("Can't save \"%s\": %s; the old file is kept\n", r.target().c_str(),
+                             r.error().c_str());
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 DataFile::~DataFile()
 {
     gzip.reset();
-    if (source.fp)
+    if (replacement)
+        finish_replacement(*this, true);
+    else if (source.fp)
         std::fclose(source.fp);
 }
 
@@ -200,6 +238,36 @@ bool is_read_mode(std::string_view mode)
 void close_data_file(DataFile* file)
 {
     std::unique_ptr<DataFile> owned(file);
+}
+
+bool commit_data_file(DataFilePtr file, bool complete)
+{
+    if (!file)
+        return false;
+    if (file->replacement) {
+        bool ok = finish_replacement(*file, complete);
+        file->replacement.reset();
+        return ok;
+    }
+    if (!file->writable)
+        return complete;
+    bool ok = complete && !file->write_failed && std::fflush(file->source.fp) == 0 &&
+              !std::ferror(file->source.fp);
+    int closed = std::fclose(file->source.fp);
+    file->source.fp = nullptr;
+    return ok && closed == 0;
+}
+
+bool save_data_file(std::string_view name, std::string_view bytes)
+{
+    DataFilePtr f = open_data_file(name, "wb");
+    if (!f) {
+        platform::log_printf("Can't open \"%.*s\" for writing\n", static_cast<int>(name.size()),
+                             name.data());
+        return false;
+    }
+    bool ok = bytes.empty() || write_bytes(*f, bytes.data(), bytes.size()) == bytes.size();
+    return commit_data_file(std::move(f), ok);
 }
 
 DataFilePtr open_data_file(std::string_view name, std::string_view mode)
@@ -383,10 +451,17 @@ namespace {
 
 // Writes go to plain files opened for writing; a pushed-back character means
 // the stream is one byte ahead of the handle's position, so step back first.
+// A failed write is remembered, so that a replaced file is never put in place
+// with a hole in it.
 std::FILE* write_stream(DataFile& f)
 {
     if (!f.writable || f.gzip || !f.source.fp)
         return nullptr;
+    if (f.replacement)
+        if (WriteProbe probe = write_probe(); probe && !probe(f.written)) {
+            f.write_failed = true;
+            return nullptr;
+        }
     if (f.pushed >= 0) {
         f.pushed = -1;
         fseeko(f.source.fp, -1, SEEK_CUR);
@@ -394,6 +469,16 @@ std::FILE* write_stream(DataFile& f)
     }
     switch_to(f, LastOp::write);
     return f.source.fp;
+}
+
+// Counts what reached the stream and remembers a failure.
+bool wrote(DataFile& f, bool ok, std::size_t count)
+{
+    if (ok)
+        f.written += count;
+    else
+        f.write_failed = true;
+    return ok;
 }
 
 }  // namespace
@@ -404,7 +489,7 @@ int write_char(DataFile& f, int c)
     if (!fp)
         return -1;
     int r = std::putc(c, fp);
-    return r == EOF ? -1 : r;
+    return wrote(f, r != EOF, 1) ? r : -1;
 }
 
 std::size_t write_bytes(DataFile& f, const void* data, std::size_t count)
@@ -412,7 +497,9 @@ std::size_t write_bytes(DataFile& f, const void* data, std::size_t count)
     std::FILE* fp = write_stream(f);
     if (!fp || count == 0)
         return 0;
-    return std::fwrite(data, 1, count, fp);
+    std::size_t n = std::fwrite(data, 1, count, fp);
+    wrote(f, n == count, n);
+    return n;
 }
 
 bool write_text(DataFile& f, std::string_view text)
@@ -431,14 +518,14 @@ int print(DataFile& f, const char* format, ...)
     va_start(args, format);
     int n = std::vfprintf(fp, format, args);
     va_end(args);
-    return n < 0 ? -1 : n;
+    return wrote(f, n >= 0, n < 0 ? 0 : static_cast<std::size_t>(n)) ? n : -1;
 }
 
 bool flush(DataFile& f)
 {
     if (!f.writable || f.gzip || !f.source.fp)
         return false;
-    return std::fflush(f.source.fp) == 0;
+    return wrote(f, std::fflush(f.source.fp) == 0, 0);
 }
 
 }  // namespace zv::core

@@ -27,7 +27,24 @@ using DataFilePtr = std::unique_ptr<DataFile, DataFileCloser>;
 // mode is a C stream mode ("rb", "wb", "a", ...), optionally preceded by "~"
 // (keep the old file as the first free numbered backup "<path>.~N~").
 // Returns null when the name is nowhere or cannot be opened.
+//
+// A "w" mode never truncates the old file: the new contents are written to a
+// temporary file beside it, which takes the old file's place only when the
+// handle is committed or closed with every write successful (atomic_file.h).
+// A crash, a kill or a full disk meanwhile leaves the old file whole.
 DataFilePtr open_data_file(std::string_view name, std::string_view mode);
+
+// Finishes a file opened for writing and tells whether its contents are
+// safely in place. With complete false (the writer failed on its own) or
+// after any failed write, a file opened with a "w" mode is dropped and the
+// old one stays. Failures are logged. Closing the handle without this does
+// the same as committing it complete, without the answer.
+bool commit_data_file(DataFilePtr file, bool complete = true);
+
+// Writes bytes as the whole new contents of a data file ("@" names go to the
+// home folder) and commits them: the one-call form for a file built in
+// memory. Failures are logged; the old file stays.
+bool save_data_file(std::string_view name, std::string_view bytes);
 
 // ---- reading ----
 int read_char(DataFile& f);                 // next byte, or -1 at the end

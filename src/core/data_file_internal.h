@@ -2,6 +2,7 @@
 // gzip reader and the lookup helpers. Not for use outside src/core/data_file*.
 #pragma once
 
+#include "core/atomic_file.h"
 #include "core/data_file.h"
 
 #include <array>
@@ -77,6 +78,11 @@ struct DataFile {
     std::uint64_t delivered = 0;  // inflated bytes handed out (gzip only)
     std::unique_ptr<GzipReader> gzip;
     LastOp last_op = LastOp::none;
+    // A file opened with a "w" mode is written beside the old one and takes
+    // its place when closed (atomic_file.h); the stream is the replacement's.
+    std::unique_ptr<FileReplacement> replacement;
+    bool write_failed = false;   // a write or flush failed: never put in place
+    std::size_t written = 0;     // bytes handed to the stream so far
 };
 
 // "r" modes without "+" read; everything else writes.

@@ -193,6 +193,7 @@ void reset_settings()
     }
     fresh.video_mode.choices = s.video_mode.choices;
     s = std::move(fresh);
+    set_message_line_limit(s.message_lines);  // the list follows its setting
     if (!same_bike)
         rebuild_bike_texture_list();  // paints of the default bike
 }

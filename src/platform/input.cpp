@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/input_sdl.h"
+#include "platform/joystick_slots.h"
 #include "platform/key_names.h"
 #include "platform/log.h"
 #include "platform/names.h"
@@ -25,11 +26,11 @@ struct ExtraKey {
 
 struct Joystick {
     std::string name;           // "Joystick1"
+    std::string product;        // what the player knows it as
     SDL_Joystick* handle = nullptr;
     SDL_JoystickID instance = -1;
     int axes = 0;
     int keys = 0;
-    bool attached = false;
 };
 
 struct Devices {
@@ -39,6 +40,7 @@ struct Devices {
     float mouse_motion[2] = {0, 0};
     float cursor[2] = {0, 0};
     std::vector<Joystick> joysticks;
+    std::vector<JoystickSlot> slots;  // one per joystick, same order
     bool joystick_subsystem = false;
 };
 
@@ -59,6 +61,8 @@ constexpr std::pair<const char*, const char*> k_aliases[] = {
     {"cursor-y", "cursor.axis[1]"},
 };
 
+constexpr Uint32 k_joystick_subsystems = SDL_INIT_JOYSTICK | SDL_INIT_GAMECONTROLLER;
+
 // The mouse's own key numbers in the order of its device record.
 constexpr int k_mouse_keys[3] = {k_key_mouse_left, k_key_mouse_right, k_key_mouse_middle};
 // The hidden axes of the mouse device that carry the pointer position.
@@ -78,27 +82,51 @@ std::string joystick_button_name(const std::string& device, int key)
     return buf;
 }
 
-// Opens SDL joystick `index` as the next JoystickN; logs what it has.
+JoystickIdentity identity_of(int index)
+{
+    char guid[33];
+    SDL_JoystickGetGUIDString(SDL_JoystickGetDeviceGUID(index), guid, sizeof guid);
+    const char* name = SDL_JoystickNameForIndex(index);
+    return {guid, name ? name : ""};
+}
+
+// The game-controller database knows many pads by the names on their boxes;
+// other devices go by the name their driver gives.
+std::string product_name(int index)
+{
+    const char* name = SDL_IsGameController(index) ? SDL_GameControllerNameForIndex(index) : nullptr;
+    if (!name)
+        name = SDL_JoystickNameForIndex(index);
+    return name ? name : "(no name)";
+}
+
+// Opens SDL joystick `index` under the number it had before (same device
+// back again) or the next JoystickN; logs what it has.
 void open_joystick_locked(Devices& d, int index)
 {
     SDL_JoystickID id = SDL_JoystickGetDeviceInstanceID(index);
-    for (const Joystick& j : d.joysticks)
-        if (j.attached && j.instance == id)
+    for (std::size_t i = 0; i < d.joysticks.size(); ++i)
+        if (d.slots[i].attached && d.joysticks[i].instance == id)
             return;
     SDL_Joystick* handle = SDL_JoystickOpen(index);
     if (!handle) {
         log_printf("Can't open joystick %d: %s\n", index, SDL_GetError());
         return;
     }
-    Joystick j;
-    j.name = "Joystick" + std::to_string(d.joysticks.size() + 1);
+    JoystickIdentity identity = identity_of(index);
+    std::size_t slot = joystick_slot_for(d.slots, identity);
+    if (slot == d.joysticks.size()) {
+        d.joysticks.emplace_back().name = "Joystick" + std::to_string(slot + 1);
+        d.slots.push_back({std::move(identity), false});
+    }
+    Joystick& j = d.joysticks[slot];
+    d.slots[slot].attached = true;
     j.handle = handle;
     j.instance = SDL_JoystickInstanceID(handle);
-    j.attached = true;
+    j.product = product_name(index);
     int axes = SDL_JoystickNumAxes(handle);
     int keys = SDL_JoystickNumButtons(handle);
-    const char* product = SDL_JoystickName(handle);
-    log_printf("%s: %s\n", j.name.c_str(), product ? product : "(no name)");
+    log_printf("%s: %s\n", j.name.c_str(), j.product.c_str());
     j.axes = axes < 0 ? 0 : (axes > k_max_device_axes ? k_max_device_axes : axes);
     j.keys = keys < 0 ? 0 : (keys > k_max_device_keys ? k_max_device_keys : keys);
     log_printf("%d axes, %d keys\n", j.axes, j.keys);
@@ -110,14 +138,13 @@ void open_joystick_locked(Devices& d, int index)
     if (keys > k_max_device_keys)
         log_printf("Wow! This thing has a lot of buttons!\nThe first ignored button is called \"%s\"\n",
                    joystick_button_name(j.name, k_max_device_keys).c_str());
-    d.joysticks.push_back(std::move(j));
 }
 
 Joystick* joystick_by_instance(Devices& d, SDL_JoystickID id)
 {
-    for (Joystick& j : d.joysticks)
-        if (j.attached && j.instance == id)
-            return &j;
+    for (std::size_t i = 0; i < d.joysticks.size(); ++i)
+        if (d.slots[i].attached && d.joysticks[i].instance == id)
+            return &d.joysticks[i];
     return nullptr;
 }
 
@@ -247,7 +274,9 @@ void open_input_devices()
         d.open = true;
         d.mouse_motion[0] = d.mouse_motion[1] = 0;
         log_printf("DirectInput roll call...\n");
-        if (SDL_WasInit(SDL_INIT_JOYSTICK) == 0 && SDL_InitSubSystem(SDL_INIT_JOYSTICK) != 0) {
+        // The game-controller part brings the database of pad names along.
+        // SDL counts initialisations, so this pairs with the quit on close.
+        if (SDL_InitSubSystem(k_joystick_subsystems) != 0) {
             log_printf("Can't open direct input library\n");
             log_printf("DirectInput disabled\n");
         } else {
@@ -269,13 +298,17 @@ void close_input_devices()
     if (!d.open)
         return;
     log_printf("Closing input devices\n");
-    for (Joystick& j : d.joysticks)
-        if (j.handle)
-            SDL_JoystickClose(j.handle);
-    d.joysticks.clear();
+    // The joysticks keep their numbers for the next opening, so a device
+    // missing then does not hand its number to another one.
+    for (std::size_t i = 0; i < d.joysticks.size(); ++i) {
+        if (d.joysticks[i].handle)
+            SDL_JoystickClose(d.joysticks[i].handle);
+        d.joysticks[i].handle = nullptr;
+        d.slots[i].attached = false;
+    }
     d.extra_keys.clear();
     if (d.joystick_subsystem)
-        SDL_QuitSubSystem(SDL_INIT_JOYSTICK);
+        SDL_QuitSubSystem(k_joystick_subsystems);
     d.joystick_subsystem = false;
     d.open = false;
 }
@@ -308,7 +341,17 @@ bool device_attached(int device)
     if (device == k_keyboard_device || device == k_mouse_device)
         return true;
     std::size_t j = static_cast<std::size_t>(device - k_first_joystick_device);
-    return device >= k_first_joystick_device && j < d.joysticks.size() && d.joysticks[j].attached;
+    return device >= k_first_joystick_device && j < d.joysticks.size() && d.slots[j].attached;
+}
+
+std::string device_product_name(int device)
+{
+    Devices& d = devices();
+    std::lock_guard lock(d.mutex);
+    std::size_t j = static_cast<std::size_t>(device - k_first_joystick_device);
+    if (device < k_first_joystick_device || j >= d.joysticks.size())
+        return {};
+    return d.joysticks[j].product;
 }
 
 std::optional<ControlCode> find_control(std::string_view name)
@@ -398,7 +441,7 @@ float axis_value(ControlCode code)
     if (dev < k_first_joystick_device || j >= d.joysticks.size())
         return 0;
     const Joystick& js = d.joysticks[j];
-    if (!js.attached || n >= js.axes)
+    if (!d.slots[j].attached || n >= js.axes)
         return 0;
     return static_cast<float>(SDL_JoystickGetAxis(js.handle, n));
 }
@@ -474,7 +517,8 @@ bool handle_input_event(const SDL_Event& e, EventTime time)
                 push_event_at(key_code(dev, k), false, time);
             SDL_JoystickClose(j->handle);
             j->handle = nullptr;
-            j->attached = false;
+            // The number stays this device's, for when it comes back.
+            d.slots[static_cast<std::size_t>(dev - k_first_joystick_device)].attached = false;
         }
         return true;
     }

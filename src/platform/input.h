@@ -52,14 +52,19 @@ std::string latin1_from_utf8(std::string_view text);
 // and its log lines) and registers the control aliases ("mouse-x",
 // "joystick-a-1", "cursor-left", ...). The window opening calls it.
 void open_input_devices();
-// Logs "Closing input devices", closes the joysticks and forgets every device.
+// Logs "Closing input devices" and closes the joysticks; their numbers stay
+// theirs for the next opening.
 void close_input_devices();
 
 int device_count();
 // "Keyboard", "Mouse", "Joystick1", ...; "" for a device that does not exist.
 std::string device_name(int device);
-// Whether the device is still there (a joystick can be unplugged).
+// Whether the device is still there (a joystick can be unplugged). A
+// joystick that comes back keeps its number (joystick_slots.h).
 bool device_attached(int device);
+// The name a player knows a joystick by (the game-controller database's
+// name where it has one, else the driver's); "" for other devices.
+std::string device_product_name(int device);
 
 // The control a name means, after the alias list: a key of the fixed table
 // ("Left Ctrl"), the system's name of another key ("Left Alt"),

@@ -86,7 +86,8 @@ bool write_results_file(std::time_t now)
     core::DataFilePtr file = core::open_data_file(k_results_file, "wb");
     if (!file)
         return false;
-    return core::write_text(*file, text) && core::flush(*file);
+    const bool written = core::write_text(*file, text);
+    return core::commit_data_file(std::move(file), written);
 }
 
 bool write_results_file() { return write_results_file(std::time(nullptr)); }

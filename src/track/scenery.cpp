@@ -262,7 +262,11 @@ bool save_billboards(std::string_view path, int first_billboard)
         else
             core::print(*f, "#%02x%02x%02x#%s\n", b.r, b.g, b.b, b.texture_name.c_str());
     }
-    return core::flush(*f);
+    if (!core::commit_data_file(std::move(f))) {
+        core::show_message("Can't write 'billboards'\n");
+        return false;
+    }
+    return true;
 }
 
 bool save_statues(std::string_view path, int first_object)
@@ -280,7 +284,11 @@ bool save_statues(std::string_view path, int first_object)
                     name_or_null(o.model_name), name_or_null(o.texture_name),
                     name_or_null(o.shape_name));
     }
-    return core::flush(*f);
+    if (!core::commit_data_file(std::move(f))) {
+        core::show_message("Can't write 'statues'\n");
+        return false;
+    }
+    return true;
 }
 
 // ---- object buckets ----

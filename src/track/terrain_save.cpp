@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <string>
+#include <vector>
 
 namespace zv::track {
 
@@ -34,6 +35,28 @@ bool report(const char* file)
     return false;
 }
 
+// One written file waiting to take its old self's place.
+struct Written {
+    core::DataFilePtr file;
+    const char* name;
+    bool complete;
+};
+
+// The files belong together (the header's height range scales the PNG's
+// samples), so each replaces its old self only when every one was written
+// whole; otherwise the old terrain stays as it was.
+bool put_in_place(std::vector<Written>& files, bool ok)
+{
+    for (const Written& w : files)
+        ok = ok && w.complete;
+    for (Written& w : files)
+        if (!core::commit_data_file(std::move(w.file), ok) && (ok || !w.complete)) {
+            core::show_message("Can't write '%s'", w.name);
+            ok = false;
+        }
+    return ok;
+}
+
 }  // namespace
 
 bool save_terrain(const Terrain& t, std::string_view track_path)
@@ -43,11 +66,13 @@ bool save_terrain(const Terrain& t, std::string_view track_path)
         return false;
     const std::string base(track_path);
     bool ok = true;
+    std::vector<Written> files;
 
     auto [lo_it, hi_it] = std::minmax_element(t.heights.begin(), t.heights.end());
     const double lo = *lo_it, hi = *hi_it;
     if (auto f = open_for_writing(base, "terrain.hf")) {
-        ok &= core::print(*f, "%d %f %f %f\n", t.size_exponent, static_cast<double>(t.cell_size), lo, hi) > 0;
+        bool w = core::print(*f, "%d %f %f %f\n", t.size_exponent, static_cast<double>(t.cell_size), lo, hi) > 0;
+        files.push_back({std::move(f), "terrain.hf", w});
     } else {
         ok = report("terrain.hf");
     }
@@ -60,7 +85,8 @@ bool save_terrain(const Terrain& t, std::string_view track_path)
         }
     }
     if (auto f = open_for_writing(base, "terrain.png")) {
-        ok &= write_png_grey16(*f, t.grid_side, t.grid_side, samples.data());
+        bool w = write_png_grey16(*f, t.grid_side, t.grid_side, samples.data());
+        files.push_back({std::move(f), "terrain.png", w});
     } else {
         ok = report("terrain.png");
     }
@@ -73,12 +99,14 @@ bool save_terrain(const Terrain& t, std::string_view track_path)
     for (std::size_t k = 0; k < stored.size(); ++k)
         doubled[k] = static_cast<std::uint8_t>(std::min(stored[k] * 2, 255));
     if (auto f = open_for_writing(base, "shading.ppm")) {
-        ok &= write_pnm(*f, 3, t.grid_side, t.grid_side, doubled.data());
+        bool w = write_pnm(*f, 3, t.grid_side, t.grid_side, doubled.data());
+        files.push_back({std::move(f), "shading.ppm", w});
     } else {
         ok = report("shading.ppm");
     }
     if (auto f = open_for_writing(base, "shadingx2.ppm")) {
-        ok &= write_pnm(*f, 3, t.grid_side, t.grid_side, stored.data());
+        bool w = write_pnm(*f, 3, t.grid_side, t.grid_side, stored.data());
+        files.push_back({std::move(f), "shadingx2.ppm", w});
     } else {
         ok = report("shadingx2.ppm");
     }
@@ -86,20 +114,23 @@ bool save_terrain(const Terrain& t, std::string_view track_path)
     std::vector<std::uint8_t> map = t.tile_map;
     map.resize(static_cast<std::size_t>(t.tile_side) * t.tile_side, 0);
     if (auto f = open_for_writing(base, "tilemap")) {
-        ok &= core::write_bytes(*f, map.data(), map.size()) == map.size();
+        bool w = core::write_bytes(*f, map.data(), map.size()) == map.size();
+        files.push_back({std::move(f), "tilemap", w});
     } else {
         ok = report("tilemap");
     }
 
     if (auto f = open_for_writing(base, "decals")) {
+        bool w = true;
         for (const Decal& d : t.decals)
-            ok &= core::print(*f, "[%f %f] %f %f %f %s\n", static_cast<double>(d.x), static_cast<double>(d.z),
-                              static_cast<double>(d.angle), static_cast<double>(d.size),
-                              static_cast<double>(d.aspect), d.texture_name.c_str()) > 0;
+            w &= core::print(*f, "[%f %f] %f %f %f %s\n", static_cast<double>(d.x), static_cast<double>(d.z),
+                             static_cast<double>(d.angle), static_cast<double>(d.size),
+                             static_cast<double>(d.aspect), d.texture_name.c_str()) > 0;
+        files.push_back({std::move(f), "decals", w});
     } else {
         ok = report("decals");
     }
-    return ok;
+    return put_in_place(files, ok);
 }
 
 }  // namespace zv::track

@@ -356,8 +356,12 @@ bool write_timing_gates(std::string_view track_path, const TrackTiming& t)
         core::show_message("Can't open 'timing_gates'\n");
         return false;
     }
-    const bool ok = core::write_text(*file, format_timing_gates(t)) && core::flush(*file);
-    return ok;
+    const bool written = core::write_text(*file, format_timing_gates(t));
+    if (!core::commit_data_file(std::move(file), written)) {
+        core::show_message("Can't write 'timing_gates'\n");
+        return false;
+    }
+    return true;
 }
 
 }  // namespace zv::track

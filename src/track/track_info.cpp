@@ -32,12 +32,13 @@ bool save_track_info()
     core::DataFilePtr f = core::open_data_file(name, "wb");
     if (!f)
         return false;
-    std::string text = format_track_info();
-    bool ok = core::write_text(*f, text);
-    ok = core::flush(*f) && ok;
-    f.reset();
+    const bool written = core::write_text(*f, format_track_info());
+    if (!core::commit_data_file(std::move(f), written)) {
+        core::show_message("Can't write '%s.trackinfo'", current_track().c_str());
+        return false;
+    }
     core::show_message("Track info saved to %s.trackinfo", current_track().c_str());
-    return ok;
+    return true;
 }
 
 }  // namespace zv::track

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/console_fixture.h"
+#include "core/atomic_file.h"
 #include "sim/setup.h"
 
 namespace zv::app {
@@ -68,6 +69,14 @@ TEST_F(FileCommands, WriteSetupRoundTrips)
 
     EXPECT_EQ(run("/writesetup"), 1);  // no name: the folder cannot be written
     EXPECT_EQ(messages(), (Lines{"Setup updated", "Error writing setup"}));
+
+    // A write that fails halfway keeps the setup there was.
+    core::settings().name.set("Half Written");
+    core::set_write_probe([](std::size_t written) { return written < 100; });
+    EXPECT_EQ(run("/writesetup mine"), 1);
+    core::set_write_probe(nullptr);
+    EXPECT_EQ(messages(), Lines{"Error writing setup"});
+    EXPECT_EQ(test::read_file(home() + "setups/mine"), text);
 }
 
 TEST_F(FileCommands, ListFilesWithAndWithoutAPattern)

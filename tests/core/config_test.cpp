@@ -258,6 +258,36 @@ TEST_F(ConfigTest, SpecialPlainValues)
     EXPECT_EQ(line_of(file, "ground_texture_distance"), "<missing>");
 }
 
+TEST_F(ConfigTest, MessageLinesFromTheFileReachTheMessageList)
+{
+    struct Case {
+        const char* line;
+        int setting;  // what the setting holds afterwards
+        int shown;    // lines on screen after 1200 messages
+    };
+    const Case cases[] = {
+        {"message_lines=12\n", 12, 12},   {"message_lines=1\n", 1, 1},
+        {"message_lines=junk\n", 1, 1},   {"message_lines=-3\n", 0, 0},
+        {"message_lines=5000\n", 1000, 1000}, {"message_lines=0\n", 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        write_config_file(c.line);
+        read_config();
+        EXPECT_EQ(s.message_lines, c.setting);
+        clear_messages();
+        for (int i = 0; i < 1200; ++i)
+            show_message("line %d", i);
+        EXPECT_EQ(messages_on_screen(), c.shown);
+    }
+    // Back to the defaults, the list shows five again.
+    reset_settings();
+    clear_messages();
+    for (int i = 0; i < 9; ++i)
+        show_message("line %d", i);
+    EXPECT_EQ(messages_on_screen(), 5);
+}
+
 TEST_F(ConfigTest, UseFboPicksTheTerrainMethodAndIsNeverWritten)
 {
     write_config_file("use_fbo=No\n");

@@ -1,6 +1,7 @@
 // load_terrain, free_terrain and save_terrain on tiny track folders.
 #include "track/terrain.h"
 
+#include "core/atomic_file.h"
 #include "core/debug_level.h"
 #include "core/digest.h"
 #include "core/loading_status.h"
@@ -582,6 +583,36 @@ TEST_F(TerrainLoad, SaveOfAFlatFieldWritesZeroSamples)
     ASSERT_TRUE(load());
     for (float v : t.heights)
         EXPECT_FLOAT_EQ(v, 4.0f);
+}
+
+TEST_F(TerrainLoad, ASaveThatFailsHalfwayKeepsEveryOldFile)
+{
+    write_basic();
+    put("terrain.hf", "1 2 4 4\n");
+    ASSERT_TRUE(load());
+    ASSERT_TRUE(save_terrain(t, k_track));
+    const std::string saved = tmp_.str() + "xdg/Zarvox/tracks/t/";
+    const char* files[] = {"terrain.hf", "terrain.png", "shading.ppm", "shadingx2.ppm", "tilemap", "decals"};
+    std::vector<std::optional<std::string>> before;
+    for (const char* f : files)
+        before.push_back(test::read_file(saved + f));
+
+    // The PNG's writes fail past its first bytes, as on a full disk: the new
+    // header (another height range) must not go out without its samples.
+    t.heights[3] = 9.0f;
+    core::set_write_probe([](std::size_t written) { return written < 20; });
+    EXPECT_FALSE(save_terrain(t, k_track));
+    core::set_write_probe(nullptr);
+    EXPECT_TRUE(shown("Can't write 'terrain.png'"));
+    for (std::size_t i = 0; i < std::size(files); ++i)
+        EXPECT_EQ(test::read_file(saved + files[i]), before[i]) << files[i];
+    std::size_t entries = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(saved))
+        ++entries;
+    EXPECT_EQ(entries, std::size(files));  // no temporary file stays behind
+
+    ASSERT_TRUE(save_terrain(t, k_track));
+    EXPECT_EQ(test::read_file(saved + "terrain.hf"), "1 2.000000 4.000000 9.000000\n");
 }
 
 TEST_F(TerrainLoad, SaveFailureIsReported)

@@ -2,6 +2,7 @@
 // lap lists, malformed input, the canonical form and the round trip.
 #include "track/timing_file.h"
 
+#include "core/atomic_file.h"
 #include "core/messages.h"
 #include "track_fixture.h"
 
@@ -336,6 +337,15 @@ TEST_F(TimingFiles, WriteGoesToTheHomeFolderAndReadsBack)
     std::filesystem::create_directories(data() + "tracks/other/timing_gates");
     EXPECT_FALSE(write_timing_gates("@tracks/other", t));
     EXPECT_STREQ(core::message_line(0), "Can't open 'timing_gates'");
+
+    // A write that fails keeps the file there was.
+    TrackTiming changed = t;
+    changed.gates.pop_back();
+    core::set_write_probe([](std::size_t) { return false; });
+    EXPECT_FALSE(write_timing_gates("@tracks/mini", changed));
+    core::set_write_probe(nullptr);
+    EXPECT_STREQ(core::message_line(0), "Can't write 'timing_gates'");
+    EXPECT_EQ(test::read_file(home() + "tracks/mini/timing_gates"), format_timing_gates(t));
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "track/track_info.h"
 
+#include "core/atomic_file.h"
 #include "core/digest.h"
 #include "core/messages.h"
 #include "track/track.h"
@@ -89,6 +90,18 @@ TEST_F(TrackInfo, UnwritableFileIsSkippedSilently)
     core::clear_messages();
     EXPECT_FALSE(save_track_info());
     EXPECT_STREQ(core::message_line(0), "");
+}
+
+TEST_F(TrackInfo, FailedWriteKeepsTheOldFileAndSaysSo)
+{
+    write_minimal_track();
+    ASSERT_TRUE(load_track());
+    test::write_file(home() + "tracks/mini.trackinfo", "dir=old\n");
+    core::set_write_probe([](std::size_t) { return false; });
+    EXPECT_FALSE(save_track_info());
+    core::set_write_probe(nullptr);
+    EXPECT_EQ(saved(), "dir=old\n");
+    EXPECT_STREQ(core::message_line(0), "Can't write 'tracks/mini.trackinfo'");
 }
 
 }  // namespace
