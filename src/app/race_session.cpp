@@ -66,6 +66,7 @@ void install_race_hooks()
     h.bikes_loaded = bikes_loaded;
     race::set_race_hooks(h);
     race::set_line_learning(startup_flags().learning);
+    race::set_practice(startup_flags().practice);
 }
 
 void set_bike_made_hook(BikeMadeHook hook) { g_bike_made = std::move(hook); }

@@ -142,8 +142,8 @@ void race_tick()
         const int after = track::rider_position(l.slot);
         if (after != before && core::debug_level() >= 1)
             platform::log_printf("Tick %d: rider %d passed timing gate %d\n", tick, l.slot, after - 1);
-        if (time_trial && r.kind == k_rider_local)
-            note_trial_timing(l.slot);
+        if (time_trial && r.kind == k_rider_local && note_trial_timing(l.slot))
+            trial_lap_done(l.slot, tick);
         learn_from_rider(l.slot, *l.bike, tick);
     }
     track::update_standings(tick);
@@ -172,6 +172,8 @@ void restart_time_trial_attempt(int slot)
         return;
     sim::place_bike(*r.bike, {pose.x, pose.y + 0.125f, pose.z}, pose.heading);
     abandon_trial_attempt(slot);
+    if (const sim::SimWorld* world = physics_world())
+        rider_put_back(slot, track::restart_position(), world->tick);
     if (sim::SimWorld* world = physics_world()) {
         for (int i = 0; i < 64 && touches_ground(*world, *r.bike); ++i)
             move_bike(*r.bike, 0.25f);

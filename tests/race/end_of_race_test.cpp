@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include <filesystem>
 
 namespace zv::race {
@@ -55,8 +57,12 @@ TEST_F(EndOfRace, AFinishedFieldEndsAfterTheDelayAndWritesTheResults)
     const std::optional<std::string> results = test::read_file(results_path());
     ASSERT_TRUE(results);
     EXPECT_EQ(results->rfind("Time=0.00|Laps=1|Track=", 0), 0u) << *results;
-    EXPECT_NE(results->find("\r\n   1 | "), std::string::npos) << *results;
-    EXPECT_NE(results->find("\r\n   2 | "), std::string::npos) << *results;
+    // A row for each robot under its roster number.
+    for (int slot : {0, 1}) {
+        char row[16];
+        std::snprintf(row, sizeof row, "\r\n%4s | ", track::race_state().entries[static_cast<std::size_t>(slot)].number.c_str());
+        EXPECT_NE(results->find(row), std::string::npos) << *results;
+    }
 
     // The delay counts from the tick that made the final standings.
     for (int i = 1; i < k_end_of_race_delay_ticks; ++i) {
@@ -152,7 +158,9 @@ TEST_F(EndOfRace, TheHeadlessRaceRunsToTheEndOrToItsCap)
             EXPECT_EQ(x.finished, c.finished[i]) << i;
             EXPECT_EQ(x.laps, c.finished[i] ? 1 : 0) << i;
             EXPECT_EQ(x.total_ticks.has_value(), c.finished[i]) << i;
-            EXPECT_EQ(x.number, std::to_string(x.slot + 1));
+            // Robots carry their roster profile's number, 20 to 99.
+            EXPECT_GE(std::stoi(x.number), 20);
+            EXPECT_LE(std::stoi(x.number), 99);
             EXPECT_FALSE(x.bike.empty());
         }
     }
