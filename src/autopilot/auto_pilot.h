@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "autopilot/driver.h"
@@ -26,6 +27,9 @@ struct RaceFacts {
     int tick = 0;
     int start_tick = 0;     // the gate drops
     bool finished = false;  // the rider has finished the race
+    // Every bike's frame position this tick (the robot's own among them),
+    // so robots ease off behind a bike in their way.
+    std::span<const sim::Vec3> traffic;
 };
 
 // A robot's successful attempt waits for its time through the next section.

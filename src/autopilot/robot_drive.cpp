@@ -68,6 +68,7 @@ void auto_pilot_drive(int slot, sim::Bike& bike, const RaceFacts& facts, sim::Ri
         pick_for_section(table, slot, r, bike, facts);
         line = current_line(table, r);
     }
+    r.driver.traffic = facts.traffic;
     drive_line(bike, line, r.driver, k_normal_aggression, out);
     // Until the launch is done the start holds the throttle, brakes, clutch
     // and gear; the line keeps the steering.

@@ -75,10 +75,12 @@ void rider_put_back(int slot, int position, int tick)
 
 void trial_lap_done(int slot, int tick) { autopilot::offer_lap(slot, tick); }
 
-void drive_robot(int slot, sim::Bike& bike, int tick)
+void drive_robot(int slot, sim::Bike& bike, int tick, std::span<const sim::Vec3> traffic)
 {
     sim::RiderInput input;
-    autopilot::auto_pilot_drive(slot, bike, facts_for(slot, tick), input);
+    autopilot::RaceFacts facts = facts_for(slot, tick);
+    facts.traffic = traffic;
+    autopilot::auto_pilot_drive(slot, bike, facts, input);
     sim::apply_input(bike, input);
 }
 

@@ -6,9 +6,11 @@
 
 #include <cstdint>
 #include <functional>
+#include <span>
 
 #include "autopilot/roster.h"
 #include "sim/bike.h"
+#include "sim/vec.h"
 
 namespace zv::race {
 
@@ -42,7 +44,7 @@ void rider_put_back(int slot, int position, int tick);
 void trial_lap_done(int slot, int tick);
 
 // Before the bike's own step: a robot's controls for this tick.
-void drive_robot(int slot, sim::Bike& bike, int tick);
+void drive_robot(int slot, sim::Bike& bike, int tick, std::span<const sim::Vec3> traffic);
 // After the bike's own step and its timing: what the rider just rode goes
 // into the lines (the player's laps, the robots' attempts).
 void learn_from_rider(int slot, sim::Bike& bike, int tick);

@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 
 #include <filesystem>
@@ -105,6 +106,27 @@ TEST_F(EndOfRace, ARiderStillRidingKeepsTheRaceGoingUntilItFinishes)
     EXPECT_FALSE(race_ended());
     race_tick();
     EXPECT_TRUE(race_ended());
+}
+
+TEST_F(EndOfRace, ARobotThatPassesNoGateFor20SecondsIsSetDownAtItsLastGate)
+{
+    ASSERT_TRUE(load_robots(3, 1));
+    sim::Bike& last = *rider_slot(2).bike;
+    // Turned round, its launch takes it away from the gate.
+    sim::place_bike(last, sim::body_position(last.body(sim::k_frame)) + sim::Vec3{0, 0, 10}, 3.14159265f);
+    const int start = track::race_state().start_tick;
+    auto near_gate = [&] {
+        const sim::Vec3 p = sim::body_position(last.body(sim::k_frame));
+        return std::abs(p.x - 32.0f) < 0.5f && p.z > 48.0f && p.z < 53.0f;
+    };
+    // Waiting in the gate does not count; 20 s after the drop it does.
+    while (physics_world()->tick <= start + 20 * 128) {
+        race_tick();
+        ASSERT_FALSE(near_gate()) << physics_world()->tick;
+    }
+    race_tick();
+    EXPECT_TRUE(near_gate());
+    EXPECT_EQ(track::rider_position(2), 0);
 }
 
 TEST_F(EndOfRace, ATimeTrialNeverEndsAndRestartsAtTheCheckpoint)
