@@ -69,6 +69,14 @@ struct Terrain {
     int texture_edge = 0;     // terrain texture edge
     bool lit = false;         // lit terrain rendering
     std::unique_ptr<TerrainRenderData> render_data;
+
+    // Deformation state: the editor warns about unsaved changes when
+    // `modified`; `change_count` grows by one per brush stroke; a race set up
+    // from the race server's rider list locks the ground so every machine
+    // keeps the same heights.
+    bool modified = false;
+    bool locked = false;
+    std::uint32_t change_count = 0;
 };
 
 struct TerrainLoadOptions {
