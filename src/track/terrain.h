@@ -235,6 +235,11 @@ struct SampleRect {
 };
 SampleRect low_detail_texture_rect(const Terrain& terrain, int a, int b);
 
+// Recomputes the normal and shadow bytes of samples [i0, i1] x [j0, j1]
+// (clipped to the grid) after their heights changed; nothing without lit
+// rendering.
+void update_terrain_normals(Terrain& terrain, int i0, int j0, int i1, int j1);
+
 // Forwards a changed rectangle of samples to the renderer (deformation).
 void notify_terrain_heights_changed(Terrain& terrain, int i0, int j0, int i1, int j1);
 
