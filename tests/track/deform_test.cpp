@@ -63,6 +63,11 @@ TEST(Deform, SmoothBrushWeightsLimitsAndNotice)
     EXPECT_EQ(h.hooks.changed.back().j0, 0);
     EXPECT_EQ(h.hooks.changed.back().i1, 3);
     EXPECT_EQ(t.change_count, 2u);
+
+    // A brush mostly off the field still reaches its one column inside.
+    deform(t, -0.5f, 40.0f, 1.0f, 1.0f);
+    EXPECT_FLOAT_EQ(test::sample_at(t, 0, 40), 0.5f);
+    EXPECT_EQ(t.change_count, 3u);
 }
 
 TEST(Deform, NothingChangesWhenLockedOrZero)
@@ -124,15 +129,20 @@ TEST(Erode, EventsAreFilteredByPushAndSpeed)
         float force, speed;
         bool kept;
         float fx;
+        float off_speed = 10.0f, on_speed = 15.0f;
     };
     const Case cases[] = {
         {120.0f, 12.5f, true, 60.0f},   // half speed factor, 60 > erode_lower 50
         {90.0f, 12.5f, false, 0.0f},    // 45 is too weak
         {50.0f, 20.0f, false, 0.0f},    // exactly erode_lower is not enough
         {300.0f, 10.0f, false, 0.0f},   // at erode_off_speed nothing counts
+        {300.0f, 15.0f, false, 0.0f, 15.0f, 15.0f},  // no ramp: only faster counts
+        {300.0f, 15.5f, true, 300.0f, 15.0f, 15.0f},
     };
     for (const Case& c : cases) {
         Erosion e;
+        e.ground.tiles[0].erode_off_speed = c.off_speed;
+        e.ground.tiles[0].erode_on_speed = c.on_speed;
         erode(e.ground, *e.ring, pushing(c.force, 20.0f, c.speed), 100.0f);  // body on the spot: kept waiting
         ASSERT_EQ(erosion_ring_count(*e.ring), c.kept ? 1 : 0) << c.force << " at " << c.speed;
         if (c.kept)

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <memory>
 #include <vector>
 
@@ -220,6 +222,50 @@ TEST(Roost, SplashAlternatesSidesAtGroundSpeed)
     EXPECT_FLOAT_EQ(a.velocity.x, 0.0f);
     // Particle 1 starts half a tick's travel out along its direction.
     EXPECT_FLOAT_EQ(b.position.z, 32.0f + 20.0f * 0.70710678f * 0.5f / 128.0f);
+
+    // A wheel standing still splashes only the random part, never NaN.
+    Roost still;
+    still.type(0) = t;
+    RiderWheels w = rear_only();
+    w.rear.velocity = {0, 0, 0};
+    still.emit(w, 0);
+    ASSERT_EQ(still.pool->active_count, 2);
+    EXPECT_FLOAT_EQ(still.particle(0).velocity.y, 0.0f);
+    EXPECT_FALSE(std::isnan(still.particle(1).position.x));
+}
+
+// The widest angle, about the axle, at which the first particle of each tick
+// leaves the wheel.
+float widest_throw(bool front, TerrainVec3 slip)
+{
+    Roost r;
+    RoostType& t = r.type(0);
+    t.mode = 1;
+    t.count = 1;
+    t.slow_angle = t.fast_angle = 1.0f;
+    RiderWheels w;
+    WheelFacts& wheel = front ? w.front : w.rear;
+    wheel = test::wheel_at(32, 0, 32);
+    wheel.slip_velocity = slip;
+    float widest = 0;
+    for (int tick = 0; tick < 400; ++tick) {
+        reset_roost(*r.pool, r.billboards);
+        r.emit(w, tick);
+        const TerrainVec3& p = r.particle(0).position;  // j = 0: the emission point itself
+        float dx = p.x - wheel.position.x, dy = p.y - wheel.position.y;
+        widest = std::max(widest, std::atan2(dx, -dy));
+    }
+    return widest;
+}
+
+TEST(Roost, SpreadOfASpinningWheelAndOfAGrippingOne)
+{
+    // Slip against the travel: the type's angle, up to the wheel's limit.
+    EXPECT_NEAR(widest_throw(false, {-5, 0, 0}), 1.0f, 0.02f);
+    EXPECT_NEAR(widest_throw(true, {-5, 0, 0}), k_front_max_spread, 0.01f);
+    // Slip across or along the travel: the narrow fan of a gripping wheel.
+    EXPECT_NEAR(widest_throw(false, {0, 0, 5}), k_grip_spread, 0.002f);
+    EXPECT_NEAR(widest_throw(false, {5, 0, 0}), k_grip_spread, 0.002f);
 }
 
 }  // namespace
