@@ -14,8 +14,8 @@
 #include "app/console_pipe.h"
 #include "app/hud.h"
 #include "app/main_loop.h"
-#include "app/riders.h"
-#include "app/session.h"
+#include "race/riders.h"
+#include "app/race_session.h"
 #include "app/startup_flags.h"
 #include "core/messages.h"
 #include "core/settings.h"
@@ -61,14 +61,14 @@ void toggle_int(int& value, const char* feature)
 
 sim::Bike* viewed_bike(Game& g)
 {
-    if (g.viewed < 0 || g.viewed >= k_rider_slot_count)
+    if (g.viewed < 0 || g.viewed >= race::k_rider_slot_count)
         return nullptr;
-    return rider_slot(g.viewed).bike.get();
+    return race::rider_slot(g.viewed).bike.get();
 }
 
 std::int32_t current_tick()
 {
-    const sim::SimWorld* world = physics_world();
+    const sim::SimWorld* world = race::physics_world();
     return world ? world->tick : 0;
 }
 
@@ -149,7 +149,7 @@ void cmd_fpshist(Game& g, const char*)
 
 void cmd_forcereload(Game&, const char*)
 {
-    force_track_reload();
+    race::force_track_reload();
     core::show_message("Track will be reloaded on next restart");
 }
 

@@ -7,7 +7,7 @@
 #include "app/console.h"
 #include "app/console_internal.h"
 #include "app/main_loop.h"
-#include "app/riders.h"
+#include "race/riders.h"
 #include "core/config.h"
 #include "core/data_file.h"
 #include "core/messages.h"
@@ -118,8 +118,8 @@ void console_readsetup(Game& g, const char* args)
     f.reset();
     // The local rider's bike takes the new setup when the mechanic can.
     if (viewed_is_local(g))
-        if (sim::Bike* bike = rider_slot(g.viewed).bike.get())
-            sim::apply_setup(*bike, rider_setup_from_settings(), g.game_clock);
+        if (sim::Bike* bike = race::rider_slot(g.viewed).bike.get())
+            sim::apply_setup(*bike, race::rider_setup_from_settings(), g.game_clock);
     core::show_message("Setup updated");
 }
 

@@ -10,7 +10,7 @@ namespace {
 constexpr PipeParameters k_four_stroke_pipe{5.0f, 0.918207f, -0.85f, 0, 15, false};
 constexpr PipeParameters k_two_stroke_pipe{1.75f, 0.3f, -0.75f, 0, 15, false};
 
-std::array<PipeParameters, k_rider_slot_count> g_pipes;
+std::array<PipeParameters, race::k_rider_slot_count> g_pipes;
 
 }  // namespace
 
@@ -21,7 +21,7 @@ PipeParameters starting_pipe(std::string_view engine_class)
     return k_two_stroke_pipe;
 }
 
-std::array<PipeParameters, k_rider_slot_count>& pipe_parameters() { return g_pipes; }
+std::array<PipeParameters, race::k_rider_slot_count>& pipe_parameters() { return g_pipes; }
 
 void set_pipe_from_text(PipeParameters& pipe, std::string_view engine_class, const char* numbers)
 {

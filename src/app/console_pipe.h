@@ -5,7 +5,7 @@
 #include <array>
 #include <string_view>
 
-#include "app/riders.h"
+#include "race/riders.h"
 
 namespace zv::app {
 
@@ -23,7 +23,7 @@ struct PipeParameters {
 PipeParameters starting_pipe(std::string_view engine_class);
 
 // The pipe record of each rider slot.
-std::array<PipeParameters, k_rider_slot_count>& pipe_parameters();
+std::array<PipeParameters, race::k_rider_slot_count>& pipe_parameters();
 
 // "pipe": up to five numbers ("%f %f %f %d %d"); the ones not given take the
 // class's starting values. Marks the record changed.

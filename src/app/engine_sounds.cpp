@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "app/console_pipe.h"
-#include "app/riders.h"
+#include "race/riders.h"
 #include "app/startup.h"
 #include "app/world_view.h"
 #include "core/settings.h"
@@ -18,6 +18,14 @@
 #include "track/race_rules.h"
 
 namespace zv::app {
+
+using race::rider_slot;
+using race::RiderSlot;
+using race::k_rider_local;
+using race::k_rider_history;
+using race::k_rider_slot_count;
+using race::k_no_rider;
+using race::physics_world;
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/riders.h"
+#include "race/riders.h"
 #include "app/screenshot_png.h"
 #include "app/view_font.h"
 #include "core/data_file.h"
@@ -18,6 +18,9 @@
 #include "track/track.h"
 
 namespace zv::app {
+
+using race::rider_slots;
+using race::RiderSlot;
 
 namespace {
 

@@ -9,10 +9,10 @@
 #include "app/controls.h"
 #include "app/engine_sounds.h"
 #include "app/menu.h"
-#include "app/race_tick.h"
-#include "app/riders.h"
+#include "app/race_session.h"
+#include "race/race_tick.h"
+#include "race/riders.h"
 #include "app/screenshot.h"
-#include "app/session.h"
 #include "app/ui_keys.h"
 #include "app/view.h"
 #include "app/world_view.h"
@@ -27,6 +27,11 @@
 #include "track/track.h"
 
 namespace zv::app {
+
+using race::rider_slot;
+using race::k_rider_local;
+using race::k_rider_slot_count;
+using race::lift_bikes_off_ground;
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include "app/engine_sounds.h"
 #include "app/loading_screen.h"
 #include "app/main_loop.h"
-#include "app/riders.h"
-#include "app/session.h"
+#include "race/riders.h"
+#include "app/race_session.h"
 #include "app/view.h"
 #include "app/world_view.h"
 #include "core/memory.h"
@@ -104,21 +104,22 @@ std::optional<int> open_game(StartupValues& values, StartupLists& lists)
     load_display_pictures();
     platform::end_frame();
     attach_loading_screen();
+    install_race_hooks();
     // 26. Inputs.
     bind_inputs();
     // 27. The physics world.
-    create_physics_world();
+    race::create_physics_world();
     // 28. A demo argument waits for demo playback.
     if (values.file_argument)
         platform::log_printf("Can't play \"%s\": demo playback is not available\n", values.file_argument->c_str());
     // 29. Every slot empty; the race for "--track".
-    free_all_bikes();
+    race::free_all_bikes();
     Game& g = game();
     g.values = &values;
     // The benchmark loads its own track.
     if (values.track_override && !(values.benchmark_seconds > 0)) {
-        GateKinds kinds = gate_kinds_from_settings();
-        SessionRequest req;
+        race::GateKinds kinds = race::gate_kinds_from_settings();
+        race::SessionRequest req;
         req.gates = &kinds;
         req.laps = k_start_laps;
         req.skill = core::settings().skill.index;
@@ -141,7 +142,7 @@ void run_main_loop(StartupValues& values)
 void end_game_session()
 {
     end_session();
-    destroy_physics_world();
+    race::destroy_physics_world();
 }
 
 void close_game_window()

@@ -4,7 +4,7 @@
 
 #include "app/main_loop.h"
 #include "app/menu_series.h"
-#include "app/riders.h"
+#include "race/riders.h"
 #include "app/startup.h"
 #include "app/startup_flags.h"
 #include "core/messages.h"
@@ -84,9 +84,9 @@ void close_connection(Game& g)
     replay::clear_network_bookkeeping();
 }
 
-GateKinds gate_table_from_choices()
+race::GateKinds gate_table_from_choices()
 {
-    GateKinds table{};
+    race::GateKinds table{};
     const core::Settings& s = core::settings();
     for (int i = 0; i < core::k_gate_count; ++i)
         table[static_cast<std::size_t>(i)] = s.slots[static_cast<std::size_t>(i)].index;
@@ -111,10 +111,10 @@ void start_race(Game& g)
 {
     const core::Settings& s = core::settings();
     g.menu_page = k_menu_closed;
-    GateKinds table = gate_table_from_choices();
+    race::GateKinds table = gate_table_from_choices();
     close_connection(g);
     forget_series_event();
-    SessionRequest req;
+    race::SessionRequest req;
     req.gates = &table;
     req.record_demo = s.record.index == 1;
     req.time_limit_ticks = static_cast<int>(s.minutes.value * 60 / k_tick);
@@ -129,7 +129,7 @@ void start_time_trial(Game& g)
     g.menu_page = k_menu_closed;
     close_connection(g);
     forget_series_event();
-    SessionRequest req;
+    race::SessionRequest req;
     req.gates = nullptr;
     req.laps = 1000;
     req.skill = core::settings().skill.index;
@@ -156,7 +156,7 @@ sim::Bike* local_bike(Game& g)
 {
     if (!viewed_is_local(g))
         return nullptr;
-    return rider_slot(g.viewed).bike.get();
+    return race::rider_slot(g.viewed).bike.get();
 }
 
 // The "Track" item: the chooser opens on activation; "left" and "right"
@@ -178,7 +178,7 @@ Widget track_item(int page)
 void apply_setup_to_local_bike(Game& g)
 {
     if (sim::Bike* bike = local_bike(g))
-        sim::apply_setup(*bike, rider_setup_from_settings(), g.game_clock);
+        sim::apply_setup(*bike, race::rider_setup_from_settings(), g.game_clock);
 }
 
 void apply_aids_to_local_bike(Game& g)

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "app/menu_model.h"
-#include "app/session.h"
+#include "app/race_session.h"
 
 namespace zv::app {
 
@@ -49,7 +49,7 @@ void start_time_trial(Game& g);
 // Closes a race-server connection before a local race.
 void close_connection(Game& g);
 // The gate table of the 40 gate choices (entries 40 ... 159 empty).
-GateKinds gate_table_from_choices();
+race::GateKinds gate_table_from_choices();
 // Turns the 40 gates by the line-up rotation: gate i's contents go to gate
 // (i + rotation) mod 40.
 void rotate_lineup(int rotation);

@@ -70,7 +70,7 @@ void play_demo(Game& g, int index)
         return;
     core::Settings& s = core::settings();
     demo_argument() = "@" + lists.demos.paths[static_cast<std::size_t>(index)];
-    GateKinds table{};
+    race::GateKinds table{};
     bool record = false;
     if (s.playback_mode.index == 1) {  // "Race Against"
         int gate = 0;
@@ -79,7 +79,7 @@ void play_demo(Game& g, int index)
                 gate = i;
                 break;
             }
-        table[static_cast<std::size_t>(gate)] = k_gate_human;
+        table[static_cast<std::size_t>(gate)] = race::k_gate_human;
         record = s.record.index == 1;
         if (record && demo_argument() == k_default_demo) {
             core::show_message("Can't record and play from same file - recording disabled");
@@ -89,7 +89,7 @@ void play_demo(Game& g, int index)
     g.menu_page = k_menu_closed;
     close_connection(g);
     forget_series_event();
-    SessionRequest req;
+    race::SessionRequest req;
     req.gates = &table;
     req.demo_playing = true;
     req.record_demo = record;

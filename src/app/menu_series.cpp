@@ -176,13 +176,13 @@ void start_series_event(Game& g, int index, bool counted)
         return;
 
     // Computer riders of the series race as robots of the series' skill.
-    GateKinds table{};
+    race::GateKinds table{};
     PendingEvent p;
     p.series = index;
     p.slots.assign(static_cast<std::size_t>(s->field_size()), -1);
     const std::vector<int> grid = series_grid(*s);
     for (std::size_t k = 0; k < grid.size() && k < table.size(); ++k) {
-        table[k] = grid[k] == 0 ? k_gate_human : k_gate_robot;
+        table[k] = grid[k] == 0 ? race::k_gate_human : race::k_gate_robot;
         p.slots[static_cast<std::size_t>(grid[k])] = static_cast<int>(k);
     }
 
@@ -190,7 +190,7 @@ void start_series_event(Game& g, int index, bool counted)
     close_connection(g);
     forget_series_event();
     const core::Settings& settings = core::settings();
-    SessionRequest req;
+    race::SessionRequest req;
     req.gates = &table;
     req.record_demo = settings.record.index == 1;
     req.time_limit_ticks = static_cast<int>(settings.minutes.value * 60 / k_tick);

@@ -10,7 +10,7 @@
 
 #include "app/main_loop.h"
 #include "app/menu.h"
-#include "app/riders.h"
+#include "race/riders.h"
 #include "app/screenshot_png.h"
 #include "app/view_font.h"
 #include "app/world_view.h"
@@ -24,6 +24,11 @@
 #include "track/track.h"
 
 namespace zv::app {
+
+using race::rider_slot;
+using race::RiderSlot;
+using race::k_rider_local;
+using race::k_rider_slot_count;
 
 namespace {
 

@@ -11,9 +11,9 @@
 #include "app/console.h"
 #include "app/graphics_values.h"
 #include "app/hud.h"
-#include "app/riders.h"
+#include "race/riders.h"
 #include "app/startup_flags.h"
-#include "app/time_trial.h"
+#include "race/time_trial.h"
 #include "core/settings.h"
 #include "render/camera.h"
 #include "render/render_stats.h"
@@ -32,6 +32,12 @@
 #include "track/track.h"
 
 namespace zv::app {
+
+using race::rider_slot;
+using race::RiderSlot;
+using race::k_rider_slot_count;
+using race::physics_world;
+using race::trial_record;
 
 namespace {
 

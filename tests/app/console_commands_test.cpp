@@ -158,15 +158,15 @@ TEST_F(Commands, FrameHistogramIsShownAndCleared)
 
 TEST_F(Commands, KeyframeCommands)
 {
-    create_physics_world();
-    physics_world()->tick = 256;
+    race::create_physics_world();
+    race::physics_world()->tick = 256;
     free_camera().position = {1, 2, 3};
     core::settings().fov.value = 60;
     EXPECT_EQ(run("/addkey"), 1);
-    physics_world()->tick = 128;
+    race::physics_world()->tick = 128;
     free_camera().position = {4, 5, 6};
     EXPECT_EQ(run("/addkey"), 1);
-    physics_world()->tick = 640;
+    race::physics_world()->tick = 640;
     EXPECT_EQ(run("/addkey"), 1);
     ASSERT_EQ(camera_keyframes().size(), 3u);
     EXPECT_EQ(camera_keyframes()[0].tick, 128);
@@ -179,7 +179,7 @@ TEST_F(Commands, KeyframeCommands)
                                  "pos = { 1.00, 2.00, 3.00 }, rot = { 1.00, 0.00, 0.00, 0.00 }, time = 2.00",
                                  "pos = { 4.00, 5.00, 6.00 }, rot = { 1.00, 0.00, 0.00, 0.00 }, time = 5.00"}));
 
-    physics_world()->tick = 400;  // 144 after 256, 240 before 640
+    race::physics_world()->tick = 400;  // 144 after 256, 240 before 640
     EXPECT_EQ(run("/rmkey"), 1);
     ASSERT_EQ(camera_keyframes().size(), 2u);
     EXPECT_EQ(camera_keyframes()[1].tick, 640);

@@ -10,7 +10,7 @@
 #include "app/console.h"
 #include "app/console_pipe.h"
 #include "app/main_loop.h"
-#include "app/riders.h"
+#include "race/riders.h"
 #include "core/messages.h"
 #include "core/settings.h"
 #include "sim/bike.h"
@@ -34,8 +34,8 @@ protected:
     }
     ~ConsoleTest() override
     {
-        free_all_bikes();
-        destroy_physics_world();
+        race::free_all_bikes();
+        race::destroy_physics_world();
         console_hooks() = ConsoleHooks{};
         stop_transfer();
         reset_chat();
@@ -63,11 +63,11 @@ protected:
     // A bike in slot 3, viewed; this computer's rider when `local`.
     sim::Bike& put_bike(const char* model = "450sxf(2017)", bool local = true)
     {
-        if (!physics_world())
-            create_physics_world();
-        RiderSlot& s = rider_slot(3);
-        s.bike = sim::create_bike(*physics_world(), model, 3, "42");
-        s.kind = local ? k_rider_local : k_rider_robot;
+        if (!race::physics_world())
+            race::create_physics_world();
+        race::RiderSlot& s = race::rider_slot(3);
+        s.bike = sim::create_bike(*race::physics_world(), model, 3, "42");
+        s.kind = local ? race::k_rider_local : race::k_rider_robot;
         g.viewed = 3;
         return *s.bike;
     }

@@ -6,8 +6,8 @@
 
 #include "app/console.h"
 #include "app/main_loop.h"
-#include "app/riders.h"
-#include "app/session.h"
+#include "race/riders.h"
+#include "app/race_session.h"
 #include "app/startup.h"
 #include "core/messages.h"
 #include "core/settings.h"
@@ -23,9 +23,9 @@ protected:
 
     bool load()
     {
-        GateKinds one{};
-        one[0] = k_gate_human;
-        SessionRequest req;
+        race::GateKinds one{};
+        one[0] = race::k_gate_human;
+        race::SessionRequest req;
         req.gates = &one;
         req.laps = 5;
         return load_session(g, req);
@@ -66,10 +66,10 @@ TEST_F(TrackCommands, ForceReloadReadsTheSameTrackAgainOnce)
 
     EXPECT_EQ(run_console_line(g, "/forcereload"), 1);
     EXPECT_STREQ(core::message_line(0), "Track will be reloaded on next restart");
-    EXPECT_TRUE(track_reload_forced());
+    EXPECT_TRUE(race::track_reload_forced());
     ASSERT_TRUE(load());
     EXPECT_EQ(track_frees(), 1);
-    EXPECT_FALSE(track_reload_forced());
+    EXPECT_FALSE(race::track_reload_forced());
     EXPECT_TRUE(track::track_loaded());
 
     ASSERT_TRUE(load());  // only once

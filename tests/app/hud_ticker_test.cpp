@@ -3,7 +3,7 @@
 #include "app/hud.h"
 
 #include "app/main_loop.h"
-#include "app/session.h"
+#include "app/race_session.h"
 #include "track/race_rules.h"
 
 #include "mini_session_fixture.h"
@@ -21,9 +21,9 @@ TEST_F(Ticker, GapsToTheLeaderAtTheLastSharedGate)
     put("timing_gates", "startinggate:\n[32 0 32] 0 null null null\n"
                         "checkpoints:\n12 [32 0 24] [0 0 -1]\n30 [32 0 8] [0 0 -1]\n"
                         "firstlap:\n0 1\nnormallap:\n0 1\n");
-    GateKinds kinds{};
-    kinds[0] = k_gate_human;
-    SessionRequest req;
+    race::GateKinds kinds{};
+    kinds[0] = race::k_gate_human;
+    race::SessionRequest req;
     req.gates = &kinds;
     req.laps = 2;
     Game g;

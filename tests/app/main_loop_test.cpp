@@ -5,7 +5,7 @@
 #include "app/main_loop.h"
 
 #include "app/controls.h"
-#include "app/riders.h"
+#include "race/riders.h"
 #include "core/settings.h"
 #include "platform/events.h"
 #include "platform/input.h"
@@ -147,10 +147,10 @@ protected:
         platform::clear_events();
         core::reset_settings();
         bind_inputs();
-        free_all_bikes();
+        race::free_all_bikes();
         g.view = ViewMode::rider;
         g.viewed = 0;
-        rider_slot(0).kind = k_rider_local;
+        race::rider_slot(0).kind = race::k_rider_local;
         g.on_race_tick = [this](Game& game) {
             throttle.push_back(game.controls.throttle);
             steer.push_back(game.controls.steer);
@@ -160,7 +160,7 @@ protected:
     ~TickTest() override
     {
         release_inputs();
-        free_all_bikes();
+        race::free_all_bikes();
         platform::clear_events();
     }
 
@@ -213,7 +213,7 @@ TEST_F(TickTest, AMenuHoldsASinglePlayerRaceStill)
     run(16);
     EXPECT_TRUE(throttle.empty());
     // Watching someone else (a demo, a spectator) the race goes on.
-    rider_slot(0).kind = k_rider_robot;
+    race::rider_slot(0).kind = race::k_rider_robot;
     run(16);
     EXPECT_EQ(throttle.size(), 16u);
 }

@@ -10,7 +10,7 @@
 #include "app/main_loop.h"
 #include "app/menu.h"
 #include "app/menu_model.h"
-#include "app/riders.h"
+#include "race/riders.h"
 #include "core/settings.h"
 #include "platform/events.h"
 #include "platform/input.h"
@@ -26,7 +26,7 @@ protected:
         core::reset_settings();
         reset_menu_state();
         bind_inputs();
-        free_all_bikes();
+        race::free_all_bikes();
         g.view = ViewMode::title;
         g.on_race_tick = [this](Game&) { ++ticks; };
     }

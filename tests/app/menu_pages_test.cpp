@@ -191,7 +191,7 @@ TEST_F(MenuPagesTest, StartTurnsTheLineUpByTheRotation)
 TEST_F(MenuPagesTest, GateTableHoldsTheFortyGatesOnly)
 {
     core::settings().slots[0].index = core::gate_robot;
-    GateKinds t = gate_table_from_choices();
+    race::GateKinds t = gate_table_from_choices();
     EXPECT_EQ(t[0], core::gate_robot);
     EXPECT_EQ(t[19], core::gate_human);
     for (std::size_t i = 40; i < t.size(); ++i)

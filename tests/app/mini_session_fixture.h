@@ -4,8 +4,8 @@
 // closed).
 #pragma once
 
-#include "app/session.h"
-#include "app/riders.h"
+#include "app/race_session.h"
+#include "race/riders.h"
 #include "app/startup.h"
 #include "core/messages.h"
 #include "core/settings.h"
@@ -29,12 +29,12 @@ protected:
         lists.tracks.names = {"Mini"};
         lists.track_choice.index = 0;
         track::set_track_list({k_folder}, {"Mini"});
-        app::create_physics_world();
+        race::create_physics_world();
     }
     ~MiniTrackSession() override
     {
         app::end_session();
-        app::destroy_physics_world();
+        race::destroy_physics_world();
         app::startup_lists() = app::StartupLists{};
         track::set_track_list({}, {});
         core::reset_settings();

@@ -3,7 +3,7 @@
 // the riders wait at the gate.
 #include "app/world_view.h"
 
-#include "app/session.h"
+#include "app/race_session.h"
 #include "track/race_rules.h"
 #include "track/scenery.h"
 #include "track/scenery_flaggers.h"
@@ -25,9 +25,9 @@ TEST_F(FlaggerClock, TheStarterWalksOffOnTheTickCounterBeforeTheGateDrops)
                         "checkpoints:\n12 [32 0 24] [0 0 -1]\n30 [32 0 8] [0 0 -1]\n"
                         "firstlap:\n0 1\nnormallap:\n0 1\n");
     put("flaggers", "[10 0 20] [16 2 20] 3 0.5 2 s0 s1 s2 s3 s4\n");
-    GateKinds kinds{};
-    kinds[0] = k_gate_human;
-    SessionRequest req;
+    race::GateKinds kinds{};
+    kinds[0] = race::k_gate_human;
+    race::SessionRequest req;
     req.gates = &kinds;
     req.laps = 3;
     Game g;

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <regex>
@@ -719,6 +720,10 @@ TEST_F(HudTest, AfterARaceLoadsTheBannerGoesAndTheFrameRateRecovers)
                                              "shot early\n"
                                              "wait_log 'Tick 512: rider'\n"
                                              "shot late\n"
+                                             "sleep 1\n"
+                                             "shot later\n"
+                                             "sleep 1\n"
+                                             "shot latest\n"
                                              "kill -TERM $pid\n");
     ASSERT_EQ(status, 0) << last_.err << log();
     std::optional<test::RgbPicture> early = shot("early");
@@ -742,16 +747,25 @@ TEST_F(HudTest, AfterARaceLoadsTheBannerGoesAndTheFrameRateRecovers)
     // "FPS - %d": the race's loading made one frame slow (8 frames a second
     // at most); 4 s later the line shows the frames since the last display,
     // two or more digits on this small window. Glyphs are runs of columns
-    // with writing in the line's band: "FPS - " makes four of them.
-    const int band = late->height * 45 / 100;
-    int glyphs = 0;
-    bool inside = false;
-    for (int x = 0; x < late->width / 4; ++x) {
-        const bool writing = white_pixels(*late, x, band - 2, x + 1, band + 12, 200) > 0;
-        glyphs += writing && !inside;
-        inside = writing;
-    }
-    EXPECT_GE(glyphs - 4, 2) << "digits of the frame rate";
+    // with writing in the line's band: "FPS - " makes four of them. Three
+    // shots a second apart, so one slow moment of a busy machine is not
+    // taken for the stuck figure.
+    auto digits = [](const test::RgbPicture& p) {
+        const int band = p.height * 45 / 100;
+        int glyphs = 0;
+        bool inside = false;
+        for (int x = 0; x < p.width / 4; ++x) {
+            const bool writing = white_pixels(p, x, band - 2, x + 1, band + 12, 200) > 0;
+            glyphs += writing && !inside;
+            inside = writing;
+        }
+        return glyphs - 4;
+    };
+    int most = digits(*late);
+    for (const char* name : {"later", "latest"})
+        if (std::optional<test::RgbPicture> p = shot(name))
+            most = std::max(most, digits(*p));
+    EXPECT_GE(most, 2) << "digits of the frame rate";
 }
 
 }  // namespace

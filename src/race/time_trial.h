@@ -6,7 +6,7 @@
 // the next one.
 #pragma once
 
-namespace zv::app {
+namespace zv::race {
 
 struct TrialRecord {
     int attempt_start = -1;   // tick at the attempt's first gate; -1: none under way
@@ -26,4 +26,4 @@ bool note_trial_timing(int slot);
 // Backing up restarted the attempt: the lap under way is not timed.
 void abandon_trial_attempt(int slot);
 
-}  // namespace zv::app
+}  // namespace zv::race

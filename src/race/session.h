@@ -1,17 +1,15 @@
 // The race session: freeing the previous race, loading the track when it
 // changed and setting every occupied slot's bike in its gate, each phase
-// shown on the loading screen and logged.
+// shown on the loading screen (through the hooks) and logged; and the end of
+// the race, a few seconds after the final standings are made.
 #pragma once
 
 #include <array>
-#include <functional>
-#include <span>
+#include <string>
 
-#include "app/riders.h"
+#include "race/riders.h"
 
-namespace zv::app {
-
-struct Game;
+namespace zv::race {
 
 inline constexpr int k_end_of_race_delay_ticks = 640;  // 5 s
 inline constexpr int k_time_trial_start_tick = 300 * 128;
@@ -35,27 +33,44 @@ struct SessionRequest {
     int time_limit_ticks = 0;          // 0: none
     int laps = 0;
     int skill = 0;
+    std::string track_folder;          // the track to race on ("": none, the load fails)
+    bool connected = false;
 };
+
+// The race that is loaded.
+struct Session {
+    bool loaded = false;
+    bool time_trial = false;
+    int skill = 0;
+    // Where a viewer starts: the player's slot, else the first occupied one.
+    int first_viewed = 0;
+    // Ticks the race runs on once the final standings exist; the race has
+    // ended when they have run out.
+    int end_delay_ticks = k_end_of_race_delay_ticks;
+};
+const Session& session();
 
 // The race start tick of an offline race for r uniform in [0, 1):
 // 128 * (13 + 2r), so the gate drops 13 to 15 s after loading.
 int offline_start_tick(double r);
+// The race's random generator (start tick, rider-name order) starts from
+// this seed instead of the clock.
+void seed_race_random(unsigned seed);
 
 // The gate kinds of the settings' 40 gates (the other slots empty).
 GateKinds gate_kinds_from_settings();
 
-// Called for every bike the session loader makes during "Loading bikes".
-// The game requests the bike's models and textures there, so they count in
-// the texture memory reported after loading and are kept by the release of
-// what the track no longer uses. Headless runs install none.
-using BikeMadeHook = std::function<void(const sim::Bike&)>;
-void set_bike_made_hook(BikeMadeHook hook);
-
 // Resets and loads a race. False when the track cannot be loaded (no track
 // stays loaded then).
-bool load_session(Game& g, const SessionRequest& request);
+bool load_session(const SessionRequest& request);
 // Saves what the robots learnt, frees every bike, the demo and the track.
 void end_session();
+
+// The race is over (every rider done, the final standings made) and the
+// end-of-race delay has run out. Never in a time trial.
+bool race_ended();
+// Once a tick: counts the end-of-race delay down while the race is over.
+void count_down_end_of_race();
 
 // "forcereload": the next session load reads the track again even when it is
 // the one already loaded.
@@ -65,11 +80,8 @@ bool track_reload_forced();
 // The starting grid that the warp restart rotates: entry k is the slot whose
 // gate kind goes to gate k.
 std::array<int, k_rider_slot_count>& starting_grid();
-// With warp on: once the leader has finished the race's laps, rotate the
-// grid by one place and load the race again.
-void warp_restart_if_finished(Game& g);
 
 // The shuffled order of the 80 rider names (robots take names in this order).
 const std::array<int, k_rider_name_count>& rider_name_order();
 
-}  // namespace zv::app
+}  // namespace zv::race

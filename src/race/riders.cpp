@@ -1,11 +1,11 @@
-#include "app/riders.h"
+#include "race/riders.h"
 
 #include <algorithm>
 
 #include "core/settings.h"
-#include "sound/engine_sound.h"
+#include "race/hooks.h"
 
-namespace zv::app {
+namespace zv::race {
 
 namespace {
 
@@ -41,9 +41,12 @@ int bike_count()
 
 void free_all_bikes()
 {
-    sound::free_all_engine_sounds();
-    for (RiderSlot& s : rider_slots())
-        s = RiderSlot{};
+    const RaceHooks& hooks = race_hooks();
+    for (int slot = 0; slot < k_rider_slot_count; ++slot) {
+        if (hooks.slot_emptied)
+            hooks.slot_emptied(slot);
+        rider_slots()[static_cast<std::size_t>(slot)] = RiderSlot{};
+    }
 }
 
 bool create_physics_world()
@@ -116,4 +119,4 @@ sim::RiderSetup rider_setup_from_settings()
     return r;
 }
 
-}  // namespace zv::app
+}  // namespace zv::race

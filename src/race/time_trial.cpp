@@ -1,12 +1,14 @@
-#include "app/time_trial.h"
+#include "race/time_trial.h"
 
-#include "app/hud_text.h"
+#include <cstdio>
+#include <string>
+
 #include "core/debug_level.h"
 #include "platform/log.h"
 #include "track/race_rules.h"
 #include "track/timing.h"
 
-namespace zv::app {
+namespace zv::race {
 
 namespace {
 
@@ -14,6 +16,17 @@ TrialRecord& record()
 {
     static TrialRecord r;
     return r;
+}
+
+// m:ss.mmm, for the log.
+std::string lap_text(int ticks)
+{
+    if (ticks < 0)
+        ticks = 0;
+    const int ms = static_cast<int>(static_cast<long long>(ticks) * 1000 / 128);
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%d:%02d.%03d", ms / 60000, ms / 1000 % 60, ms % 1000);
+    return buf;
 }
 
 // Every gate from `from` to `to` was passed (none jumped over).
@@ -61,8 +74,8 @@ bool note_trial_timing(int slot)
                 timed = true;
                 if (core::debug_level() >= 1)
                     platform::log_printf("Time trial lap %d: %s (best %s)\n", r.laps,
-                                         lap_time_thousandths(lap).c_str(),
-                                         lap_time_thousandths(r.best_ticks).c_str());
+                                         lap_text(lap).c_str(),
+                                         lap_text(r.best_ticks).c_str());
             } else if (core::debug_level() >= 1) {
                 platform::log_printf("Time trial lap not timed: a gate was missed\n");
             }
@@ -83,4 +96,4 @@ void abandon_trial_attempt(int slot)
     r.seen_position = track::rider_position(slot);
 }
 
-}  // namespace zv::app
+}  // namespace zv::race

@@ -1,24 +1,26 @@
 // The race session on a tiny track: the start tick window, the gate table,
 // the time trial's late start, the phases in the log, the gate dropping at
 // the start tick, and a track that cannot be loaded.
-#include "app/session.h"
+#include "race/session.h"
 
-#include "app/main_loop.h"
-#include "app/race_tick.h"
-#include "app/riders.h"
-#include "app/startup.h"
 #include "core/messages.h"
 #include "core/settings.h"
 #include "platform/log.h"
-#include "render/textures.h"
+#include "race/hooks.h"
+#include "race/race_tick.h"
+#include "race/riders.h"
+#include "sim/control.h"
 #include "track/race_rules.h"
 #include "track/start_gate.h"
 #include "track/track.h"
-#include "mini_session_fixture.h"
+#include "mini_race_fixture.h"
 
 #include <gtest/gtest.h>
 
-namespace zv::app {
+#include <string>
+#include <vector>
+
+namespace zv::race {
 namespace {
 
 TEST(StartTick, TheGateDropsThirteenToFifteenSecondsIn)
@@ -36,20 +38,37 @@ TEST(StartTick, TheGateDropsThirteenToFifteenSecondsIn)
     }
 }
 
-class SessionTest : public test::MiniTrackSession {
-protected:
+// What the hooks heard, in order.
+std::vector<std::string>& heard()
+{
+    static std::vector<std::string> h;
+    return h;
+}
 
+RaceHooks recording_hooks()
+{
+    RaceHooks h;
+    h.show_loading = [](std::string_view text) { heard().push_back("show " + std::string(text)); };
+    h.loading_started = [] { heard().push_back("started"); };
+    h.track_changing = [] { heard().push_back("track"); };
+    h.track_failed = [] { heard().push_back("failed"); };
+    h.bike_created = [](int slot) {
+        // The bike exists and sits in its slot when the hook hears of it.
+        heard().push_back("bike " + std::to_string(slot) + (rider_slot(slot).bike ? "" : " missing"));
+    };
+    h.slot_emptied = [](int slot) {
+        if (rider_slot(slot).bike)
+            heard().push_back("free " + std::to_string(slot));
+    };
+    h.bikes_loaded = [] { heard().push_back("loaded"); };
+    return h;
+}
+
+class SessionTest : public test::MiniRace {
+protected:
     std::string log_text() { return test::read_file(tmp_.str() + "log.txt").value_or(""); }
 
-    bool load(const GateKinds* kinds)
-    {
-        SessionRequest req;
-        req.gates = kinds;
-        req.laps = 1000;
-        return load_session(g, req);
-    }
-
-    Game g;
+    bool load(const GateKinds* kinds) { return load_session(request(kinds)); }
 };
 
 TEST_F(SessionTest, ARaceSetsEveryOccupiedGatesBike)
@@ -60,18 +79,19 @@ TEST_F(SessionTest, ARaceSetsEveryOccupiedGatesBike)
     kinds[21] = k_gate_robot_4stroke;
     kinds[25] = k_gate_human;  // a second human is not kept
     kinds[30] = 77;            // nonsense counts as empty
+    heard().clear();
+    set_race_hooks(recording_hooks());
     ASSERT_TRUE(load(&kinds));
     ASSERT_TRUE(track::track_loaded());
     EXPECT_EQ(bike_count(), 6);
-    EXPECT_EQ(g.viewed, 19);
-    EXPECT_TRUE(viewed_is_local(g));
+    EXPECT_EQ(session().first_viewed, 19);
     EXPECT_EQ(rider_slot(19).kind, k_rider_local);
     EXPECT_EQ(rider_slot(17).kind, k_rider_robot);
     EXPECT_EQ(rider_slot(20).bike->info.name, std::string("yz250(2012)"));
     EXPECT_EQ(rider_slot(21).bike->info.name, std::string("yz250f(2017)"));
     EXPECT_FALSE(rider_slot(25).bike);
     EXPECT_FALSE(rider_slot(30).bike);
-    EXPECT_FALSE(g.time_trial);
+    EXPECT_FALSE(session().time_trial);
 
     sim::SimWorld* world = physics_world();
     ASSERT_TRUE(world);
@@ -86,20 +106,29 @@ TEST_F(SessionTest, ARaceSetsEveryOccupiedGatesBike)
     std::size_t at = 0;
     for (const char* line : {"] Resetting\n", "] Remembering lines\n", "] Remembering lines...done\n",
                              "] Cleaning up\n", "] Cleaning up...done\n", "] Analyzing lines\n",
-                             "] Analyzing lines...done\n", "] Loading bikes\n", "] Loading bikes...done\n",
-                             "] 0 MB texture memory used\n", "] Max loading delay was "}) {
+                             "] Analyzing lines...done\n", "] Loading bikes\n", "] Loading bikes...done\n"}) {
         std::size_t next = log.find(line, at);
         ASSERT_NE(next, std::string::npos) << line << "\n" << log;
         at = next;
     }
+    // The screen hears of the loading, the new track and every bike.
+    EXPECT_EQ(heard(), (std::vector<std::string>{"started", "show Resetting...", "track", "show Loading bikes",
+                                                 "bike 17", "show Loading bikes.", "bike 18",
+                                                 "show Loading bikes..", "bike 19", "show Loading bikes...",
+                                                 "bike 20", "show Loading bikes", "bike 21",
+                                                 "show Loading bikes.", "bike 22", "loaded"}));
 
     // Loading again keeps the track and replaces the bikes.
+    heard().clear();
     GateKinds one{};
     one[3] = k_gate_robot;
     ASSERT_TRUE(load(&one));
+    EXPECT_EQ(heard(), (std::vector<std::string>{"started", "show Resetting...", "free 17", "free 18", "free 19",
+                                                 "free 20", "free 21", "free 22", "show Loading bikes",
+                                                 "bike 3", "loaded"}));
     EXPECT_EQ(bike_count(), 1);
-    EXPECT_EQ(g.viewed, 3);
-    EXPECT_FALSE(viewed_is_local(g));
+    EXPECT_EQ(session().first_viewed, 3);
+    EXPECT_EQ(rider_slot(3).kind, k_rider_robot);
 
     end_session();
     EXPECT_EQ(bike_count(), 0);
@@ -111,16 +140,15 @@ TEST_F(SessionTest, ARaceSetsEveryOccupiedGatesBike)
 TEST_F(SessionTest, ATimeTrialStartsLateWithThePlayerAlone)
 {
     ASSERT_TRUE(load(nullptr));
-    EXPECT_TRUE(g.time_trial);
+    EXPECT_TRUE(session().time_trial);
     EXPECT_EQ(physics_world()->tick, 38400);
     EXPECT_EQ(bike_count(), 1);
-    EXPECT_EQ(g.viewed, 0);
+    EXPECT_EQ(session().first_viewed, 0);
     EXPECT_EQ(rider_slot(0).kind, k_rider_local);
     // Its gate is down within a second: the clock is long past the start.
     ASSERT_EQ(track::gate_states().size(), 1u);
-    g.view = ViewMode::rider;
     for (int i = 0; i < 128; ++i)
-        race_tick(g);
+        race_tick();
     EXPECT_FLOAT_EQ(track::gate_states()[0].raise, 0.0f);
 }
 
@@ -130,7 +158,39 @@ TEST_F(SessionTest, NoOccupiedGateGivesSlotZeroARobot)
     ASSERT_TRUE(load(&none));
     EXPECT_EQ(bike_count(), 1);
     EXPECT_EQ(rider_slot(0).kind, k_rider_robot);
-    EXPECT_EQ(g.viewed, 0);
+    EXPECT_EQ(session().first_viewed, 0);
+
+    // A network opponent's gate is occupied, though its bike comes with the
+    // race server: nobody is put in slot 0.
+    GateKinds network{};
+    network[4] = k_gate_network;
+    ASSERT_TRUE(load(&network));
+    EXPECT_EQ(bike_count(), 0);
+    EXPECT_EQ(session().first_viewed, 4);
+}
+
+TEST_F(SessionTest, RobotsHoldInTheirGatesUntilTheDropWhileThePlayerRidesOff)
+{
+    GateKinds kinds{};
+    kinds[0] = k_gate_human;
+    kinds[1] = k_gate_robot;
+    ASSERT_TRUE(load(&kinds));
+    sim::SimWorld* world = physics_world();
+    sim::RiderInput open;
+    open.throttle = 1;
+    while (world->tick < world->start_tick) {
+        // Both get full throttle; only the robot's own controls override it.
+        for (int slot : {0, 1})
+            sim::apply_input(*rider_slot(slot).bike, open);
+        race_tick();
+    }
+    EXPECT_LT(distance_from_start(1), 1.0f);
+    const int until = world->start_tick + 3 * k_ticks_per_second;
+    while (world->tick < until) {
+        sim::apply_input(*rider_slot(0).bike, open);
+        race_tick();
+    }
+    EXPECT_GT(distance_from_start(0), 3.0f);
 }
 
 TEST_F(SessionTest, TheGateHoldsUntilTheStartTickThenDrops)
@@ -140,52 +200,34 @@ TEST_F(SessionTest, TheGateHoldsUntilTheStartTickThenDrops)
     ASSERT_TRUE(load(&kinds));
     sim::SimWorld* world = physics_world();
     const int start = world->start_tick;
-    g.view = ViewMode::rider;
     while (world->tick < start) {
-        race_tick(g);
+        race_tick();
         ASSERT_EQ(track::gate_states().size(), 1u);
         ASSERT_FLOAT_EQ(track::gate_states()[0].raise, 1.0f) << "tick " << world->tick;
     }
     for (int i = 0; i < 64; ++i)
-        race_tick(g);
+        race_tick();
     EXPECT_LT(track::gate_states()[0].raise, 1.0f);
     EXPECT_EQ(world->tick, start + 64);
     EXPECT_TRUE(sim::bike_is_finite(*rider_slot(0).bike));
 }
 
-TEST_F(SessionTest, EveryBikeMadeGoesThroughTheArtHookBeforeTheMemoryLine)
-{
-    // The game's hook requests each bike's art; here each bike adds 1 MB.
-    std::vector<int> slots;
-    set_bike_made_hook([&](const sim::Bike& bike) {
-        slots.push_back(bike.slot);
-        render::set_texture_memory(render::texture_memory() + (1u << 20));
-    });
-    GateKinds kinds{};
-    kinds[2] = k_gate_robot;
-    kinds[5] = k_gate_human;
-    kinds[9] = k_gate_robot_4stroke;
-    const bool loaded = load(&kinds);
-    set_bike_made_hook(nullptr);
-    ASSERT_TRUE(loaded);
-    EXPECT_EQ(slots, (std::vector<int>{2, 5, 9}));
-    const std::string log = log_text();
-    const std::size_t line = log.find("] 3 MB texture memory used\n");
-    ASSERT_NE(line, std::string::npos) << log;
-    EXPECT_LT(log.find("] Loading bikes\n"), line);
-}
-
 TEST_F(SessionTest, AMissingTrackFailsAndLeavesNoTrack)
 {
-    startup_lists().tracks.folders = {"tracks/nowhere"};
     GateKinds kinds = gate_kinds_from_settings();
-    EXPECT_FALSE(load(&kinds));
+    SessionRequest req = request(&kinds);
+    req.track_folder = "tracks/nowhere";
+    heard().clear();
+    set_race_hooks(recording_hooks());
+    EXPECT_FALSE(load_session(req));
+    EXPECT_EQ(heard(), (std::vector<std::string>{"started", "show Resetting...", "track", "failed"}));
     EXPECT_FALSE(track::track_loaded());
     EXPECT_EQ(bike_count(), 0);
-    // An empty track list is no better.
-    startup_lists().tracks.folders.clear();
-    EXPECT_FALSE(load(&kinds));
+    EXPECT_FALSE(session().loaded);
+    // No track named is no better.
+    req.track_folder.clear();
+    EXPECT_FALSE(load_session(req));
 }
 
 }  // namespace
-}  // namespace zv::app
+}  // namespace zv::race

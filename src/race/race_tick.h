@@ -1,21 +1,20 @@
-// The race tick: one step of the race for every rider, in a fixed order.
+// The race tick: one step of the race for every rider, in a fixed order. The
+// game runs it from its loop (and the step key, and demo skipping); the
+// bench runs the very same tick without a window.
 #pragma once
 
-namespace zv::app {
-
-struct Game;
+namespace zv::race {
 
 inline constexpr int k_ticks_per_second = 128;
 // Start-gate objects take part in contacts until this long after the start.
 inline constexpr int k_gate_active_ticks = 10 * k_ticks_per_second;
 
-// Advances the race by one tick (the loop, the step key while paused, and
-// demo skipping call it).
-void race_tick(Game& g);
+// Advances the loaded race by one tick.
+void race_tick();
 
-// A time-trial attempt restarts: the local rider is put back at the
+// A time-trial attempt restarts: the slot's rider is put back at the
 // restart checkpoint of the first lap.
-void restart_time_trial_attempt(Game& g);
+void restart_time_trial_attempt(int slot);
 
 // Leaving the editor: every bike is lifted 0.125 up, then by 0.25 while it
 // still touches the ground, then lowered by 0.125.
@@ -25,4 +24,4 @@ void lift_bikes_off_ground();
 // 0 without a bike.
 float distance_from_start(int slot);
 
-}  // namespace zv::app
+}  // namespace zv::race

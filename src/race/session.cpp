@@ -1,23 +1,22 @@
-#include "app/session.h"
+#include "race/session.h"
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <numeric>
 #include <random>
 #include <string>
 
-#include "app/engine_sounds.h"
-#include "app/loading_screen.h"
-#include "app/main_loop.h"
-#include "app/race_tick.h"
-#include "app/startup.h"
-#include "app/time_trial.h"
-#include "app/world_view.h"
 #include "core/debug_level.h"
 #include "core/loading_status.h"
 #include "core/messages.h"
 #include "core/settings.h"
 #include "platform/log.h"
+#include "race/hooks.h"
+#include "race/race_tick.h"
+#include "autopilot/roster.h"
+#include "race/robots.h"
+#include "race/time_trial.h"
 #include "replay/history.h"
 #include "sim/setup.h"
 #include "track/race_rules.h"
@@ -25,12 +24,12 @@
 #include "track/timing.h"
 #include "track/track.h"
 
-namespace zv::app {
+namespace zv::race {
 
 namespace {
 
 bool g_force_reload = false;  // "forcereload" until the next load
-BikeMadeHook g_bike_made;
+Session g_session;
 
 // Computer riders' bikes by gate kind (plain robots ride the player's model).
 constexpr const char* k_robot_2stroke_model = "yz250(2012)";
@@ -53,22 +52,18 @@ std::array<int, k_rider_name_count>& name_order()
     return order;
 }
 
+void show_loading(const char* text)
+{
+    if (race_hooks().show_loading)
+        race_hooks().show_loading(text);
+}
+
 void begin_phase(const char* text) { core::begin_loading_stage(text); }
 
 void end_phase(const char* text)
 {
     core::end_loading_stage();
     platform::log_printf("%.64s...done\n", text);
-}
-
-// The selected track's folder ("" when the list is empty).
-std::string selected_track_folder()
-{
-    const StartupLists& lists = startup_lists();
-    int index = lists.track_choice.index;
-    if (index < 0 || index >= static_cast<int>(lists.tracks.folders.size()))
-        return {};
-    return lists.tracks.folders[static_cast<std::size_t>(index)];
 }
 
 bool bring_in_track(const std::string& folder)
@@ -83,10 +78,11 @@ bool bring_in_track(const std::string& folder)
     track::free_track();
     track::set_current_track(folder);
     // The renderer keeps what the new track asks for again and frees the rest.
-    begin_track_view();
+    if (race_hooks().track_changing)
+        race_hooks().track_changing();
     bool loaded = track::load_track();
-    if (!loaded)
-        end_track_view();
+    if (!loaded && race_hooks().track_failed)
+        race_hooks().track_failed();
     return loaded;
 }
 
@@ -109,9 +105,12 @@ const char* model_for(int gate_kind)
     }
 }
 
+const char* or_empty(const char* text) { return text ? text : ""; }
+
 // Creates one slot's bike at its start position; false when the world is
-// missing.
-bool create_slot_bike(int slot, int kind, int gate_kind)
+// missing. A robot is the race's robot_index-th: it rides and wears its
+// roster profile (plain robot gates take the profile's bike).
+bool create_slot_bike(int slot, int kind, int gate_kind, int robot_index)
 {
     sim::SimWorld* world = physics_world();
     if (!world)
@@ -119,18 +118,24 @@ bool create_slot_bike(int slot, int kind, int gate_kind)
     const core::Settings& s = core::settings();
     RiderSlot& r = rider_slot(slot);
     std::string number = kind == k_rider_local ? s.number.text : std::to_string(slot + 1);
-    if (kind == k_rider_local)
+    autopilot::RobotChoice robot;
+    if (kind == k_rider_local) {
         r.bike = sim::create_bike(*world, model_for(gate_kind), slot, number,
                                   s.rider_texture_file() ? s.rider_texture_file() : "",
                                   s.head_texture_file() ? s.head_texture_file() : "",
                                   s.bike_texture_file() ? s.bike_texture_file() : "",
                                   s.wheel_texture_file() ? s.wheel_texture_file() : "");
-    else
-        r.bike = sim::create_bike(*world, model_for(gate_kind), slot, number);
+    } else {
+        robot = robot_choice(robot_index);
+        const autopilot::RobotProfile& p = *robot.profile;
+        number = p.number;
+        const char* model = gate_kind == k_gate_robot && p.bike ? p.bike : model_for(gate_kind);
+        r.bike = sim::create_bike(*world, model, slot, number, or_empty(p.rider_texture), or_empty(p.head_texture),
+                                  or_empty(p.bike_texture), or_empty(p.wheel_texture));
+    }
     if (!r.bike)
         return false;
     r.kind = kind;
-    load_rider_engine_sound(slot);
     const track::Terrain& terrain = track::loaded_terrain();
     track::StartPose p = track::start_position(track::track_timing(), slot, terrain.field_size);
     sim::Vec3 ground{p.x, track::terrain_height(terrain, p.x, p.z), p.z};
@@ -140,6 +145,12 @@ bool create_slot_bike(int slot, int kind, int gate_kind)
     r.start = sim::body_position(r.bike->body(sim::k_frame));
     if (kind == k_rider_local)
         sim::set_setup(*r.bike, rider_setup_from_settings());
+    r.personality = kind == k_rider_robot
+                        ? autopilot::personalities()[static_cast<std::size_t>(robot.personality)].name
+                        : "";
+    if (kind == k_rider_local || kind == k_rider_robot)
+        set_up_line_rider(slot, *r.bike, kind == k_rider_robot, robot.personality,
+                          static_cast<std::uint32_t>(random_generator()()));
     track::RiderEntry entry;
     entry.source = kind == k_rider_local ? track::RiderSource::local
                    : kind == k_rider_robot ? track::RiderSource::robot
@@ -181,17 +192,27 @@ std::array<int, k_rider_slot_count>& starting_grid()
 
 const std::array<int, k_rider_name_count>& rider_name_order() { return name_order(); }
 
-bool load_session(Game& g, const SessionRequest& req)
+const Session& session() { return g_session; }
+
+void seed_race_random(unsigned seed) { random_generator().seed(seed); }
+
+bool load_session(const SessionRequest& req)
 {
-    reset_loading_delay();
+    if (race_hooks().loading_started)
+        race_hooks().loading_started();
     show_loading("Resetting...");
     platform::log_printf("Resetting\n");
-    std::shuffle(name_order().begin(), name_order().end(), random_generator());
+    // The robots take the roster's profiles in this race's order.
+    shuffle_robot_roster([] { return static_cast<std::uint32_t>(random_generator()()); });
+    for (int i = 0; i < k_rider_name_count; ++i)
+        name_order()[static_cast<std::size_t>(i)] = robot_choice(i).profile - autopilot::robot_roster().data();
 
     begin_phase("Remembering lines");
-    // Learnt lines are written back once computer riders learn; no demo is
-    // open without demo playback.
+    if (g_session.loaded && track::track_loaded())
+        save_robot_lines();
+    // No demo is open without demo playback.
     end_phase("Remembering lines");
+    g_session = Session{};
 
     begin_phase("Cleaning up");
     free_all_bikes();
@@ -205,21 +226,21 @@ bool load_session(Game& g, const SessionRequest& req)
     std::uniform_real_distribution<double> uniform(0.0, 1.0);
     const int start_tick = offline_start_tick(uniform(random_generator()));
     world->start_tick = start_tick;
-    world->connected = g.connected;
+    world->connected = req.connected;
 
-    const std::string folder = selected_track_folder();
+    const std::string& folder = req.track_folder;
     if (!bring_in_track(folder)) {
         platform::log_printf("Can't load track '%s'\n", folder.c_str());
-        g.viewed = 0;
         return false;
     }
     world->terrain = &track::loaded_terrain();
 
     // The gate table: entry k gets the kind of the grid's slot k.
     GateKinds entries{};
-    g.time_trial = req.gates == nullptr;
+    g_session.time_trial = req.gates == nullptr;
+    g_session.skill = req.skill;
     reset_trial_record();
-    if (g.time_trial) {
+    if (g_session.time_trial) {
         entries[0] = k_gate_human;
         world->tick = k_time_trial_start_tick;
     } else {
@@ -248,7 +269,7 @@ bool load_session(Game& g, const SessionRequest& req)
         first = 0;
     }
     // The player watches their own bike when they ride.
-    g.viewed = human >= 0 ? human : first;
+    g_session.first_viewed = human >= 0 ? human : first;
 
     track::RaceSetup setup;
     setup.start_tick = start_tick;
@@ -261,11 +282,11 @@ bool load_session(Game& g, const SessionRequest& req)
     sim::reset_mechanic();
 
     begin_phase("Analyzing lines");
-    // Computer riders read their learnt lines here once they have them.
+    load_robot_lines(req.skill);
     end_phase("Analyzing lines");
 
     begin_phase("Loading bikes");
-    int made = 0;
+    int made = 0, robots = 0;
     for (int k = 0; k < k_rider_slot_count; ++k) {
         int e = entries[static_cast<std::size_t>(k)];
         if (e == k_gate_empty)
@@ -278,23 +299,26 @@ bool load_session(Game& g, const SessionRequest& req)
         std::snprintf(progress, sizeof progress, "%.64s%s", "Loading bikes",
                       std::string(static_cast<std::size_t>(made % 4), '.').c_str());
         show_loading(progress);
-        if (create_slot_bike(k, kind, e)) {
+        if (create_slot_bike(k, kind, e, robots)) {
             ++made;
-            if (g_bike_made)
-                g_bike_made(*rider_slot(k).bike);
+            if (race_hooks().bike_created)
+                race_hooks().bike_created(k);
         }
+        robots += kind == k_rider_robot ? 1 : 0;
     }
     end_phase("Loading bikes");
-    core::show_message("%d MB texture memory used\n", static_cast<int>(texture_memory_used() >> 20));
     // What neither the track nor the bikes asked for again goes now.
-    end_track_view();
-    platform::log_printf("Max loading delay was %f (%s)\n", max_loading_delay(), max_loading_delay_text().c_str());
+    if (race_hooks().bikes_loaded)
+        race_hooks().bikes_loaded();
+    g_session.loaded = true;
     return true;
 }
 
 void end_session()
 {
-    // Learnt lines are saved here once computer riders learn.
+    if (g_session.loaded && track::track_loaded())
+        save_robot_lines();
+    g_session.loaded = false;
     if (sim::SimWorld* world = physics_world())
         dJointGroupEmpty(world->group());
     log_bike_distances();
@@ -306,30 +330,20 @@ void end_session()
     track::free_track();
 }
 
-void warp_restart_if_finished(Game& g)
+bool race_ended()
 {
-    const track::RaceState& race = track::race_state();
-    if (race.race_laps <= 0 || race.race_laps >= track::k_laps_unknown)
-        return;
-    const std::vector<track::Standing>& standings = track::running_standings();
-    if (standings.empty() || track::laps_completed(standings.front().slot) < race.race_laps)
-        return;
-    std::array<int, k_rider_slot_count>& grid = starting_grid();
-    std::rotate(grid.begin(), grid.begin() + 1, grid.end());
-    const core::Settings& s = core::settings();
-    GateKinds kinds = gate_kinds_from_settings();
-    SessionRequest req;
-    req.gates = &kinds;
-    req.record_demo = s.record.index == 1;
-    req.time_limit_ticks = static_cast<int>(s.minutes.value * 60 / k_tick);
-    req.laps = static_cast<int>(s.laps.value);
-    req.skill = s.skill.index;
-    load_session(g, req);
+    return g_session.loaded && !g_session.time_trial && track::has_final_standings() &&
+           g_session.end_delay_ticks <= 0;
 }
 
-void set_bike_made_hook(BikeMadeHook hook) { g_bike_made = std::move(hook); }
+void count_down_end_of_race()
+{
+    if (g_session.loaded && !g_session.time_trial && track::has_final_standings() &&
+        g_session.end_delay_ticks > 0)
+        --g_session.end_delay_ticks;
+}
 
 void force_track_reload() { g_force_reload = true; }
 bool track_reload_forced() { return g_force_reload; }
 
-}  // namespace zv::app
+}  // namespace zv::race

@@ -3,13 +3,14 @@
 
 #include <array>
 #include <memory>
+#include <string>
 
 #include "sim/bike.h"
 #include "sim/setup.h"
 #include "sim/vec.h"
 #include "sim/world.h"
 
-namespace zv::app {
+namespace zv::race {
 
 inline constexpr int k_rider_slot_count = 160;
 inline constexpr int k_no_rider = 160;
@@ -26,12 +27,16 @@ struct RiderSlot {
     int kind = k_rider_history;
     sim::Vec3 start;      // the frame's position when the bike was set down
     float start_heading = 0;
+    // How a robot races, from its roster profile ("" for other riders and
+    // until the roster deals profiles out).
+    std::string personality;
 };
 
 std::array<RiderSlot, k_rider_slot_count>& rider_slots();
 RiderSlot& rider_slot(int slot);  // slot clamped into 0 ... 159
 int bike_count();
-// Frees every bike; every slot becomes empty (history kind).
+// Frees every bike; every slot becomes empty (history kind). The slot_emptied
+// hook hears of every slot first.
 void free_all_bikes();
 
 // The physics world: made at start-up, destroyed at shutdown.
@@ -42,4 +47,4 @@ sim::SimWorld* physics_world();
 // The rider setup of the configuration, as the bike takes it.
 sim::RiderSetup rider_setup_from_settings();
 
-}  // namespace zv::app
+}  // namespace zv::race

@@ -1,16 +1,15 @@
-#include "app/race_tick.h"
+#include "race/race_tick.h"
 
 #include <algorithm>
 #include <cmath>
 #include <vector>
 
-#include "app/hud.h"
-#include "app/main_loop.h"
-#include "app/riders.h"
-#include "app/session.h"
-#include "app/time_trial.h"
 #include "core/debug_level.h"
 #include "platform/log.h"
+#include "race/riders.h"
+#include "race/robots.h"
+#include "race/session.h"
+#include "race/time_trial.h"
 #include "replay/history.h"
 #include "sim/contact.h"
 #include "sim/control.h"
@@ -20,7 +19,7 @@
 #include "track/terrain.h"
 #include "track/track.h"
 
-namespace zv::app {
+namespace zv::race {
 
 namespace {
 
@@ -89,7 +88,7 @@ float distance_from_start(int slot)
     return std::sqrt(dx * dx + dz * dz);
 }
 
-void race_tick(Game& g)
+void race_tick()
 {
     sim::SimWorld* world = physics_world();
     if (!world)
@@ -131,11 +130,11 @@ void race_tick(Game& g)
 
     sim::step_world(*world);
 
+    const bool time_trial = session().time_trial;
     for (const Live& l : live) {
         RiderSlot& r = rider_slot(l.slot);
-        // Computer riders wait in their gates until they have an auto pilot.
         if (r.kind == k_rider_robot)
-            sim::hold_controls(*l.bike);
+            drive_robot(l.slot, *l.bike, tick);
         sim::bike_step(*world, *l.bike);
         sim::Vec3 front = sim::body_position(l.bike->body(sim::k_front_wheel));
         const int before = track::rider_position(l.slot);
@@ -143,39 +142,38 @@ void race_tick(Game& g)
         const int after = track::rider_position(l.slot);
         if (after != before && core::debug_level() >= 1)
             platform::log_printf("Tick %d: rider %d passed timing gate %d\n", tick, l.slot, after - 1);
-        if (g.time_trial && r.kind == k_rider_local)
-            note_trial_timing(l.slot);
+        if (time_trial && r.kind == k_rider_local && note_trial_timing(l.slot))
+            trial_lap_done(l.slot, tick);
+        learn_from_rider(l.slot, *l.bike, tick);
     }
     track::update_standings(tick);
     record_states(tick);
-    if (const sim::Bike* viewed = rider_slot(g.viewed).bike.get())
-        record_suspension_sample(*viewed);
 
     // A time trial's clock starts long after the start tick, so its gates
     // fall as soon as it begins.
     if (tick < track::race_state().start_tick + k_gate_active_ticks ||
-        (g.time_trial && tick < k_time_trial_start_tick + k_gate_active_ticks))
+        (time_trial && tick < k_time_trial_start_tick + k_gate_active_ticks))
         track::update_gate_drop(tick);
     if (tick == track::gate_drop_tick() && core::debug_level() >= 1)
         platform::log_printf("Start gate dropped at tick %d\n", tick);
-    // Once a simulated second, where the viewed rider is.
-    if (core::debug_level() >= 2 && tick % k_ticks_per_second == 0 && rider_slot(g.viewed).bike)
-        platform::log_printf("Tick %d: rider %d is %.2f ft from its start\n", tick, g.viewed,
-                             static_cast<double>(distance_from_start(g.viewed)));
 
     ++world->tick;
+    // Once every rider is done the race runs on a few seconds before it ends.
+    count_down_end_of_race();
 }
 
-void restart_time_trial_attempt(Game& g)
+void restart_time_trial_attempt(int slot)
 {
-    RiderSlot& r = rider_slot(g.viewed);
+    RiderSlot& r = rider_slot(slot);
     if (!r.bike || !track::track_loaded())
         return;
     track::CheckpointPose pose;
-    if (!track::place_at_checkpoint(g.viewed, track::restart_position(), track::loaded_terrain(), pose))
+    if (!track::place_at_checkpoint(slot, track::restart_position(), track::loaded_terrain(), pose))
         return;
     sim::place_bike(*r.bike, {pose.x, pose.y + 0.125f, pose.z}, pose.heading);
-    abandon_trial_attempt(g.viewed);
+    abandon_trial_attempt(slot);
+    if (const sim::SimWorld* world = physics_world())
+        rider_put_back(slot, track::restart_position(), world->tick);
     if (sim::SimWorld* world = physics_world()) {
         for (int i = 0; i < 64 && touches_ground(*world, *r.bike); ++i)
             move_bike(*r.bike, 0.25f);
@@ -197,4 +195,4 @@ void lift_bikes_off_ground()
     }
 }
 
-}  // namespace zv::app
+}  // namespace zv::race

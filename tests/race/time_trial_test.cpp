@@ -1,12 +1,12 @@
 // The time-trial record on the race rules' small course: five checkpoints on
 // a line, first lap 0 1 2 (lap end at position 2), later laps 3 4 2.
-#include "app/time_trial.h"
+#include "race/time_trial.h"
 
 #include "../track/race_rules_fixture.h"
 
 #include <gtest/gtest.h>
 
-namespace zv::app {
+namespace zv::race {
 namespace {
 
 class TrialCourse : public test::RaceCourse {
@@ -106,4 +106,4 @@ TEST_F(TrialCourse, NothingWithoutTimingOrWithoutProgress)
 }
 
 }  // namespace
-}  // namespace zv::app
+}  // namespace zv::race

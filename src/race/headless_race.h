@@ -1,0 +1,41 @@
+// A whole race without a window: robots from the gates, the race tick run
+// until the race rules end the race or a cap of simulated time is reached.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "race/standings.h"
+
+namespace zv::race {
+
+struct HeadlessRace {
+    std::string track_folder;
+    int robots = 1;               // in gates 1 ... robots
+    int laps = 0;
+    int time_limit_ticks = 0;
+    int skill = 0;
+    std::optional<unsigned> seed; // the race's random generator; none: the clock
+    int cap_ticks = 0;            // 0: the default cap (see headless_cap_ticks)
+};
+
+struct HeadlessRaceReport {
+    bool loaded = false;          // false: the track could not be loaded
+    bool ended = false;           // the race rules ended the race
+    int ticks = 0;                // race ticks run
+    int cap_ticks = 0;
+    double wall_seconds = 0;
+    double realtime_factor = 0;   // simulated seconds per wall second
+    std::vector<RiderResult> riders;
+};
+
+// The default cap: the latest gate drop, the time limit, five minutes a lap
+// (at least one lap) and the end-of-race delay.
+int headless_cap_ticks(int laps, int time_limit_ticks);
+
+// Loads the race (the physics world must exist), runs it and reports the
+// standings. The race stays loaded for the caller to look at or end.
+HeadlessRaceReport run_headless_race(const HeadlessRace& race);
+
+}  // namespace zv::race

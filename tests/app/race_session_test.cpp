@@ -1,0 +1,95 @@
+// The game's side of a race on a tiny track: the loader runs on the track
+// chosen in the menus, the viewer starts on the player's bike (or the first
+// occupied gate), and the hooks the game installs report the texture memory
+// and the longest loading wait after the bikes.
+#include "app/race_session.h"
+
+#include "app/main_loop.h"
+#include "race/riders.h"
+#include "render/textures.h"
+#include "mini_session_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace zv::app {
+namespace {
+
+class RaceSession : public test::MiniTrackSession {
+protected:
+    std::string log_text() { return test::read_file(tmp_.str() + "log.txt").value_or(""); }
+
+    bool load(const race::GateKinds* kinds)
+    {
+        race::SessionRequest req;
+        req.gates = kinds;
+        req.laps = 1000;
+        return load_session(g, req);
+    }
+
+    Game g;
+};
+
+TEST_F(RaceSession, TheSelectedTrackTheViewerAndTheScreensReports)
+{
+    race::GateKinds kinds{};
+    kinds[4] = race::k_gate_robot;
+    kinds[7] = race::k_gate_human;
+    ASSERT_TRUE(load(&kinds));
+    EXPECT_EQ(g.viewed, 7);
+    EXPECT_TRUE(viewed_is_local(g));
+    EXPECT_FALSE(g.time_trial);
+    std::string log = log_text();
+    std::size_t at = log.find("] Loading bikes...done\n");
+    ASSERT_NE(at, std::string::npos) << log;
+    at = log.find("] 0 MB texture memory used\n", at);
+    ASSERT_NE(at, std::string::npos) << log;
+    EXPECT_NE(log.find("] Max loading delay was ", at), std::string::npos) << log;
+
+    // The race tick runs from the game and moves the clock.
+    const int tick = race::physics_world()->tick;
+    race_tick(g);
+    EXPECT_EQ(race::physics_world()->tick, tick + 1);
+
+    kinds = {};
+    kinds[4] = race::k_gate_robot;
+    ASSERT_TRUE(load(&kinds));
+    EXPECT_EQ(g.viewed, 4);
+    EXPECT_FALSE(viewed_is_local(g));
+    ASSERT_TRUE(load(nullptr));
+    EXPECT_TRUE(g.time_trial);
+    EXPECT_EQ(g.viewed, 0);
+
+    // A track the list does not have: nothing loads, the viewer goes to 0.
+    startup_lists().tracks.folders = {"tracks/nowhere"};
+    g.viewed = 5;
+    EXPECT_FALSE(load(&kinds));
+    EXPECT_EQ(g.viewed, 0);
+    EXPECT_EQ(race::bike_count(), 0);
+}
+
+TEST_F(RaceSession, EveryBikeMadeGoesThroughTheArtHookBeforeTheMemoryLine)
+{
+    // The game's hook requests each bike's art; here each bike adds 1 MB.
+    std::vector<int> slots;
+    set_bike_made_hook([&](const sim::Bike& bike) {
+        slots.push_back(bike.slot);
+        render::set_texture_memory(render::texture_memory() + (1u << 20));
+    });
+    race::GateKinds kinds{};
+    kinds[2] = race::k_gate_robot;
+    kinds[5] = race::k_gate_human;
+    kinds[9] = race::k_gate_robot_4stroke;
+    const bool loaded = load(&kinds);
+    set_bike_made_hook(nullptr);
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ(slots, (std::vector<int>{2, 5, 9}));
+    const std::string log = log_text();
+    const std::size_t line = log.find("] 3 MB texture memory used\n");
+    ASSERT_NE(line, std::string::npos) << log;
+    EXPECT_LT(log.find("] Loading bikes\n"), line);
+}
+
+}  // namespace
+}  // namespace zv::app

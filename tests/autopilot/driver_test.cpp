@@ -1,0 +1,245 @@
+// The driving controller on the flat field: it holds a straight line and a
+// curve within a few feet and reaches the line's speed; finding the robot on
+// its line; the centre line through a corner; the taught line file's text.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+#include "autopilot/centre_line.h"
+#include "autopilot/driver.h"
+#include "autopilot/teacher.h"
+#include "sim/bike.h"
+#include "sim/maneuver.h"
+#include "sim/world.h"
+
+namespace zv::autopilot {
+namespace {
+
+struct Ride {
+    float max_off = 0;      // ft from the line after the first second
+    float final_speed = 0;
+    int final_position = 0;
+    int knockouts = 0;
+};
+
+// One robot from the middle of the flat field's far edge, facing -z, along
+// `line` for `seconds`.
+Ride ride(const std::vector<LinePoint>& line, float seconds, bool arcade = true)
+{
+    static const track::Terrain field = sim::make_flat_field();
+    auto world = sim::create_world();
+    world->terrain = &field;
+    auto bike = sim::create_bike(*world, "450sxf(2017)", 1, "1");
+    sim::place_bike(*bike, {line[0].x, 0.1f, line[0].z}, 0);
+    sim::RiderSetup setup = sim::bench_setup();
+    setup.arcade = arcade;
+    robot_setup(setup);
+    sim::set_setup(*bike, setup);
+    sim::Bike* bikes[1] = {bike.get()};
+    DriverState st;
+    Ride r;
+    for (int t = 0; t < static_cast<int>(seconds * 128); ++t) {
+        world->tick = t;
+        sim::RiderInput in;
+        drive_line(*bike, line, st, 1.0f, in);
+        sim::apply_input(*bike, in);
+        sim::run_tick(*world, bikes);
+        if (t > 128)
+            r.max_off = std::max(r.max_off, st.line_distance);
+    }
+    r.final_speed = sim::bike_speed(*bike);
+    r.final_position = st.position;
+    r.knockouts = bike->knockout_count;
+    return r;
+}
+
+std::vector<LinePoint> straight(float x, float z0, float length, float speed)
+{
+    std::vector<LinePoint> line;
+    for (float s = 0; s <= length; s += 8)
+        line.push_back({x, 2, z0 - s, speed, 1});
+    return line;
+}
+
+TEST(Driver, HoldsAStraightLineAtItsSpeed)
+{
+    float mid = sim::make_flat_field().field_size / 2;
+    Ride r = ride(straight(mid, 1800, 1500, 40), 15);
+    EXPECT_LT(r.max_off, 3.0f);
+    EXPECT_NEAR(r.final_speed, 40.0f, 4.0f);
+    EXPECT_EQ(r.knockouts, 0);
+}
+
+TEST(Driver, FollowsACurve)
+{
+    // 200 ft straight, then a quarter circle of 100 ft radius to the right
+    // (toward +x), then straight on; 30 ft/s all along.
+    float mid = sim::make_flat_field().field_size / 2;
+    std::vector<LinePoint> line = straight(mid, 1800, 200, 30);
+    const float cx = mid + 100, cz = 1600, radius = 100;
+    for (int k = 1; k <= 40; ++k) {
+        float a = 1.5707963f * static_cast<float>(k) / 40;
+        line.push_back({cx - radius * std::cos(a), 2, cz - radius * std::sin(a), 30, 1});
+    }
+    for (float s = 8; s <= 600; s += 8)
+        line.push_back({cx + s, 2, cz - radius, 30, 1});
+    for (bool arcade : {true, false}) {
+        Ride r = ride(line, 20, arcade);
+        EXPECT_LT(r.max_off, 6.0f) << (arcade ? "arcade" : "roll servo");
+        EXPECT_GT(r.final_position, 40 + 26) << (arcade ? "arcade" : "roll servo");  // past the curve
+        EXPECT_EQ(r.knockouts, 0);
+    }
+}
+
+TEST(Driver, EmptyLineHoldsTheBike)
+{
+    auto world = sim::create_world();
+    auto bike = sim::create_bike(*world, "450sxf(2017)", 1, "1");
+    DriverState st;
+    sim::RiderInput in;
+    in.throttle = 1;
+    drive_line(*bike, {}, st, 1.0f, in);
+    EXPECT_FLOAT_EQ(in.throttle, 0);
+    EXPECT_FLOAT_EQ(in.front_brake, 1);
+    EXPECT_FLOAT_EQ(in.rear_brake, 1);
+}
+
+TEST(Driver, ReversedSteeringIsUndone)
+{
+    static const track::Terrain field = sim::make_flat_field();
+    auto world = sim::create_world();
+    world->terrain = &field;
+    auto bike = sim::create_bike(*world, "450sxf(2017)", 1, "1");
+    sim::place_bike(*bike, {100, 0.1f, 100}, 0);
+    sim::Bike* bikes[1] = {bike.get()};
+    for (int t = 0; t < 64; ++t)
+        sim::run_tick(*world, bikes);  // on its wheels
+    // The bike faces -z; the line runs off to one side.
+    std::vector<LinePoint> line = {{100, 2, 100, 30, 1}, {130, 2, 70, 30, 1}, {160, 2, 40, 30, 1}};
+    sim::RiderInput plain, reversed;
+    DriverState a, b;
+    bike->reverse_steering = false;
+    drive_line(*bike, line, a, 1.0f, plain);
+    bike->reverse_steering = true;
+    drive_line(*bike, line, b, 1.0f, reversed);
+    EXPECT_NE(plain.steer, 0.0f);
+    EXPECT_FLOAT_EQ(reversed.steer, -plain.steer);
+}
+
+TEST(Driver, LocatesTheRobotOnItsLine)
+{
+    std::vector<LinePoint> line = {{0, 0, 0}, {10, 0, 0}, {20, 0, 0}, {30, 0, 0}};
+    float t = 0, d = 0;
+    EXPECT_EQ(locate_on_line(line, 0, 12, 3, t, d), 1);
+    EXPECT_NEAR(t, 0.2f, 1e-5f);
+    EXPECT_NEAR(d, 3.0f, 1e-5f);
+    // Before the start and past the end: the end segments, clamped.
+    EXPECT_EQ(locate_on_line(line, 0, -5, 0, t, d), 0);
+    EXPECT_NEAR(d, 5.0f, 1e-5f);
+    EXPECT_EQ(locate_on_line(line, 1, 40, 0, t, d), 2);
+    EXPECT_NEAR(t, 1.0f, 1e-5f);
+    // Far from the window: the whole line is searched.
+    std::vector<LinePoint> loop;
+    for (int k = 0; k <= 100; ++k)
+        loop.push_back({static_cast<float>(k) * 10, 0, 0});
+    EXPECT_EQ(locate_on_line(loop, 0, 905, 1, t, d), 90);
+    EXPECT_NEAR(d, 1.0f, 1e-5f);
+    EXPECT_EQ(locate_on_line({}, 3, 1, 1, t, d), 0);
+    std::vector<LinePoint> one = {{3, 0, 4}};
+    EXPECT_EQ(locate_on_line(one, 0, 0, 0, t, d), 0);
+    EXPECT_NEAR(d, 5.0f, 1e-5f);
+}
+
+TEST(Driver, ArcadeTurnScaleByTable)
+{
+    struct Row {
+        float speed, scale;
+    };
+    // The table's points, halfway between two of them, and beyond its ends.
+    const Row rows[] = {{0, 2.2f}, {10, 2.2f}, {12.5f, 2.1f}, {20, 1.5f}, {32.5f, 0.925f}, {60, 0.8f}, {200, 0.8f}};
+    for (const Row& r : rows)
+        EXPECT_NEAR(arcade_turn_scale(r.speed), r.scale, 1e-5f) << r.speed;
+    EXPECT_FLOAT_EQ(arcade_turn_scale(std::nanf("")), 2.2f);
+}
+
+TEST(CentreLine, CornerBetweenGatesIsAnArc)
+{
+    // The start faces +x at (-50, 0); gate A at the origin along +x, gate B
+    // at (100, 100) along +z: one corner of radius 100 about (0, 100).
+    track::TrackTiming t;
+    track::Checkpoint a, b;
+    a.radius = b.radius = 20;
+    a.dir_x = 1;
+    b.x = 100;
+    b.z = 100;
+    b.dir_z = 1;
+    t.checkpoints = {a, b};
+    t.first_lap = {0, 1};
+    t.normal_lap = {1};
+    t.first_lap_autopilot = 2;
+    t.normal_lap_autopilot = 1;
+    track::Terrain field = sim::make_flat_field();
+    CentreLinePace pace = centre_line_pace(1);
+    std::vector<LinePoint> line = centre_line(t, field, -50, 0, -1.5707963f, 2, pace, 4);
+    ASSERT_GT(line.size(), 40u);
+    for (const LinePoint& q : line) {
+        if (q.x <= 0)
+            EXPECT_NEAR(q.z, 0, 1e-3f);
+        else
+            EXPECT_NEAR(std::hypot(q.x, q.z - 100), 100, 0.05f);
+        EXPECT_LE(q.speed, pace.top_speed + 1e-3f);
+        EXPECT_NEAR(q.y, 2, 1e-3f);
+    }
+    // In the corner the speed keeps within the pace's grip.
+    const LinePoint& apex = line[line.size() * 3 / 4];
+    EXPECT_LE(apex.speed, std::sqrt(pace.cornering * 100) * 1.05f);
+    EXPECT_TRUE(centre_line(track::TrackTiming{}, field, 0, 0, 0, 2, pace).empty());
+    EXPECT_TRUE(centre_line(t, field, -50, 0, -1.5707963f, 2, pace, 0).empty());
+    EXPECT_TRUE(centre_line(t, field, -50, 0, -1.5707963f, 0, pace).empty());
+}
+
+TEST(CentreLine, OffsetMovesAcrossTheWay)
+{
+    track::Terrain field = sim::make_flat_field();
+    CentreLinePace pace = centre_line_pace(0.5f);
+    for (size_t n : {2u, 3u}) {
+        std::vector<LinePoint> line;
+        for (size_t k = 0; k < n; ++k)
+            line.push_back({100, 7, 100 - 10 * static_cast<float>(k), 0, 1});  // running toward -z
+        offset_line(line, 3, field, pace);
+        for (const LinePoint& q : line) {
+            EXPECT_NEAR(std::fabs(q.x - 100), 3, 1e-4f);
+            EXPECT_NEAR(q.x, line[0].x, 1e-4f);  // every point to the same side
+            EXPECT_NEAR(q.y, 2, 1e-4f);          // back on the ground
+            EXPECT_GT(q.speed, 0);
+        }
+    }
+}
+
+TEST(Teacher, LineFileText)
+{
+    std::vector<TaughtLine> lines = {
+        {1, {{1, 2, 3, 4, 0.5f}, {5, 6, 7, 8, -0.25f}}, 300, 700},
+        {1, {{9, 9, 9, 9, 1}}, 200, 500},
+    };
+    EXPECT_EQ(format_taught_lines(3, lines),
+              "ct03 3\n0\n2\n"
+              "1 200 500 0 1000000 1000000 0 0 0\n[9.000000 9.000000 9.000000] 9.000000 1.000000\n"
+              "2 300 700 0 1000000 1000000 0 0 0\n[1.000000 2.000000 3.000000] 4.000000 0.500000\n"
+              "[5.000000 6.000000 7.000000] 8.000000 -0.250000\n0\n");
+    // A section holds 45 slots: the fastest are kept.
+    std::vector<TaughtLine> many;
+    for (int k = 0; k < 50; ++k)
+        many.push_back({0, {{0, 0, 0, 1, 1}}, 100 + k, 1000 - k});
+    std::string text = format_taught_lines(1, many);
+    EXPECT_EQ(text.substr(0, 11), "ct03 1\n45\n1");
+    EXPECT_EQ(text.find(" 1000 0 "), std::string::npos);  // time 2 of 1000 ... 996 dropped
+    EXPECT_NE(text.find(" 951 0 "), std::string::npos);
+    EXPECT_EQ(text.find(" 996 0 "), std::string::npos);
+}
+
+}  // namespace
+}  // namespace zv::autopilot

@@ -1,0 +1,182 @@
+// The end of a race on the tiny track: one checkpoint that is also the lap
+// end, placed so that the first two grid places stand in its zone and the
+// third does not. A one-lap race of the first two finishes on its first tick;
+// the race then runs on for the end-of-race delay and ends, with the results
+// file written. A rider that never finishes keeps the race from ending, and
+// the headless run stops at its cap.
+#include "race/headless_race.h"
+#include "race/race_tick.h"
+#include "race/riders.h"
+#include "race/time_trial.h"
+#include "race/session.h"
+#include "track/race_rules.h"
+#include "mini_race_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include <filesystem>
+
+namespace zv::race {
+namespace {
+
+class EndOfRace : public test::MiniRace {
+protected:
+    EndOfRace()
+    {
+        // The bikes face -z from z = 32.6, 42.6 and 52.6; the zone lies on
+        // the -z side of z = 48 within 20 ft of (32, 48).
+        put("timing_gates", "startinggate:\n[32 0 32] 0 null null null\ncheckpoints:\n"
+                            "20 [32 0 48] [0 0 -1]\nfirstlap:\n0\nnormallap:\n0\n");
+    }
+
+    std::string results_path() const { return home() + "results.txt"; }
+
+    bool load_robots(int robots, int laps)
+    {
+        gates_ = {};
+        for (int k = 0; k < robots; ++k)
+            gates_[static_cast<std::size_t>(k)] = k_gate_robot;
+        return load_session(request(&gates_, laps));
+    }
+
+    GateKinds gates_{};
+};
+
+TEST_F(EndOfRace, AFinishedFieldEndsAfterTheDelayAndWritesTheResults)
+{
+    ASSERT_TRUE(load_robots(2, 1));
+    EXPECT_FALSE(track::has_final_standings());
+    race_tick();
+    ASSERT_TRUE(track::has_final_standings());
+    EXPECT_TRUE(track::is_finished(0));
+    EXPECT_TRUE(track::is_finished(1));
+    // Only a time trial's player is timed by the time-trial record.
+    EXPECT_EQ(trial_record().attempt_start, -1);
+    const std::optional<std::string> results = test::read_file(results_path());
+    ASSERT_TRUE(results);
+    EXPECT_EQ(results->rfind("Time=0.00|Laps=1|Track=", 0), 0u) << *results;
+    // A row for each robot under its roster number.
+    for (int slot : {0, 1}) {
+        char row[16];
+        std::snprintf(row, sizeof row, "\r\n%4s | ", track::race_state().entries[static_cast<std::size_t>(slot)].number.c_str());
+        EXPECT_NE(results->find(row), std::string::npos) << *results;
+    }
+
+    // The delay counts from the tick that made the final standings.
+    for (int i = 1; i < k_end_of_race_delay_ticks; ++i) {
+        ASSERT_FALSE(race_ended()) << "tick " << i;
+        race_tick();
+    }
+    EXPECT_TRUE(race_ended());
+    // A new race starts afresh.
+    ASSERT_TRUE(load_robots(2, 1));
+    EXPECT_FALSE(race_ended());
+    EXPECT_EQ(session().end_delay_ticks, k_end_of_race_delay_ticks);
+}
+
+TEST_F(EndOfRace, ARiderStillRidingKeepsTheRaceGoingUntilItFinishes)
+{
+    ASSERT_TRUE(load_robots(3, 1));
+    for (int i = 0; i < 2 * k_end_of_race_delay_ticks; ++i)
+        race_tick();
+    EXPECT_TRUE(track::is_finished(0));
+    EXPECT_FALSE(track::is_finished(2));
+    EXPECT_FALSE(track::has_final_standings());
+    EXPECT_FALSE(race_ended());
+    EXPECT_FALSE(std::filesystem::exists(results_path()));
+
+    // Set down inside the zone, the last rider finishes on its next lap end;
+    // the delay only starts then.
+    sim::Bike& last = *rider_slot(2).bike;
+    sim::place_bike(last, sim::body_position(last.body(sim::k_frame)) + sim::Vec3{0, 0, -12}, 0);
+    int ticks = 0;
+    while (!track::has_final_standings() && ticks < 16) {
+        race_tick();
+        ++ticks;
+    }
+    ASSERT_TRUE(track::has_final_standings());
+    EXPECT_TRUE(track::is_finished(2));
+    EXPECT_TRUE(std::filesystem::exists(results_path()));
+    // As above, the tick that made the final standings is the delay's first.
+    for (int i = 2; i < k_end_of_race_delay_ticks; ++i)
+        race_tick();
+    EXPECT_FALSE(race_ended());
+    race_tick();
+    EXPECT_TRUE(race_ended());
+}
+
+TEST_F(EndOfRace, ATimeTrialNeverEndsAndRestartsAtTheCheckpoint)
+{
+    ASSERT_TRUE(load_session(request(nullptr, 1)));
+    for (int i = 0; i < 2 * k_end_of_race_delay_ticks; ++i)
+        race_tick();
+    EXPECT_TRUE(track::is_finished(0));
+    EXPECT_EQ(trial_record().attempt_start, k_time_trial_start_tick);
+    EXPECT_FALSE(race_ended());
+
+    // Backing up puts the player at the checkpoint, facing its way, with the
+    // lap under way abandoned; an empty slot has nothing to put back.
+    restart_time_trial_attempt(7);
+    EXPECT_EQ(track::rider_position(0), 1);
+    restart_time_trial_attempt(0);
+    EXPECT_EQ(track::rider_position(0), 0);
+    EXPECT_FALSE(track::race_state().riders[0].finished);
+    EXPECT_EQ(trial_record().attempt_start, -1);
+    const sim::Vec3 p = sim::body_position(rider_slot(0).bike->body(sim::k_frame));
+    // The bike faces -z with its frame a little behind the centre.
+    EXPECT_NEAR(p.x, 32.0f, 0.5f);
+    EXPECT_GT(p.z, 48.0f);
+    EXPECT_LT(p.z, 53.0f);
+}
+
+TEST_F(EndOfRace, TheHeadlessRaceRunsToTheEndOrToItsCap)
+{
+    struct Case {
+        int robots;
+        bool ended;
+        int ticks;
+        std::vector<bool> finished;
+    };
+    for (const Case& c : {Case{2, true, k_end_of_race_delay_ticks, {true, true}},
+                          Case{3, false, 900, {true, true, false}}}) {
+        HeadlessRace run;
+        run.track_folder = k_folder;
+        run.robots = c.robots;
+        run.laps = 1;
+        run.seed = 7;
+        run.cap_ticks = 900;
+        const HeadlessRaceReport r = run_headless_race(run);
+        ASSERT_TRUE(r.loaded);
+        EXPECT_EQ(r.ended, c.ended) << c.robots;
+        EXPECT_EQ(r.ticks, c.ticks) << c.robots;
+        ASSERT_EQ(r.riders.size(), c.finished.size());
+        for (std::size_t i = 0; i < r.riders.size(); ++i) {
+            const RiderResult& x = r.riders[i];
+            EXPECT_EQ(x.place, static_cast<int>(i) + 1);
+            EXPECT_EQ(x.finished, c.finished[i]) << i;
+            EXPECT_EQ(x.laps, c.finished[i] ? 1 : 0) << i;
+            EXPECT_EQ(x.total_ticks.has_value(), c.finished[i]) << i;
+            // Robots carry their roster profile's number, 20 to 99.
+            EXPECT_GE(std::stoi(x.number), 20);
+            EXPECT_LE(std::stoi(x.number), 99);
+            EXPECT_FALSE(x.bike.empty());
+        }
+    }
+    // A race that cannot load says so.
+    HeadlessRace missing;
+    missing.track_folder = "tracks/nowhere";
+    EXPECT_FALSE(run_headless_race(missing).loaded);
+}
+
+TEST(HeadlessCap, LatestStartTimeLimitFiveMinutesALapAndTheDelay)
+{
+    EXPECT_EQ(headless_cap_ticks(2, 0), 1920 + 2 * 38400 + 640);
+    EXPECT_EQ(headless_cap_ticks(0, 0), 1920 + 38400 + 640);
+    EXPECT_EQ(headless_cap_ticks(1, 128 * 600), 1920 + 76800 + 38400 + 640);
+    EXPECT_EQ(headless_cap_ticks(1000000, 0), 1 << 30);
+}
+
+}  // namespace
+}  // namespace zv::race
