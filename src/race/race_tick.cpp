@@ -7,6 +7,7 @@
 
 #include "core/debug_level.h"
 #include "platform/log.h"
+#include "race/ground_effects.h"
 #include "race/riders.h"
 #include "race/robots.h"
 #include "race/session.h"
@@ -134,9 +135,18 @@ void race_tick()
             sim::collide_bikes(*world, *live[i].bike, *live[j].bike);
     std::sort(live.begin(), live.end(), [](const Live& a, const Live& b) { return a.slot < b.slot; });
 
-    // Roost comes with the terrain deformation; nothing is thrown yet.
+    // Roost from every wheel, in an order that turns with the tick.
+    static std::array<sim::Bike*, k_rider_slot_count> bikes;
+    std::size_t count = 0;
+    for (const Live& l : live)
+        bikes[count++] = l.bike;
+    emit_ground_roost(std::span<sim::Bike* const>(bikes.data(), count), tick);
 
     sim::step_world(*world);
+    // Ruts and berms from the riders simulated here.
+    for (const Live& l : live)
+        if (rider_slot(l.slot).kind != k_rider_history)
+            erode_ground(l.slot, *l.bike);
 
     // Where every bike is after the step: the robots' traffic.
     static std::array<sim::Vec3, k_rider_slot_count> positions;
@@ -173,6 +183,7 @@ void race_tick()
         learn_from_rider(l.slot, *l.bike, tick);
     }
     track::update_standings(tick);
+    update_roost();
     record_states(tick);
 
     // A time trial's clock starts long after the start tick, so its gates

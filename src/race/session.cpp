@@ -12,6 +12,7 @@
 #include "core/messages.h"
 #include "core/settings.h"
 #include "platform/log.h"
+#include "race/ground_effects.h"
 #include "race/hooks.h"
 #include "race/race_tick.h"
 #include "autopilot/roster.h"
@@ -307,6 +308,9 @@ bool load_session(const SessionRequest& req)
         robots += kind == k_rider_robot ? 1 : 0;
     }
     end_phase("Loading bikes");
+    // No particle of the last race is left in the air; a server's race
+    // keeps every rider on the same ground.
+    reset_ground_effects(req.connected);
     // What neither the track nor the bikes asked for again goes now.
     if (race_hooks().bikes_loaded)
         race_hooks().bikes_loaded();
