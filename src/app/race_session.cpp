@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app/engine_sounds.h"
+#include "app/graphics_values.h"
 #include "app/hud.h"
 #include "app/loading_screen.h"
 #include "app/main_loop.h"
@@ -14,6 +15,7 @@
 #include "core/messages.h"
 #include "core/settings.h"
 #include "platform/log.h"
+#include "race/ground_effects.h"
 #include "race/hooks.h"
 #include "race/race_tick.h"
 #include "race/riders.h"
@@ -66,6 +68,8 @@ void install_race_hooks()
     h.bikes_loaded = bikes_loaded;
     race::set_race_hooks(h);
     race::set_line_learning(startup_flags().learning);
+    race::set_practice(startup_flags().practice);
+    race::set_ground_effects(graphics_values().roost_frequency, startup_flags().erosion);
 }
 
 void set_bike_made_hook(BikeMadeHook hook) { g_bike_made = std::move(hook); }

@@ -1,11 +1,13 @@
 #include "race/race_tick.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <vector>
 
 #include "core/debug_level.h"
 #include "platform/log.h"
+#include "race/ground_effects.h"
 #include "race/riders.h"
 #include "race/robots.h"
 #include "race/session.h"
@@ -16,6 +18,7 @@
 #include "sim/step.h"
 #include "track/race_rules.h"
 #include "track/start_gate.h"
+#include "track/timing.h"
 #include "track/terrain.h"
 #include "track/track.h"
 
@@ -39,6 +42,12 @@ std::vector<Live>& live_bikes()
     }();
     return v;
 }
+
+// A robot that has passed no timing gate for this long after the gate drop
+// is wedged somewhere its controller cannot get out of (in a pile-up, across
+// a fence, upside down in a rut); it is set down again at the last gate it
+// passed, as a marshal would, so one stuck robot never holds a race open.
+constexpr int k_robot_rescue_ticks = 20 * 128;
 
 void move_bike(sim::Bike& bike, float dy)
 {
@@ -126,27 +135,55 @@ void race_tick()
             sim::collide_bikes(*world, *live[i].bike, *live[j].bike);
     std::sort(live.begin(), live.end(), [](const Live& a, const Live& b) { return a.slot < b.slot; });
 
-    // Roost comes with the terrain deformation; nothing is thrown yet.
+    // Roost from every wheel, in an order that turns with the tick.
+    static std::array<sim::Bike*, k_rider_slot_count> bikes;
+    std::size_t count = 0;
+    for (const Live& l : live)
+        bikes[count++] = l.bike;
+    emit_ground_roost(std::span<sim::Bike* const>(bikes.data(), count), tick);
 
     sim::step_world(*world);
+    // Ruts and berms from the riders simulated here.
+    for (const Live& l : live)
+        if (rider_slot(l.slot).kind != k_rider_history)
+            erode_ground(l.slot, *l.bike);
+
+    // Where every bike is after the step: the robots' traffic.
+    static std::array<sim::Vec3, k_rider_slot_count> positions;
+    std::size_t placed = 0;
+    for (const Live& l : live)
+        positions[placed++] = sim::body_position(l.bike->body(sim::k_frame));
+    const std::span<const sim::Vec3> traffic(positions.data(), placed);
 
     const bool time_trial = session().time_trial;
     for (const Live& l : live) {
         RiderSlot& r = rider_slot(l.slot);
         if (r.kind == k_rider_robot)
-            drive_robot(l.slot, *l.bike, tick);
+            drive_robot(l.slot, *l.bike, tick, traffic);
         sim::bike_step(*world, *l.bike);
         sim::Vec3 front = sim::body_position(l.bike->body(sim::k_front_wheel));
         const int before = track::rider_position(l.slot);
         track::update_timing(l.slot, front.x, front.z, tick);
         const int after = track::rider_position(l.slot);
-        if (after != before && core::debug_level() >= 1)
-            platform::log_printf("Tick %d: rider %d passed timing gate %d\n", tick, l.slot, after - 1);
-        if (time_trial && r.kind == k_rider_local)
-            note_trial_timing(l.slot);
+        if (after != before) {
+            r.progress_tick = tick;
+            if (core::debug_level() >= 1)
+                platform::log_printf("Tick %d: rider %d passed timing gate %d\n", tick, l.slot, after - 1);
+        } else if (r.kind == k_rider_robot && !track::race_state().riders[static_cast<std::size_t>(l.slot)].finished &&
+                   tick - std::max(r.progress_tick, track::race_state().start_tick) > k_robot_rescue_ticks &&
+                   track::track_timing().has_timing()) {
+            const int back = std::max(after - 1, 0);
+            if (put_rider_at_checkpoint(l.slot, back)) {
+                r.progress_tick = tick;
+                platform::log_printf("Tick %d: robot %d stuck, put back at timing gate %d\n", tick, l.slot, back);
+            }
+        }
+        if (time_trial && r.kind == k_rider_local && note_trial_timing(l.slot))
+            trial_lap_done(l.slot, tick);
         learn_from_rider(l.slot, *l.bike, tick);
     }
     track::update_standings(tick);
+    update_roost();
     record_states(tick);
 
     // A time trial's clock starts long after the start tick, so its gates
@@ -162,20 +199,26 @@ void race_tick()
     count_down_end_of_race();
 }
 
-void restart_time_trial_attempt(int slot)
+bool put_rider_at_checkpoint(int slot, int position)
 {
     RiderSlot& r = rider_slot(slot);
-    if (!r.bike || !track::track_loaded())
-        return;
+    sim::SimWorld* world = physics_world();
+    if (!r.bike || !world || !track::track_loaded())
+        return false;
     track::CheckpointPose pose;
-    if (!track::place_at_checkpoint(slot, track::restart_position(), track::loaded_terrain(), pose))
-        return;
+    if (!track::place_at_checkpoint(slot, position, track::loaded_terrain(), pose))
+        return false;
     sim::place_bike(*r.bike, {pose.x, pose.y + 0.125f, pose.z}, pose.heading);
-    abandon_trial_attempt(slot);
-    if (sim::SimWorld* world = physics_world()) {
-        for (int i = 0; i < 64 && touches_ground(*world, *r.bike); ++i)
-            move_bike(*r.bike, 0.25f);
-    }
+    rider_put_back(slot, position, world->tick);
+    for (int i = 0; i < 64 && touches_ground(*world, *r.bike); ++i)
+        move_bike(*r.bike, 0.25f);
+    return true;
+}
+
+void restart_time_trial_attempt(int slot)
+{
+    if (put_rider_at_checkpoint(slot, track::restart_position()))
+        abandon_trial_attempt(slot);
 }
 
 void lift_bikes_off_ground()

@@ -15,6 +15,10 @@ void race_tick();
 // A time-trial attempt restarts: the slot's rider is put back at the
 // restart checkpoint of the first lap.
 void restart_time_trial_attempt(int slot);
+// Sets a rider down at the checkpoint of lap position `position`, facing
+// along the course and clear of the ground; its timing and its auto pilot
+// go back to that position. False when there is no such checkpoint.
+bool put_rider_at_checkpoint(int slot, int position);
 
 // Leaving the editor: every bike is lifted 0.125 up, then by 0.25 while it
 // still touches the ground, then lowered by 0.125.

@@ -30,6 +30,8 @@ struct RiderSlot {
     // How a robot races, from its roster profile ("" for other riders and
     // until the roster deals profiles out).
     std::string personality;
+    // The tick at which the rider last passed a timing gate (0: not yet).
+    int progress_tick = 0;
 };
 
 std::array<RiderSlot, k_rider_slot_count>& rider_slots();

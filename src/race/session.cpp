@@ -12,8 +12,10 @@
 #include "core/messages.h"
 #include "core/settings.h"
 #include "platform/log.h"
+#include "race/ground_effects.h"
 #include "race/hooks.h"
 #include "race/race_tick.h"
+#include "autopilot/roster.h"
 #include "race/robots.h"
 #include "race/time_trial.h"
 #include "replay/history.h"
@@ -104,9 +106,12 @@ const char* model_for(int gate_kind)
     }
 }
 
+const char* or_empty(const char* text) { return text ? text : ""; }
+
 // Creates one slot's bike at its start position; false when the world is
-// missing.
-bool create_slot_bike(int slot, int kind, int gate_kind)
+// missing. A robot is the race's robot_index-th: it rides and wears its
+// roster profile (plain robot gates take the profile's bike).
+bool create_slot_bike(int slot, int kind, int gate_kind, int robot_index)
 {
     sim::SimWorld* world = physics_world();
     if (!world)
@@ -114,14 +119,21 @@ bool create_slot_bike(int slot, int kind, int gate_kind)
     const core::Settings& s = core::settings();
     RiderSlot& r = rider_slot(slot);
     std::string number = kind == k_rider_local ? s.number.text : std::to_string(slot + 1);
-    if (kind == k_rider_local)
+    autopilot::RobotChoice robot;
+    if (kind == k_rider_local) {
         r.bike = sim::create_bike(*world, model_for(gate_kind), slot, number,
                                   s.rider_texture_file() ? s.rider_texture_file() : "",
                                   s.head_texture_file() ? s.head_texture_file() : "",
                                   s.bike_texture_file() ? s.bike_texture_file() : "",
                                   s.wheel_texture_file() ? s.wheel_texture_file() : "");
-    else
-        r.bike = sim::create_bike(*world, model_for(gate_kind), slot, number);
+    } else {
+        robot = robot_choice(robot_index);
+        const autopilot::RobotProfile& p = *robot.profile;
+        number = p.number;
+        const char* model = gate_kind == k_gate_robot && p.bike ? p.bike : model_for(gate_kind);
+        r.bike = sim::create_bike(*world, model, slot, number, or_empty(p.rider_texture), or_empty(p.head_texture),
+                                  or_empty(p.bike_texture), or_empty(p.wheel_texture));
+    }
     if (!r.bike)
         return false;
     r.kind = kind;
@@ -134,6 +146,12 @@ bool create_slot_bike(int slot, int kind, int gate_kind)
     r.start = sim::body_position(r.bike->body(sim::k_frame));
     if (kind == k_rider_local)
         sim::set_setup(*r.bike, rider_setup_from_settings());
+    r.personality = kind == k_rider_robot
+                        ? autopilot::personalities()[static_cast<std::size_t>(robot.personality)].name
+                        : "";
+    if (kind == k_rider_local || kind == k_rider_robot)
+        set_up_line_rider(slot, *r.bike, kind == k_rider_robot, robot.personality,
+                          static_cast<std::uint32_t>(random_generator()()));
     track::RiderEntry entry;
     entry.source = kind == k_rider_local ? track::RiderSource::local
                    : kind == k_rider_robot ? track::RiderSource::robot
@@ -185,7 +203,10 @@ bool load_session(const SessionRequest& req)
         race_hooks().loading_started();
     show_loading("Resetting...");
     platform::log_printf("Resetting\n");
-    std::shuffle(name_order().begin(), name_order().end(), random_generator());
+    // The robots take the roster's profiles in this race's order.
+    shuffle_robot_roster([] { return static_cast<std::uint32_t>(random_generator()()); });
+    for (int i = 0; i < k_rider_name_count; ++i)
+        name_order()[static_cast<std::size_t>(i)] = robot_choice(i).profile - autopilot::robot_roster().data();
 
     begin_phase("Remembering lines");
     if (g_session.loaded && track::track_loaded())
@@ -266,7 +287,7 @@ bool load_session(const SessionRequest& req)
     end_phase("Analyzing lines");
 
     begin_phase("Loading bikes");
-    int made = 0;
+    int made = 0, robots = 0;
     for (int k = 0; k < k_rider_slot_count; ++k) {
         int e = entries[static_cast<std::size_t>(k)];
         if (e == k_gate_empty)
@@ -279,13 +300,17 @@ bool load_session(const SessionRequest& req)
         std::snprintf(progress, sizeof progress, "%.64s%s", "Loading bikes",
                       std::string(static_cast<std::size_t>(made % 4), '.').c_str());
         show_loading(progress);
-        if (create_slot_bike(k, kind, e)) {
+        if (create_slot_bike(k, kind, e, robots)) {
             ++made;
             if (race_hooks().bike_created)
                 race_hooks().bike_created(k);
         }
+        robots += kind == k_rider_robot ? 1 : 0;
     }
     end_phase("Loading bikes");
+    // No particle of the last race is left in the air; a server's race
+    // keeps every rider on the same ground.
+    reset_ground_effects(req.connected);
     // What neither the track nor the bikes asked for again goes now.
     if (race_hooks().bikes_loaded)
         race_hooks().bikes_loaded();

@@ -70,6 +70,7 @@ struct TerrainChunks final : track::TerrainRenderData {
     int lists_mode = 0;
     bool fallback_logged = false;
     std::size_t next_dirty = 0;
+    int refresh_credit = 0;  // work allowed but not yet spent
 
     ~TerrainChunks() override
     {
@@ -491,22 +492,45 @@ void remove_terrain_hooks()
         track::set_terrain_render_hooks(nullptr);
 }
 
-void refresh_terrain(track::Terrain& t, int budget)
+int refresh_terrain(track::Terrain& t, int budget)
 {
     TerrainChunks* tc = chunks_of(t);
     if (!tc || tc->chunks.empty())
-        return;
+        return 0;
+    // A chunk's work: its vertices, and as much again for the normals of lit
+    // ground (one sample beyond its edges, whose fans reach into it).
+    const int cost = t.normal_shadow.empty() ? k_chunk_vertices : 2 * k_chunk_vertices;
+    // Work never exceeds what the frames so far have allowed: an unspent
+    // remainder carries to the next frame, but no further than one chunk.
+    tc->refresh_credit = std::min(tc->refresh_credit + std::max(budget, 0), std::max(budget, cost));
     std::size_t n = tc->chunks.size();
-    for (std::size_t tried = 0; tried < n && budget > 0; ++tried) {
+    int rebuilt = 0;
+    for (std::size_t tried = 0; tried < n && tc->refresh_credit >= cost; ++tried) {
         Chunk& c = tc->chunks[tc->next_dirty];
+        if (c.dirty) {
+            build_positions(t, c);
+            track::update_terrain_normals(t, c.ox - 1, c.oz - 1, c.ox + k_chunk_cells + 1, c.oz + k_chunk_cells + 1);
+            c.delete_lists();
+            c.dirty = false;
+            tc->refresh_credit -= cost;
+            ++rebuilt;
+        }
         tc->next_dirty = (tc->next_dirty + 1) % n;
-        if (!c.dirty)
-            continue;
-        build_positions(t, c);
-        c.delete_lists();
-        c.dirty = false;
-        budget -= k_chunk_vertices;
     }
+    if (terrain_refresh_waiting(t) == 0)
+        tc->refresh_credit = 0;
+    return rebuilt;
+}
+
+int terrain_refresh_waiting(track::Terrain& t)
+{
+    TerrainChunks* tc = chunks_of(t);
+    if (!tc)
+        return 0;
+    int waiting = 0;
+    for (const Chunk& c : tc->chunks)
+        waiting += c.dirty;
+    return waiting;
 }
 
 namespace {

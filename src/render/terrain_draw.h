@@ -23,7 +23,11 @@ int draw_terrain(track::Terrain& terrain, const Camera& camera, const TerrainDra
 // Draws the decals within `max_distance` of the camera, draped on the ground;
 // returns how many.
 int draw_decals(track::Terrain& terrain, const Camera& camera, float max_distance);
-// Rebuilds changed chunks, at most `budget` vertices of work.
-void refresh_terrain(track::Terrain& terrain, int budget);
+// Rebuilds chunks whose heights changed (positions, level-of-detail errors,
+// lit normals), never more work than the budgets given so far allow; the
+// rest waits for the next frame. Returns the chunks rebuilt.
+int refresh_terrain(track::Terrain& terrain, int budget);
+// Chunks still waiting for a rebuild.
+int terrain_refresh_waiting(track::Terrain& terrain);
 
 }  // namespace zv::render

@@ -208,20 +208,7 @@ void build_normal_shadow(Terrain& t)
 {
     const int w = t.grid_side;
     t.normal_shadow.assign(static_cast<std::size_t>(w) * w * 3, 0);
-    auto scaled = [](float c) {
-        float s = std::trunc(c * 127.0f);
-        s = s > 127.0f ? 127.0f : (s < -127.0f ? -127.0f : s);
-        return static_cast<std::uint8_t>(128 + static_cast<int>(s));
-    };
-    for (int j = 0; j < w; ++j) {
-        for (int i = 0; i < w; ++i) {
-            TerrainVec3 n = terrain_vertex_normal(t, i, j);
-            std::size_t k = static_cast<std::size_t>(i) + static_cast<std::size_t>(w) * j;
-            t.normal_shadow[3 * k] = scaled(n.x);
-            t.normal_shadow[3 * k + 1] = static_cast<std::uint8_t>(255 - t.shadows[k]);
-            t.normal_shadow[3 * k + 2] = scaled(n.z);
-        }
-    }
+    update_terrain_normals(t, 0, 0, w - 1, w - 1);
 }
 
 // Decal companion textures: the name with its extension (from the last '.')
@@ -466,6 +453,31 @@ SampleRect low_detail_texture_rect(const Terrain& t, int a, int b)
     int x = a * k_low_detail_stride - k_low_detail_border;
     int z = b * k_low_detail_stride - k_low_detail_border;
     return {clamp(x), clamp(z), clamp(x + k_low_detail_samples), clamp(z + k_low_detail_samples)};
+}
+
+void update_terrain_normals(Terrain& t, int i0, int j0, int i1, int j1)
+{
+    const int w = t.grid_side;
+    if (t.normal_shadow.size() != static_cast<std::size_t>(w) * w * 3 || t.shadows.size() != static_cast<std::size_t>(w) * w)
+        return;
+    i0 = std::max(i0, 0);
+    j0 = std::max(j0, 0);
+    i1 = std::min(i1, w - 1);
+    j1 = std::min(j1, w - 1);
+    auto scaled = [](float c) {
+        float s = std::trunc(c * 127.0f);
+        s = s > 127.0f ? 127.0f : (s < -127.0f ? -127.0f : s);
+        return static_cast<std::uint8_t>(128 + static_cast<int>(s));
+    };
+    for (int j = j0; j <= j1; ++j) {
+        for (int i = i0; i <= i1; ++i) {
+            TerrainVec3 n = terrain_vertex_normal(t, i, j);
+            std::size_t k = static_cast<std::size_t>(i) + static_cast<std::size_t>(w) * j;
+            t.normal_shadow[3 * k] = scaled(n.x);
+            t.normal_shadow[3 * k + 1] = static_cast<std::uint8_t>(255 - t.shadows[k]);
+            t.normal_shadow[3 * k + 2] = scaled(n.z);
+        }
+    }
 }
 
 void notify_terrain_heights_changed(Terrain& terrain, int i0, int j0, int i1, int j1)

@@ -69,6 +69,14 @@ struct Terrain {
     int texture_edge = 0;     // terrain texture edge
     bool lit = false;         // lit terrain rendering
     std::unique_ptr<TerrainRenderData> render_data;
+
+    // Deformation state: the editor warns about unsaved changes when
+    // `modified`; `change_count` grows by one per brush stroke; a race set up
+    // from the race server's rider list locks the ground so every machine
+    // keeps the same heights.
+    bool modified = false;
+    bool locked = false;
+    std::uint32_t change_count = 0;
 };
 
 struct TerrainLoadOptions {
@@ -226,6 +234,11 @@ struct SampleRect {
     int x0, z0, x1, z1;
 };
 SampleRect low_detail_texture_rect(const Terrain& terrain, int a, int b);
+
+// Recomputes the normal and shadow bytes of samples [i0, i1] x [j0, j1]
+// (clipped to the grid) after their heights changed; nothing without lit
+// rendering.
+void update_terrain_normals(Terrain& terrain, int i0, int j0, int i1, int j1);
 
 // Forwards a changed rectangle of samples to the renderer (deformation).
 void notify_terrain_heights_changed(Terrain& terrain, int i0, int j0, int i1, int j1);

@@ -58,10 +58,13 @@ TEST_F(SimRace, TwoRobotsFinishAndTheRaceEndsAfterTheDelay)
                              "\"capped\": false, \"cap_seconds\": 320.000, \"ticks\": 640, "
                              "\"simulated_seconds\": 5.000, ",
                              "\"realtime_factor\": ",
-                             "\"riders\": [{\"place\": 1, \"number\": \"1\", \"bike\": \"",
+                             "\"riders\": [{\"place\": 1, \"number\": \"",
                              "\"finished\": true, \"laps\": 1, \"total_time_s\": ",
-                             "{\"place\": 2, \"number\": \"2\", ", "\"knockouts\": 0}]}\n"})
+                             "{\"place\": 2, \"number\": \"", "\"knockouts\": 0}]}\n"})
         EXPECT_NE(r.out.find(part), std::string::npos) << part << "\n" << r.out;
+    // Robots race under their roster profiles' numbers and personalities.
+    EXPECT_EQ(r.out.find("\"personality\": \"\""), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\"personality\": \""), std::string::npos) << r.out;
     // The race wrote its results in the home folder.
     const std::string results = test::slurp(dir_ / "home/Zarvox/results.txt");
     EXPECT_EQ(results.rfind("Time=0.00|Laps=1|Track=", 0), 0u) << results;

@@ -14,6 +14,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdio>
+
 #include <filesystem>
 
 namespace zv::race {
@@ -55,8 +58,12 @@ TEST_F(EndOfRace, AFinishedFieldEndsAfterTheDelayAndWritesTheResults)
     const std::optional<std::string> results = test::read_file(results_path());
     ASSERT_TRUE(results);
     EXPECT_EQ(results->rfind("Time=0.00|Laps=1|Track=", 0), 0u) << *results;
-    EXPECT_NE(results->find("\r\n   1 | "), std::string::npos) << *results;
-    EXPECT_NE(results->find("\r\n   2 | "), std::string::npos) << *results;
+    // A row for each robot under its roster number.
+    for (int slot : {0, 1}) {
+        char row[16];
+        std::snprintf(row, sizeof row, "\r\n%4s | ", track::race_state().entries[static_cast<std::size_t>(slot)].number.c_str());
+        EXPECT_NE(results->find(row), std::string::npos) << *results;
+    }
 
     // The delay counts from the tick that made the final standings.
     for (int i = 1; i < k_end_of_race_delay_ticks; ++i) {
@@ -99,6 +106,27 @@ TEST_F(EndOfRace, ARiderStillRidingKeepsTheRaceGoingUntilItFinishes)
     EXPECT_FALSE(race_ended());
     race_tick();
     EXPECT_TRUE(race_ended());
+}
+
+TEST_F(EndOfRace, ARobotThatPassesNoGateFor20SecondsIsSetDownAtItsLastGate)
+{
+    ASSERT_TRUE(load_robots(3, 1));
+    sim::Bike& last = *rider_slot(2).bike;
+    // Turned round, its launch takes it away from the gate.
+    sim::place_bike(last, sim::body_position(last.body(sim::k_frame)) + sim::Vec3{0, 0, 10}, 3.14159265f);
+    const int start = track::race_state().start_tick;
+    auto near_gate = [&] {
+        const sim::Vec3 p = sim::body_position(last.body(sim::k_frame));
+        return std::abs(p.x - 32.0f) < 0.5f && p.z > 48.0f && p.z < 53.0f;
+    };
+    // Waiting in the gate does not count; 20 s after the drop it does.
+    while (physics_world()->tick <= start + 20 * 128) {
+        race_tick();
+        ASSERT_FALSE(near_gate()) << physics_world()->tick;
+    }
+    race_tick();
+    EXPECT_TRUE(near_gate());
+    EXPECT_EQ(track::rider_position(2), 0);
 }
 
 TEST_F(EndOfRace, ATimeTrialNeverEndsAndRestartsAtTheCheckpoint)
@@ -152,7 +180,9 @@ TEST_F(EndOfRace, TheHeadlessRaceRunsToTheEndOrToItsCap)
             EXPECT_EQ(x.finished, c.finished[i]) << i;
             EXPECT_EQ(x.laps, c.finished[i] ? 1 : 0) << i;
             EXPECT_EQ(x.total_ticks.has_value(), c.finished[i]) << i;
-            EXPECT_EQ(x.number, std::to_string(x.slot + 1));
+            // Robots carry their roster profile's number, 20 to 99.
+            EXPECT_GE(std::stoi(x.number), 20);
+            EXPECT_LE(std::stoi(x.number), 99);
             EXPECT_FALSE(x.bike.empty());
         }
     }

@@ -8,12 +8,14 @@
 
 #include "core/data_file.h"
 #include "core/messages.h"
+#include "race/ground_effects.h"
 #include "race/headless_race.h"
 #include "race/race_tick.h"
 #include "race/riders.h"
 #include "race/robots.h"
 #include "race/session.h"
 #include "sim_cli.h"
+#include "track/terrain.h"
 #include "track/track.h"
 #include "track/track_list.h"
 
@@ -77,6 +79,9 @@ struct RaceRun {
     race::HeadlessRace race;
     long minutes = 0;
     bool learn = false;
+    long roost_frequency = 1000;
+    long erosion = 0;
+    unsigned terrain_changes = 0;  // brush strokes the wheels made
 };
 
 void print_json(const RaceRun& run, const race::HeadlessRaceReport& r)
@@ -90,9 +95,11 @@ void print_json(const RaceRun& run, const race::HeadlessRaceReport& r)
     else
         std::printf("null");
     std::printf(", \"learn\": %s, \"ended\": %s, \"capped\": %s, \"cap_seconds\": %.3f, \"ticks\": %d, "
-                "\"simulated_seconds\": %.3f, \"wall_seconds\": %.3f, \"realtime_factor\": %.3f, \"riders\": [",
+                "\"simulated_seconds\": %.3f, \"wall_seconds\": %.3f, \"realtime_factor\": %.3f, ",
                 run.learn ? "true" : "false", r.ended ? "true" : "false", r.ended ? "false" : "true",
                 seconds(r.cap_ticks), r.ticks, seconds(r.ticks), r.wall_seconds, r.realtime_factor);
+    std::printf("\"roost_frequency\": %ld, \"erode\": %ld, \"terrain_changes\": %u, \"riders\": [",
+                run.roost_frequency, run.erosion, run.terrain_changes);
     for (std::size_t i = 0; i < r.riders.size(); ++i) {
         const race::RiderResult& x = r.riders[i];
         std::printf("%s{\"place\": %d, \"number\": ", i ? ", " : "", x.place);
@@ -150,7 +157,9 @@ bool read_run(const Options& o, RaceRun& run)
     if (!read_count(o, "--robots", 1, race::k_rider_slot_count, robots) ||
         !read_count(o, "--laps", 0, k_max_race_laps, laps) ||
         !read_count(o, "--minutes", 0, k_max_race_minutes, minutes) ||
-        !read_count(o, "--seed", 0, 0xffffffffL, seed))
+        !read_count(o, "--seed", 0, 0xffffffffL, seed) ||
+        !read_count(o, "--roostfrequency", 0, 1000, run.roost_frequency) ||
+        !read_count(o, "--erode", 0, 100, run.erosion))
         return false;
     // A race of neither laps nor minutes would be over before it began.
     if (laps < 0)
@@ -198,8 +207,10 @@ int run_race_mode(const Options& o)
         return k_exit_failure;
     }
     race::set_line_learning(run.learn);
+    race::set_ground_effects(static_cast<int>(run.roost_frequency), static_cast<float>(run.erosion));
     core::clear_messages();
     const race::HeadlessRaceReport report = race::run_headless_race(run.race);
+    run.terrain_changes = track::loaded_terrain().change_count;
     int status = 0;
     if (!report.loaded) {
         print_load_messages(run.race.track_folder);
@@ -223,6 +234,8 @@ const bool registered_options = register_options({
     {"--seed", true, "K", "race: seed of the race's random draws (default: the clock)"},
     {"--learn", false, {}, "race: the riders' laps are learnt into the lines and saved"},
     {"--json", false, {}, "print one JSON object"},
+    {"--roostfrequency", true, "N", "race: roost frequency 0 to 1000 (default 1000)"},
+    {"--erode", true, "E", "race: terrain erosion 0 to 100 (default 0: the ground stays as it is)"},
 });
 const bool registered_race = registered_options &&
     register_mode({"--race", "a whole race of robots through the game's race tick, with its standings",

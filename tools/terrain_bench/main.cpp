@@ -1,11 +1,13 @@
-// zarvox-terrain-bench [loads]: writes a 1025 x 1025 terrain (heights in
+// zarvox-terrain-bench [loads] | roost [ticks]: writes a 1025 x 1025 terrain (heights in
 // terrain.png and, in a second folder, inline after terrain.hf; a tile map,
 // shading and a tile table) into a temporary folder, then loads each folder
 // `loads` times and prints the mean load time. Also times terrain_height.
 #include "core/data_file.h"
 #include "platform/log.h"
 #include "track/terrain.h"
+#include "roost_bench.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -91,6 +93,10 @@ Times time_loads(const char* track, int loads)
 
 int main(int argc, char** argv)
 {
+    if (argc > 1 && std::string(argv[1]) == "roost") {
+        zv::track::Terrain ground = make_terrain();
+        return run_roost_bench(ground, argc > 2 ? std::max(1, std::atoi(argv[2])) : 1280);
+    }
     int loads = argc > 1 ? std::atoi(argv[1]) : 10;
     if (loads < 1)
         loads = 1;
