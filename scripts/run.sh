@@ -1,8 +1,14 @@
 #!/usr/bin/env bash
-# Builds Zarvox (Release, into build/) and runs it with the given options.
+# Builds the game and its data (Release, into build/) and runs it with the
+# given options. Only what the game needs is built: the test suites are left
+# to scripts/test.sh, which shares the build folder.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build -j "$(nproc)"
+# Configure only once: later builds re-run CMake by themselves when a
+# CMakeLists.txt changes.
+if [ ! -f build/CMakeCache.txt ]; then
+  cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
+fi
+cmake --build build -j "$(nproc)" --target zarvox game_data
 exec build/zarvox "$@"

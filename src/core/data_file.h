@@ -75,9 +75,11 @@ bool read_data_file(std::string_view name, std::vector<std::uint8_t>& out);
 
 // ---- locations ----
 // The search folders, each ending in "/": the home folder first (when known),
-// then ZV_HOME or the executable's folder. Computed on first use.
+// then ZV_HOME or the game data folder found from the executable's place
+// (beside it, or the installed "share/zarvox/"). Computed on first use.
 const std::vector<std::string>& search_folders();
 std::string home_folder();                  // "" when there is none
+std::string data_folder();                  // "" when there is none
 bool create_home_folder();                  // the home folder's directory chain
 bool make_directories_for(std::string_view path);  // every folder before the last "/"
 void open_home_in_shell();

@@ -12,7 +12,6 @@ namespace zv::core {
 
 namespace {
 
-constexpr std::string_view k_reference_archive = "zzzz.saf";
 constexpr std::size_t k_checked_bytes = 1024 * 1024;
 constexpr std::size_t k_check_piece = 256;
 

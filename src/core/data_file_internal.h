@@ -102,6 +102,16 @@ void read_archive(const std::string& path, int priority, std::vector<WorkingSetE
 
 void forget_search_folders();
 
+// The reference archive that marks a complete game data folder.
+inline constexpr std::string_view k_reference_archive = "zzzz.saf";
+
+// The game data folder for an executable in exe_folder (ending in "/") when
+// ZV_HOME is unset: the executable's own folder when the reference archive is
+// there (a build folder), else the installed data folder "share/zarvox/"
+// beside the executable's "bin/" when the archive is there, else the
+// executable's folder (the data check then reports the data missing).
+std::string data_folder_for_executable(const std::string& exe_folder);
+
 // Number of search folders (loose entries have priority below it).
 int search_folder_count();
 

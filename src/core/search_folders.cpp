@@ -22,6 +22,7 @@ constexpr std::string_view k_default_data_home = "/.local/share/";
 struct Folders {
     bool computed = false;
     bool has_home = false;
+    std::string data;
     std::vector<std::string> list;
 };
 
@@ -63,6 +64,12 @@ std::optional<std::string> executable_folder()
     return buf.substr(0, slash + 1);
 }
 
+bool is_file(const std::string& path)
+{
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
 void compute()
 {
     Folders& f = folders();
@@ -78,10 +85,11 @@ void compute()
     std::optional<std::string> data = env("ZV_HOME");
     if (data)
         *data += "/";
-    else
-        data = executable_folder();
+    else if (auto exe = executable_folder())
+        data = data_folder_for_executable(*exe);
     if (data) {
         std::string folder = normalise_slashes(*data);
+        f.data = folder;
         // The same folder twice would list (and read) every file twice.
         if (f.list.empty() || f.list[0] != folder)
             f.list.push_back(folder);
@@ -109,6 +117,24 @@ std::optional<std::string> written_path(std::string_view name)
 }
 
 }  // namespace
+
+std::string data_folder_for_executable(const std::string& exe_folder)
+{
+    if (is_file(exe_folder + std::string(k_reference_archive)))
+        return exe_folder;
+    // "<prefix>/bin/" -> "<prefix>/share/zarvox/", spelt without "..", which
+    // would show in every path the log and the console print.
+    std::string_view bin = exe_folder;
+    while (!bin.empty() && bin.back() == '/')
+        bin.remove_suffix(1);
+    std::size_t slash = bin.rfind('/');
+    if (slash == std::string_view::npos)
+        return exe_folder;
+    std::string installed = std::string(bin.substr(0, slash + 1)) + "share/zarvox/";
+    if (is_file(installed + std::string(k_reference_archive)))
+        return installed;
+    return exe_folder;
+}
 
 std::string normalise_slashes(std::string_view path)
 {
@@ -144,6 +170,12 @@ std::string home_folder()
 void forget_search_folders()
 {
     folders() = Folders{};
+}
+
+std::string data_folder()
+{
+    compute();
+    return folders().data;
 }
 
 bool make_directories_for(std::string_view path)

@@ -3,6 +3,7 @@
 #include "app/command_line.h"
 
 #include "app/graphics_values.h"
+#include "core/data_file.h"
 #include "core/debug_level.h"
 #include "core/settings.h"
 #include "platform/log.h"
@@ -294,6 +295,109 @@ TEST_F(CommandLineTest, NoMmxIsLoggedOnlyWhenPresent)
     std::string log = test::read_file(tmp / "log.txt").value_or("");
     EXPECT_NE(log.find("Ignoring MMX\n"), std::string::npos);
     EXPECT_EQ(log.find("Ignoring MMX"), log.rfind("Ignoring MMX"));  // once
+}
+
+// Output written to a stream by f, as text.
+template <typename F>
+std::string captured(F f)
+{
+    char* buf = nullptr;
+    std::size_t size = 0;
+    std::FILE* stream = open_memstream(&buf, &size);
+    f(stream);
+    std::fclose(stream);
+    std::string text(buf, size);
+    std::free(buf);
+    return text;
+}
+
+// Every option the parser knows is in the help, with a text, on a line of its
+// own under its group's heading; and the parser accepts it (so the table the
+// help is printed from is the parser's own).
+TEST_F(CommandLineTest, HelpListsEveryOptionUnderItsGroup)
+{
+    const std::string help = captured([](std::FILE* f) { print_help(f); });
+    ASSERT_TRUE(help.starts_with("usage: zarvox [options] [demo-file]\n")) << help;
+    const char* groups[] = {"general", "race", "display", "sound", "network", "debugging", "environment",
+                            "folders"};
+    std::vector<std::size_t> heading;
+    for (const char* g : groups) {
+        heading.push_back(help.find("\n" + std::string(g) + ":\n"));
+        ASSERT_NE(heading.back(), std::string::npos) << g;
+        if (heading.size() > 1)
+            EXPECT_GT(heading.back(), heading[heading.size() - 2]) << g << " out of order";
+    }
+
+    const std::vector<OptionHelp> options = command_line_options();
+    ASSERT_GE(options.size(), 48u);
+    for (const OptionHelp& o : options) {
+        SCOPED_TRACE(o.name);
+        EXPECT_FALSE(o.help.empty()) << "an option without help";
+        EXPECT_EQ(o.value_name.empty(), !o.takes_value);
+        std::string left = "\n  " + o.name + (o.takes_value ? " " + o.value_name : "") + " ";
+        std::size_t at = help.find(left);
+        ASSERT_NE(at, std::string::npos) << help;
+        std::size_t end = help.find('\n', at + 1);
+        EXPECT_TRUE(std::string_view(help).substr(at, end - at).ends_with(" " + o.help));
+        const auto g = static_cast<std::size_t>(o.group);
+        EXPECT_GT(at, heading[g]);
+        EXPECT_LT(at, heading[g + 1]);
+
+        run({o.name.c_str(), "1"});
+        EXPECT_EQ(err.find("bad option"), std::string::npos) << err;
+    }
+
+    for (const char* variable : {"ZV_HOME", "XDG_DATA_HOME", "TORV_LOGFILE", "TORV_LOGFILE_FLAGS",
+                                 "TORV_OPTIONS", "ZV_CHECK_ALLOC"})
+        EXPECT_NE(help.find("\n  " + std::string(variable) + " "), std::string::npos) << variable;
+    EXPECT_NE(help.find("home folder: " + core::home_folder() + "\n"), std::string::npos);
+    EXPECT_NE(help.find("data folder: " + core::data_folder() + "\n"), std::string::npos);
+}
+
+// "--help" and "--version" are found as the parser would read the arguments:
+// never as an option's value, never after "--", an unknown option or a second
+// file (the parser reports those itself).
+TEST_F(CommandLineTest, HelpAndVersionAreAnsweredBeforeStartUp)
+{
+    const std::string usage = "usage: zarvox ";
+    const std::string version = "Zarvox version 2017-01-03-1329 snapshot\n";
+    struct Case {
+        std::vector<const char*> args;
+        std::optional<int> status;
+        std::string starts;  // the output's beginning ("" with no answer)
+    };
+    const Case cases[] = {
+        {{"--help"}, 0, usage},
+        {{"-h"}, 0, usage},
+        {{"--version"}, 0, version},
+        {{"--width", "800", "--version"}, 0, version},
+        {{"--width=800", "-h"}, 0, usage},
+        {{"race.zvdemo", "--version"}, 0, version},
+        {{"--version", "--help"}, 0, version},
+        {{"--track", "--help"}, std::nullopt, ""},
+        {{"--", "--help"}, std::nullopt, ""},
+        {{"--bogus", "--help"}, std::nullopt, ""},
+        {{"--help=1"}, std::nullopt, ""},
+        {{"a.zvdemo", "b.zvdemo", "--version"}, std::nullopt, ""},
+        {{"--nosound"}, std::nullopt, ""},
+    };
+    for (const Case& c : cases) {
+        std::vector<const char*> argv{"zarvox"};
+        argv.insert(argv.end(), c.args.begin(), c.args.end());
+        std::optional<int> status;
+        const std::string out = captured([&](std::FILE* f) {
+            status = answer_information_request(static_cast<int>(argv.size()), argv.data(), f);
+        });
+        SCOPED_TRACE(argv[1]);
+        EXPECT_EQ(status, c.status);
+        EXPECT_TRUE(out.starts_with(c.starts)) << out.substr(0, 80);
+        if (c.starts.empty())
+            EXPECT_EQ(out, "");
+    }
+    EXPECT_EQ(captured([](std::FILE* f) { print_version(f); }), version);
+    // The parser passes over them quietly.
+    EXPECT_EQ(run({"--help", "--version", "-h"}), std::nullopt);
+    EXPECT_EQ(err, "");
 }
 
 }  // namespace

@@ -1,9 +1,10 @@
 // zarvox-datagen: writes the game data into a folder.
 //   zarvox-datagen --out DIR                       the whole data folder
 //   zarvox-datagen --track NAME --seed N --out DIR one new outdoor track
-//   --part archive|rabbithill|arena|series          only that part of the folder
+//   --part archive|rabbithill|arena|series|desktop  only that part of the folder
 //   --report                                        print each track's figures
 #include "base_archive.h"
+#include "gen_desktop.h"
 #include "gen_track.h"
 #include "gen_util.h"
 
@@ -21,11 +22,24 @@ namespace {
 
 using namespace zv::datagen;
 
+void print_usage(std::FILE* to)
+{
+    std::fprintf(to,
+                 "usage: zarvox-datagen --out DIR [--part archive|rabbithill|arena|series|desktop] [--report]\n"
+                 "       zarvox-datagen --track NAME --seed N --out DIR [--report]\n"
+                 "Writes the game data into DIR: the archive zzzz.saf, the track folders, the points\n"
+                 "series and the desktop entry with its icons (desktop/).\n"
+                 "  --out DIR        the folder to write (created when missing)\n"
+                 "  --part PART      only that part of the data\n"
+                 "  --track NAME     a new outdoor track in DIR/NAME instead (letters, digits, _ and -)\n"
+                 "  --seed N         the new track's seed (0 or more)\n"
+                 "  --report         print each track's figures\n"
+                 "  -h, --help       print this help and end\n");
+}
+
 int usage()
 {
-    std::fprintf(stderr,
-                 "usage: zarvox-datagen --out DIR [--part archive|rabbithill|arena|series] [--report]\n"
-                 "       zarvox-datagen --track NAME --seed N --out DIR [--report]\n");
+    print_usage(stderr);
     return 2;
 }
 
@@ -110,6 +124,10 @@ int main(int argc, char** argv)
         if (value_of(argc, argv, i, "--out", out) || value_of(argc, argv, i, "--track", track) ||
             value_of(argc, argv, i, "--seed", seed_text) || value_of(argc, argv, i, "--part", part))
             continue;
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            print_usage(stdout);
+            return 0;
+        }
         if (std::strcmp(argv[i], "--report") == 0) {
             report = true;
             continue;
@@ -118,7 +136,8 @@ int main(int argc, char** argv)
     }
     if (out.empty())
         return usage();
-    if (!part.empty() && part != "archive" && part != "rabbithill" && part != "arena" && part != "series")
+    if (!part.empty() && part != "archive" && part != "rabbithill" && part != "arena" && part != "series" &&
+        part != "desktop")
         return usage();
     auto wanted = [&](const char* name) { return part.empty() || part == name; };
     std::uint64_t seed = 1;
@@ -169,6 +188,15 @@ int main(int argc, char** argv)
     if (wanted("series") && !write_file_bytes(series, to_bytes(series_text()))) {
         std::fprintf(stderr, "zarvox-datagen: cannot write %s\n", series.c_str());
         return 1;
+    }
+    if (wanted("desktop")) {
+        for (const auto& f : desktop_files()) {
+            std::string path = (std::filesystem::path(out) / f.path).string();
+            if (!write_file_bytes(path, f.bytes)) {
+                std::fprintf(stderr, "zarvox-datagen: cannot write %s\n", path.c_str());
+                return 1;
+            }
+        }
     }
     if (report) {
         double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
