@@ -1,5 +1,6 @@
 #include "race/ground_effects.h"
 
+#include <algorithm>
 #include <array>
 #include <memory>
 
@@ -15,6 +16,7 @@ namespace {
 
 int g_roost_frequency = 1000;
 float g_erosion = 0;
+int g_particles_peak = 0;  // most particles in the air at once this race
 
 // 160 rings of 1024 events: made once, kept for the program's life, so the
 // race tick allocates nothing.
@@ -67,6 +69,7 @@ void set_ground_effects(int roost_frequency, float erosion)
 void reset_ground_effects(bool locked)
 {
     track::reset_roost();
+    g_particles_peak = 0;
     for (track::ErosionRing& r : erosion_rings())
         track::clear_erosion_ring(r);
     track::loaded_terrain().locked = locked;
@@ -89,6 +92,12 @@ void erode_ground(int slot, const sim::Bike& bike)
     track::erode(erosion_rings()[static_cast<std::size_t>(slot)], rider_wheels(bike), g_erosion);
 }
 
-void update_roost() { track::update_particles(); }
+void update_roost()
+{
+    track::update_particles();
+    g_particles_peak = std::max(g_particles_peak, track::roost_pool().active_count);
+}
+
+int particles_peak() { return g_particles_peak; }
 
 }  // namespace zv::race

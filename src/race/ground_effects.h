@@ -24,5 +24,7 @@ void emit_ground_roost(std::span<sim::Bike* const> bikes, int tick);
 void erode_ground(int slot, const sim::Bike& bike);
 // Once a tick: the particles fly, fade and fall.
 void update_roost();
+// The most particles in the air at once since the race was set up.
+int particles_peak();
 
 }  // namespace zv::race

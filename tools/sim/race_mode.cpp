@@ -82,6 +82,7 @@ struct RaceRun {
     long roost_frequency = 1000;
     long erosion = 0;
     unsigned terrain_changes = 0;  // brush strokes the wheels made
+    int particles_peak = 0;
 };
 
 void print_json(const RaceRun& run, const race::HeadlessRaceReport& r)
@@ -98,8 +99,9 @@ void print_json(const RaceRun& run, const race::HeadlessRaceReport& r)
                 "\"simulated_seconds\": %.3f, \"wall_seconds\": %.3f, \"realtime_factor\": %.3f, ",
                 run.learn ? "true" : "false", r.ended ? "true" : "false", r.ended ? "false" : "true",
                 seconds(r.cap_ticks), r.ticks, seconds(r.ticks), r.wall_seconds, r.realtime_factor);
-    std::printf("\"roost_frequency\": %ld, \"erode\": %ld, \"terrain_changes\": %u, \"riders\": [",
-                run.roost_frequency, run.erosion, run.terrain_changes);
+    std::printf("\"roost_frequency\": %ld, \"erode\": %ld, \"terrain_changes\": %u, \"particles_peak\": %d, "
+                "\"riders\": [",
+                run.roost_frequency, run.erosion, run.terrain_changes, run.particles_peak);
     for (std::size_t i = 0; i < r.riders.size(); ++i) {
         const race::RiderResult& x = r.riders[i];
         std::printf("%s{\"place\": %d, \"number\": ", i ? ", " : "", x.place);
@@ -211,6 +213,7 @@ int run_race_mode(const Options& o)
     core::clear_messages();
     const race::HeadlessRaceReport report = race::run_headless_race(run.race);
     run.terrain_changes = track::loaded_terrain().change_count;
+    run.particles_peak = race::particles_peak();
     int status = 0;
     if (!report.loaded) {
         print_load_messages(run.race.track_folder);
