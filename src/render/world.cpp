@@ -19,6 +19,7 @@
 #include "track/scenery.h"
 #include "track/scenery_lighting.h"
 #include "track/terrain.h"
+#include "track/track.h"
 
 namespace zv::render {
 
@@ -201,11 +202,21 @@ void draw_billboards(const Camera& cam)
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
     TextureId bound = ~0u;
     bool open = false;
+    // Roost particles fade out through their colour's alpha and their
+    // picture is a soft puff: under the cut-out test they would vanish
+    // while still three quarters opaque, so they are blended whole.
+    const int roost_base = track::roost_billboard_base();
+    bool soft = false;
     for (const BillboardItem& item : g_items) {
         const track::Billboard& b = list[static_cast<std::size_t>(item.index)];
-        if (item.texture != bound) {
+        bool particle = roost_base >= 0 && item.index >= roost_base;
+        if (item.texture != bound || particle != soft) {
             if (open)
                 glEnd();
+            if (particle != soft) {
+                glAlphaFunc(particle ? GL_GREATER : GL_GEQUAL, particle ? 0.0f : k_alpha_cutoff);
+                soft = particle;
+            }
             bind(item.texture, bound);
             glBegin(GL_QUADS);
             open = true;
@@ -223,6 +234,8 @@ void draw_billboards(const Camera& cam)
     }
     if (open)
         glEnd();
+    if (soft)
+        glAlphaFunc(GL_GEQUAL, k_alpha_cutoff);
     render_stats().now.billboards += static_cast<int>(g_items.size());
     glDepthMask(GL_TRUE);
     glDisable(GL_BLEND);
