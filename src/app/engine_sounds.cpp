@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "app/console_pipe.h"
+#include "app/rider_drawing.h"
 #include "race/riders.h"
 #include "app/startup.h"
 #include "app/world_view.h"
@@ -46,13 +47,6 @@ sound::EngineInput engine_input(const sim::Bike& bike)
     in.position = sim::body_position(bike.body(sim::k_frame));
     in.velocity = sim::body_linear_vel(bike.body(sim::k_frame));
     return in;
-}
-
-replay::SlotDriver driver_of(const RiderSlot& r)
-{
-    if (!r.bike)
-        return replay::SlotDriver::empty;
-    return r.kind == k_rider_history ? replay::SlotDriver::replayed : replay::SlotDriver::local;
 }
 
 }  // namespace
@@ -108,19 +102,7 @@ void update_engine_sounds(Game& g)
     const float others = base * static_cast<float>(s.comp_volume.value) * 0.1f;
 
     std::array<replay::SlotDriver, k_rider_slot_count> drivers{};
-    int own = k_no_rider;
-    for (int slot = 0; slot < k_rider_slot_count; ++slot) {
-        drivers[static_cast<std::size_t>(slot)] = driver_of(rider_slot(slot));
-        if (rider_slot(slot).bike && rider_slot(slot).kind == k_rider_local && own == k_no_rider)
-            own = slot;
-    }
-    const sim::SimWorld* world = physics_world();
-    replay::VisibilityContext visibility;
-    visibility.tick = world ? world->tick : 0;
-    visibility.race_start_tick = track::race_state().start_tick;
-    visibility.own_slot = own;
-    visibility.viewed_slot = g.viewed;
-    visibility.drivers = drivers.data();
+    const replay::VisibilityContext visibility = visibility_context(g, rider_drawing(), drivers);
 
     const render::Camera& camera = view_camera();
     sound::Listener listener;

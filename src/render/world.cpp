@@ -383,18 +383,22 @@ void draw_world(const Camera& camera, const WorldFrame& frame_in)
     glAlphaFunc(GL_GEQUAL, k_alpha_cutoff);
     // 9. Ghosts fade by their distance to the viewed rider; opaque bikes.
     float fade_distance = static_cast<float>(core::settings().ghost_fade_distance.value);
+    std::optional<Vec3f> anchor = frame.ghost_anchor;
     const sim::Bike* viewed = nullptr;
     for (const BikeInFrame& b : frame.bikes)
         if (b.slot == frame.viewed_slot)
             viewed = b.bike;
+    if (!anchor && viewed) {
+        const dReal* q = dBodyGetPosition(viewed->body(sim::k_frame));
+        anchor = Vec3f{static_cast<float>(q[0]), static_cast<float>(q[1]), static_cast<float>(q[2])};
+    }
     for (BikeInFrame& b : frame.bikes) {
-        if (!b.ghost || !b.bike || !viewed || b.bike == viewed)
+        if (!b.ghost || !b.bike || !anchor)
             continue;
         const dReal* p = dBodyGetPosition(b.bike->body(sim::k_frame));
-        const dReal* q = dBodyGetPosition(viewed->body(sim::k_frame));
-        float d = static_cast<float>(std::sqrt((p[0] - q[0]) * (p[0] - q[0]) + (p[1] - q[1]) * (p[1] - q[1]) +
-                                               (p[2] - q[2]) * (p[2] - q[2])));
-        b.fade = ghost_fade(d, fade_distance);
+        Vec3f d = {static_cast<float>(p[0]) - (*anchor)[0], static_cast<float>(p[1]) - (*anchor)[1],
+                   static_cast<float>(p[2]) - (*anchor)[2]};
+        b.fade = ghost_fade(std::sqrt(dot(d, d)), fade_distance);
     }
     draw_bikes(frame, false);
     // 10. Statues.
