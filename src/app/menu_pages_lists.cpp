@@ -16,7 +16,6 @@ namespace zv::app {
 
 namespace {
 
-constexpr const char* k_default_demo = "@demos/default.zvdemo";
 constexpr int k_playback_laps = 10;
 
 std::string& demo_argument()
@@ -80,11 +79,8 @@ void play_demo(Game& g, int index)
                 break;
             }
         table[static_cast<std::size_t>(gate)] = race::k_gate_human;
+        // The race refuses to record over the file it plays.
         record = s.record.index == 1;
-        if (record && demo_argument() == k_default_demo) {
-            core::show_message("Can't record and play from same file - recording disabled");
-            record = false;
-        }
     }
     g.menu_page = k_menu_closed;
     close_connection(g);
@@ -92,6 +88,7 @@ void play_demo(Game& g, int index)
     race::SessionRequest req;
     req.gates = &table;
     req.demo_playing = true;
+    req.demo_file = demo_argument();
     req.record_demo = record;
     req.time_limit_ticks = 0;
     req.laps = k_playback_laps;
