@@ -7,6 +7,7 @@
 #include "core/settings.h"
 #include "platform/log.h"
 #include "race/race_demo.h"
+#include "race/riders.h"
 #include "race/session.h"
 #include "track/track.h"
 
@@ -45,7 +46,12 @@ bool play_demo_file(Game& g, const std::string& file)
 
 void seek_demo_playback(double seconds)
 {
-    race::seek_race_demo(seconds);
+    const sim::SimWorld* world = race::physics_world();
+    if (!world)
+        return;
+    const int from = world->tick;
+    if (race::seek_race_demo(seconds))
+        platform::log_printf("%s to tick %d from %d\n", seconds < 0 ? "Rewound" : "Skipped", world->tick, from);
 }
 
 void install_demo_console_hooks()
