@@ -253,7 +253,10 @@ void change_laps(int slot)
     }
     begin_recording(true, 0);
     if (replay::is_recording(d.recorder)) {
+        // The new lap starts from the state the last one ended in.
         sample_local_riders(clock_tick());
+        for (int s : d.recorder.slots)
+            replay::mark_newest_unwritten(s);
         replay::record_demo_tick(d.recorder, clock_tick(), true);
     }
     track::update_standings(clock_tick());

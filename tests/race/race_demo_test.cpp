@@ -6,6 +6,7 @@
 
 #include "mini_race_fixture.h"
 #include "race/race_tick.h"
+#include "race/time_trial.h"
 #include "replay/demo_format.h"
 #include "replay/demo_scan.h"
 #include "replay/demo_writer.h"
@@ -202,6 +203,81 @@ TEST_F(RaceDemoTest, AMissingOrBrokenDemoLeavesNothingToPlay)
         EXPECT_FALSE(demo_playing()) << file;
         EXPECT_FALSE(seek_race_demo(-1.0)) << file;
     }
+}
+
+// A time trial on two checkpoints far from the bike: the test stamps the
+// player's passages itself.
+class GhostLapTest : public RaceDemoTest {
+protected:
+    GhostLapTest()
+    {
+        put("timing_gates", "startinggate:\n[32 0 32] 0 null null null\ncheckpoints:\n"
+                            "1 [4 0 4] [0 0 1]\n1 [8 0 4] [0 0 1]\nfirstlap:\n0 1\nnormallap:\n0 1\n");
+    }
+    // The player passes the next two positions (the second a lap end) 300
+    // ticks apart, and the race tick times the lap.
+    static void ride_lap()
+    {
+        const int p = track::rider_position(0);
+        run_to(physics_world()->tick + 300, false);
+        track::set_gate_time(0, p, physics_world()->tick - 1);
+        run_to(physics_world()->tick + 300, false);
+        track::set_gate_time(0, p + 1, physics_world()->tick - 1);
+        race_tick();
+    }
+    static std::optional<replay::DemoScan> scan(const char* which)
+    {
+        return replay::scan_demo(std::string("@") + k_folder + "/" + which);
+    }
+};
+
+TEST_F(GhostLapTest, EachLapIsRecordedAndABeatenGhostIsReplacedByThePlayersLap)
+{
+    ASSERT_TRUE(load_session(request(nullptr)));
+    EXPECT_TRUE(demo_recording());
+    EXPECT_FALSE(demo_playing());
+    EXPECT_FALSE(scan("fastlap.zvdemo"));
+
+    // The first lap: no ghost yet, so the lap becomes the ghost, which then
+    // starts with the next lap beside the player.
+    ride_lap();
+    EXPECT_EQ(trial_record().laps, 1);
+    std::optional<replay::DemoScan> first = scan("fastlap.zvdemo");
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->header.riders.size(), 1u);
+    EXPECT_EQ(first->first_tick, k_time_trial_start_tick);
+    EXPECT_TRUE(demo_playing());
+    EXPECT_TRUE(demo_recording());
+    EXPECT_TRUE(is_ghost_rider(1));
+    EXPECT_EQ(rider_slot(1).kind, k_rider_history);
+    EXPECT_FALSE(is_ghost_rider(0));
+    EXPECT_EQ(track::rider_position(1), track::rider_position(0));
+
+    // The ghost stands still and passes no gate: the player's second lap
+    // beats it and takes its place.
+    const int second_start = physics_world()->tick - 1;
+    ride_lap();
+    EXPECT_EQ(trial_record().laps, 2);
+    std::optional<replay::DemoScan> second = scan("fastlap.zvdemo");
+    ASSERT_TRUE(second);
+    EXPECT_EQ(second->first_tick, second_start);
+    EXPECT_TRUE(is_ghost_rider(1));
+    EXPECT_FALSE(rider_slot(2).bike);  // one ghost, not one more a lap
+
+    // A ghost that has passed as many gates when the player's lap ends
+    // stays the ghost.
+    const int p = track::rider_position(1);
+    track::set_gate_time(1, p, physics_world()->tick);
+    track::set_gate_time(1, p + 1, physics_world()->tick);
+    ride_lap();
+    EXPECT_EQ(trial_record().laps, 3);
+    std::optional<replay::DemoScan> third = scan("fastlap.zvdemo");
+    ASSERT_TRUE(third);
+    EXPECT_EQ(third->first_tick, second_start);
+    EXPECT_TRUE(is_ghost_rider(1));
+    // Nothing is saved under the player's own demo names in a time trial.
+    EXPECT_STREQ(name_race_demo("race1"), "Not currently recording a demo");
+    EXPECT_FALSE(seek_race_demo(-1.0));
 }
 
 }  // namespace
