@@ -108,6 +108,12 @@ TEST_F(RaceDemoTest, ARecordedRaceRidesAgainWhereItWasRecorded)
     EXPECT_TRUE(std::filesystem::exists(home() + "demos/race1.zvdemo"));
     EXPECT_FALSE(std::filesystem::exists(home() + "demos/default.zvdemo"));
 
+    std::optional<replay::DemoScan> kept = replay::scan_demo(k_named);
+    ASSERT_TRUE(kept);
+    ASSERT_EQ(kept->header.riders.size(), 1u);
+    EXPECT_EQ(kept->header.riders[0].name, core::settings().name.text);
+    EXPECT_EQ(kept->header.track, k_folder);
+
     ASSERT_TRUE(play(k_named, false));
     ASSERT_TRUE(rider_slot(0).bike);
     EXPECT_EQ(rider_slot(0).kind, k_rider_history);
@@ -179,6 +185,9 @@ TEST_F(RaceDemoTest, RacingAgainstTheDefaultDemoRefusesToRecordOverIt)
     end_session();
     ASSERT_TRUE(std::filesystem::exists(home() + "demos/default.zvdemo"));
     const auto size = std::filesystem::file_size(home() + "demos/default.zvdemo");
+    std::optional<replay::DemoScan> robot = replay::scan_demo(replay::k_default_demo);
+    ASSERT_TRUE(robot && robot->header.riders.size() == 1u);
+    EXPECT_EQ(robot->header.riders[0].name, "Roborider");
 
     core::clear_messages();
     ASSERT_TRUE(play(replay::k_default_demo, true));
@@ -188,6 +197,8 @@ TEST_F(RaceDemoTest, RacingAgainstTheDefaultDemoRefusesToRecordOverIt)
     EXPECT_EQ(rider_slot(0).kind, k_rider_local);
     EXPECT_TRUE(is_ghost_rider(1));
     EXPECT_EQ(rider_slot(1).kind, k_rider_history);
+    for (int outside : {-1, k_rider_slot_count})
+        EXPECT_FALSE(is_ghost_rider(outside));
     // With a rider of its own on the track the demo cannot be moved.
     EXPECT_FALSE(seek_race_demo(-1.0));
     run_to(64, false);
