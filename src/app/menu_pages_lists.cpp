@@ -9,6 +9,7 @@
 #include "app/menu_series.h"
 #include "app/startup.h"
 #include "core/messages.h"
+#include "replay/demo_writer.h"
 #include "track/race_rules.h"
 #include "track/track.h"
 
@@ -79,8 +80,13 @@ void play_demo(Game& g, int index)
                 break;
             }
         table[static_cast<std::size_t>(gate)] = race::k_gate_human;
-        // The race refuses to record over the file it plays.
         record = s.record.index == 1;
+        if (record) {
+            if (const char* refusal = replay::recording_conflict(demo_argument())) {
+                core::show_message("%s", refusal);
+                record = false;
+            }
+        }
     }
     g.menu_page = k_menu_closed;
     close_connection(g);
