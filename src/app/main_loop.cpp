@@ -9,6 +9,7 @@
 #include "app/controls.h"
 #include "app/engine_sounds.h"
 #include "app/menu.h"
+#include "app/multiplayer.h"
 #include "app/race_session.h"
 #include "race/race_tick.h"
 #include "race/riders.h"
@@ -50,7 +51,7 @@ std::vector<int> riders_in_order()
 
 void select_neighbour(Game& g, int step)
 {
-    bool allowed = !viewed_is_local(g) || core::settings().spy != 0;
+    bool allowed = !viewed_is_local(g) || core::settings().spy != 0 || (g.connected && !multiplayer_has_place());
     if (!allowed)
         return;
     std::vector<int> order = riders_in_order();
@@ -278,7 +279,8 @@ void run_tick(Game& g, platform::EventTime stamp)
     }
     if (g.connected)
         g.paused = false;
-    if (!g.paused && g.view != ViewMode::title) {
+    multiplayer_tick(g, platform::platform_seconds());
+    if (!g.paused && g.view != ViewMode::title && race_tick_allowed(g)) {
         g.on_race_tick ? g.on_race_tick(g) : race_tick(g);
         record_audio_block();
     }
@@ -335,6 +337,8 @@ void main_loop(Game& g)
         o.lock_fps = values.lock_fps;
         o.warp = values.warp;
         o.connected = g.connected;
+        o.server_ticks_ahead = server_ticks_ahead();
+        o.before_start = before_race_start();
         double advance = frame_advance(g.clock, g.stats, o, clock);
         g.clock.target += advance;
         g.game_clock += advance;

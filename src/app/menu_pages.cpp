@@ -1,4 +1,5 @@
 #include "app/menu_pages.h"
+#include "app/multiplayer.h"
 
 #include <algorithm>
 
@@ -77,9 +78,9 @@ int list_page_of(int index) { return index < 0 ? 0 : index / k_list_page_size * 
 
 void close_connection(Game& g)
 {
-    // The race-server client resets its state here once it exists; what the
+    // One disconnect datagram and the connection ends at once; what the
     // server set for the visibility test goes back to its defaults.
-    g.connected = false;
+    multiplayer_leave(g);
     replay::reset_off_course_parameters();
     replay::clear_network_bookkeeping();
 }

@@ -85,6 +85,27 @@ void record_states(int tick)
             replay::add_state_to_history(l.slot, replay::sample_state(*l.bike, terrain), tick);
 }
 
+// A server's race: the local rider against every other rider whose newest
+// state is under a second old.
+void collide_local_rider(sim::SimWorld& world, const std::vector<Live>& live, int tick)
+{
+    const Live* local = nullptr;
+    for (const Live& l : live)
+        if (rider_slot(l.slot).kind == k_rider_local)
+            local = &l;
+    if (!local)
+        return;
+    const track::RaceState& race = track::race_state();
+    for (const Live& l : live) {
+        if (&l == local)
+            continue;
+        if (rider_slot(l.slot).kind == k_rider_history &&
+            tick - race.last_data_tick[static_cast<std::size_t>(l.slot)] >= track::k_remote_stale_ticks)
+            continue;
+        sim::collide_bikes(world, *local->bike, *l.bike);
+    }
+}
+
 }  // namespace
 
 float distance_from_start(int slot)
@@ -106,11 +127,13 @@ void race_tick()
 
     // History-driven riders take their recorded poses (nothing happens
     // until the bike drawing installs its pose handler); a spectator of a
-    // server race will pass true once the race-server client exists. The
+    // server race watches them a second late, so their states have come. The
     // time-trial ghost's lap count comes here with demo playback.
+    const bool online = world->connected;
+    const bool spectating = online && !track::race_state().local_drives_rider;
     for (int slot = 0; slot < k_rider_slot_count; ++slot)
         if (rider_slot(slot).bike && rider_slot(slot).kind == k_rider_history)
-            replay::pose_at_tick(slot, replay::display_tick(tick, false));
+            replay::pose_at_tick(slot, replay::display_tick(tick, spectating));
 
     std::vector<Live>& live = live_bikes();
     live.clear();
@@ -125,14 +148,20 @@ void race_tick()
         sim::collide_bike_terrain(*world, *l.bike);
         sim::collide_bike_objects(*world, *l.bike);
     }
-    // Riders against riders: sorted along x, every close pair once.
+    // Riders against riders: sorted along x, every close pair once. In a
+    // server's race only this machine's rider is tested, against riders
+    // whose states are fresh; without a place in the race (warm-up) nobody.
     std::sort(live.begin(), live.end(), [](const Live& a, const Live& b) {
         return a.x < b.x || (a.x == b.x && a.slot < b.slot);
     });
     constexpr float k_pair_reach = 15.0f;
-    for (std::size_t i = 0; i < live.size(); ++i)
-        for (std::size_t j = i + 1; j < live.size() && !(live[j].x - live[i].x > k_pair_reach); ++j)
-            sim::collide_bikes(*world, *live[i].bike, *live[j].bike);
+    if (!online) {
+        for (std::size_t i = 0; i < live.size(); ++i)
+            for (std::size_t j = i + 1; j < live.size() && !(live[j].x - live[i].x > k_pair_reach); ++j)
+                sim::collide_bikes(*world, *live[i].bike, *live[j].bike);
+    } else if (!spectating) {
+        collide_local_rider(*world, live, tick);
+    }
     std::sort(live.begin(), live.end(), [](const Live& a, const Live& b) { return a.slot < b.slot; });
 
     // Roost from every wheel, in an order that turns with the tick.
@@ -160,7 +189,17 @@ void race_tick()
         RiderSlot& r = rider_slot(l.slot);
         if (r.kind == k_rider_robot)
             drive_robot(l.slot, *l.bike, tick, traffic);
+        // Moving off before the gate drops in a server's race holds the bike
+        // at the start for a penalty.
+        if (online && r.kind == k_rider_local) {
+            const float d = distance_from_start(l.slot);
+            if (track::false_start_tick(tick, d * d))
+                sim::hold_controls(*l.bike);
+        }
         sim::bike_step(*world, *l.bike);
+        // A network opponent's passages come from the server.
+        if (online && r.kind == k_rider_history)
+            continue;
         sim::Vec3 front = sim::body_position(l.bike->body(sim::k_front_wheel));
         const int before = track::rider_position(l.slot);
         track::update_timing(l.slot, front.x, front.z, tick);
