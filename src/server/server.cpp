@@ -219,7 +219,14 @@ void on_restart_ack(Server& s, Client& c, const RestartAck& a)
 
 void on_disconnect(Server& s, const Disconnect& d, const Address& from)
 {
-    if (Client* c = sender(s, d.slot, d.token, from)) drop_client(s, *c, "disconnected");
+    if (Client* c = sender(s, d.slot, d.token, from)) {
+        drop_client(s, *c, "disconnected");
+    } else if (find_by_address(s, from)) {
+        // Somebody else's slot or token from a live client's address: a
+        // forgery must not tell the real client it was let go.
+        ++s.ignored;
+        return;
+    }
     // Repeats after we let go are answered too: the client waits for this.
     Datagram out;
     encode(Disconnected{}, out);
