@@ -273,7 +273,6 @@ void multiplayer_leave(Game& g)
     g_connection.requested.reset();
     if (g_connection.client.active) {
         net::leave_server_now(g_connection);
-        platform::log_printf("Disconnecting\n");
     }
     g.connected = false;
 }
