@@ -17,6 +17,7 @@
 #include "sim/control.h"
 #include "sim/step.h"
 #include "track/race_rules.h"
+#include "track/results.h"
 #include "track/start_gate.h"
 #include "track/timing.h"
 #include "track/terrain.h"
@@ -234,6 +235,10 @@ void race_tick()
         platform::log_printf("Start gate dropped at tick %d\n", tick);
 
     ++world->tick;
+    // A server's race has no end here that all clients share: the results
+    // file is kept current every 512 ticks instead.
+    if (online && (tick & 511) == 510)
+        track::write_results_file();
     // Once every rider is done the race runs on a few seconds before it ends.
     count_down_end_of_race();
 }
