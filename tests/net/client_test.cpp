@@ -464,6 +464,41 @@ TEST_F(ClientFlow, RestartRequestOnlyWhileRacing)
     EXPECT_TRUE(was_shown("Requesting restart"));
 }
 
+TEST_F(ClientFlow, HostileBytesInEveryStateChangeNothingHarmful)
+{
+    // Random datagrams of every type byte and length, and every valid
+    // datagram cut short, in each state the road passes.
+    std::uint32_t seed = 12345;
+    auto next = [&] {
+        seed = seed * 1103515245u + 12345u;
+        return static_cast<std::uint8_t>(seed >> 16);
+    };
+    std::vector<std::vector<std::uint8_t>> valid = {
+        wire(Welcome{k_slot, k_token, k_server_protocol}), wire(track_info()),
+        wire(RiderDescription{k_race, 3, "x"}), wire(RaceEntry{k_race, 5, "y"}), wire(Clock{k_race, 5, 1}),
+        text_message(0, k_msg_command, "knockout 1 2"), wire(Restart{k_race + 1}),
+    };
+    for (int round = 0; round < 4; ++round) {
+        for (int i = 0; i < 2000; ++i) {
+            std::vector<std::uint8_t> bytes(next() % 64 + (i % 7 == 0 ? 900 : 0));
+            for (std::uint8_t& b : bytes)
+                b = next();
+            if (!bytes.empty())
+                bytes[0] = static_cast<std::uint8_t>(i % 27);
+            receive(bytes);
+        }
+        for (const auto& v : valid)
+            for (std::size_t cut = 0; cut < v.size(); ++cut)
+                receive(std::vector<std::uint8_t>(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(cut)));
+        update();
+        if (!c.active)
+            begin_connection(c, view.now);
+        receive(valid[static_cast<std::size_t>(round)]);
+    }
+    EXPECT_LE(c.incoming.waiting.size(), k_max_waiting_messages);
+    EXPECT_LE(c.last_description == k_no_slot ? 0u : c.last_description, 159u);
+}
+
 TEST(ClientText, RaceLengthForms)
 {
     EXPECT_EQ(race_length_text(0, 5), "5 laps");

@@ -212,6 +212,25 @@ TEST(Socket, ErrnoNamesAndNumbers)
     const std::uint8_t b = 0;
     EXPECT_FALSE(closed.send_to(to, std::span(&b, 1)));
     EXPECT_EQ(last_network_error(), "EBADF");
+
+    // An empty socket is quiet; a datagram to itself comes back whole or cut.
+    UdpSocket s;
+    ASSERT_TRUE(s.open());
+    ASSERT_TRUE(s.bind_port(0));
+    std::uint8_t buffer[4];
+    EXPECT_EQ(s.receive(buffer), UdpSocket::k_nothing_waiting);
+    EXPECT_EQ(last_network_error(), "");
+    sockaddr_in self{};
+    self.sin_family = AF_INET;
+    self.sin_port = htons(s.local_port());
+    self.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const std::uint8_t six[6] = {1, 2, 3, 4, 5, 6};
+    ASSERT_TRUE(s.send_to(self, six));
+    int got = UdpSocket::k_nothing_waiting;
+    for (int i = 0; i < 100 && got == UdpSocket::k_nothing_waiting; ++i)
+        got = s.receive(buffer);
+    EXPECT_EQ(got, 4) << "a longer datagram is cut to the buffer";
+    EXPECT_EQ(buffer[3], 4);
 }
 
 }  // namespace
