@@ -18,6 +18,7 @@
 #include "app/view.h"
 #include "app/world_view.h"
 #include "core/debug_level.h"
+#include "net/clock_rate.h"
 #include "core/messages.h"
 #include "core/settings.h"
 #include "platform/input.h"
@@ -188,14 +189,7 @@ void reset_frame_extremes(FrameStats& stats)
     stats.frames = 0;
 }
 
-double connected_rate(double d, bool before_start)
-{
-    if (d < 0)
-        return 0.5 + 0.5 * std::clamp(d + 1, 0.0, 1.0);
-    if (before_start)
-        return 1 + 3 * std::clamp(d, 0.0, 1.0);
-    return 1 + 0.125 * std::clamp(8 * d, 0.0, 1.0);
-}
+double connected_rate(double d, bool before_start) { return net::clock_rate(d, before_start); }
 
 double frame_advance(FrameClock& clock, FrameStats& stats, const TimingOptions& o, const LoopClock& lc)
 {
