@@ -198,8 +198,8 @@ void apply_aids_to_local_bike(Game& g)
     if (s.auto_dab.index == 1) f |= sim::k_flag_auto_dab;
     if (s.auto_align.index == 1) f |= sim::k_flag_auto_align;
     bike->flags = f;
-    // The race server's ban on arcade physics comes with its client.
-    bike->arcade = s.arcade.index == 1 ? 1 : 0;
+    // A race server may forbid arcade physics for the whole connection.
+    bike->arcade = s.arcade.index == 1 && !multiplayer().client.arcade_disabled ? 1 : 0;
 }
 
 // ---- pages ----

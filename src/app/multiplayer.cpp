@@ -205,6 +205,9 @@ void multiplayer_tick(Game& g, double now)
     net::net_update(n, local_view(g, now));
     g.connected = net::connected(n);
     if (g.connected) {
+        // A setup read or applied meanwhile must not bring arcade physics back.
+        if (n.client.arcade_disabled)
+            switch_arcade_off();
         check_description(n.client);
         send_file_parts(g, now);
     }
