@@ -250,6 +250,8 @@ void gate_reported(Server& s, Client& c, const GateReport& g)
     // back onto the course); a report far ahead is forged.
     if (g.gate < 0 || g.gate > track::rider_position(slot) + k_gate_lead) return;
     if (g.tick < 0 || g.tick > tick + k_future_record_ticks) return;
+    // A rider put back onto the course forgets the passages beyond.
+    if (g.gate + 1 < track::rider_position(slot)) track::set_rider_position(slot, g.gate);
     track::set_gate_time(slot, g.gate, g.tick);
     GateTime time{static_cast<std::uint32_t>(slot), g.gate, g.tick};
     for (Client& o : s.clients)
