@@ -189,6 +189,11 @@ void client_took_track(Server& s, Client& c)
     // A rider arriving at a track where nobody races need not wait for a
     // race nobody runs.
     if (s.field_closed && field_empty(s)) begin_new_race(s, "a rider arrived");
+    // The first rider of an idle server starts the wait for others, so that
+    // friends arriving together race together.
+    int arrived = 0;
+    for (const Client& o : s.clients) arrived += o.stage != Stage::free && o.stage != Stage::welcomed;
+    if (!s.field_closed && arrived == 1) s.race_epoch = s.now;
 }
 
 void send_descriptions_or_entry(Server& s, Client& c, std::uint32_t last_described)
@@ -282,6 +287,10 @@ void race_update(Server& s)
             c.last_sent = s.now;
             send_to(s, c, Restart{s.race_id});
         }
+        // A client watching the race sends nothing of its own accord; an
+        // empty gate message (harmless, and acknowledged) keeps it heard.
+        if (c.stage == Stage::joined && c.out.empty() && s.now - c.last_heard >= k_keepalive_seconds)
+            queue_message(s, c, k_msg_gates, encode_payload(GateTimes{c.race_id, {}}));
     }
     if (s.next_race_at >= 0 && s.now >= s.next_race_at) {
         begin_new_race(s, "the next race");

@@ -426,6 +426,16 @@ TEST_F(RaceTest, ALatecomerInTheWarmupJoinsTheFieldAfterARegatherALaterOneWatche
     connect(d);
     EXPECT_EQ(enter(d), k_no_slot);
     EXPECT_EQ(s.race_id, 2u);
+
+    // A watcher sends nothing of its own accord: asked for acknowledgments
+    // it stays for as long as the race goes on.
+    for (int i = 0; i < 80; ++i) {
+        std::int32_t tick = server_tick(s);
+        for (FakeClient* r : {&a, &b, &c}) from(*r, StateUpdate{r->slot, r->token, 2, tick, tick, record(3)});
+        advance(0.25);
+        messages(d);
+    }
+    EXPECT_EQ(connected_clients(s), 4);
 }
 
 TEST_F(ServerTest, FilesArriveInTheIncomingFolderWithinTheirLimits)
