@@ -40,6 +40,7 @@ constexpr double k_resend_seconds = 0.5;         // the head of a reliable queue
 constexpr double k_gather_seconds = 3.0;         // the field waits this long for stragglers
 constexpr double k_regather_grace_seconds = 2.0; // a new race is not restarted sooner
 constexpr double k_results_seconds = 10.0;       // results stand before the next race
+constexpr double k_keepalive_seconds = 4.0;      // a silent watcher is asked for an acknowledgment
 constexpr int k_min_warmup_left_ticks = 3 * 128; // latecomers may still join the field
 constexpr int k_relay_interval_ticks = 4;        // 32 relay rounds a second
 constexpr int k_future_record_ticks = 2 * 128;   // records further ahead are forged

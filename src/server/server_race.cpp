@@ -189,6 +189,11 @@ void client_took_track(Server& s, Client& c)
     // A rider arriving at a track where nobody races need not wait for a
     // race nobody runs.
     if (s.field_closed && field_empty(s)) begin_new_race(s, "a rider arrived");
+    // The first rider of an idle server starts the wait for others, so that
+    // friends arriving together race together.
+    int arrived = 0;
+    for (const Client& o : s.clients) arrived += o.stage != Stage::free && o.stage != Stage::welcomed;
+    if (!s.field_closed && arrived == 1) s.race_epoch = s.now;
 }
 
 void send_descriptions_or_entry(Server& s, Client& c, std::uint32_t last_described)
@@ -250,6 +255,8 @@ void gate_reported(Server& s, Client& c, const GateReport& g)
     // back onto the course); a report far ahead is forged.
     if (g.gate < 0 || g.gate > track::rider_position(slot) + k_gate_lead) return;
     if (g.tick < 0 || g.tick > tick + k_future_record_ticks) return;
+    // A rider put back onto the course forgets the passages beyond.
+    if (g.gate + 1 < track::rider_position(slot)) track::set_rider_position(slot, g.gate);
     track::set_gate_time(slot, g.gate, g.tick);
     GateTime time{static_cast<std::uint32_t>(slot), g.gate, g.tick};
     for (Client& o : s.clients)
@@ -280,6 +287,10 @@ void race_update(Server& s)
             c.last_sent = s.now;
             send_to(s, c, Restart{s.race_id});
         }
+        // A client watching the race sends nothing of its own accord; an
+        // empty gate message (harmless, and acknowledged) keeps it heard.
+        if (c.stage == Stage::joined && c.out.empty() && s.now - c.last_heard >= k_keepalive_seconds)
+            queue_message(s, c, k_msg_gates, encode_payload(GateTimes{c.race_id, {}}));
     }
     if (s.next_race_at >= 0 && s.now >= s.next_race_at) {
         begin_new_race(s, "the next race");

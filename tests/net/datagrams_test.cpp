@@ -323,6 +323,12 @@ TEST(Datagrams, GatePayloads)
     bytes[7] = 0xFF;
     EXPECT_FALSE(decode_payload(bytes, times_back));
 
+    GateTimes none{8, {}};
+    bytes = encode_payload(none);
+    ASSERT_EQ(bytes.size(), 8u);
+    ASSERT_TRUE(decode_payload(bytes, times_back));
+    EXPECT_EQ(times_back, none);
+
     GateTimes full{1, std::vector<GateTime>(k_max_gate_times)};
     EXPECT_EQ(encode_payload(full).size(), 8u + 12u * k_max_gate_times);
     EXPECT_LE(encode_payload(full).size(), k_max_server_payload);

@@ -101,7 +101,9 @@ TEST_F(ServerTest, TwoRidersGatherLearnOfEachOtherAndSeeEachOthersStates)
     auto sa = take<States>(a);
     ASSERT_EQ(sa.size(), 1u);
     EXPECT_EQ(sa[0].echo, 16);  // Ann's latest race clock, once
-    // Nothing new arrived: the next round is a clock.
+    // Nothing new arrived (a record of the same tick is no news): the next
+    // round is a clock.
+    from(a, StateUpdate{a.slot, a.token, a.race_id, 10, 20, record(0xEE)});
     advance(1.0 / 32);
     EXPECT_TRUE(take<States>(b).empty());
     EXPECT_FALSE(take<Clock>(b).empty());
@@ -180,7 +182,9 @@ TEST_F(ServerTest, HostileDatagramsAreIgnoredWithoutHarm)
     forged_slot.slot = 7;
     FakeClient huge_slot = a;
     huge_slot.slot = 0xFFFFFFFF;
-    for (const FakeClient* f : {&thief, &wrong_token, &forged_slot, &huge_slot}) {
+    FakeClient no_slot = a;
+    no_slot.slot = k_no_slot;
+    for (const FakeClient* f : {&thief, &wrong_token, &forged_slot, &huge_slot, &no_slot}) {
         from(*f, StateUpdate{f->slot, f->token, f->race_id, 1, 50, record(1)});
         from(*f, ClientMessage{f->slot, f->token, 0, k_msg_text, text_payload("spam")});
         from(*f, Disconnect{f->slot, f->token});
@@ -296,7 +300,22 @@ TEST_F(RaceTest, GateTimesAreRelayedAndTheStandingsDecideTheResults)
     ASSERT_GE(server_tick(s), 640);
     gate(a, 0, 700);
     gate(b, 0, 710);
-    gate(a, 9, 720);   // far ahead of Ann's position: forged
+    // Reports that are not believed: from a position further than four
+    // ahead, a negative tick, a tick far past the server's clock, an old race.
+    std::int32_t tick = server_tick(s);
+    struct Forged {
+        int gate;
+        int tick;
+        std::uint32_t race;
+    };
+    for (const Forged& f : {Forged{6, 720, 1}, Forged{1, -5, 1}, Forged{1, tick + 300, 1}, Forged{1, 720, 7}})
+        send_message(a, k_msg_gates, encode_payload(GateReport{f.race, f.gate, f.tick}));
+    advance(0.01);
+    EXPECT_EQ(track::rider_position(0), 1);
+    gate(a, 5, 715);   // four ahead: taken (a rider may skip a few), then put back
+    advance(0.01);
+    EXPECT_EQ(track::rider_position(0), 6);
+    gate(a, 0, 700);
     gate(b, 1, 900);   // Bob completes the lap first
     ride(0.5);
     auto to_a = gate_times(a);
@@ -307,8 +326,10 @@ TEST_F(RaceTest, GateTimesAreRelayedAndTheStandingsDecideTheResults)
     EXPECT_EQ(to_a[0].tick, 710);
     EXPECT_EQ(to_a[1].gate, 1);
     EXPECT_EQ(to_a[1].tick, 900);
-    ASSERT_EQ(to_b.size(), 1u);
+    ASSERT_EQ(to_b.size(), 3u);
     EXPECT_EQ(to_b[0].tick, 700);
+    EXPECT_EQ(to_b[1].gate, 5);
+    EXPECT_EQ(to_b[2].gate, 0);
     EXPECT_EQ(track::rider_position(0), 1);
 
     gate(a, 1, 990);
@@ -405,6 +426,16 @@ TEST_F(RaceTest, ALatecomerInTheWarmupJoinsTheFieldAfterARegatherALaterOneWatche
     connect(d);
     EXPECT_EQ(enter(d), k_no_slot);
     EXPECT_EQ(s.race_id, 2u);
+
+    // A watcher sends nothing of its own accord: asked for acknowledgments
+    // it stays for as long as the race goes on.
+    for (int i = 0; i < 80; ++i) {
+        std::int32_t tick = server_tick(s);
+        for (FakeClient* r : {&a, &b, &c}) from(*r, StateUpdate{r->slot, r->token, 2, tick, tick, record(3)});
+        advance(0.25);
+        messages(d);
+    }
+    EXPECT_EQ(connected_clients(s), 4);
 }
 
 TEST_F(ServerTest, FilesArriveInTheIncomingFolderWithinTheirLimits)
