@@ -226,6 +226,7 @@ void on_track_info(Client& c, const RaceParameters& race)
     c.newest_server_tick = 0;
     c.server_estimate = 0;
     c.reported_gates = 0;
+    c.stats.newest_seen.fill(0);
     enter(c, ConnectionState::track_accepted);
 }
 

@@ -105,6 +105,9 @@ struct LocalView {
 struct ClientStats {
     std::uint64_t sent = 0;
     std::uint64_t received = 0;
+    std::uint64_t records = 0;       // state records in states datagrams
+    std::uint64_t late_records = 0;  // of them, no newer than one already seen for the slot
+    std::array<std::uint32_t, k_max_slots> newest_seen{};
 };
 
 struct Client {

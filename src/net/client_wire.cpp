@@ -39,6 +39,14 @@ void receive_states(Client& c, std::span<const std::uint8_t> bytes, const LocalV
         return;
     for (std::size_t i = 0; i < states.count; ++i) {
         const StateEntry& e = states.entries[i];
+        ++c.stats.records;
+        if (e.slot < k_max_slots) {
+            std::uint32_t& newest = c.stats.newest_seen[e.slot];
+            if (static_cast<std::uint32_t>(e.tick) <= newest)
+                ++c.stats.late_records;
+            else
+                newest = static_cast<std::uint32_t>(e.tick);
+        }
         on_state_record(c, e.slot, e.ping, static_cast<std::uint32_t>(e.tick), e.record);
     }
     if (truncated) {

@@ -20,6 +20,7 @@
 #include "race/session.h"
 #include "race/standings.h"
 #include "replay/state_record.h"
+#include "load_clients.h"
 #include "sim_cli.h"
 #include "track/race_rules.h"
 #include "track/terrain.h"
@@ -216,6 +217,15 @@ int run_connect_mode(const Options& o)
             return k_exit_failure;
         }
     }
+    if (o.has("--clients")) {
+        char* end = nullptr;
+        const long n = std::strtol(o.value("--clients").c_str(), &end, 10);
+        if (o.value("--clients").empty() || *end || n < 1 || n > net::k_slot_count) {
+            std::fprintf(stderr, "zarvox-sim: --clients takes a whole number from 1 to 160\n");
+            return k_exit_failure;
+        }
+        return run_load_clients(o, n, seconds);
+    }
     auto run = std::make_unique<ClientRun>();
     run->tracks = track::build_track_list(core::working_set(), 0);
     track::set_track_list(run->tracks.folders, run->tracks.names);
@@ -270,6 +280,7 @@ const bool registered_connect = register_subject_mode(
     {
         {"--password", true, "TEXT", "connect: the race server's password"},
         {"--seconds", true, "S", "connect: how long to stay (default 30)"},
+        {"--clients", true, "N", "connect: N load clients riding a synthetic lap, no bikes simulated"},
         {"--json", false, {}, "print one JSON object"},
     });
 
