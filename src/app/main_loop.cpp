@@ -259,6 +259,11 @@ void run_tick(Game& g, platform::EventTime stamp)
     read_axis_bindings();
     g.controls = control_values();
 
+    // A connection asked for from a menu starts even while the menu stands
+    // the single-player race still.
+    const bool was_connected = g.connected;
+    if (!was_connected)
+        multiplayer_tick(g, platform::platform_seconds());
     // Single-player racing stands still under a menu.
     if (g.menu_page != k_menu_closed && viewed_is_local(g) && !g.connected)
         return;
@@ -273,7 +278,8 @@ void run_tick(Game& g, platform::EventTime stamp)
     }
     if (g.connected)
         g.paused = false;
-    multiplayer_tick(g, platform::platform_seconds());
+    if (was_connected)
+        multiplayer_tick(g, platform::platform_seconds());
     if (!g.paused && g.view != ViewMode::title && race_tick_allowed(g)) {
         g.on_race_tick ? g.on_race_tick(g) : race_tick(g);
         record_audio_block();

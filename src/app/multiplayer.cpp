@@ -68,7 +68,7 @@ std::optional<core::Digest> start_server_race(Game& g, const net::RaceParameters
         const net::SlotInfo& info = c.slots[static_cast<std::size_t>(slot)];
         riders[static_cast<std::size_t>(slot)] = info.rider;
         if (static_cast<std::uint32_t>(slot) == c.slot)
-            gates[static_cast<std::size_t>(slot)] = entry != net::k_no_slot ? race::k_gate_human : race::k_gate_empty;
+            gates[static_cast<std::size_t>(slot)] = race::k_gate_human;
         else if (info.status != net::SlotStatus::none)
             gates[static_cast<std::size_t>(slot)] = race::k_gate_network;
     }
@@ -81,6 +81,8 @@ std::optional<core::Digest> start_server_race(Game& g, const net::RaceParameters
     req.track_folder = race.track;
     req.server_start_tick = race.start_tick;
     req.network_riders = &riders;
+    // Without a place in the race the player rides on to warm up.
+    req.warmup = entry == net::k_no_slot;
     g.connected = true;
     if (!load_session(g, req))
         return std::nullopt;

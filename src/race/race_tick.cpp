@@ -192,7 +192,7 @@ void race_tick()
             drive_robot(l.slot, *l.bike, tick, traffic);
         // Moving off before the gate drops in a server's race holds the bike
         // at the start for a penalty.
-        if (online && r.kind == k_rider_local) {
+        if (online && !spectating && r.kind == k_rider_local) {
             const float d = distance_from_start(l.slot);
             if (track::false_start_tick(tick, d * d))
                 sim::hold_controls(*l.bike);

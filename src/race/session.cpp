@@ -288,7 +288,7 @@ bool load_session(const SessionRequest& req)
     setup.time_limit_ticks = std::max(0, req.time_limit_ticks);
     setup.laps = std::max(0, req.laps);
     setup.online = req.connected;
-    setup.local_drives_rider = !req.connected || human >= 0;
+    setup.local_drives_rider = !req.connected || (human >= 0 && !req.warmup);
     setup.track_name = folder;
     track::begin_race(setup);
     sim::reset_mechanic();

@@ -40,6 +40,9 @@ struct SessionRequest {
     // slots whose gate kind is k_gate_network (their riders come as states).
     // The slots keep the server's numbering: no starting-grid rotation.
     int server_start_tick = -1;        // -1: drawn here
+    // The server gave this computer no place in the race: the local rider
+    // rides to warm up, outside the race (no collisions, no states sent).
+    bool warmup = false;
     const std::array<replay::DemoRider, k_rider_slot_count>* network_riders = nullptr;
 };
 
