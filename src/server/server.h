@@ -42,6 +42,7 @@ constexpr double k_regather_grace_seconds = 2.0; // a new race is not restarted 
 constexpr double k_results_seconds = 10.0;       // results stand before the next race
 constexpr double k_keepalive_seconds = 4.0;      // a silent watcher is asked for an acknowledgment
 constexpr int k_min_warmup_left_ticks = 3 * 128; // latecomers may still join the field
+constexpr int k_max_regathers = 3;               // then latecomers watch, so the race does start
 constexpr int k_relay_interval_ticks = 4;        // 32 relay rounds a second
 constexpr int k_future_record_ticks = 2 * 128;   // records further ahead are forged
 constexpr int k_gate_lead = 4;                   // gate reports may run ahead by this much
@@ -137,6 +138,7 @@ struct Server {
     bool finished = false;            // results announced
     double next_race_at = -1;         // < 0: none planned
     bool regather = false;
+    int regathers = 0;                // races in a row begun for latecomers
     std::int32_t last_relay_round = -1;
     std::array<std::string, net::k_max_slots> field_names{};  // for the results
     double now = 0;
