@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "server/server.h"
+#include "server/server_internal.h"
 #include "track/race_rules.h"
 
 namespace zv::server {
