@@ -1,6 +1,6 @@
 // The server's front door: who may talk to it, the connection handshake up
 // to the track stage, disconnections and timeouts, and the update order.
-#include "server/server.h"
+#include "server/server_internal.h"
 
 #include <algorithm>
 #include <cstdarg>

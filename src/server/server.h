@@ -42,6 +42,7 @@ constexpr double k_regather_grace_seconds = 2.0; // a new race is not restarted 
 constexpr double k_results_seconds = 10.0;       // results stand before the next race
 constexpr double k_keepalive_seconds = 4.0;      // a silent watcher is asked for an acknowledgment
 constexpr int k_min_warmup_left_ticks = 3 * 128; // latecomers may still join the field
+constexpr int k_max_regathers = 3;               // then latecomers watch, so the race does start
 constexpr int k_relay_interval_ticks = 4;        // 32 relay rounds a second
 constexpr int k_future_record_ticks = 2 * 128;   // records further ahead are forged
 constexpr int k_gate_lead = 4;                   // gate reports may run ahead by this much
@@ -137,6 +138,7 @@ struct Server {
     bool finished = false;            // results announced
     double next_race_at = -1;         // < 0: none planned
     bool regather = false;
+    int regathers = 0;                // races in a row begun for latecomers
     std::int32_t last_relay_round = -1;
     std::array<std::string, net::k_max_slots> field_names{};  // for the results
     double now = 0;
@@ -162,41 +164,5 @@ int connected_clients(const Server& s);
 // rider description text.
 std::string description_name(std::string_view description);
 std::string description_number(std::string_view description);
-
-// ---- inside the server (the files of this module share these) ----
-void send_datagram(Server& s, const Client& c, const net::Datagram& d);
-template <class T>
-void send_to(Server& s, const Client& c, const T& datagram)
-{
-    net::Datagram d;
-    if (net::encode(datagram, d)) send_datagram(s, c, d);
-}
-int slot_of(const Server& s, const Client& c);
-void logf(Server& s, const char* format, ...) __attribute__((format(printf, 2, 3)));
-void drop_client(Server& s, Client& c, const char* why);
-
-// Reliable messages to a client (server_messages.cpp).
-void queue_message(Server& s, Client& c, std::uint8_t type, std::vector<std::uint8_t> payload);
-void queue_text(Server& s, Client& c, std::string_view text);
-void queue_gate_time(Server& s, Client& c, const net::GateTime& g);
-void broadcast_text(Server& s, std::string_view text, const Client* except = nullptr);
-void send_queue_heads(Server& s);
-void handle_message(Server& s, Client& c, const net::ClientMessage& m);
-void message_acknowledged(Client& c, std::uint32_t sequence);
-void close_transfer(Client& c, bool keep);
-void send_settings_commands(Server& s, Client& c);
-
-// The race (server_race.cpp).
-void begin_new_race(Server& s, const char* why);
-void race_update(Server& s);
-void gate_reported(Server& s, Client& c, const net::GateReport& g);
-void client_took_track(Server& s, Client& c);
-// Answers a client at the loading stage: the other riders' descriptions, or
-// its race entry once it has them all (last_described: its last, 160 none).
-void send_descriptions_or_entry(Server& s, Client& c, std::uint32_t last_described);
-void record_received(Server& s, Client& c, const net::StateUpdate& u);
-void restart_requested(Server& s, Client& c);
-void client_left_race(Server& s, Client& c);
-net::TrackInfo track_info_for(const Server& s, std::uint32_t race_id);
 
 }  // namespace zv::server

@@ -7,7 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "server/server.h"
+#include "server/server_internal.h"
 
 namespace zv::server {
 

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "server/server.h"
+#include "server/server_internal.h"
 #include "track/race_rules.h"
 
 namespace zv::server {
@@ -159,6 +159,7 @@ void begin_new_race(Server& s, const char* why)
     s.finished = false;
     s.next_race_at = -1;
     s.regather = false;
+    s.regathers = 0;
     s.last_relay_round = -1;
     s.field_names = {};
     track::RaceSetup setup;
@@ -206,7 +207,7 @@ void send_descriptions_or_entry(Server& s, Client& c, std::uint32_t last_describ
     if (!s.field_closed) return;
     if (!c.racer && !s.finished) {
         bool warmup_left = server_tick(s) + k_min_warmup_left_ticks <= s.start_tick;
-        if (warmup_left) {
+        if (warmup_left && s.regathers < k_max_regathers) {
             // Everybody comes back to the track stage so that they all race.
             s.regather = true;
             return;
@@ -297,7 +298,9 @@ void race_update(Server& s)
         return;
     }
     if (s.regather && s.now - s.race_epoch >= k_regather_grace_seconds) {
+        int regathers = s.regathers + 1;
         begin_new_race(s, "riders joined the field");
+        s.regathers = regathers;
         return;
     }
     if (!s.field_closed) {

@@ -1,5 +1,7 @@
 #include "server/socket.h"
 
+#include "server/server_internal.h"
+
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>

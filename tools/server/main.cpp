@@ -14,6 +14,7 @@
 #include "core/data_file.h"
 #include "core/digest.h"
 #include "core/messages.h"
+#include "load_bench.h"
 #include "server/server.h"
 #include "server/socket.h"
 #include "track/timing.h"
@@ -45,7 +46,8 @@ void usage(std::FILE* out)
                  "  --no-arcade          forbid arcade physics\n"
                  "  --timeout SECONDS    drop silent riders (default 15)\n"
                  "  --max-file-kb N      largest file accepted (default 4096)\n"
-                 "  --seconds S          stop after S seconds\n");
+                 "  --seconds S          stop after S seconds\n"
+                 "  --bench-load N       benchmark: N scripted riders on loopback race for --seconds (default 10)\n");
 }
 
 bool parse_int(const char* text, int lo, int hi, int& out)
@@ -86,6 +88,7 @@ bool valid_knockout(const std::string& text)
 
 struct Options {
     int port = zv::net::k_default_port;
+    int bench_riders = 0;
     double seconds = 0;
     Settings settings;
 };
@@ -122,6 +125,7 @@ bool parse(int argc, char** argv, Options& o)
         else if (arg == "--timeout") ok = parse_double(v, 1, 3600, o.settings.timeout_seconds);
         else if (arg == "--max-file-kb" && (ok = parse_int(v, 1, 1 << 20, n))) o.settings.max_file_bytes = static_cast<std::size_t>(n) << 10;
         else if (arg == "--seconds" && (ok = parse_double(v, 0, 1e9, f))) o.seconds = f;
+        else if (arg == "--bench-load") ok = parse_int(v, 2, 160, o.bench_riders);
         else if (ok) {
             std::fprintf(stderr, "zarvox-server: unknown option %s\n", arg.c_str());
             return false;
@@ -188,6 +192,7 @@ int main(int argc, char** argv)
         return 1;
     }
     if (!load_track(o.settings)) return 1;
+    if (o.bench_riders > 0) return zv::server_tool::run_load_bench(o.settings, o.bench_riders, o.seconds > 0 ? o.seconds : 10);
     if (!o.settings.incoming.empty() && ::mkdir(o.settings.incoming.c_str(), 0755) != 0 && errno != EEXIST) {
         std::fprintf(stderr, "zarvox-server: cannot create %s (%s)\n", o.settings.incoming.c_str(),
                      zv::server::errno_name(errno).c_str());
