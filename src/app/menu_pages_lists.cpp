@@ -6,9 +6,12 @@
 
 #include "app/main_loop.h"
 #include "app/menu_pages.h"
+#include "app/multiplayer.h"
+#include "platform/log.h"
 #include "app/menu_series.h"
 #include "app/startup.h"
 #include "core/messages.h"
+#include "replay/demo_writer.h"
 #include "track/race_rules.h"
 #include "track/track.h"
 
@@ -16,7 +19,6 @@ namespace zv::app {
 
 namespace {
 
-constexpr const char* k_default_demo = "@demos/default.zvdemo";
 constexpr int k_playback_laps = 10;
 
 std::string& demo_argument()
@@ -81,9 +83,11 @@ void play_demo(Game& g, int index)
             }
         table[static_cast<std::size_t>(gate)] = race::k_gate_human;
         record = s.record.index == 1;
-        if (record && demo_argument() == k_default_demo) {
-            core::show_message("Can't record and play from same file - recording disabled");
-            record = false;
+        if (record) {
+            if (const char* refusal = replay::recording_conflict(demo_argument())) {
+                core::show_message("%s", refusal);
+                record = false;
+            }
         }
     }
     g.menu_page = k_menu_closed;
@@ -92,6 +96,7 @@ void play_demo(Game& g, int index)
     race::SessionRequest req;
     req.gates = &table;
     req.demo_playing = true;
+    req.demo_file = demo_argument();
     req.record_demo = record;
     req.time_limit_ticks = 0;
     req.laps = k_playback_laps;
@@ -183,11 +188,10 @@ void connect_or_disconnect(Game& g)
             menu_connect_target() = s.server_name.text;
         return;
     }
-    // A connection still being set up is stopped by the client; an open one
-    // is closed here.
-    core::show_message("Disconnected\n");
-    close_connection(g);
+    // A connection still being set up is stopped by the client; one under
+    // way leaves and the server's answer ends it.
     menu_connect_target().reset();
+    multiplayer_disconnect(g, platform::platform_seconds());
 }
 
 // "page up" goes to older history entries, "page down" to newer ones; an
@@ -226,7 +230,7 @@ Page multiplayer_page(Game& g)
     p.items.push_back(page_button("Back to Main Menu", k_menu_main));
     p.items.push_back(std::move(connect));
     // The restart request is the race-server client's to send.
-    p.items.push_back(button("Request Restart", [](Game&) {}));
+    p.items.push_back(button("Request Restart", [](Game&) { multiplayer_request_restart(); }));
     Widget server = text_item(s.server_name);
     server.key_hook = server_history_key;
     p.items.push_back(std::move(server));
@@ -234,7 +238,7 @@ Page multiplayer_page(Game& g)
     p.table = [](Game&) {
         MenuTable t;
         t.header = {"No.", "Slot", "Ping", "Bike", "Name"};
-        // The riders on the server come with the race-server client.
+        t.rows = multiplayer_rider_rows();
         return t;
     };
     return p;

@@ -1,6 +1,9 @@
 #include "app/rider_drawing.h"
 
 #include "app/main_loop.h"
+#include "app/multiplayer.h"
+#include "net/client.h"
+#include "race/race_demo.h"
 #include "sim/bike.h"
 #include "sim/world.h"
 #include "track/race_rules.h"
@@ -13,11 +16,14 @@ using race::RiderSlot;
 
 namespace {
 
-replay::SlotDriver driver_of(const RiderSlot& r)
+// Connected, history-driven riders are the network's; off-line, a demo's.
+replay::SlotDriver driver_of(const RiderSlot& r, bool connected)
 {
     if (!r.bike)
         return replay::SlotDriver::empty;
-    return r.kind == race::k_rider_history ? replay::SlotDriver::replayed : replay::SlotDriver::local;
+    if (r.kind != race::k_rider_history)
+        return replay::SlotDriver::local;
+    return connected ? replay::SlotDriver::remote : replay::SlotDriver::replayed;
 }
 
 int own_slot()
@@ -58,13 +64,13 @@ replay::VisibilityContext visibility_context(const Game& g, const RiderDrawing& 
                                              std::array<replay::SlotDriver, k_rider_slot_count>& drivers)
 {
     for (int slot = 0; slot < k_rider_slot_count; ++slot)
-        drivers[static_cast<std::size_t>(slot)] = driver_of(rider_slot(slot));
+        drivers[static_cast<std::size_t>(slot)] = driver_of(rider_slot(slot), g.connected);
     const sim::SimWorld* world = race::physics_world();
     replay::VisibilityContext v;
     v.tick = world ? world->tick : 0;
     v.race_start_tick = track::race_state().start_tick;
-    v.on_server = d.on_server;
-    v.spectating = d.spectating;
+    v.on_server = d.on_server || (g.connected && net::has_slot(multiplayer().client));
+    v.spectating = d.spectating || multiplayer_spectating();
     v.own_slot = own_slot();
     v.viewed_slot = g.viewed;
     v.drivers = drivers.data();
@@ -83,7 +89,7 @@ void fill_frame_riders(const Game& g, const RiderDrawing& d, render::WorldFrame&
         render::BikeInFrame b;
         b.bike = r.bike.get();
         b.slot = slot;
-        b.ghost = !d.on_server && d.ghost[static_cast<std::size_t>(slot)];
+        b.ghost = !visibility.on_server && (d.ghost[static_cast<std::size_t>(slot)] || race::is_ghost_rider(slot));
         b.visible = !replay::is_rider_hidden(slot, visibility);
         frame.bikes.push_back(b);
     }

@@ -19,13 +19,15 @@ namespace zv::app {
 struct Game;
 
 struct RiderDrawing {
-    // Slots drawn as fading ghosts (a ghost lap, "Race Against").
+    // Slots drawn as fading ghosts besides the demo's own (a ghost lap and
+    // "Race Against" riders are ghosts by the race's demo).
     std::array<bool, race::k_rider_slot_count> ghost{};
     // The point ghosts fade from; none: the local rider's bike frame, or the
     // viewed rider's when there is no local rider.
     std::optional<render::Vec3f> player_position;
-    // How the race is held: on a server ghosts do not fade (riders are shown
-    // or hidden whole), and a spectator hides the riders simulated here.
+    // How the race is held, besides what the network client says: on a
+    // server ghosts do not fade (riders are shown or hidden whole), and a
+    // spectator hides the riders simulated here.
     bool on_server = false;
     bool spectating = false;
 };
