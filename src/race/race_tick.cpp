@@ -170,10 +170,10 @@ void race_tick()
     emit_ground_roost(std::span<sim::Bike* const>(bikes.data(), count), tick);
 
     sim::step_world(*world);
-    // Ruts and berms from the riders simulated here.
+    // Ruts and berms; a replayed rider's contacts are made again from its
+    // recorded pose, so a demo cuts the ground as its race did.
     for (const Live& l : live)
-        if (rider_slot(l.slot).kind != k_rider_history)
-            erode_ground(l.slot, *l.bike);
+        erode_ground(l.slot, *l.bike, rider_slot(l.slot).kind == k_rider_history ? world : nullptr);
 
     // Where every bike is after the step: the robots' traffic.
     static std::array<sim::Vec3, k_rider_slot_count> positions;
