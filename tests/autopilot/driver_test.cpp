@@ -10,6 +10,7 @@
 
 #include "autopilot/centre_line.h"
 #include "autopilot/driver.h"
+#include "autopilot/line_file.h"
 #include "autopilot/teacher.h"
 #include "sim/bike.h"
 #include "sim/maneuver.h"
@@ -219,26 +220,64 @@ TEST(CentreLine, OffsetMovesAcrossTheWay)
     }
 }
 
-TEST(Teacher, LineFileText)
+// The teacher's laps reach the file through the table's own offering: the
+// file is what format_lines makes of the table, duplicates are refused and a
+// full section keeps only what promises to be faster.
+TEST(Teacher, LapsAreOfferedToTheTable)
 {
+    track::TrackTiming t;
+    t.checkpoints = {{10, 0, 0, -50, 0, 0, -1}, {10, 0, 0, -100, 0, 0, -1}};
+    t.first_lap = {0, 1};
+    t.normal_lap = {1};
+    t.first_lap_autopilot = 2;
+    t.normal_lap_autopilot = 1;
+    auto at = [](float x, float speed) { return std::vector<LinePoint>{{x, 0, 0, speed, 1}, {x, 0, -4, speed, 1}}; };
     std::vector<TaughtLine> lines = {
-        {1, {{1, 2, 3, 4, 0.5f}, {5, 6, 7, 8, -0.25f}}, 300, 700},
-        {1, {{9, 9, 9, 9, 1}}, 200, 500},
+        {1, at(0, 30), 300, 700},
+        {1, at(0, 30), 290, 690},   // the same way again: a duplicate
+        {1, at(3, 30), 200, 500},
+        {3, at(0, 30), 200, 500},   // no such section
+        {-1, at(0, 30), 200, 500},
+        {0, {}, 200, 500},          // nothing recorded
     };
-    EXPECT_EQ(format_taught_lines(3, lines),
+    LineTable table;
+    TaughtOffers offers = teach_table(t, lines, table);
+    EXPECT_EQ(offers.stored, 2);
+    EXPECT_EQ(offers.refused, 4);
+    ASSERT_EQ(table.section_count(), 3);
+    EXPECT_EQ(table.first_lap, 2);
+    const LineSlot& first = table.sections[1].slots[0];
+    const LineSlot& second = table.sections[1].slots[1];
+    EXPECT_EQ(first.time2, 700);
+    EXPECT_EQ(second.time1, 200);
+    EXPECT_NE(first.id, second.id);
+    EXPECT_FALSE(table.sections[1].slots[2].filled());
+    EXPECT_FALSE(table.sections[0].slots[0].filled());
+    EXPECT_EQ(format_lines(table),
               "ct03 3\n0\n2\n"
-              "1 200 500 0 1000000 1000000 0 0 0\n[9.000000 9.000000 9.000000] 9.000000 1.000000\n"
-              "2 300 700 0 1000000 1000000 0 0 0\n[1.000000 2.000000 3.000000] 4.000000 0.500000\n"
-              "[5.000000 6.000000 7.000000] 8.000000 -0.250000\n0\n");
-    // A section holds 45 slots: the fastest are kept.
+              "2 300 700 0 1000000 1000000 0 0 0\n[0.000000 0.000000 0.000000] 30.000000 1.000000\n"
+              "[0.000000 0.000000 -4.000000] 30.000000 1.000000\n"
+              "2 200 500 0 1000000 1000000 0 0 0\n[3.000000 0.000000 0.000000] 30.000000 1.000000\n"
+              "[3.000000 0.000000 -4.000000] 30.000000 1.000000\n0\n");
+
+    // A full section: the worst line's estimate is 5/4 of its time 2 of
+    // 1044; a lap a tick slower than that is too slow, one as fast takes
+    // its slot.
     std::vector<TaughtLine> many;
-    for (int k = 0; k < 50; ++k)
-        many.push_back({0, {{0, 0, 0, 1, 1}}, 100 + k, 1000 - k});
-    std::string text = format_taught_lines(1, many);
-    EXPECT_EQ(text.substr(0, 11), "ct03 1\n45\n1");
-    EXPECT_EQ(text.find(" 1000 0 "), std::string::npos);  // time 2 of 1000 ... 996 dropped
-    EXPECT_NE(text.find(" 951 0 "), std::string::npos);
-    EXPECT_EQ(text.find(" 996 0 "), std::string::npos);
+    for (int k = 0; k < k_slots_per_section; ++k)
+        many.push_back({0, at(static_cast<float>(k), 20), 400, 1000 + k});
+    many.push_back({0, at(100, 20), 300, 1045});
+    many.push_back({0, at(101, 20), 300, 1044});
+    offers = teach_table(t, many, table);
+    EXPECT_EQ(offers.stored, k_slots_per_section + 1);
+    EXPECT_EQ(offers.refused, 1);
+    EXPECT_EQ(table.sections[0].slots[44].points[0].x, 101);
+    // Teaching again starts from an empty table.
+    EXPECT_FALSE(table.sections[1].slots[0].filled());
+    // No timing: no sections, nothing kept.
+    offers = teach_table(track::TrackTiming{}, lines, table);
+    EXPECT_TRUE(table.empty());
+    EXPECT_EQ(offers.stored, 0);
 }
 
 }  // namespace

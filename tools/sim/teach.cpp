@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "autopilot/line_file.h"
 #include "autopilot/teacher.h"
 #include "core/data_file.h"
 #include "sim_cli.h"
@@ -50,9 +51,8 @@ bool teach_one(const std::string& folder, const std::filesystem::path& out_dir, 
     if (!load_named_track(folder))
         return false;
     const track::TrackTiming& timing = track::track_timing();
-    int sections = autopilot::taught_section_count(timing);
     bool ok = true;
-    if (sections == 0) {
+    if (!timing.has_timing()) {
         std::printf("%s: no timing gates, no lines\n", folder.c_str());
     } else {
         for (const Skill& s : k_skills) {
@@ -64,16 +64,20 @@ bool teach_one(const std::string& folder, const std::filesystem::path& out_dir, 
             std::vector<autopilot::TaughtLine> lines =
                 autopilot::teach_track(timing, track::loaded_terrain(), options, report);
             double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+            // The laps go to the table the way a player's are offered, and
+            // the file is the table as the game writes it.
+            autopilot::LineTable table;
+            autopilot::TaughtOffers offers = autopilot::teach_table(timing, lines, table);
             std::filesystem::path path = out_dir / folder / s.file;
-            bool written = write_file(path, autopilot::format_taught_lines(sections, lines));
+            bool written = write_file(path, autopilot::format_lines(table));
             double mean = 0;
             for (float l : report.lap_seconds)
                 mean += static_cast<double>(l);
             if (!report.lap_seconds.empty())
                 mean /= static_cast<double>(report.lap_seconds.size());
-            std::printf("%s %s: %zu lines over %d sections, %d laps (mean %.1f s), %d falls, %d sections dropped, "
-                        "%.0f s ridden in %.1f s%s\n",
-                        folder.c_str(), s.file, lines.size(), sections, report.laps, mean, report.falls,
+            std::printf("%s %s: %d lines kept of %zu over %d sections, %d laps (mean %.1f s), %d falls, "
+                        "%d sections dropped, %.0f s ridden in %.1f s%s\n",
+                        folder.c_str(), s.file, offers.stored, lines.size(), table.section_count(), report.laps, mean, report.falls,
                         report.cancelled, report.sim_seconds, wall, written ? "" : " - NOT WRITTEN");
             ok = ok && written;
         }
