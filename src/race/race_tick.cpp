@@ -156,6 +156,8 @@ void race_tick()
     const std::span<const sim::Vec3> traffic(positions.data(), placed);
 
     const bool time_trial = session().time_trial;
+    // The timing of the last rider to finish makes the final standings.
+    const bool was_final = track::has_final_standings();
     for (const Live& l : live) {
         RiderSlot& r = rider_slot(l.slot);
         if (r.kind == k_rider_robot)
@@ -183,6 +185,8 @@ void race_tick()
         learn_from_rider(l.slot, *l.bike, tick);
     }
     track::update_standings(tick);
+    if (!was_final && track::has_final_standings() && core::debug_level() >= 1)
+        platform::log_printf("Tick %d: Final Results\n", tick);
     update_roost();
     record_states(tick);
 
