@@ -157,8 +157,8 @@ std::vector<TaughtLine> teach_track(const track::TrackTiming& timing, const trac
         narrowest = std::min(narrowest, c.radius);
     const float step = timing.checkpoints.empty() ? 0 : o.offset_share * narrowest;
     for (int r = 0; r < o.runs; ++r) {
-        static constexpr float k_offsets[] = {0, -1, 1, -0.5f, 0.5f};
-        float offset = step * k_offsets[r % 5];
+        static constexpr float k_offsets[] = {0, -1, 1, -0.5f, 0.5f, -0.75f, 0.75f, -0.25f, 0.25f};
+        float offset = step * k_offsets[r % std::size(k_offsets)];
         int gate = (r * 7) % gates;
         ride_run(timing, terrain, o, gate, offset, 0x9e3779b9u * static_cast<std::uint32_t>(r + 1), out, report);
         ++report.runs;

@@ -46,7 +46,7 @@ bool write_file(const std::filesystem::path& path, const std::string& text)
     return true;
 }
 
-bool teach_one(const std::string& folder, const std::filesystem::path& out_dir, int runs)
+bool teach_one(const std::string& folder, const std::filesystem::path& out_dir, int runs, float spread)
 {
     if (!load_named_track(folder))
         return false;
@@ -59,6 +59,8 @@ bool teach_one(const std::string& folder, const std::filesystem::path& out_dir, 
             autopilot::TeachOptions options;
             options.pace = s.pace;
             options.runs = runs;
+            if (spread >= 0)
+                options.offset_share = spread;
             autopilot::TeachReport report;
             auto t0 = std::chrono::steady_clock::now();
             std::vector<autopilot::TaughtLine> lines =
@@ -103,6 +105,17 @@ int run_teach(const Options& o)
         }
         runs = static_cast<int>(v);
     }
+    float spread = -1;
+    if (o.has("--spread")) {
+        char* end = nullptr;
+        std::string text = o.value("--spread");
+        double v = std::strtod(text.c_str(), &end);
+        if (text.empty() || *end || !(v >= 0 && v <= 1)) {
+            std::fprintf(stderr, "zarvox-sim: --spread takes 0 to 1\n");
+            return k_exit_failure;
+        }
+        spread = static_cast<float>(v);
+    }
     std::vector<std::string> folders;
     if (o.has("--track")) {
         folders.push_back(o.value("--track"));
@@ -116,7 +129,7 @@ int run_teach(const Options& o)
     }
     bool ok = true;
     for (const std::string& f : folders)
-        ok = teach_one(f, o.value("--out"), runs) && ok;
+        ok = teach_one(f, o.value("--out"), runs, spread) && ok;
     return ok ? 0 : k_exit_failure;
 }
 
@@ -124,7 +137,8 @@ const bool registered = register_mode(
     {"--teach", "ride every track (or --track NAME) at the robot skills' paces and write their line files",
      run_teach},
     {{"--out", true, "DIR", "folder the track folders with the line files go into"},
-     {"--runs", true, "R", "runs of two laps per skill (default 4)"}});
+     {"--runs", true, "R", "runs of two laps per skill (default 4)"},
+     {"--spread", true, "S", "runs' lines this share of the narrowest gate's radius apart (0 to 1)"}});
 
 }  // namespace
 }  // namespace zv::sim_tool
