@@ -24,11 +24,13 @@ struct Ride {
     float final_speed = 0;
     int final_position = 0;
     int knockouts = 0;
+    float final_x = 0;
 };
 
 // One robot from the middle of the flat field's far edge, facing -z, along
 // `line` for `seconds`.
-Ride ride(const std::vector<LinePoint>& line, float seconds, bool arcade = true)
+Ride ride(const std::vector<LinePoint>& line, float seconds, bool arcade = true,
+          const std::vector<LinePoint>& next = {})
 {
     static const track::Terrain field = sim::make_flat_field();
     auto world = sim::create_world();
@@ -41,6 +43,7 @@ Ride ride(const std::vector<LinePoint>& line, float seconds, bool arcade = true)
     sim::set_setup(*bike, setup);
     sim::Bike* bikes[1] = {bike.get()};
     DriverState st;
+    st.next = next;
     Ride r;
     for (int t = 0; t < static_cast<int>(seconds * 128); ++t) {
         world->tick = t;
@@ -53,6 +56,7 @@ Ride ride(const std::vector<LinePoint>& line, float seconds, bool arcade = true)
     }
     r.final_speed = sim::bike_speed(*bike);
     r.final_position = st.position;
+    r.final_x = sim::body_position(bike->body(sim::k_frame)).x;
     r.knockouts = bike->knockout_count;
     return r;
 }
@@ -93,6 +97,73 @@ TEST(Driver, FollowsACurve)
         EXPECT_GT(r.final_position, 40 + 26) << (arcade ? "arcade" : "roll servo");  // past the curve
         EXPECT_EQ(r.knockouts, 0);
     }
+}
+
+// A quarter circle of `radius` turning from -z toward +x, starting at
+// (x, z), a point every `step` feet, then `after` feet straight on.
+std::vector<LinePoint> right_turn(float x, float z, float radius, float speed, float step, float after = 0)
+{
+    std::vector<LinePoint> line;
+    const int n = static_cast<int>(1.5707963f * radius / step);
+    for (int k = 0; k <= n; ++k) {
+        float a = 1.5707963f * static_cast<float>(k) / static_cast<float>(n);
+        line.push_back({x + radius - radius * std::cos(a), 2, z - radius * std::sin(a), speed, 1});
+    }
+    for (float s = 8; s <= after; s += 8)
+        line.push_back({x + radius + s, 2, z - radius, speed, 1});
+    return line;
+}
+
+// The speed a bike at rest at the start of a line means to reach: the
+// line's own, never below a rolling pace, held down by the turns ahead and
+// by those on the way on past the line's end.
+TEST(Driver, TargetSpeedFloorTurnsAndTheWayOn)
+{
+    static const track::Terrain field = sim::make_flat_field();
+    const float mid = field.field_size / 2;
+    auto world = sim::create_world();
+    world->terrain = &field;
+    auto bike = sim::create_bike(*world, "450sxf(2017)", 1, "1");
+    sim::place_bike(*bike, {mid, 0.1f, mid}, 0);
+    const sim::Vec3 at = sim::body_position(bike->body(sim::k_frame));
+    // sqrt(11 ft/s^2 x 20 ft) in the turn, a foot or less ahead: within the
+    // braking allowance of a foot (sqrt(220 + 44)).
+    const float in_turn = std::sqrt(220.0f);
+    struct Case {
+        const char* name;
+        std::vector<LinePoint> line, next;
+        float low, high;
+    };
+    const std::vector<Case> cases = {
+        {"straight", straight(at.x, at.z, 200, 30), {}, 30, 30},
+        {"crawling line", straight(at.x, at.z, 200, 2), {}, 10, 10},
+        {"tight turn", right_turn(at.x, at.z, 20, 40, 0.5f), {}, in_turn, std::sqrt(220.0f + 44)},
+        {"line ends short of a turn", straight(at.x, at.z, 8, 40), right_turn(at.x, at.z - 9, 20, 40, 0.5f), in_turn,
+         std::sqrt(220.0f + 2 * 22 * 10)},
+        {"way on far away", straight(at.x, at.z, 8, 40), right_turn(at.x + 60, at.z - 9, 20, 40, 0.5f), 40, 40},
+    };
+    for (const Case& c : cases) {
+        DriverState st;
+        st.next = c.next;
+        sim::RiderInput in;
+        drive_line(*bike, c.line, st, 1.0f, in);
+        EXPECT_GE(st.target_speed, c.low - 1e-3f) << c.name;
+        EXPECT_LE(st.target_speed, c.high + 1e-3f) << c.name;
+    }
+}
+
+// A line that ends where a turn begins: the look-ahead follows the way on
+// and the robot turns with it; without it the robot rides straight on.
+TEST(Driver, SteersAlongTheWayOnPastItsLineEnd)
+{
+    const float mid = sim::make_flat_field().field_size / 2;
+    std::vector<LinePoint> line = straight(mid, 1800, 150, 25);
+    std::vector<LinePoint> next = right_turn(mid, 1800 - 152, 60, 25, 4, 400);
+    Ride with = ride(line, 12, true, next);
+    Ride without = ride(line, 12, true);
+    EXPECT_GT(with.final_x, mid + 70);  // round the quarter circle and on
+    EXPECT_LT(std::fabs(without.final_x - mid), 10);
+    EXPECT_EQ(with.knockouts, 0);
 }
 
 TEST(Driver, EmptyLineHoldsTheBike)
