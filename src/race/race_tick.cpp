@@ -159,7 +159,8 @@ void race_tick()
     const bool time_trial = session().time_trial;
     // The timing of the last rider to finish makes the final standings.
     const bool was_final = track::has_final_standings();
-    for (const Live& l : live) {
+    for (std::size_t k = 0; k < live.size(); ++k) {
+        const Live& l = live[k];
         RiderSlot& r = rider_slot(l.slot);
         if (r.kind == k_rider_robot)
             drive_robot(l.slot, *l.bike, tick, traffic);
@@ -173,7 +174,8 @@ void race_tick()
             if (core::debug_level() >= 1)
                 platform::log_printf("Tick %d: rider %d passed timing gate %d\n", tick, l.slot, after - 1);
         } else if (r.kind == k_rider_robot && !track::race_state().riders[static_cast<std::size_t>(l.slot)].finished &&
-                   tick - std::max(r.progress_tick, track::race_state().start_tick) > k_robot_rescue_ticks &&
+                   tick - std::max(r.progress_tick, track::race_state().start_tick) >
+                       (before == 0 ? k_robot_first_gate_rescue_ticks : k_robot_rescue_ticks) &&
                    track::track_timing().has_timing()) {
             int back = std::max(after - 1, 0);
             // Set down there once already and stuck again before getting
@@ -182,6 +184,8 @@ void race_tick()
             if (r.set_down_at >= 0 && back <= r.set_down_at)
                 back = r.set_down_at + 1;
             if (put_rider_at_checkpoint(l.slot, back, traffic)) {
+                // Where it stands now, for the next robot set down this tick.
+                positions[k] = sim::body_position(l.bike->body(sim::k_frame));
                 r.progress_tick = tick;
                 r.set_down_at = back;
                 platform::log_printf("Tick %d: robot %d stuck, put back at timing gate %d\n", tick, l.slot, back);

@@ -18,6 +18,9 @@ inline constexpr int k_gate_active_ticks = 10 * k_ticks_per_second;
 // down in a rut); it is set down again at the last gate it passed, as a
 // marshal would, so one stuck robot never holds a race open.
 inline constexpr int k_robot_rescue_ticks = 12 * k_ticks_per_second;
+// Out of the gate the whole field rides in one pack: the first gate may
+// take longer.
+inline constexpr int k_robot_first_gate_rescue_ticks = 20 * k_ticks_per_second;
 
 // Advances the loaded race by one tick.
 void race_tick();

@@ -108,9 +108,10 @@ TEST_F(EndOfRace, ARiderStillRidingKeepsTheRaceGoingUntilItFinishes)
     EXPECT_TRUE(race_ended());
 }
 
-// A robot that passes no gate for 12 s is set down at its last gate,
-// across from the centre where another bike stands there; stuck again
-// before it gets further, it is set down at the next gate.
+// A robot that passes no gate for 20 s out of the start (12 s later on) is
+// set down at its last gate, across from the centre where another bike
+// stands there; stuck again before it gets further, it is set down at the
+// next gate.
 TEST_F(EndOfRace, AStuckRobotIsSetDownAtItsLastGateClearOfOthersThenAtTheNext)
 {
     // A second checkpoint (the lap end) far down the course, out of reach
@@ -127,8 +128,8 @@ TEST_F(EndOfRace, AStuckRobotIsSetDownAtItsLastGateClearOfOthersThenAtTheNext)
         const sim::Vec3 p = frame(2);
         return std::abs(p.x - 32.0f) <= 14.5f && p.z > 45.0f && p.z < 53.0f;
     };
-    // Waiting in the gate does not count; 12 s after the drop it does.
-    while (physics_world()->tick < start + k_robot_rescue_ticks) {
+    // Waiting in the gate does not count; 20 s after the drop it does.
+    while (physics_world()->tick < start + k_robot_first_gate_rescue_ticks) {
         race_tick();
         ASSERT_FALSE(at_first_gate()) << physics_world()->tick;
     }
@@ -146,15 +147,23 @@ TEST_F(EndOfRace, AStuckRobotIsSetDownAtItsLastGateClearOfOthersThenAtTheNext)
     // Set down short of the gate's line, it holds its bike there; stuck
     // again without passing it, it goes on from the next gate.
     const int set_down = physics_world()->tick;
-    while (rider_slot(2).set_down_at == 0 && physics_world()->tick < set_down + 2 * k_robot_rescue_ticks)
+    while (rider_slot(2).set_down_at == 0 && physics_world()->tick < set_down + 2 * k_robot_first_gate_rescue_ticks)
         race_tick();
-    EXPECT_GT(physics_world()->tick, set_down + k_robot_rescue_ticks);
+    EXPECT_GT(physics_world()->tick, set_down + k_robot_first_gate_rescue_ticks);
     EXPECT_EQ(rider_slot(2).set_down_at, 1);
     EXPECT_EQ(track::rider_position(2), 1);
     const sim::Vec3 p = frame(2);
     EXPECT_NEAR(p.x, 32.0f, 0.5f);  // nobody near the second gate
     EXPECT_GT(p.z, 5.0f);
     EXPECT_LT(p.z, 13.0f);
+
+    // Past the first gate the wait is 12 s.
+    for (int i = 0; i < k_robot_rescue_ticks; ++i) {
+        race_tick();
+        ASSERT_EQ(rider_slot(2).set_down_at, 1) << i;
+    }
+    race_tick();
+    EXPECT_EQ(rider_slot(2).set_down_at, 2);
 }
 
 TEST_F(EndOfRace, ATimeTrialNeverEndsAndRestartsAtTheCheckpoint)
