@@ -9,6 +9,7 @@
 #include <string>
 
 #include "core/data_file.h"
+#include "core/debug_level.h"
 #include "core/messages.h"
 #include "race/ground_effects.h"
 #include "race/headless_race.h"
@@ -243,6 +244,9 @@ bool read_run(const Options& o, RaceRun& run)
         run.race.skill = found;
     }
     run.learn = o.has("--learn");
+    // The log (TORV_LOGFILE) then has every gate passed and every line picked.
+    if (o.has("--debug"))
+        core::set_debug_level(1);
     return true;
 }
 
@@ -299,6 +303,7 @@ const bool registered_options = register_options({
     {"--skill", true, "novice|amateur|expert", "race: the robots' skill (default novice)"},
     {"--seed", true, "K", "race: seed of the race's random draws (default: the clock)"},
     {"--learn", false, {}, "race: the riders' laps are learnt into the lines and saved"},
+    {"--debug", false, {}, "race: debug level 1 in the log (gates passed, lines picked and offered)"},
     {"--json", false, {}, "print one JSON object"},
     {"--roostfrequency", true, "N", "race: roost frequency 0 to 1000 (default 1000)"},
     {"--erode", true, "E", "race: terrain erosion 0 to 100 (default 0: the ground stays as it is)"},
