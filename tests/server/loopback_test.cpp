@@ -114,7 +114,11 @@ TEST_F(LoopbackTest, TwoClientsRaceThroughARealSocket)
     std::atomic<bool> stop{false};
     std::thread loop([&] { run_server(server, socket, stop); });
 
-    WireClient a(socket.port(), "b|r|b|w|h\n1\nAnn"), b(socket.port(), "b|r|b|w|h\n2\nBob");
+    // Ann's description fills her client information to the last of its
+    // 1023 bytes; the socket must take it whole.
+    std::string ann = "b|r|b|w|\n1\nAnn";
+    ann.insert(8, std::string(k_max_description_text - ann.size(), 'h'));
+    WireClient a(socket.port(), ann), b(socket.port(), "b|r|b|w|h\n2\nBob");
     // connect -> welcome -> client information -> track information
     std::uint32_t nonce = 11;
     for (WireClient* c : {&a, &b}) {
