@@ -136,6 +136,15 @@ TEST_F(Visibility, OffCourseAtAGate)
     EXPECT_FALSE(off_course_at_gate(1, 0, 9999, k_start));   // no gate before 0
     // A gate nobody has passed yet: no leader to measure by.
     EXPECT_FALSE(off_course_at_gate(1, 3, 9999, k_start));
+    // A leader that took a passed-over gate back stands at that gate again: it
+    // has not passed it, whatever time its next position still holds.
+    three_riders();
+    stamp_all(2, {1100, 1228, 1356, -1, 1500});
+    pass(2, 3, 1600);
+    ASSERT_EQ(track::rider_position(2), 4);
+    stamp_all(1, {1120});
+    track::update_standings(1700);
+    EXPECT_FALSE(off_course_at_gate(1, 4, 9999, k_start));
 
     // Gate 1 passed over: the time runs from gate 0 to the gate-2 time.
     three_riders();

@@ -137,6 +137,29 @@ TEST_F(Race, LeaderFinishesOnTheLastLapAndTheOthersOnTheirNext)
     EXPECT_EQ(order(final_standings()), order(before));
 }
 
+TEST_F(Race, HalfwayLapOfRacesOfLapsAndOfTimedRaces)
+{
+    // Of laps: (L + 1) / 2, for odd and even L.
+    const struct {
+        int laps, halfway;
+    } laps[] = {{0, 0}, {1, 1}, {2, 1}, {3, 2}, {4, 2}, {9, 5}};
+    for (const auto& c : laps) {
+        start(0, c.laps);
+        EXPECT_EQ(race_state().race_laps, c.laps);
+        EXPECT_EQ(race_state().halfway_lap, c.halfway) << c.laps;
+    }
+    // Timed: the leader's laps + 1 from the tick S + T / 2 on (T / 2 truncated).
+    const struct {
+        int limit, after_start, halfway;
+    } timed[] = {{1001, 499, k_laps_unknown}, {1001, 500, 1}, {1000, 499, k_laps_unknown}, {1000, 500, 1}};
+    for (const auto& c : timed) {
+        start(c.limit, 2);
+        join(0);
+        update_standings(k_start + c.after_start);
+        EXPECT_EQ(race_state().halfway_lap, c.halfway) << c.limit << " " << c.after_start;
+    }
+}
+
 TEST_F(Race, TimedRaceEndsTwoLapsAfterTheFirstLapCompletedAfterTheTime)
 {
     // Ten minutes and two laps; passages every 3667 ticks, so lap k ends at
@@ -279,39 +302,52 @@ TEST_F(Race, EveryCutSectionAddsUp)
 
 TEST_F(Race, LongPenaltyCostsWholeLaps)
 {
-    // Rider 1's penalty is 40 s and its best lap 15 s: two laps are taken
-    // and 10 s stay.
-    start(0, 4);
-    join(0);
-    join(1);
-    const int s = k_start;
-    const int lap = 15 * 128;
-    // Rider 0 rides the first lap's section 0 -> 2 in 6000 ticks.
-    stamp_all(0, {s + 100, s + 3000, s + 6100,
-                  s + 8000, s + 9000, s + 10000,
-                  s + 12000, s + 13000, s + 14000,
-                  s + 16000, s + 17000, s + 18000});
-    // Rider 1 cuts it short: 6000 + 128 - 5120 = 1008 ticks.
-    const int end1 = s + 100 + 1008;
-    stamp_all(1, {s + 100, -1, end1,
-                  end1 + 500, end1 + 1000, end1 + lap,
-                  end1 + lap + 500, end1 + lap + 1000, end1 + 2 * lap,
-                  end1 + 2 * lap + 500, end1 + 2 * lap + 1000, end1 + 3 * lap});
-    EXPECT_EQ(best_lap(1).ticks, lap);
-    update_standings(s + 20000);
-    ASSERT_TRUE(has_final_standings());
-    const std::vector<Standing>& f = final_standings();
-    ASSERT_EQ(f.size(), 2u);
-    EXPECT_EQ(f[0].slot, 0);
-    EXPECT_EQ(f[0].position, 12);
-    EXPECT_EQ(f[0].penalty_ticks, 0);
-    EXPECT_EQ(f[1].slot, 1);
-    EXPECT_EQ(f[1].position, 6);
-    EXPECT_EQ(f[1].laps_deducted, 2);
-    EXPECT_EQ(f[1].penalty_ticks, 10 * 128);
-    EXPECT_EQ(f[1].tick, end1 + 3 * lap + 10 * 128);
-    // The running standings still show the places as ridden.
-    EXPECT_EQ(order(running_standings()), (std::vector<int>{1, 0}));
+    // Rider 0 rides the first lap's section 0 -> 2 in 6000 ticks, so a rider
+    // who cuts it in x ticks owes 6000 + 128 - x. Rider 1's best lap is 15 s:
+    // while the penalty is longer than that, a lap is taken and 15 s with it.
+    constexpr int lap = 15 * 128;
+    const struct {
+        int own;  // rider 1's ticks over the cut section
+        int laps_deducted, penalty;
+    } cases[] = {
+        {1008, 2, 10 * 128},      // 40 s
+        {2288, 1, lap},           // exactly two best laps: the second stays
+        {4207, 1, 1},             // one tick over a best lap
+        {4208, 0, lap},           // exactly one best lap
+        {6128, 0, 0},             // as long as expected: no penalty
+    };
+    for (const auto& c : cases) {
+        start(0, 4);
+        join(0);
+        join(1);
+        const int s = k_start;
+        stamp_all(0, {s + 100, s + 3000, s + 6100,
+                      s + 8000, s + 9000, s + 10000,
+                      s + 12000, s + 13000, s + 14000,
+                      s + 16000, s + 17000, s + 18000});
+        const int end1 = s + 100 + c.own;
+        stamp_all(1, {s + 100, -1, end1,
+                      end1 + 500, end1 + 1000, end1 + lap,
+                      end1 + lap + 500, end1 + lap + 1000, end1 + 2 * lap,
+                      end1 + 2 * lap + 500, end1 + 2 * lap + 1000, end1 + 3 * lap});
+        EXPECT_EQ(best_lap(1).ticks, lap);
+        update_standings(s + 20000);
+        ASSERT_TRUE(has_final_standings()) << c.own;
+        const std::vector<Standing>& f = final_standings();
+        ASSERT_EQ(f.size(), 2u);
+        const Standing& one = f[0].slot == 1 ? f[0] : f[1];
+        const Standing& zero = f[0].slot == 1 ? f[1] : f[0];
+        EXPECT_EQ(zero.position, 12) << c.own;
+        EXPECT_EQ(zero.penalty_ticks, 0) << c.own;
+        EXPECT_EQ(one.position, 12 - 3 * c.laps_deducted) << c.own;
+        EXPECT_EQ(one.laps_deducted, c.laps_deducted) << c.own;
+        EXPECT_EQ(one.penalty_ticks, c.penalty) << c.own;
+        EXPECT_EQ(one.tick, end1 + 3 * lap + c.penalty) << c.own;
+        // A lap down falls behind; on the same lap the earlier tick leads.
+        EXPECT_EQ(f[0].slot, c.laps_deducted > 0 ? 0 : 1) << c.own;
+        // The running standings still show the places as ridden.
+        EXPECT_EQ(order(running_standings()), (std::vector<int>{1, 0}));
+    }
 }
 
 TEST_F(Race, RidersThisMachineDoesNotDriveMayStopCounting)
@@ -327,21 +363,23 @@ TEST_F(Race, RidersThisMachineDoesNotDriveMayStopCounting)
     EXPECT_TRUE(is_finished(0));
     EXPECT_FALSE(has_final_standings());
     // Online: a remote rider after a second without news, a replayed one
-    // after ten seconds.
-    start(0, 3, true);
-    join(0);
-    join(1, RiderSource::replayed);
-    join(2, RiderSource::remote);
-    stamp_all(0, {1100, 1200, 1300, 1400, 1500, 1600, 1700, 1800, 1900});
-    note_rider_data(1, 2000);
-    note_rider_data(2, 2000);
-    update_standings(2000 + 127);
-    EXPECT_FALSE(has_final_standings());
-    update_standings(2000 + 128 * 10 - 1);
-    EXPECT_FALSE(has_final_standings());
-    update_standings(2000 + 128 * 10);
-    ASSERT_TRUE(has_final_standings());
-    EXPECT_EQ(order(final_standings()), (std::vector<int>{0, 1, 2}));
+    // after ten seconds, and not a tick sooner.
+    const struct {
+        RiderSource source;
+        int quiet;
+    } cases[] = {{RiderSource::remote, 128}, {RiderSource::replayed, 10 * 128}};
+    for (const auto& c : cases) {
+        start(0, 3, true);
+        join(0);
+        join(1, c.source);
+        stamp_all(0, {1100, 1200, 1300, 1400, 1500, 1600, 1700, 1800, 1900});
+        note_rider_data(1, 2000);
+        update_standings(2000 + c.quiet - 1);
+        EXPECT_FALSE(has_final_standings()) << c.quiet;
+        update_standings(2000 + c.quiet);
+        ASSERT_TRUE(has_final_standings()) << c.quiet;
+        EXPECT_EQ(order(final_standings()), (std::vector<int>{0, 1}));
+    }
 }
 
 TEST_F(Race, EmptyFieldNeverEnds)
@@ -397,6 +435,13 @@ TEST_F(Race, OutsideChangesStayInBounds)
     set_rider_position(0, 1 << 30);  // clamped, never grows the array
     EXPECT_EQ(rider_position(0), k_max_lap_positions);
     EXPECT_EQ(ticks_of(0).size(), 5u);
+    // Nothing lies beyond the last position.
+    for (int p = k_max_lap_positions - 3; p < k_max_lap_positions; ++p)
+        set_gate_time(0, p, 2100);
+    ASSERT_EQ(rider_position(0), k_max_lap_positions);
+    pass(0, checkpoint(k_max_lap_positions), 3000);
+    EXPECT_EQ(rider_position(0), k_max_lap_positions);
+    EXPECT_EQ(crossing_tick(0, k_max_lap_positions), -1);
 }
 
 TEST_F(Race, RewindForgetsLaterPassages)
