@@ -229,6 +229,8 @@ TEST_F(Race, LapTimesAndBestLap)
     EXPECT_EQ(lap_time_ticks(0, 6), 80 * 128);
     EXPECT_EQ(lap_time_ticks(0, 7), 0);
     EXPECT_EQ(lap_time_ticks(0, 0), 0);
+    EXPECT_EQ(lap_time_ticks(-1, 1), 0);
+    EXPECT_EQ(lap_time_ticks(k_rider_slots, 1), 0);
     // The 60 s first lap never counts; of the two 75 s laps the earlier.
     const BestLap best = best_lap(0);
     EXPECT_EQ(best.lap, 2);

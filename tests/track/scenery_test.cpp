@@ -216,7 +216,7 @@ TEST_F(Scenery, ObjectsWithAShapeEnterEveryBucketTheirSquareOverlaps)
     put_data("big.shp", "1\n0 0 0 4 1 1 1\n");
     put_data("dot.shp", "1\n0 0 0 1 1 1 1\n");
     create_track_object(32, 0, 32, 0, "null", "null", "@big.shp");    // 28..36: buckets 3..4
-    create_track_object(14, 0, 47, 0, "null", "null", "@dot.shp");    // x 13..15: 0..1, z 46..48: 6
+    create_track_object(14, 0, 55, 0, "null", "null", "@dot.shp");    // x 13..15: 0..1, z 54..56: 7
     create_track_object(32, 0, 32, 0, "@statue.jm", "null", "null");  // no shape
     build_object_buckets(64);
 
@@ -229,13 +229,14 @@ TEST_F(Scenery, ObjectsWithAShapeEnterEveryBucketTheirSquareOverlaps)
         for (int bx = 0; bx < 8; ++bx) {
             total += static_cast<int>(object_bucket(bx, bz).size());
             EXPECT_EQ(in(bx, bz, 0), bx >= 3 && bx <= 4 && bz >= 3 && bz <= 4) << bx << "," << bz;
-            EXPECT_EQ(in(bx, bz, 1), bx <= 1 && bz == 6) << bx << "," << bz;
+            EXPECT_EQ(in(bx, bz, 1), bx <= 1 && bz == 7) << bx << "," << bz;
             EXPECT_FALSE(in(bx, bz, 2));
         }
     EXPECT_EQ(total, 6);
     // Outside the grid: its edge buckets, never the next row's.
-    EXPECT_TRUE(in(-3, 6, 1));
-    EXPECT_FALSE(in(8, 5, 1));
+    EXPECT_TRUE(in(-3, 7, 1));
+    EXPECT_TRUE(in(0, 8, 1));
+    EXPECT_FALSE(in(8, 6, 1));
     auto near = objects_near(33, 33);
     ASSERT_EQ(near.size(), 1u);
     EXPECT_EQ(near[0], 0);
