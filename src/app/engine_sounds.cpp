@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdio>
 #include <memory>
+#include <optional>
 
 #include "app/console_pipe.h"
 #include "race/riders.h"
@@ -11,6 +12,8 @@
 #include "core/settings.h"
 #include "platform/audio.h"
 #include "platform/log.h"
+#include "replay/history.h"
+#include "replay/state_record.h"
 #include "replay/visibility.h"
 #include "sim/bike.h"
 #include "sim/drivetrain.h"
@@ -36,13 +39,23 @@ std::unique_ptr<std::FILE, FileCloser> g_record_file;
 
 sim::Vec3 to_sim(const render::Vec3f& v) { return {v[0], v[1], v[2]}; }
 
-// The engine of a locally simulated rider. Riders driven by recorded states
-// will take speed and torque from their record here.
-sound::EngineInput engine_input(const sim::Bike& bike)
+// The engine of a rider: a locally simulated one from its bike's engine; a
+// replayed one from the record drawn for this tick (its engine speed, and
+// the load its recorded throttle gives at that speed), never from the
+// engine its bike would simulate.
+sound::EngineInput engine_input(int slot, const sim::Bike& bike)
 {
     sound::EngineInput in;
     in.rpm = sim::engine_rpm(bike);
     in.torque = sim::bike_engine_torque(bike);
+    const sim::SimWorld* world = physics_world();
+    if (rider_slot(slot).kind == k_rider_history && world)
+        if (std::optional<replay::Pose> pose = replay::pose_for_tick(slot, world->tick)) {
+            const replay::DriveState d = replay::decode_drive(pose->record.bytes[replay::k_at_drive]);
+            in.rpm = replay::record_engine_rpm(pose->record);
+            const float throttle = d.crashed() ? 0.0f : static_cast<float>(d.throttle) / 15.0f;
+            in.torque = sim::engine_torque(bike.info, in.rpm / sim::k_rpm_per_rad_s, throttle);
+        }
     in.position = sim::body_position(bike.body(sim::k_frame));
     in.velocity = sim::body_linear_vel(bike.body(sim::k_frame));
     return in;
@@ -142,7 +155,7 @@ void update_engine_sounds(Game& g)
         float gain = slot == g.viewed ? base : others;
         if (replay::is_rider_hidden(slot, visibility))
             gain = 0;
-        sound::update_engine_sound(slot, gain, engine_input(*bike), listener);
+        sound::update_engine_sound(slot, gain, engine_input(slot, *bike), listener);
     }
 }
 

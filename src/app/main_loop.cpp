@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/controls.h"
+#include "app/demo_playback.h"
 #include "app/engine_sounds.h"
 #include "app/menu.h"
 #include "app/race_session.h"
@@ -137,7 +138,10 @@ void handle_event(Game& g, const platform::Event& e)
         g.on_race_tick ? g.on_race_tick(g) : race_tick(g);
     if (code == k.tab)
         cycle_view(g);
-    // Rewind and skip move demo playback, which has no demo to move yet.
+    if (is(code, s.rewind_key))
+        seek_demo_playback(-1.0);
+    if (is(code, s.skip_key))
+        seek_demo_playback(+1.0);
     if (is(code, s.prev_key))
         select_neighbour(g, -1);
     if (is(code, s.next_key))

@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "app/controls.h"
+#include "app/demo_playback.h"
 #include "app/engine_sounds.h"
 #include "app/loading_screen.h"
 #include "app/main_loop.h"
@@ -109,15 +110,16 @@ std::optional<int> open_game(StartupValues& values, StartupLists& lists)
     bind_inputs();
     // 27. The physics world.
     race::create_physics_world();
-    // 28. A demo argument waits for demo playback.
-    if (values.file_argument)
-        platform::log_printf("Can't play \"%s\": demo playback is not available\n", values.file_argument->c_str());
+    install_demo_console_hooks();
     // 29. Every slot empty; the race for "--track".
     race::free_all_bikes();
     Game& g = game();
     g.values = &values;
-    // The benchmark loads its own track.
-    if (values.track_override && !(values.benchmark_seconds > 0)) {
+    // 28. A demo argument names the track and plays; the benchmark loads
+    // its own track.
+    if (values.file_argument && !(values.benchmark_seconds > 0)) {
+        play_demo_file(g, *values.file_argument);
+    } else if (values.track_override && !(values.benchmark_seconds > 0)) {
         race::GateKinds kinds = race::gate_kinds_from_settings();
         race::SessionRequest req;
         req.gates = &kinds;

@@ -9,6 +9,7 @@
 #include "app/menu_series.h"
 #include "app/startup.h"
 #include "core/messages.h"
+#include "replay/demo_writer.h"
 #include "track/race_rules.h"
 #include "track/track.h"
 
@@ -16,7 +17,6 @@ namespace zv::app {
 
 namespace {
 
-constexpr const char* k_default_demo = "@demos/default.zvdemo";
 constexpr int k_playback_laps = 10;
 
 std::string& demo_argument()
@@ -81,9 +81,11 @@ void play_demo(Game& g, int index)
             }
         table[static_cast<std::size_t>(gate)] = race::k_gate_human;
         record = s.record.index == 1;
-        if (record && demo_argument() == k_default_demo) {
-            core::show_message("Can't record and play from same file - recording disabled");
-            record = false;
+        if (record) {
+            if (const char* refusal = replay::recording_conflict(demo_argument())) {
+                core::show_message("%s", refusal);
+                record = false;
+            }
         }
     }
     g.menu_page = k_menu_closed;
@@ -92,6 +94,7 @@ void play_demo(Game& g, int index)
     race::SessionRequest req;
     req.gates = &table;
     req.demo_playing = true;
+    req.demo_file = demo_argument();
     req.record_demo = record;
     req.time_limit_ticks = 0;
     req.laps = k_playback_laps;

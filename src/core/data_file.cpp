@@ -287,6 +287,33 @@ DataFilePtr open_data_file(std::string_view name, std::string_view mode)
     return open_from_working_set(rest);
 }
 
+DataFilePtr open_data_file_in_place(std::string_view name)
+{
+    auto open_path = [](const std::string& path) -> DataFilePtr {
+        make_directories_for(path);
+        std::FILE* fp = std::fopen(path.c_str(), "wb");
+        if (!fp)
+            return nullptr;
+        if (is_directory(fp)) {
+            std::fclose(fp);
+            return nullptr;
+        }
+        return wrap_stream(fp, true);
+    };
+    if (name.empty() || name[0] != '@')
+        return open_path(std::string(name));
+    std::string_view rest = name.substr(1);
+    if (rest.empty())
+        return nullptr;
+    for (const std::string& folder : search_folders()) {
+        if (folder.size() + rest.size() > k_max_search_path)
+            continue;
+        if (DataFilePtr f = open_path(folder + std::string(rest)))
+            return f;
+    }
+    return nullptr;
+}
+
 // ---- reading ----
 
 std::size_t read_bytes(DataFile& f, void* out, std::size_t count)

@@ -34,6 +34,14 @@ using DataFilePtr = std::unique_ptr<DataFile, DataFileCloser>;
 // A crash, a kill or a full disk meanwhile leaves the old file whole.
 DataFilePtr open_data_file(std::string_view name, std::string_view mode);
 
+// A file written as it goes: the old file is truncated at once and every
+// flush puts what was written so far on disk, so a recording cut short by a
+// crash or a kill keeps everything flushed before it. For files that grow
+// over a long time (demos); everything else wants the whole-or-nothing
+// writes of open_data_file. "@" names go to the first search folder that
+// takes them, as with open_data_file.
+DataFilePtr open_data_file_in_place(std::string_view name);
+
 // Finishes a file opened for writing and tells whether its contents are
 // safely in place. With complete false (the writer failed on its own) or
 // after any failed write, a file opened with a "w" mode is dropped and the

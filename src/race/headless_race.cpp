@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 
+#include "race/race_demo.h"
 #include "race/race_tick.h"
 #include "race/riders.h"
 #include "race/session.h"
@@ -32,21 +33,26 @@ HeadlessRaceReport run_headless_race(const HeadlessRace& race)
         seed_race_random(*race.seed);
 
     GateKinds gates{};
-    const int robots = std::clamp(race.robots, 0, k_rider_slot_count);
+    const bool playing = !race.demo_file.empty();
+    const int robots = playing ? 0 : std::clamp(race.robots, 0, k_rider_slot_count);
     for (int k = 0; k < robots; ++k)
         gates[static_cast<std::size_t>(k)] = k_gate_robot;
     SessionRequest req;
+    req.demo_playing = playing;
+    req.demo_file = race.demo_file;
     req.gates = &gates;
     req.laps = race.laps;
     req.time_limit_ticks = race.time_limit_ticks;
     req.skill = race.skill;
     req.track_folder = race.track_folder;
-    report.loaded = load_session(req);
+    report.loaded = load_session(req) && (!playing || demo_playing());
     if (!report.loaded)
         return report;
+    if (!race.record_file.empty())
+        report.recording = record_race_to(race.record_file);
 
     const auto begin = std::chrono::steady_clock::now();
-    while (!race_ended() && report.ticks < report.cap_ticks) {
+    while (!race_ended() && report.ticks < report.cap_ticks && !demo_exhausted()) {
         race_tick();
         ++report.ticks;
     }

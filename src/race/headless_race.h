@@ -18,10 +18,15 @@ struct HeadlessRace {
     int skill = 0;
     std::optional<unsigned> seed; // the race's random generator; none: the clock
     int cap_ticks = 0;            // 0: the default cap (see headless_cap_ticks)
+    std::string record_file;      // records the race into this demo file
+    // Plays this demo instead: its riders, track, race length and laps; the
+    // race ends with the race rules or when the demo runs out.
+    std::string demo_file;
 };
 
 struct HeadlessRaceReport {
-    bool loaded = false;          // false: the track could not be loaded
+    bool loaded = false;          // false: the track (or the demo) could not be loaded
+    bool recording = false;       // the record file was created
     bool ended = false;           // the race rules ended the race
     int ticks = 0;                // race ticks run
     int cap_ticks = 0;

@@ -8,6 +8,7 @@
 #include "core/debug_level.h"
 #include "platform/log.h"
 #include "race/ground_effects.h"
+#include "race/race_demo.h"
 #include "race/riders.h"
 #include "race/robots.h"
 #include "race/session.h"
@@ -104,13 +105,9 @@ void race_tick()
         return;
     const int tick = world->tick;
 
-    // History-driven riders take their recorded poses (nothing happens
-    // until the bike drawing installs its pose handler); a spectator of a
-    // server race will pass true once the race-server client exists. The
-    // time-trial ghost's lap count comes here with demo playback.
-    for (int slot = 0; slot < k_rider_slot_count; ++slot)
-        if (rider_slot(slot).bike && rider_slot(slot).kind == k_rider_history)
-            replay::pose_at_tick(slot, replay::display_tick(tick, false));
+    // History-driven riders take their recorded poses; a spectator of a
+    // server race will pass true once the race-server client exists.
+    race_demo_pose(tick, false);
 
     std::vector<Live>& live = live_bikes();
     live.clear();
@@ -160,7 +157,9 @@ void race_tick()
         RiderSlot& r = rider_slot(l.slot);
         if (r.kind == k_rider_robot)
             drive_robot(l.slot, *l.bike, tick, traffic);
-        sim::bike_step(*world, *l.bike);
+        // A replayed rider's motion, engine and crashes come from its record.
+        if (r.kind != k_rider_history)
+            sim::bike_step(*world, *l.bike);
         sim::Vec3 front = sim::body_position(l.bike->body(sim::k_front_wheel));
         const int before = track::rider_position(l.slot);
         track::update_timing(l.slot, front.x, front.z, tick);
@@ -178,13 +177,16 @@ void race_tick()
                 platform::log_printf("Tick %d: robot %d stuck, put back at timing gate %d\n", tick, l.slot, back);
             }
         }
-        if (time_trial && r.kind == k_rider_local && note_trial_timing(l.slot))
+        if (time_trial && r.kind == k_rider_local && note_trial_timing(l.slot)) {
             trial_lap_done(l.slot, tick);
+            race_demo_lap_done(l.slot);
+        }
         learn_from_rider(l.slot, *l.bike, tick);
     }
     track::update_standings(tick);
     update_roost();
     record_states(tick);
+    race_demo_tick();
 
     // A time trial's clock starts long after the start tick, so its gates
     // fall as soon as it begins.

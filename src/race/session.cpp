@@ -14,6 +14,7 @@
 #include "platform/log.h"
 #include "race/ground_effects.h"
 #include "race/hooks.h"
+#include "race/race_demo.h"
 #include "race/race_tick.h"
 #include "autopilot/roster.h"
 #include "race/robots.h"
@@ -211,7 +212,7 @@ bool load_session(const SessionRequest& req)
     begin_phase("Remembering lines");
     if (g_session.loaded && track::track_loaded())
         save_robot_lines();
-    // No demo is open without demo playback.
+    close_race_demo();
     end_phase("Remembering lines");
     g_session = Session{};
 
@@ -225,12 +226,26 @@ bool load_session(const SessionRequest& req)
     world->tick = 0;
     replay::clear_history();
     std::uniform_real_distribution<double> uniform(0.0, 1.0);
-    const int start_tick = offline_start_tick(uniform(random_generator()));
+    int start_tick = offline_start_tick(uniform(random_generator()));
+    // A demo names its track and brings its race length, laps and start.
+    std::string folder = req.track_folder;
+    int time_limit = req.time_limit_ticks, laps = req.laps;
+    if (req.demo_playing && !req.demo_file.empty()) {
+        if (open_race_playback(req.demo_file)) {
+            const replay::DemoHeader& h = *playback_header();
+            folder = h.track;
+            start_tick = h.start_tick;
+            time_limit = h.race_length_ticks;
+            laps = h.laps;
+        } else {
+            platform::log_printf("Can't play demo '%s'\n", req.demo_file.c_str());
+        }
+    }
     world->start_tick = start_tick;
     world->connected = req.connected;
 
-    const std::string& folder = req.track_folder;
     if (!bring_in_track(folder)) {
+        close_race_demo();
         platform::log_printf("Can't load track '%s'\n", folder.c_str());
         return false;
     }
@@ -274,8 +289,8 @@ bool load_session(const SessionRequest& req)
 
     track::RaceSetup setup;
     setup.start_tick = start_tick;
-    setup.time_limit_ticks = std::max(0, req.time_limit_ticks);
-    setup.laps = std::max(0, req.laps);
+    setup.time_limit_ticks = std::max(0, time_limit);
+    setup.laps = std::max(0, laps);
     setup.online = false;
     setup.local_drives_rider = true;
     setup.track_name = folder;
@@ -307,6 +322,8 @@ bool load_session(const SessionRequest& req)
         }
         robots += kind == k_rider_robot ? 1 : 0;
     }
+    // The demo's riders, and the recording of this race.
+    start_race_demo(req.record_demo, core::settings().demo_backups);
     end_phase("Loading bikes");
     // No particle of the last race is left in the air; a server's race
     // keeps every rider on the same ground.
@@ -326,6 +343,7 @@ void end_session()
     if (sim::SimWorld* world = physics_world())
         dJointGroupEmpty(world->group());
     log_bike_distances();
+    close_race_demo();
     platform::log_printf("Deallocating bikes\n");
     free_all_bikes();
     platform::log_printf("Finished deallocating bikes\n");

@@ -29,6 +29,7 @@ using GateKinds = std::array<int, k_rider_slot_count>;
 struct SessionRequest {
     const GateKinds* gates = nullptr;  // nullptr: a time trial
     bool demo_playing = false;
+    std::string demo_file;             // the demo to play (with demo_playing)
     bool record_demo = false;
     int time_limit_ticks = 0;          // 0: none
     int laps = 0;

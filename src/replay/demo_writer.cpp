@@ -116,7 +116,9 @@ bool begin_demo_recording_to(DemoRecorder& r, std::string_view file_name, const 
         if (s < 0 || s >= k_history_slots)
             return false;
     r.file_name = std::string(file_name);
-    r.file = core::open_data_file(r.file_name, "wb");
+    // Written in place and flushed block by block: a crash keeps every block
+    // flushed before it.
+    r.file = core::open_data_file_in_place(r.file_name);
     if (!r.file)
         return false;
     if (!write_demo_header(*r.file, header) || !core::flush(*r.file)) {

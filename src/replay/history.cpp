@@ -87,6 +87,15 @@ void mark_history_written(int slot)
         store().slots[static_cast<std::size_t>(slot)].unwritten = 0;
 }
 
+void mark_newest_unwritten(int slot)
+{
+    if (!valid_slot(slot))
+        return;
+    SlotHistory& h = store().slots[static_cast<std::size_t>(slot)];
+    if (h.ring[static_cast<std::size_t>(h.head)].tick != k_empty_tick)
+        h.unwritten = std::max(h.unwritten, 1);
+}
+
 std::optional<Bracket> bracket_tick(int slot, int tick)
 {
     if (!valid_slot(slot))

@@ -44,6 +44,9 @@ bool add_state_to_history(int slot, const StateRecord& record, int tick);
 void clear_history();
 // The demo recorder wrote the slot.
 void mark_history_written(int slot);
+// A recording that starts now takes the newest entry too, though the one
+// before it already wrote it (a time-trial lap begins where the last ended).
+void mark_newest_unwritten(int slot);
 
 // The two entries around a display tick (ring indices).
 struct Bracket {

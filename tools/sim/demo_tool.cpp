@@ -2,6 +2,7 @@
 // what the data part holds; with --at TICK it plays the file through the
 // player and the state history up to that tick and prints where each rider's
 // bike frame is drawn then.
+#include "race_mode.h"
 #include "sim_cli.h"
 #include "sim_track.h"
 
@@ -171,7 +172,9 @@ int run_demo(const Options& options)
         return run_info(file, json);
     if (options.has("--at"))
         return run_at(file, options.value("--at"), json);
-    std::fprintf(stderr, "zarvox-sim: --demo needs --info or --at TICK\n");
+    if (options.has("--race"))
+        return run_race_mode(options);
+    std::fprintf(stderr, "zarvox-sim: --demo needs --info, --at TICK or --race\n");
     return k_exit_failure;
 }
 
@@ -180,7 +183,7 @@ const bool registered_options = register_options({
     {"--json", false, {}, "print one JSON object"},
 });
 const bool registered = registered_options &&
-                        register_subject_mode({"--demo", "look into a demo file (with --info or --at)", run_demo}, "FILE");
+                        register_subject_mode({"--demo", "look into a demo file (with --info or --at), or play its race (with --race)", run_demo}, "FILE");
 
 }  // namespace
 

@@ -1,6 +1,7 @@
 // zarvox-sim --race: a whole race of robots from the gates, no player, run
 // through the game's own race tick until the race rules end it or a cap of
 // simulated time is reached; prints the standings.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -10,10 +11,13 @@
 #include "core/messages.h"
 #include "race/ground_effects.h"
 #include "race/headless_race.h"
+#include "race/race_demo.h"
 #include "race/race_tick.h"
 #include "race/riders.h"
 #include "race/robots.h"
 #include "race/session.h"
+#include "race_mode.h"
+#include "replay/demo_player.h"
 #include "sim_cli.h"
 #include "track/terrain.h"
 #include "track/track.h"
@@ -148,8 +152,30 @@ void print_text(const RaceRun& run, const race::HeadlessRaceReport& r)
     }
 }
 
+// "--demo FILE --race": the demo's track and laps, no robots of its own.
+bool read_demo_run(const Options& o, RaceRun& run)
+{
+    run.race.demo_file = o.value("--demo");
+    replay::DemoPlayer player;
+    if (!replay::open_demo_playback(player, run.race.demo_file)) {
+        std::fprintf(stderr, "zarvox-sim: '%s' is missing or not a demo\n", run.race.demo_file.c_str());
+        return false;
+    }
+    run.race.track_folder = player.header.track;
+    run.race.robots = static_cast<int>(player.header.riders.size());
+    run.race.laps = std::max(player.header.laps, 0);
+    run.race.time_limit_ticks = std::max(player.header.race_length_ticks, 0);
+    run.minutes = run.race.time_limit_ticks / (60 * race::k_ticks_per_second);
+    replay::close_demo_playback(player);
+    return true;
+}
+
 bool read_run(const Options& o, RaceRun& run)
 {
+    if (o.has("--record"))
+        run.race.record_file = o.value("--record");
+    if (o.has("--demo"))
+        return read_demo_run(o, run);
     run.race.track_folder = o.value("--track");
     if (run.race.track_folder.empty()) {
         std::fprintf(stderr, "zarvox-sim: --race needs --track NAME\n");
@@ -193,6 +219,8 @@ bool read_run(const Options& o, RaceRun& run)
     return true;
 }
 
+}  // namespace
+
 int run_race_mode(const Options& o)
 {
     RaceRun run;
@@ -215,6 +243,10 @@ int run_race_mode(const Options& o)
     run.terrain_changes = track::loaded_terrain().change_count;
     run.particles_peak = race::particles_peak();
     int status = 0;
+    if (report.loaded && !run.race.record_file.empty() && !report.recording) {
+        std::fprintf(stderr, "zarvox-sim: can't record into '%s'\n", run.race.record_file.c_str());
+        status = k_exit_failure;
+    }
     if (!report.loaded) {
         print_load_messages(run.race.track_folder);
         status = k_exit_failure;
@@ -228,6 +260,8 @@ int run_race_mode(const Options& o)
     return status;
 }
 
+namespace {
+
 const bool registered_options = register_options({
     {"--track", true, "NAME", "track folder, as in the game's track list"},
     {"--robots", true, "N", "race: robots in gates 1 to N (default 1)"},
@@ -239,6 +273,7 @@ const bool registered_options = register_options({
     {"--json", false, {}, "print one JSON object"},
     {"--roostfrequency", true, "N", "race: roost frequency 0 to 1000 (default 1000)"},
     {"--erode", true, "E", "race: terrain erosion 0 to 100 (default 0: the ground stays as it is)"},
+    {"--record", true, "FILE", "race: record the race into this demo file"},
 });
 const bool registered_race = registered_options &&
     register_mode({"--race", "a whole race of robots through the game's race tick, with its standings",
