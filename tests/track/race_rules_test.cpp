@@ -241,65 +241,45 @@ TEST_F(Race, LapTimesAndBestLap)
     EXPECT_EQ(best_lap(1).lap, 0);
 }
 
-TEST_F(Race, CuttingTheFirstLap)
+TEST_F(Race, CuttingPenaltyAgainstTheFieldsCleanTimes)
 {
-    // Rider 0 rides positions 0 to 2 in 40 s; rider 1 leaves out position 1
-    // and takes 20 s: the field's 40 s plus 1 s, less its 20 s = 21 s.
-    join(0);
-    join(1);
-    stamp_all(0, {k_start, k_start + 1000, k_start + 40 * 128});
-    stamp_all(1, {k_start + 50, -1, k_start + 50 + 20 * 128});
-    update_standings(k_start + 6000);
-    EXPECT_EQ(cutting_penalty(1), 21 * 128);
-    EXPECT_EQ(cutting_penalty(0), 0);
-}
-
-TEST_F(Race, CuttingWithoutAnyCleanRiderExpectsAMinute)
-{
-    join(0);
-    stamp_all(0, {k_start, -1, -1, k_start + 1000});
-    update_standings(k_start + 2000);
-    EXPECT_EQ(cutting_penalty(0), 60 * 128 + 128 - 1000);
-    // A cut from before position 0 counts from tick 0.
-    join(1);
-    stamp_all(1, {-1, 200});
-    update_standings(k_start + 2000);
-    EXPECT_EQ(cutting_penalty(1), 60 * 128 + 128 - 200);
-}
-
-TEST_F(Race, CuttingALaterLapComparesAveragesOverNormalLaps)
-{
-    // The section from position 6 to 8 (lap 3) is cut by rider 1. Rider 0's
-    // clean times for it over its normal laps: 1000 (lap 2), 2000 (lap 3),
-    // 3000 (lap 4): 2000. Rider 1's own clean lap 2: 1500. Expected: the mean
-    // 1750 plus 128; rider 1 took 800.
-    join(0);
-    join(1);
     const int s = k_start;
-    stamp_all(0, {s + 10, s + 20, s + 30,
-                  s + 100, s + 600, s + 1100,
-                  s + 1200, s + 2000, s + 3200,
-                  s + 3300, s + 4000, s + 6300});
-    stamp_all(1, {s + 10, s + 20, s + 30,
-                  s + 100, s + 900, s + 1600,
-                  s + 1700, -1, s + 2500,
-                  s + 2600});
-    update_standings(s + 7000);
-    EXPECT_EQ(cutting_penalty(1), 1750 + 128 - 800);
-}
-
-TEST_F(Race, EveryCutSectionAddsUp)
-{
-    // Rider 1 cuts the middle checkpoint of lap 2 and of lap 3; rider 0 rides
-    // that section in 1000 ticks each lap; rider 1 in 600 twice.
-    join(0);
-    join(1);
-    const int s = k_start;
-    stamp_all(0, {s + 10, s + 20, s + 30, s + 100, s + 600, s + 1100, s + 1200, s + 1700, s + 2200});
-    stamp_all(1, {s + 10, s + 20, s + 30, s + 100, -1, s + 700, s + 800, -1, s + 1400});
-    update_standings(s + 3000);
-    EXPECT_EQ(cutting_penalty(1), 2 * (1000 + 128 - 600));
-    EXPECT_EQ(cutting_penalty(0), 0);
+    const struct {
+        const char* what;
+        std::vector<int> clean, cutter;  // slot 0 (none: not racing), slot 1
+        int penalty;
+    } cases[] = {
+        // Slot 1 leaves out position 1 in 20 s; the field's 40 s plus 1 s, less 20 s.
+        {"first lap", {s, s + 1000, s + 40 * 128}, {s + 50, -1, s + 50 + 20 * 128}, 21 * 128},
+        // Nobody rode it clean: a minute is expected; a cut from before
+        // position 0 counts from tick 0.
+        {"no clean rider", {}, {s, -1, -1, s + 1000}, 60 * 128 + 128 - 1000},
+        {"from the start", {}, {-1, 200}, 60 * 128 + 128 - 200},
+        // Positions 6 to 8 (lap 3): slot 0's clean normal laps take 1000, 2000
+        // and 3000 (mean 2000), slot 1's own clean lap 2 1500: the mean 1750
+        // plus 128, against the 800 taken.
+        {"later lap",
+         {s + 10, s + 20, s + 30, s + 100, s + 600, s + 1100, s + 1200, s + 2000, s + 3200, s + 3300, s + 4000, s + 6300},
+         {s + 10, s + 20, s + 30, s + 100, s + 900, s + 1600, s + 1700, -1, s + 2500, s + 2600},
+         1750 + 128 - 800},
+        // The middle of laps 2 and 3 cut, 600 ticks each against 1000: every cut adds up.
+        {"every cut section",
+         {s + 10, s + 20, s + 30, s + 100, s + 600, s + 1100, s + 1200, s + 1700, s + 2200},
+         {s + 10, s + 20, s + 30, s + 100, -1, s + 700, s + 800, -1, s + 1400},
+         2 * (1000 + 128 - 600)},
+    };
+    for (const auto& c : cases) {
+        start(0, 3);
+        if (!c.clean.empty()) {
+            join(0);
+            stamp_all(0, c.clean);
+        }
+        join(1);
+        stamp_all(1, c.cutter);
+        update_standings(s + 7000);
+        EXPECT_EQ(cutting_penalty(1), c.penalty) << c.what;
+        EXPECT_EQ(cutting_penalty(0), 0) << c.what;
+    }
 }
 
 TEST_F(Race, LongPenaltyCostsWholeLaps)
