@@ -1,4 +1,5 @@
 #include "app/engine_sounds.h"
+#include "app/multiplayer.h"
 
 #include <array>
 #include <cstdio>
@@ -61,11 +62,13 @@ sound::EngineInput engine_input(int slot, const sim::Bike& bike)
     return in;
 }
 
-replay::SlotDriver driver_of(const RiderSlot& r)
+replay::SlotDriver driver_of(const RiderSlot& r, bool connected)
 {
     if (!r.bike)
         return replay::SlotDriver::empty;
-    return r.kind == k_rider_history ? replay::SlotDriver::replayed : replay::SlotDriver::local;
+    if (r.kind != k_rider_history)
+        return replay::SlotDriver::local;
+    return connected ? replay::SlotDriver::remote : replay::SlotDriver::replayed;
 }
 
 }  // namespace
@@ -123,7 +126,7 @@ void update_engine_sounds(Game& g)
     std::array<replay::SlotDriver, k_rider_slot_count> drivers{};
     int own = k_no_rider;
     for (int slot = 0; slot < k_rider_slot_count; ++slot) {
-        drivers[static_cast<std::size_t>(slot)] = driver_of(rider_slot(slot));
+        drivers[static_cast<std::size_t>(slot)] = driver_of(rider_slot(slot), g.connected);
         if (rider_slot(slot).bike && rider_slot(slot).kind == k_rider_local && own == k_no_rider)
             own = slot;
     }
@@ -134,6 +137,8 @@ void update_engine_sounds(Game& g)
     visibility.own_slot = own;
     visibility.viewed_slot = g.viewed;
     visibility.drivers = drivers.data();
+    visibility.on_server = g.connected && net::has_slot(multiplayer().client);
+    visibility.spectating = multiplayer_spectating();
 
     const render::Camera& camera = view_camera();
     sound::Listener listener;

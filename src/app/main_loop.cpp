@@ -10,6 +10,7 @@
 #include "app/demo_playback.h"
 #include "app/engine_sounds.h"
 #include "app/menu.h"
+#include "app/multiplayer.h"
 #include "app/race_session.h"
 #include "race/race_tick.h"
 #include "race/riders.h"
@@ -18,6 +19,7 @@
 #include "app/view.h"
 #include "app/world_view.h"
 #include "core/debug_level.h"
+#include "net/clock_rate.h"
 #include "core/messages.h"
 #include "core/settings.h"
 #include "platform/input.h"
@@ -51,7 +53,7 @@ std::vector<int> riders_in_order()
 
 void select_neighbour(Game& g, int step)
 {
-    bool allowed = !viewed_is_local(g) || core::settings().spy != 0;
+    bool allowed = !viewed_is_local(g) || core::settings().spy != 0 || (g.connected && !multiplayer_has_place());
     if (!allowed)
         return;
     std::vector<int> order = riders_in_order();
@@ -191,14 +193,7 @@ void reset_frame_extremes(FrameStats& stats)
     stats.frames = 0;
 }
 
-double connected_rate(double d, bool before_start)
-{
-    if (d < 0)
-        return 0.5 + 0.5 * std::clamp(d + 1, 0.0, 1.0);
-    if (before_start)
-        return 1 + 3 * std::clamp(d, 0.0, 1.0);
-    return 1 + 0.125 * std::clamp(8 * d, 0.0, 1.0);
-}
+double connected_rate(double d, bool before_start) { return net::clock_rate(d, before_start); }
 
 double frame_advance(FrameClock& clock, FrameStats& stats, const TimingOptions& o, const LoopClock& lc)
 {
@@ -268,6 +263,11 @@ void run_tick(Game& g, platform::EventTime stamp)
     read_axis_bindings();
     g.controls = control_values();
 
+    // A connection asked for from a menu starts even while the menu stands
+    // the single-player race still.
+    const bool was_connected = g.connected;
+    if (!was_connected)
+        multiplayer_tick(g, platform::platform_seconds());
     // Single-player racing stands still under a menu.
     if (g.menu_page != k_menu_closed && viewed_is_local(g) && !g.connected)
         return;
@@ -282,7 +282,9 @@ void run_tick(Game& g, platform::EventTime stamp)
     }
     if (g.connected)
         g.paused = false;
-    if (!g.paused && g.view != ViewMode::title) {
+    if (was_connected)
+        multiplayer_tick(g, platform::platform_seconds());
+    if (!g.paused && g.view != ViewMode::title && race_tick_allowed(g)) {
         g.on_race_tick ? g.on_race_tick(g) : race_tick(g);
         record_audio_block();
     }
@@ -339,6 +341,8 @@ void main_loop(Game& g)
         o.lock_fps = values.lock_fps;
         o.warp = values.warp;
         o.connected = g.connected;
+        o.server_ticks_ahead = server_ticks_ahead();
+        o.before_start = before_race_start();
         double advance = frame_advance(g.clock, g.stats, o, clock);
         g.clock.target += advance;
         g.game_clock += advance;

@@ -64,7 +64,7 @@ struct Game {
     int menu_page = k_menu_closed;
     bool paused = false;
     bool quit = false;
-    bool connected = false;       // no race-server client in this build yet
+    bool connected = false;       // a race-server connection is open
     int viewed = 0;               // viewed rider slot
     int track_camera = -1;        // camera chosen with a digit key, -1 none
     bool mouse_button = false;

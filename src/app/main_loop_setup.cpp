@@ -1,4 +1,5 @@
 #include "app/main_loop_setup.h"
+#include "app/multiplayer.h"
 
 #include <chrono>
 #include <cstdio>
@@ -127,6 +128,7 @@ std::optional<int> open_game(StartupValues& values, StartupLists& lists)
         req.skill = core::settings().skill.index;
         load_session(g, req);
     }
+    install_multiplayer(g);
     // 30. The main page opens unless the game goes straight to a race server.
     g.menu_page = values.connect_target ? k_menu_closed : k_menu_main;
     return std::nullopt;

@@ -1,4 +1,5 @@
 #include "app/menu_pages.h"
+#include "app/multiplayer.h"
 
 #include <algorithm>
 
@@ -77,9 +78,9 @@ int list_page_of(int index) { return index < 0 ? 0 : index / k_list_page_size * 
 
 void close_connection(Game& g)
 {
-    // The race-server client resets its state here once it exists; what the
+    // One disconnect datagram and the connection ends at once; what the
     // server set for the visibility test goes back to its defaults.
-    g.connected = false;
+    multiplayer_leave(g);
     replay::reset_off_course_parameters();
     replay::clear_network_bookkeeping();
 }
@@ -197,8 +198,8 @@ void apply_aids_to_local_bike(Game& g)
     if (s.auto_dab.index == 1) f |= sim::k_flag_auto_dab;
     if (s.auto_align.index == 1) f |= sim::k_flag_auto_align;
     bike->flags = f;
-    // The race server's ban on arcade physics comes with its client.
-    bike->arcade = s.arcade.index == 1 ? 1 : 0;
+    // A race server may forbid arcade physics for the whole connection.
+    bike->arcade = s.arcade.index == 1 && !multiplayer().client.arcade_disabled ? 1 : 0;
 }
 
 // ---- pages ----

@@ -6,6 +6,8 @@
 
 #include "app/main_loop.h"
 #include "app/menu_pages.h"
+#include "app/multiplayer.h"
+#include "platform/log.h"
 #include "app/menu_series.h"
 #include "app/startup.h"
 #include "core/messages.h"
@@ -186,11 +188,10 @@ void connect_or_disconnect(Game& g)
             menu_connect_target() = s.server_name.text;
         return;
     }
-    // A connection still being set up is stopped by the client; an open one
-    // is closed here.
-    core::show_message("Disconnected\n");
-    close_connection(g);
+    // A connection still being set up is stopped by the client; one under
+    // way leaves and the server's answer ends it.
     menu_connect_target().reset();
+    multiplayer_disconnect(g, platform::platform_seconds());
 }
 
 // "page up" goes to older history entries, "page down" to newer ones; an
@@ -229,7 +230,7 @@ Page multiplayer_page(Game& g)
     p.items.push_back(page_button("Back to Main Menu", k_menu_main));
     p.items.push_back(std::move(connect));
     // The restart request is the race-server client's to send.
-    p.items.push_back(button("Request Restart", [](Game&) {}));
+    p.items.push_back(button("Request Restart", [](Game&) { multiplayer_request_restart(); }));
     Widget server = text_item(s.server_name);
     server.key_hook = server_history_key;
     p.items.push_back(std::move(server));
@@ -237,7 +238,7 @@ Page multiplayer_page(Game& g)
     p.table = [](Game&) {
         MenuTable t;
         t.header = {"No.", "Slot", "Ping", "Bike", "Name"};
-        // The riders on the server come with the race-server client.
+        t.rows = multiplayer_rider_rows();
         return t;
     };
     return p;

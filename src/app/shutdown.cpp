@@ -1,4 +1,6 @@
 #include "app/shutdown.h"
+#include "app/main_loop.h"
+#include "app/multiplayer.h"
 
 #include "app/controls.h"
 #include "app/engine_sounds.h"
@@ -52,7 +54,9 @@ void free_startup_lists(StartupLists& lists)
 
 int shut_down(StartupValues& values, StartupLists& lists)
 {
-    // No race server connection to end yet; the race and the physics world go.
+    // The race server hears that this client leaves; the race and the
+    // physics world go.
+    multiplayer_leave(game());
     end_game_session();
     const std::array<std::function<void()>, k_shutdown_stages.size()> steps = {
         [] {},  // the race session's lists

@@ -1,4 +1,5 @@
 #include "app/view.h"
+#include "app/multiplayer.h"
 
 #include <GL/gl.h>
 
@@ -284,6 +285,11 @@ void draw_overlays(Game& g, int width, int height, bool hide_pause_text)
         const std::string_view text = "Paused";
         glColor3f(1, 1, 1);
         draw_text((width - text_width(text, 4)) * 0.5f, height * 0.4f, 4, text);
+    }
+    if (viewed_is_local(g) && g.connected && !multiplayer_has_place()) {
+        const std::string_view text = "Warmup mode - collisions disabled";
+        glColor3f(1, 1, 1);
+        draw_text((width - text_width(text, 2)) * 0.5f, height * 0.3f, 2, text);
     }
     draw_menu(g, width, height);
 }

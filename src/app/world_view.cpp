@@ -1,4 +1,5 @@
 #include "app/world_view.h"
+#include "app/multiplayer.h"
 
 #include <GL/gl.h>
 
@@ -70,6 +71,9 @@ HudFrame hud_frame(const Game& g, int width, int height)
         hud.trial_lap_ticks = std::max(0, tick - trial_record().attempt_start);
     hud.title = track::current_track_long_name();
     hud.connected = g.connected;
+    hud.has_place = multiplayer_has_place();
+    hud.ping_ticks = multiplayer_ping_ticks();
+    hud.offset_ticks = multiplayer_offset_ticks();
     hud.render_stats_level = startup_flags().render_stats_level;
     const render::RenderStats& rs = render::render_stats();
     hud.stats = {{rs.now.ground_polygons, rs.max.ground_polygons}, {rs.now.model_polygons, rs.max.model_polygons},

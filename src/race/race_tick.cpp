@@ -18,6 +18,7 @@
 #include "sim/control.h"
 #include "sim/step.h"
 #include "track/race_rules.h"
+#include "track/results.h"
 #include "track/start_gate.h"
 #include "track/timing.h"
 #include "track/terrain.h"
@@ -86,6 +87,27 @@ void record_states(int tick)
             replay::add_state_to_history(l.slot, replay::sample_state(*l.bike, terrain), tick);
 }
 
+// A server's race: the local rider against every other rider whose newest
+// state is under a second old.
+void collide_local_rider(sim::SimWorld& world, const std::vector<Live>& live, int tick)
+{
+    const Live* local = nullptr;
+    for (const Live& l : live)
+        if (rider_slot(l.slot).kind == k_rider_local)
+            local = &l;
+    if (!local)
+        return;
+    const track::RaceState& race = track::race_state();
+    for (const Live& l : live) {
+        if (&l == local)
+            continue;
+        if (rider_slot(l.slot).kind == k_rider_history &&
+            tick - race.last_data_tick[static_cast<std::size_t>(l.slot)] >= track::k_remote_stale_ticks)
+            continue;
+        sim::collide_bikes(world, *local->bike, *l.bike);
+    }
+}
+
 }  // namespace
 
 float distance_from_start(int slot)
@@ -106,8 +128,10 @@ void race_tick()
     const int tick = world->tick;
 
     // History-driven riders take their recorded poses; a spectator of a
-    // server race will pass true once the race-server client exists.
-    race_demo_pose(tick, false);
+    // server race watches them a second late, so their states have come.
+    const bool online = world->connected;
+    const bool spectating = online && !track::race_state().local_drives_rider;
+    race_demo_pose(tick, spectating);
 
     std::vector<Live>& live = live_bikes();
     live.clear();
@@ -122,14 +146,20 @@ void race_tick()
         sim::collide_bike_terrain(*world, *l.bike);
         sim::collide_bike_objects(*world, *l.bike);
     }
-    // Riders against riders: sorted along x, every close pair once.
+    // Riders against riders: sorted along x, every close pair once. In a
+    // server's race only this machine's rider is tested, against riders
+    // whose states are fresh; without a place in the race (warm-up) nobody.
     std::sort(live.begin(), live.end(), [](const Live& a, const Live& b) {
         return a.x < b.x || (a.x == b.x && a.slot < b.slot);
     });
     constexpr float k_pair_reach = 15.0f;
-    for (std::size_t i = 0; i < live.size(); ++i)
-        for (std::size_t j = i + 1; j < live.size() && !(live[j].x - live[i].x > k_pair_reach); ++j)
-            sim::collide_bikes(*world, *live[i].bike, *live[j].bike);
+    if (!online) {
+        for (std::size_t i = 0; i < live.size(); ++i)
+            for (std::size_t j = i + 1; j < live.size() && !(live[j].x - live[i].x > k_pair_reach); ++j)
+                sim::collide_bikes(*world, *live[i].bike, *live[j].bike);
+    } else if (!spectating) {
+        collide_local_rider(*world, live, tick);
+    }
     std::sort(live.begin(), live.end(), [](const Live& a, const Live& b) { return a.slot < b.slot; });
 
     // Roost from every wheel, in an order that turns with the tick.
@@ -157,9 +187,20 @@ void race_tick()
         RiderSlot& r = rider_slot(l.slot);
         if (r.kind == k_rider_robot)
             drive_robot(l.slot, *l.bike, tick, traffic);
-        // A replayed rider's motion, engine and crashes come from its record.
+        // Moving off before the gate drops in a server's race holds the bike
+        // at the start for a penalty.
+        if (online && !spectating && r.kind == k_rider_local) {
+            const float d = distance_from_start(l.slot);
+            if (track::false_start_tick(tick, d * d))
+                sim::hold_controls(*l.bike);
+        }
+        // A replayed or network rider's motion, engine and crashes come from
+        // its record.
         if (r.kind != k_rider_history)
             sim::bike_step(*world, *l.bike);
+        // A network opponent's passages come from the server.
+        if (online && r.kind == k_rider_history)
+            continue;
         sim::Vec3 front = sim::body_position(l.bike->body(sim::k_front_wheel));
         const int before = track::rider_position(l.slot);
         track::update_timing(l.slot, front.x, front.z, tick);
@@ -197,6 +238,10 @@ void race_tick()
         platform::log_printf("Start gate dropped at tick %d\n", tick);
 
     ++world->tick;
+    // A server's race has no end here that all clients share: the results
+    // file is kept current every 512 ticks instead.
+    if (online && (tick & 511) == 510)
+        track::write_results_file();
     // Once every rider is done the race runs on a few seconds before it ends.
     count_down_end_of_race();
 }

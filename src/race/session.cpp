@@ -112,7 +112,8 @@ const char* or_empty(const char* text) { return text ? text : ""; }
 // Creates one slot's bike at its start position; false when the world is
 // missing. A robot is the race's robot_index-th: it rides and wears its
 // roster profile (plain robot gates take the profile's bike).
-bool create_slot_bike(int slot, int kind, int gate_kind, int robot_index)
+bool create_slot_bike(int slot, int kind, int gate_kind, int robot_index,
+                      const replay::DemoRider* remote = nullptr)
 {
     sim::SimWorld* world = physics_world();
     if (!world)
@@ -121,7 +122,12 @@ bool create_slot_bike(int slot, int kind, int gate_kind, int robot_index)
     RiderSlot& r = rider_slot(slot);
     std::string number = kind == k_rider_local ? s.number.text : std::to_string(slot + 1);
     autopilot::RobotChoice robot;
-    if (kind == k_rider_local) {
+    if (remote) {
+        // A network opponent on the bike and in the colours it described.
+        number = remote->number;
+        r.bike = sim::create_bike(*world, remote->bike, slot, number, remote->rider_texture, remote->head_texture,
+                                  remote->bike_texture, remote->wheel_texture);
+    } else if (kind == k_rider_local) {
         r.bike = sim::create_bike(*world, model_for(gate_kind), slot, number,
                                   s.rider_texture_file() ? s.rider_texture_file() : "",
                                   s.head_texture_file() ? s.head_texture_file() : "",
@@ -154,7 +160,8 @@ bool create_slot_bike(int slot, int kind, int gate_kind, int robot_index)
         set_up_line_rider(slot, *r.bike, kind == k_rider_robot, robot.personality,
                           static_cast<std::uint32_t>(random_generator()()));
     track::RiderEntry entry;
-    entry.source = kind == k_rider_local ? track::RiderSource::local
+    entry.source = remote                  ? track::RiderSource::remote
+                   : kind == k_rider_local ? track::RiderSource::local
                    : kind == k_rider_robot ? track::RiderSource::robot
                                            : track::RiderSource::replayed;
     entry.number = number;
@@ -226,7 +233,8 @@ bool load_session(const SessionRequest& req)
     world->tick = 0;
     replay::clear_history();
     std::uniform_real_distribution<double> uniform(0.0, 1.0);
-    int start_tick = offline_start_tick(uniform(random_generator()));
+    const int drawn_start = offline_start_tick(uniform(random_generator()));
+    int start_tick = req.server_start_tick >= 0 ? req.server_start_tick : drawn_start;
     // A demo names its track and brings its race length, laps and start.
     std::string folder = req.track_folder;
     int time_limit = req.time_limit_ticks, laps = req.laps;
@@ -259,6 +267,8 @@ bool load_session(const SessionRequest& req)
     if (g_session.time_trial) {
         entries[0] = k_gate_human;
         world->tick = k_time_trial_start_tick;
+    } else if (req.network_riders) {
+        entries = *req.gates;
     } else {
         const std::array<int, k_rider_slot_count>& grid = starting_grid();
         for (int k = 0; k < k_rider_slot_count; ++k)
@@ -280,7 +290,8 @@ bool load_session(const SessionRequest& req)
             first = k;
     }
     if (first < 0) {
-        if (!req.demo_playing)
+        // A server's race with nobody in it yet stays empty.
+        if (!req.demo_playing && !req.network_riders)
             entries[0] = k_gate_robot;
         first = 0;
     }
@@ -291,8 +302,8 @@ bool load_session(const SessionRequest& req)
     setup.start_tick = start_tick;
     setup.time_limit_ticks = std::max(0, time_limit);
     setup.laps = std::max(0, laps);
-    setup.online = false;
-    setup.local_drives_rider = true;
+    setup.online = req.connected;
+    setup.local_drives_rider = !req.connected || (human >= 0 && !req.warmup);
     setup.track_name = folder;
     track::begin_race(setup);
     sim::reset_mechanic();
@@ -307,9 +318,14 @@ bool load_session(const SessionRequest& req)
         int e = entries[static_cast<std::size_t>(k)];
         if (e == k_gate_empty)
             continue;
-        // Network opponents come with the race server; they stay empty here.
-        if (e == k_gate_network)
+        // Network opponents come with the race server's descriptions.
+        if (e == k_gate_network) {
+            if (req.network_riders &&
+                create_slot_bike(k, k_rider_history, e, 0, &(*req.network_riders)[static_cast<std::size_t>(k)]) &&
+                race_hooks().bike_created)
+                race_hooks().bike_created(k);
             continue;
+        }
         int kind = e == k_gate_human ? k_rider_local : k_rider_robot;
         char progress[96];
         std::snprintf(progress, sizeof progress, "%.64s%s", "Loading bikes",

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "race/riders.h"
+#include "replay/demo_header.h"
 
 namespace zv::race {
 
@@ -36,6 +37,14 @@ struct SessionRequest {
     int skill = 0;
     std::string track_folder;          // the track to race on ("": none, the load fails)
     bool connected = false;
+    // A race server's race: its start tick, and the descriptions of the
+    // slots whose gate kind is k_gate_network (their riders come as states).
+    // The slots keep the server's numbering: no starting-grid rotation.
+    int server_start_tick = -1;        // -1: drawn here
+    // The server gave this computer no place in the race: the local rider
+    // rides to warm up, outside the race (no collisions, no states sent).
+    bool warmup = false;
+    const std::array<replay::DemoRider, k_rider_slot_count>* network_riders = nullptr;
 };
 
 // The race that is loaded.
