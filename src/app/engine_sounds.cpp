@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "app/console_pipe.h"
+#include "app/rider_drawing.h"
 #include "race/riders.h"
 #include "app/startup.h"
 #include "app/world_view.h"
@@ -62,15 +63,6 @@ sound::EngineInput engine_input(int slot, const sim::Bike& bike)
     return in;
 }
 
-replay::SlotDriver driver_of(const RiderSlot& r, bool connected)
-{
-    if (!r.bike)
-        return replay::SlotDriver::empty;
-    if (r.kind != k_rider_history)
-        return replay::SlotDriver::local;
-    return connected ? replay::SlotDriver::remote : replay::SlotDriver::replayed;
-}
-
 }  // namespace
 
 float sound_mode_gain(bool paused, bool editor, bool menu_open, bool viewed_local)
@@ -124,21 +116,7 @@ void update_engine_sounds(Game& g)
     const float others = base * static_cast<float>(s.comp_volume.value) * 0.1f;
 
     std::array<replay::SlotDriver, k_rider_slot_count> drivers{};
-    int own = k_no_rider;
-    for (int slot = 0; slot < k_rider_slot_count; ++slot) {
-        drivers[static_cast<std::size_t>(slot)] = driver_of(rider_slot(slot), g.connected);
-        if (rider_slot(slot).bike && rider_slot(slot).kind == k_rider_local && own == k_no_rider)
-            own = slot;
-    }
-    const sim::SimWorld* world = physics_world();
-    replay::VisibilityContext visibility;
-    visibility.tick = world ? world->tick : 0;
-    visibility.race_start_tick = track::race_state().start_tick;
-    visibility.own_slot = own;
-    visibility.viewed_slot = g.viewed;
-    visibility.drivers = drivers.data();
-    visibility.on_server = g.connected && net::has_slot(multiplayer().client);
-    visibility.spectating = multiplayer_spectating();
+    const replay::VisibilityContext visibility = visibility_context(g, rider_drawing(), drivers);
 
     const render::Camera& camera = view_camera();
     sound::Listener listener;

@@ -8,6 +8,7 @@
 
 #include "app/controls.h"
 #include "app/demo_playback.h"
+#include "app/editor.h"
 #include "app/engine_sounds.h"
 #include "app/menu.h"
 #include "app/multiplayer.h"
@@ -34,7 +35,6 @@ namespace zv::app {
 using race::rider_slot;
 using race::k_rider_local;
 using race::k_rider_slot_count;
-using race::lift_bikes_off_ground;
 
 namespace {
 
@@ -70,6 +70,8 @@ void cycle_view(Game& g)
     switch (g.view) {
     case ViewMode::rider:
         g.view = flags.editor ? ViewMode::editor : ViewMode::chase;
+        if (g.view == ViewMode::editor)
+            enter_editor(g);
         break;
     case ViewMode::chase:
         g.view = ViewMode::track_camera;
@@ -78,7 +80,7 @@ void cycle_view(Game& g)
         g.view = ViewMode::rider;
         break;
     case ViewMode::editor:
-        lift_bikes_off_ground();
+        leave_editor(g);
         g.view = ViewMode::chase;
         break;
     case ViewMode::title:
@@ -106,6 +108,10 @@ void handle_event(Game& g, const platform::Event& e)
     apply_binding_event(code, e.pressed);
     if (code == k.cursor_left)
         g.mouse_button = e.pressed;
+    // In the editor its own keys (held ones too) go to it first.
+    if (g.view == ViewMode::editor && g.menu_page == k_menu_closed && !capturing_binding() &&
+        editor_key(g, code, e.pressed))
+        return;
     if (!e.pressed)
         return;
 
@@ -272,7 +278,7 @@ void run_tick(Game& g, platform::EventTime stamp)
     if (g.menu_page != k_menu_closed && viewed_is_local(g) && !g.connected)
         return;
     if (g.view == ViewMode::editor) {
-        // The track editor's tick runs here once there is an editor.
+        editor_tick(g);
     } else if (g.menu_page == k_menu_closed && g.view != ViewMode::title) {
         if (g.time_trial && g.controls.back_up > 0.5f && core::settings().time_trial_abort.index == 1)
             restart_time_trial_attempt(g);
@@ -284,7 +290,8 @@ void run_tick(Game& g, platform::EventTime stamp)
         g.paused = false;
     if (was_connected)
         multiplayer_tick(g, platform::platform_seconds());
-    if (!g.paused && g.view != ViewMode::title && race_tick_allowed(g)) {
+    // The race stands still while the ground is edited.
+    if (!g.paused && g.view != ViewMode::title && g.view != ViewMode::editor && race_tick_allowed(g)) {
         g.on_race_tick ? g.on_race_tick(g) : race_tick(g);
         record_audio_block();
     }

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "app/editor.h"
 #include "app/main_loop.h"
 #include "app/menu_series.h"
 #include "race/riders.h"
@@ -318,8 +319,8 @@ Page quit_page()
     p.title = "Zarvox";
     p.notes = [](Game&) {
         std::vector<std::string> lines{"Press any key to exit or ESC to keep playing"};
-        // The track editor's unsaved changes are warned about here once
-        // there is an editor.
+        if (editor_has_unsaved_changes())
+            lines.emplace_back("Track has been modified since last save!  Think about it!!!");
         return lines;
     };
     return p;

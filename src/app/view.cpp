@@ -9,27 +9,18 @@
 #include <string>
 #include <vector>
 
+#include "app/editor.h"
 #include "app/main_loop.h"
 #include "app/menu.h"
-#include "race/riders.h"
 #include "app/screenshot_png.h"
 #include "app/view_font.h"
 #include "app/world_view.h"
 #include "core/data_file.h"
 #include "platform/log.h"
 #include "render/display_pictures.h"
-#include "sim/bike.h"
-#include "track/start_gate.h"
-#include "track/terrain.h"
-#include "track/timing.h"
 #include "track/track.h"
 
 namespace zv::app {
-
-using race::rider_slot;
-using race::RiderSlot;
-using race::k_rider_local;
-using race::k_rider_slot_count;
 
 namespace {
 
@@ -46,8 +37,6 @@ std::array<Picture, 4> g_pictures = {{
 }};
 constexpr std::size_t k_title_picture = 3;
 
-constexpr float k_view_span = 160.0f;   // feet shown top to bottom
-constexpr int k_max_view_cells = 96;     // ground cells across the view
 
 // The texture loader owns the pictures (loaded at start-up, kept for the run).
 bool load_picture(Picture& p)
@@ -89,119 +78,6 @@ void draw_title(int width, int height)
     glEnd();
     glBindTexture(GL_TEXTURE_2D, 0);
     glDisable(GL_TEXTURE_2D);
-}
-
-// The ground colour of a sample: its shading, else a height tint.
-void ground_colour(const track::Terrain& t, int i, int j)
-{
-    i = std::clamp(i, 0, t.grid_side - 1);
-    j = std::clamp(j, 0, t.grid_side - 1);
-    std::size_t at = static_cast<std::size_t>(i) + static_cast<std::size_t>(t.grid_side) * static_cast<std::size_t>(j);
-    if (t.shading.size() >= (at + 1) * 3) {
-        // Shading is stored at half intensity.
-        glColor3f(std::min(1.0f, t.shading[at * 3] / 127.5f), std::min(1.0f, t.shading[at * 3 + 1] / 127.5f),
-                  std::min(1.0f, t.shading[at * 3 + 2] / 127.5f));
-        return;
-    }
-    float range = t.max_height - t.min_height;
-    float h = range > 0 ? (t.heights[at] - t.min_height) / range : 0.5f;
-    glColor3f(0.35f + 0.4f * h, 0.3f + 0.3f * h, 0.2f + 0.2f * h);
-}
-
-void draw_ground(const track::Terrain& t, float cx, float cz, float half_w, float half_h)
-{
-    if (t.grid_side < 2 || t.cell_size <= 0)
-        return;
-    float span = 2 * std::max(half_w, half_h);
-    int step = std::max(1, static_cast<int>(std::ceil(span / t.cell_size / k_max_view_cells)));
-    int i0 = std::max(0, static_cast<int>((cx - half_w) / t.cell_size) - step);
-    int i1 = std::min(t.grid_side - 1, static_cast<int>((cx + half_w) / t.cell_size) + step);
-    int j0 = std::max(0, static_cast<int>((cz - half_h) / t.cell_size) - step);
-    int j1 = std::min(t.grid_side - 1, static_cast<int>((cz + half_h) / t.cell_size) + step);
-    glBegin(GL_QUADS);
-    for (int j = j0; j < j1; j += step)
-        for (int i = i0; i < i1; i += step) {
-            int in = std::min(i + step, t.grid_side - 1), jn = std::min(j + step, t.grid_side - 1);
-            ground_colour(t, i, j);
-            glVertex2f(i * t.cell_size, -j * t.cell_size);
-            glVertex2f(in * t.cell_size, -j * t.cell_size);
-            glVertex2f(in * t.cell_size, -jn * t.cell_size);
-            glVertex2f(i * t.cell_size, -jn * t.cell_size);
-        }
-    glEnd();
-}
-
-void draw_gates()
-{
-    const track::TrackTiming& timing = track::track_timing();
-    const std::vector<track::GateState>& states = track::gate_states();
-    glLineWidth(2.0f);
-    glBegin(GL_LINES);
-    for (std::size_t k = 0; k < timing.gates.size(); ++k) {
-        const track::StartingGate& gate = timing.gates[k];
-        float raise = k < states.size() ? states[k].raise : 1.0f;
-        glColor3f(0.9f * raise + 0.2f, 0.9f * raise + 0.2f, 0.9f * raise + 0.2f);
-        // The bar stands 3 ahead of the bike, across its way.
-        float fx = -std::sin(gate.heading), fz = -std::cos(gate.heading);
-        float bx = gate.x + 3 * fx, bz = gate.z + 3 * fz;
-        glVertex2f(bx - fz * 1.5f, -(bz + fx * 1.5f));
-        glVertex2f(bx + fz * 1.5f, -(bz - fx * 1.5f));
-    }
-    glEnd();
-}
-
-void draw_bikes(const Game& g)
-{
-    glPointSize(5.0f);
-    for (int slot = 0; slot < k_rider_slot_count; ++slot) {
-        const RiderSlot& r = rider_slot(slot);
-        if (!r.bike)
-            continue;
-        sim::Vec3 front = sim::body_position(r.bike->body(sim::k_front_wheel));
-        sim::Vec3 rear = sim::body_position(r.bike->body(sim::k_rear_wheel));
-        if (slot == g.viewed)
-            glColor3f(1.0f, 0.2f, 0.1f);
-        else if (r.kind == k_rider_local)
-            glColor3f(1.0f, 0.6f, 0.1f);
-        else
-            glColor3f(0.1f, 0.2f, 0.9f);
-        glLineWidth(4.0f);
-        glBegin(GL_LINES);
-        glVertex2f(rear.x, -rear.z);
-        glVertex2f(front.x, -front.z);
-        glEnd();
-        glBegin(GL_POINTS);
-        glVertex2f(front.x, -front.z);
-        glEnd();
-    }
-    glLineWidth(1.0f);
-}
-
-void draw_ground_view(Game& g, int width, int height)
-{
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    const track::Terrain& t = track::loaded_terrain();
-    float cx = t.field_size * 0.5f, cz = t.field_size * 0.5f;
-    if (const RiderSlot& r = rider_slot(g.viewed); r.bike) {
-        sim::Vec3 p = sim::body_position(r.bike->body(sim::k_frame));
-        if (std::isfinite(p.x) && std::isfinite(p.z))
-            cx = p.x, cz = p.z;
-    }
-    float half_h = k_view_span * 0.5f;
-    float half_w = half_h * (height > 0 ? static_cast<float>(width) / static_cast<float>(height) : 1.0f);
-    glViewport(0, 0, width, height);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glOrtho(cx - half_w, cx + half_w, -cz - half_h, -cz + half_h, -1, 1);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    glDisable(GL_DEPTH_TEST);
-    glDisable(GL_TEXTURE_2D);
-    // Looking down with z flipped turns every face around.
-    glDisable(GL_CULL_FACE);
-    draw_ground(t, cx, cz, half_w, half_h);
-    draw_gates();
-    draw_bikes(g);
 }
 
 const char* view_name(ViewMode v)
@@ -262,7 +138,7 @@ void draw_view(Game& g, int width, int height, double longest_frame, bool hide_h
     if (g.view == ViewMode::title || !track::track_loaded())
         draw_title(width, height);
     else if (g.view == ViewMode::editor)
-        draw_ground_view(g, width, height);
+        draw_editor_view(g, width, height);
     else
         draw_world_view(g, width, height);
     // The information layer (message lines included) goes over every view,

@@ -1,6 +1,6 @@
 // What a frame shows: the title picture (or a plain title screen), the world
-// through the renderer, a top-down ground view of the loaded track with the
-// bikes on it for the editor, and plain overlays (the view's name, "Paused",
+// through the renderer, the track editor's view (editor.h), and plain
+// overlays (the view's name, "Paused",
 // the open menu page).
 #pragma once
 
@@ -22,7 +22,7 @@ void release_display_pictures();
 void set_pixel_projection(int width, int height);
 
 // The frame by view mode: the title screen; the world with the rider
-// overlay in the rider, chase and track-camera views; the top-down ground
+// overlay in the rider, chase and track-camera views; the track editor's
 // view in the editor; then, unless hidden, the head-up display's
 // information layer with the message lines (`longest_frame` feeds the
 // frame-rate line).

@@ -12,6 +12,7 @@
 #include "app/console.h"
 #include "app/graphics_values.h"
 #include "app/hud.h"
+#include "app/rider_drawing.h"
 #include "race/riders.h"
 #include "app/startup_flags.h"
 #include "race/time_trial.h"
@@ -160,11 +161,7 @@ void draw_world_view(Game& g, int width, int height)
     frame.tick = tick;
     frame.race_time = (tick - track::race_state().start_tick) / 128.0;
     frame.viewed_slot = g.viewed;
-    for (int slot = 0; slot < k_rider_slot_count; ++slot) {
-        const RiderSlot& r = rider_slot(slot);
-        if (r.bike)
-            frame.bikes.push_back({r.bike.get(), slot});
-    }
+    fill_frame_riders(g, rider_drawing(), frame);
     frame.update_scenery = [tick] { update_flaggers_at(tick); };
     const sim::Bike* viewed = rider_slot(g.viewed).bike.get();
     const StartupValues* values = g.values;

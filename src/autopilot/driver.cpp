@@ -28,26 +28,68 @@ float segment_distance(const LinePoint& a, const LinePoint& b, float x, float z,
     return hdist(a.x + dx * t, a.z + dz * t, x, z);
 }
 
+// Where the way on joins: the point of `next` nearest the end of `line`
+// (-1 when there is no way on).
+int join_point(std::span<const LinePoint> line, std::span<const LinePoint> next)
+{
+    if (line.empty() || next.empty())
+        return -1;
+    const LinePoint& end = line.back();
+    int best = 0;
+    float best_d = 1e30f;
+    for (int j = 0; j < static_cast<int>(next.size()); ++j) {
+        float d = hdist(end.x, end.z, next[static_cast<size_t>(j)].x, next[static_cast<size_t>(j)].z);
+        if (d < best_d) {
+            best_d = d;
+            best = j;
+        }
+    }
+    // A way on that starts far from here is no continuation of this line.
+    return best_d <= k_join_distance ? best : -1;
+}
+
+// Horizontal curvature (1 / radius) of the path a-b-c at b.
+float turn_curvature(const LinePoint& a, const LinePoint& b, const LinePoint& c)
+{
+    float abx = b.x - a.x, abz = b.z - a.z, bcx = c.x - b.x, bcz = c.z - b.z;
+    float den = std::hypot(abx, abz) * std::hypot(bcx, bcz) * hdist(a.x, a.z, c.x, c.z);
+    return den > 1e-6f ? std::fabs(2 * (abx * bcz - abz * bcx) / den) : 0.0f;
+}
+
 // The point `ahead` feet further along the line from segment i at fraction
-// t; past the end the last segment is extended.
-Horizontal point_along(std::span<const LinePoint> line, int i, float t, float ahead)
+// t; past the end along the way on from its join point, or else the last
+// segment extended.
+Horizontal point_along(std::span<const LinePoint> line, int i, float t, float ahead,
+                       std::span<const LinePoint> next = {}, int join = -1)
 {
     const int n = static_cast<int>(line.size());
     if (n == 1)
         return {line[0].x, line[0].z};
     float x = line[i].x + (line[i + 1].x - line[i].x) * t;
     float z = line[i].z + (line[i + 1].z - line[i].z) * t;
-    for (int k = i; k + 1 < n; ++k) {
-        float seg = hdist(x, z, line[k + 1].x, line[k + 1].z);
-        if (seg >= ahead) {
-            float f = seg > 1e-6f ? ahead / seg : 0;
-            return {x + (line[k + 1].x - x) * f, z + (line[k + 1].z - z) * f};
+    auto walk = [&](std::span<const LinePoint> way, int from) {
+        for (int k = from; k < static_cast<int>(way.size()); ++k) {
+            const LinePoint& q = way[static_cast<size_t>(k)];
+            float seg = hdist(x, z, q.x, q.z);
+            if (seg >= ahead) {
+                float f = seg > 1e-6f ? ahead / seg : 0;
+                x += (q.x - x) * f;
+                z += (q.z - z) * f;
+                return true;
+            }
+            ahead -= seg;
+            x = q.x;
+            z = q.z;
         }
-        ahead -= seg;
-        x = line[k + 1].x;
-        z = line[k + 1].z;
-    }
-    float dx = line[n - 1].x - line[n - 2].x, dz = line[n - 1].z - line[n - 2].z;
+        return false;
+    };
+    if (walk(line, i + 1))
+        return {x, z};
+    if (join >= 0 && walk(next, join))
+        return {x, z};
+    std::span<const LinePoint> last = join >= 0 && next.size() >= 2 ? next : line;
+    const size_t m = last.size();
+    float dx = last[m - 1].x - last[m - 2].x, dz = last[m - 1].z - last[m - 2].z;
     float len = std::hypot(dx, dz);
     if (len < 1e-6f)
         return {x, z};
@@ -55,8 +97,10 @@ Horizontal point_along(std::span<const LinePoint> line, int i, float t, float ah
 }
 
 // The speed the robot may have now: the line's speed here, lowered so that
-// every slower point within braking reach can still be met.
-float target_speed(std::span<const LinePoint> line, int i, float t, float speed, Horizontal here)
+// every slower point within braking reach (on the way on too) can still be
+// met.
+float target_speed(std::span<const LinePoint> line, int i, float t, float speed, Horizontal here,
+                   std::span<const LinePoint> next = {}, int join = -1)
 {
     const int n = static_cast<int>(line.size());
     if (n == 1)
@@ -64,12 +108,36 @@ float target_speed(std::span<const LinePoint> line, int i, float t, float speed,
     float v = line[i].speed + (line[i + 1].speed - line[i].speed) * t;
     float reach = speed * speed / (2 * k_braking) + speed * k_reaction + 10;
     float d = hdist(here.x, here.z, line[i + 1].x, line[i + 1].z);
-    for (int k = i + 1; k < n && d <= reach; ++k) {
-        float room = std::max(0.0f, d - speed * k_reaction);
-        v = std::min(v, std::sqrt(line[k].speed * line[k].speed + 2 * k_braking * room));
-        if (k + 1 < n)
-            d += hdist(line[k].x, line[k].z, line[k + 1].x, line[k + 1].z);
-    }
+    const LinePoint* prev = nullptr;
+    const LinePoint* before = nullptr;
+    float d_prev = 0;
+    auto limit = [&](float at, float v_at) {
+        float room = std::max(0.0f, at - speed * k_reaction);
+        v = std::min(v, std::sqrt(v_at * v_at + 2 * k_braking * room));
+    };
+    auto meet = [&](const LinePoint& q) {
+        if (prev)
+            d += hdist(prev->x, prev->z, q.x, q.z);
+        // The turn at the point before: no faster than the grip holds it
+        // (a line ridden on a stronger bike may take it faster).
+        if (before && prev) {
+            float k = turn_curvature(*before, *prev, q);
+            if (k > 1e-4f)
+                limit(d_prev, std::sqrt(k_turn_grip / k));
+        }
+        before = prev;
+        prev = &q;
+        d_prev = d;
+        if (d > reach)
+            return false;
+        limit(d, q.speed);
+        return true;
+    };
+    bool within = true;
+    for (int k = i + 1; k < n && within; ++k)
+        within = meet(line[static_cast<size_t>(k)]);
+    for (int k = join; within && k >= 0 && k < static_cast<int>(next.size()); ++k)
+        within = meet(next[static_cast<size_t>(k)]);
     return std::max(0.0f, v);
 }
 
@@ -282,8 +350,17 @@ void drive_line(const sim::Bike& bike, std::span<const LinePoint> line, DriverSt
     // Where we are, where we aim.
     float t = 0, off = 0;
     int i = locate_on_line(line, st.position, p.x, p.z, t, off);
-    st.lost = off > k_lost_distance;
     st.position = i;
+    // Past the end of the line (its section's gate not yet passed) the
+    // robot is found on the way on, aims along it and keeps its speeds.
+    const int join = join_point(line, st.next);
+    const int last_segment = static_cast<int>(line.size()) - 2;
+    auto past_end = [&](int seg, float frac) { return join >= 0 && seg == last_segment && frac >= 1.0f; };
+    int ri = -1;
+    float rt = 0;
+    if (past_end(i, t))
+        ri = locate_on_line(st.next, join, p.x, p.z, rt, off);
+    st.lost = off > k_lost_distance;
     st.line_distance = off;
     // Aim from where the bike will be once a change of lean takes hold:
     // ahead along its velocity, its heading turned by its yaw rate.
@@ -298,11 +375,16 @@ void drive_line(const sim::Bike& bike, std::span<const LinePoint> line, DriverSt
     // Well off the line, rejoin it at the nearest place rather than cut
     // across to a point far along it (through whatever the line went round).
     look *= sim::clampf(1 - (off - k_rejoin_distance) / k_rejoin_span, k_rejoin_look_share, 1);
-    Horizontal aim = point_along(line, li, lt, look);
+    float nt = 0, noff = 0;
+    const int ni = past_end(li, lt) ? locate_on_line(st.next, join, lead_x, lead_z, nt, noff) : -1;
+    auto aim_at = [&](float ahead) {
+        return ni >= 0 ? point_along(st.next, ni, nt, ahead) : point_along(line, li, lt, ahead, st.next, join);
+    };
+    Horizontal aim = aim_at(look);
     if (st.detour_ticks > 0) {
         // Going round whatever stopped the bike: aim beside the line.
         --st.detour_ticks;
-        Horizontal further = point_along(line, li, lt, look + 1);
+        Horizontal further = aim_at(look + 1);
         float tx = further.x - aim.x, tz = further.z - aim.z;
         float tl = std::hypot(tx, tz);
         if (tl > 1e-4f) {
@@ -392,7 +474,15 @@ void drive_line(const sim::Bike& bike, std::span<const LinePoint> line, DriverSt
     float steer = steer_for_lean(bike, lean, speed);
 
     // Speed.
-    float want = target_speed(line, i, t, speed, {p.x, p.z}) * aggression;
+    // Never slower than a rolling bike: a line slowed almost to a stop
+    // (its rider nearly stalled there) stops a robot on a berm face.
+    float here_speed = 0;
+    if (ri >= 0) {
+        here_speed = target_speed(st.next, ri, rt, speed, {p.x, p.z});
+    } else {
+        here_speed = target_speed(line, i, t, speed, {p.x, p.z}, st.next, join);
+    }
+    float want = std::max(here_speed, k_min_target_speed) * aggression;
     // Off the line or facing away from it: slower until back on it.
     want *= sim::clampf(1 - (off - k_off_line_slow) / k_off_line_span, k_min_speed_share, 1);
     want *= sim::clampf(1 - (std::fabs(eta) - k_heading_slow) / k_heading_span, k_min_speed_share, 1);

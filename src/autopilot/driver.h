@@ -25,6 +25,11 @@ struct DriverState {
     // The other bikes' frame positions this tick, set by the caller before
     // each call when it knows them (empty: the robot rides as if alone).
     std::span<const sim::Vec3> traffic;
+    // The way on past the end of the line (the following section's line),
+    // set by the caller each tick when it knows it: the look-ahead and the
+    // braking continue along it, so a line that ends inside a turn is not
+    // aimed past straight on.
+    std::span<const LinePoint> next;
     int position = 0;          // index of the line point the robot is heading past
                                // (the start of the line segment it is on)
     // Shifting: the gearbox acts on a change of the shift input.

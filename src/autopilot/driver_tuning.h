@@ -11,6 +11,7 @@ namespace zv::autopilot::tuning {
 constexpr float k_search_ahead = 160;     // ft of line searched ahead of the last place
 constexpr int k_search_back = 2;          // segments searched behind it
 constexpr float k_lost_distance = 30;     // farther than this from the window: search the whole line
+constexpr float k_join_distance = 25;     // the next section's line continues this one when it passes this near its end
 
 // ---- steering ----
 constexpr float k_lead_seconds = 0.35f;   // steer for where the bike will be this much later
@@ -36,6 +37,8 @@ constexpr std::array<std::array<float, 2>, 5> k_arcade_turn_scale{
     {{10, 2.2f}, {15, 2.0f}, {25, 1.0f}, {40, 0.85f}, {60, 0.8f}}};
 
 // ---- speed ----
+constexpr float k_min_target_speed = 10;  // ft/s: the slowest a robot means to ride
+constexpr float k_turn_grip = 11;         // ft/s^2 sideways: a turn's speed is held to sqrt(this x radius)
 constexpr float k_braking = 22;           // ft/s^2 the robot plans to brake at
 constexpr float k_reaction = 0.25f;       // s before braking takes hold
 constexpr float k_cruise_throttle = 0.3f; // throttle at the target speed

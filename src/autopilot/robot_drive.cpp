@@ -50,6 +50,35 @@ std::span<const LinePoint> current_line(LineTable& table, RiderState& r)
     return s.points;
 }
 
+// The way on past the end of the robot's line: a line of the following
+// section that the race-start analysis found starting where this one ends,
+// else the one that starts nearest its end (the controller ignores one that
+// starts far away).
+std::span<const LinePoint> next_line(const LineTable& table, const RiderState& r)
+{
+    if (r.on_own_line || r.line_slot < 0 || r.line_section < 0 || r.line_section >= table.section_count())
+        return {};
+    const LineSection& from = table.sections[static_cast<std::size_t>(r.line_section)];
+    const LinePoint& end = from.slots[static_cast<std::size_t>(r.line_slot)].points.back();
+    const LineSection& to = table.sections[static_cast<std::size_t>(following_section(table, r.line_section))];
+    const SlotMask links = from.links[static_cast<std::size_t>(r.line_slot)];
+    int nearest = -1;
+    float nearest_d = 0;
+    for (int j = 0; j < k_slots_per_section; ++j) {
+        const LineSlot& s = to.slots[static_cast<std::size_t>(j)];
+        if (!s.filled())
+            continue;
+        if (links >> j & 1)
+            return s.points;
+        const float d = std::hypot(s.points.front().x - end.x, s.points.front().z - end.z);
+        if (nearest < 0 || d < nearest_d) {
+            nearest = j;
+            nearest_d = d;
+        }
+    }
+    return nearest < 0 ? std::span<const LinePoint>{} : std::span<const LinePoint>(to.slots[static_cast<std::size_t>(nearest)].points);
+}
+
 }  // namespace
 
 void auto_pilot_drive(int slot, sim::Bike& bike, const RaceFacts& facts, sim::RiderInput& out)
@@ -69,6 +98,7 @@ void auto_pilot_drive(int slot, sim::Bike& bike, const RaceFacts& facts, sim::Ri
         line = current_line(table, r);
     }
     r.driver.traffic = facts.traffic;
+    r.driver.next = line.empty() ? std::span<const LinePoint>{} : next_line(table, r);
     drive_line(bike, line, r.driver, k_normal_aggression, out);
     // Until the launch is done the start holds the throttle, brakes, clutch
     // and gear; the line keeps the steering.

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <memory>
 
 #include "autopilot/driver.h"
+#include "autopilot/offer.h"
 #include "autopilot/start_procedure.h"
 #include "sim/bike.h"
 #include "sim/control.h"
@@ -19,8 +19,6 @@ constexpr int k_start_tick = 2 * 128;              // the gate drops two seconds
 constexpr int k_section_limit_ticks = 60 * 128;    // a section not done in a minute ends the run
 constexpr float k_keep_off_line = 12;              // ft: a section ridden farther off is not kept
 constexpr float k_reaction_low = 0.2f, k_reaction_high = 0.4f;
-constexpr int k_max_slots = 45;
-constexpr const char* k_file_tag = "ct03";
 
 // The checkpoints that end the table's sections, first lap then normal lap.
 std::vector<track::Checkpoint> section_gates(const track::TrackTiming& t, int& first, int& normal)
@@ -146,13 +144,6 @@ void ride_run(const track::TrackTiming& timing, const track::Terrain& terrain, c
 
 }  // namespace
 
-int taught_section_count(const track::TrackTiming& timing)
-{
-    int first = 0, normal = 0;
-    section_gates(timing, first, normal);
-    return first >= 1 && normal >= 1 ? first + normal : 0;
-}
-
 std::vector<TaughtLine> teach_track(const track::TrackTiming& timing, const track::Terrain& terrain,
                                     const TeachOptions& o, TeachReport& report)
 {
@@ -166,8 +157,8 @@ std::vector<TaughtLine> teach_track(const track::TrackTiming& timing, const trac
         narrowest = std::min(narrowest, c.radius);
     const float step = timing.checkpoints.empty() ? 0 : o.offset_share * narrowest;
     for (int r = 0; r < o.runs; ++r) {
-        static constexpr float k_offsets[] = {0, -1, 1, -0.5f, 0.5f};
-        float offset = step * k_offsets[r % 5];
+        static constexpr float k_offsets[] = {0, -1, 1, -0.5f, 0.5f, -0.75f, 0.75f, -0.25f, 0.25f};
+        float offset = step * k_offsets[r % std::size(k_offsets)];
         int gate = (r * 7) % gates;
         ride_run(timing, terrain, o, gate, offset, 0x9e3779b9u * static_cast<std::uint32_t>(r + 1), out, report);
         ++report.runs;
@@ -175,38 +166,20 @@ std::vector<TaughtLine> teach_track(const track::TrackTiming& timing, const trac
     return out;
 }
 
-std::string format_taught_lines(int section_count, const std::vector<TaughtLine>& lines)
+TaughtOffers teach_table(const track::TrackTiming& timing, const std::vector<TaughtLine>& lines, LineTable& table)
 {
-    std::string text;
-    char buf[160];
-    std::snprintf(buf, sizeof buf, "%s %d\n", k_file_tag, section_count);
-    text += buf;
-    for (int s = 0; s < section_count; ++s) {
-        std::vector<const TaughtLine*> slots;
-        for (const TaughtLine& l : lines)
-            if (l.section == s && !l.points.empty())
-                slots.push_back(&l);
-        // A full section keeps its fastest recordings.
-        std::stable_sort(slots.begin(), slots.end(),
-                         [](const TaughtLine* a, const TaughtLine* b) { return a->time2 < b->time2; });
-        if (slots.size() > static_cast<size_t>(k_max_slots))
-            slots.resize(static_cast<size_t>(k_max_slots));
-        std::snprintf(buf, sizeof buf, "%d\n", static_cast<int>(slots.size()));
-        text += buf;
-        for (const TaughtLine* l : slots) {
-            // Untested: no attempts, best times unknown, sums empty.
-            std::snprintf(buf, sizeof buf, "%d %d %d %d %d %d %d %d %d\n", static_cast<int>(l->points.size()),
-                          l->time1, l->time2, 0, 1000000, 1000000, 0, 0, 0);
-            text += buf;
-            for (const LinePoint& p : l->points) {
-                std::snprintf(buf, sizeof buf, "[%f %f %f] %f %f\n", static_cast<double>(p.x),
-                              static_cast<double>(p.y), static_cast<double>(p.z), static_cast<double>(p.speed),
-                              static_cast<double>(p.attitude));
-                text += buf;
-            }
-        }
+    const bool timed = timing.has_timing();
+    create_table(table, timed ? timing.first_lap_autopilot : 0, timed ? timing.normal_lap_autopilot : 0);
+    empty_table(table);
+    TaughtOffers offers;
+    for (const TaughtLine& l : lines) {
+        OfferResult r = offer_line(table, l.section, l.points, false, l.time1, l.time2);
+        if (r == OfferResult::stored || r == OfferResult::evicted)
+            ++offers.stored;
+        else
+            ++offers.refused;
     }
-    return text;
+    return offers;
 }
 
 }  // namespace zv::autopilot

@@ -11,6 +11,7 @@
 
 #include "autopilot/centre_line.h"
 #include "autopilot/line_point.h"
+#include "autopilot/line_table.h"
 #include "track/terrain.h"
 #include "track/timing.h"
 
@@ -40,10 +41,6 @@ struct TeachReport {
     double sim_seconds = 0;
 };
 
-// The sections of the track's line table: F + N (the lap lists' entries
-// without the auto pilot's skip mark). 0 without timing.
-int taught_section_count(const track::TrackTiming& timing);
-
 // Rides the runs (each the first lap and a normal lap from its starting
 // gate) and returns the sections' recordings, in the order they were
 // offered. The terrain and the loaded track's objects are those the race
@@ -51,9 +48,15 @@ int taught_section_count(const track::TrackTiming& timing);
 std::vector<TaughtLine> teach_track(const track::TrackTiming& timing, const track::Terrain& terrain,
                                     const TeachOptions& options, TeachReport& report);
 
-// The line file for the recordings, as the game reads it: "ct03" with the
-// section count, then for every section its slots (at most 45, the fastest
-// first when there are more) with fresh statistics and their points.
-std::string format_taught_lines(int section_count, const std::vector<TaughtLine>& lines);
+// What offering the recordings to a line table came to.
+struct TaughtOffers {
+    int stored = 0;     // into a free slot or in place of a slower line
+    int refused = 0;    // duplicates, too slow for a full section, or no such section
+};
+
+// Makes `table` the track's F + N sections (none without timing) and offers
+// it the recordings in the order they were ridden, the way a player's laps
+// are offered: the line file written from it is what the game reads.
+TaughtOffers teach_table(const track::TrackTiming& timing, const std::vector<TaughtLine>& lines, LineTable& table);
 
 }  // namespace zv::autopilot

@@ -5,6 +5,8 @@
 #include <memory>
 
 #include "race/riders.h"
+#include "sim/tyre.h"
+#include "sim/world.h"
 #include "track/deform.h"
 #include "track/roost.h"
 #include "track/terrain.h"
@@ -49,6 +51,38 @@ track::WheelFacts wheel_facts(const sim::WheelContact& c)
     return f;
 }
 
+// A replayed rider's wheel: its contact made again from the pose it was
+// given (the contact routine of the simulation, on a copy, so the bike's own
+// record stays), and the ground's push worked out from that contact instead
+// of from a physics step the recording never had: the tyre's spring at that
+// depth along the normal, and its grip (up to mu times the push) against the
+// slip across the ground.
+track::WheelFacts replayed_wheel_facts(const sim::SimWorld& world, const sim::WheelContact& recorded)
+{
+    sim::WheelContact w = recorded;
+    w.feedback = {};
+    dContact ct;
+    if (!w.body || !sim::wheel_contact(world, w, 1.0f, ct)) {
+        track::WheelFacts none = wheel_facts(w);
+        none.depth = 0;
+        return none;
+    }
+    const sim::Vec3 n = w.normal, v = w.point_velocity;
+    const sim::TyreSpring spring = sim::tyre_spring(w.depth, w.section_radius);
+    const float push = std::max(0.0f, spring.k * w.depth - spring.d * sim::dot(v, n));
+    const sim::Vec3 slip = v - n * sim::dot(v, n);
+    const float slip_speed = sim::length(slip);
+    sim::Vec3 force = n * push;
+    if (slip_speed > 0) {
+        // Full grip once sliding at a foot a second; less while nearly still.
+        const float grip = static_cast<float>(ct.surface.mu) * push * std::min(1.0f, slip_speed);
+        force = force - slip * (grip / slip_speed);
+    }
+    for (int k = 0; k < 3; ++k)
+        w.feedback.f1[k] = k == 0 ? force.x : (k == 1 ? force.y : force.z);
+    return wheel_facts(w);
+}
+
 track::RiderWheels rider_wheels(const sim::Bike& bike)
 {
     track::RiderWheels w;
@@ -85,11 +119,21 @@ void emit_ground_roost(std::span<sim::Bike* const> bikes, int tick)
                           g_roost_frequency);
 }
 
-void erode_ground(int slot, const sim::Bike& bike)
+void erode_ground(int slot, const sim::Bike& bike, const sim::SimWorld* replayed_in)
 {
     if (g_erosion <= 0 || slot < 0 || slot >= k_rider_slot_count)
         return;
-    track::erode(erosion_rings()[static_cast<std::size_t>(slot)], rider_wheels(bike), g_erosion);
+    track::RiderWheels wheels = replayed_in ? replayed_rider_wheels(*replayed_in, bike) : rider_wheels(bike);
+    track::erode(erosion_rings()[static_cast<std::size_t>(slot)], wheels, g_erosion);
+}
+
+track::RiderWheels replayed_rider_wheels(const sim::SimWorld& world, const sim::Bike& bike)
+{
+    track::RiderWheels w;
+    w.front = replayed_wheel_facts(world, bike.front_contact);
+    w.rear = replayed_wheel_facts(world, bike.rear_contact);
+    w.body_position = plain(sim::body_position(bike.body(sim::k_frame)));
+    return w;
 }
 
 void update_roost()

@@ -45,11 +45,12 @@ std::vector<Live>& live_bikes()
     return v;
 }
 
-// A robot that has passed no timing gate for this long after the gate drop
-// is wedged somewhere its controller cannot get out of (in a pile-up, across
-// a fence, upside down in a rut); it is set down again at the last gate it
-// passed, as a marshal would, so one stuck robot never holds a race open.
-constexpr int k_robot_rescue_ticks = 20 * 128;
+// It is set down across the gate where no other bike is this near (ft),
+// trying every few feet out to a share of the gate's radius: two robots
+// wedged together and put back at once must not land on each other.
+constexpr float k_set_down_room = 8;
+constexpr float k_set_down_step = 3;
+constexpr float k_set_down_reach = 0.7f;
 
 void move_bike(sim::Bike& bike, float dy)
 {
@@ -170,10 +171,10 @@ void race_tick()
     emit_ground_roost(std::span<sim::Bike* const>(bikes.data(), count), tick);
 
     sim::step_world(*world);
-    // Ruts and berms from the riders simulated here.
+    // Ruts and berms; a replayed rider's contacts are made again from its
+    // recorded pose, so a demo cuts the ground as its race did.
     for (const Live& l : live)
-        if (rider_slot(l.slot).kind != k_rider_history)
-            erode_ground(l.slot, *l.bike);
+        erode_ground(l.slot, *l.bike, rider_slot(l.slot).kind == k_rider_history ? world : nullptr);
 
     // Where every bike is after the step: the robots' traffic.
     static std::array<sim::Vec3, k_rider_slot_count> positions;
@@ -183,7 +184,10 @@ void race_tick()
     const std::span<const sim::Vec3> traffic(positions.data(), placed);
 
     const bool time_trial = session().time_trial;
-    for (const Live& l : live) {
+    // The timing of the last rider to finish makes the final standings.
+    const bool was_final = track::has_final_standings();
+    for (std::size_t k = 0; k < live.size(); ++k) {
+        const Live& l = live[k];
         RiderSlot& r = rider_slot(l.slot);
         if (r.kind == k_rider_robot)
             drive_robot(l.slot, *l.bike, tick, traffic);
@@ -210,11 +214,20 @@ void race_tick()
             if (core::debug_level() >= 1)
                 platform::log_printf("Tick %d: rider %d passed timing gate %d\n", tick, l.slot, after - 1);
         } else if (r.kind == k_rider_robot && !track::race_state().riders[static_cast<std::size_t>(l.slot)].finished &&
-                   tick - std::max(r.progress_tick, track::race_state().start_tick) > k_robot_rescue_ticks &&
+                   tick - std::max(r.progress_tick, track::race_state().start_tick) >
+                       (before == 0 ? k_robot_first_gate_rescue_ticks : k_robot_rescue_ticks) &&
                    track::track_timing().has_timing()) {
-            const int back = std::max(after - 1, 0);
-            if (put_rider_at_checkpoint(l.slot, back)) {
+            int back = std::max(after - 1, 0);
+            // Set down there once already and stuck again before getting
+            // any further: whatever holds it is past that gate, so it goes
+            // on from the next one.
+            if (r.set_down_at >= 0 && back <= r.set_down_at)
+                back = r.set_down_at + 1;
+            if (put_rider_at_checkpoint(l.slot, back, traffic)) {
+                // Where it stands now, for the next robot set down this tick.
+                positions[k] = sim::body_position(l.bike->body(sim::k_frame));
                 r.progress_tick = tick;
+                r.set_down_at = back;
                 platform::log_printf("Tick %d: robot %d stuck, put back at timing gate %d\n", tick, l.slot, back);
             }
         }
@@ -225,6 +238,8 @@ void race_tick()
         learn_from_rider(l.slot, *l.bike, tick);
     }
     track::update_standings(tick);
+    if (!was_final && track::has_final_standings() && core::debug_level() >= 1)
+        platform::log_printf("Tick %d: Final Results\n", tick);
     update_roost();
     record_states(tick);
     race_demo_tick();
@@ -246,7 +261,7 @@ void race_tick()
     count_down_end_of_race();
 }
 
-bool put_rider_at_checkpoint(int slot, int position)
+bool put_rider_at_checkpoint(int slot, int position, std::span<const sim::Vec3> others)
 {
     RiderSlot& r = rider_slot(slot);
     sim::SimWorld* world = physics_world();
@@ -255,6 +270,39 @@ bool put_rider_at_checkpoint(int slot, int position)
     track::CheckpointPose pose;
     if (!track::place_at_checkpoint(slot, position, track::loaded_terrain(), pose))
         return false;
+    const track::Checkpoint* gate = track::checkpoint_of_position(track::track_timing(), position);
+    const sim::Vec3 here = sim::body_position(r.bike->body(sim::k_frame));
+    if (gate && !others.empty()) {
+        // Across the gate from its centre, every few feet either side, to
+        // the first place clear of the other bikes (or the clearest one).
+        const float across_x = -std::cos(pose.heading), across_z = std::sin(pose.heading);
+        const float reach = gate->radius * k_set_down_reach;
+        float best_x = pose.x, best_z = pose.z, best_room = -1;
+        for (int k = 0;; ++k) {
+            const float offset = static_cast<float>((k + 1) / 2) * k_set_down_step * (k % 2 ? 1.0f : -1.0f);
+            if (std::fabs(offset) > reach)
+                break;
+            const float x = pose.x + across_x * offset, z = pose.z + across_z * offset;
+            float room = 1e9f;
+            for (const sim::Vec3& q : others) {
+                if (std::fabs(q.x - here.x) < 1e-3f && std::fabs(q.z - here.z) < 1e-3f)
+                    continue;  // the bike being moved
+                room = std::min(room, std::hypot(q.x - x, q.z - z));
+            }
+            if (room > best_room) {
+                best_room = room;
+                best_x = x;
+                best_z = z;
+            }
+            if (room >= k_set_down_room)
+                break;
+        }
+        if (best_x != pose.x || best_z != pose.z) {
+            pose.x = best_x;
+            pose.z = best_z;
+            pose.y = track::terrain_height(track::loaded_terrain(), best_x, best_z);
+        }
+    }
     sim::place_bike(*r.bike, {pose.x, pose.y + 0.125f, pose.z}, pose.heading);
     rider_put_back(slot, position, world->tick);
     for (int i = 0; i < 64 && touches_ground(*world, *r.bike); ++i)

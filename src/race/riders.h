@@ -32,6 +32,8 @@ struct RiderSlot {
     std::string personality;
     // The tick at which the rider last passed a timing gate (0: not yet).
     int progress_tick = 0;
+    // The lap position a stuck robot was last set down at (-1: never).
+    int set_down_at = -1;
 };
 
 std::array<RiderSlot, k_rider_slot_count>& rider_slots();

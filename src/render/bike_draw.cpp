@@ -69,14 +69,14 @@ void draw_part(Model* m, TextureId texture, const Pose& pose, float opacity, con
     if (opacity < 1) {
         glEnable(GL_BLEND);
         glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-        GLfloat c[4] = {1, 1, 1, opacity};
-        glColor4fv(c);
     }
+    set_model_opacity(opacity);
     Vec3f d = sub(pose.position, g_viewpoint);
     Model& pick = detail_variant(*m, std::sqrt(dot(d, d)));
     begin_model_program(pick, texture, maps.normal, maps.specular, track::lighting().sky[track::k_sky_env]);
     draw_model(pick);
     end_model_program();
+    set_model_opacity(1);
     if (opacity < 1)
         glDisable(GL_BLEND);
     glPopMatrix();
@@ -120,16 +120,20 @@ void set_arm_bones(const sim::Bike& bike, const Pose& rider)
 
 // The rider's number on a plate: seven-segment digits in the plate's plane.
 void draw_number(const std::string& number, const Pose& pose, const Vec3f& centre, const Vec3f& right,
-                 const Vec3f& up, float height)
+                 const Vec3f& up, float height, float opacity)
 {
-    if (number.empty())
+    if (number.empty() || opacity <= 0)
         return;
     glPushMatrix();
     auto mat = body_matrix(pose.position, pose.rotation);
     glMultMatrixf(mat.data());
     glDisable(GL_TEXTURE_2D);
     glDisable(GL_LIGHTING);
-    glColor3f(0.05f, 0.05f, 0.05f);
+    glColor4f(0.05f, 0.05f, 0.05f, opacity);
+    if (opacity < 1) {
+        glEnable(GL_BLEND);
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    }
     float w = height * 0.55f, t = height * 0.14f, gap = height * 0.2f;
     float total = static_cast<float>(number.size()) * w + static_cast<float>(number.size() - 1) * gap;
     auto at = [&](float x, float y) {
@@ -155,6 +159,8 @@ void draw_number(const std::string& number, const Pose& pose, const Vec3f& centr
         x0 += w + gap;
     }
     glEnd();
+    if (opacity < 1)
+        glDisable(GL_BLEND);
     glEnable(GL_LIGHTING);
     glPopMatrix();
 }
@@ -270,7 +276,7 @@ void draw_bike(const sim::Bike& bike, const BikeDrawOptions& options)
     std::string number = bike.number.substr(0, 3);
     for (const NumberPlate& plate : number_plates(bike.info))
         draw_number(number, poses[static_cast<std::size_t>(plate.body)], plate.centre, plate.right, plate.up,
-                    plate.height);
+                    plate.height, o);
     glDisable(GL_NORMALIZE);
     glDisable(GL_COLOR_MATERIAL);
     glDisable(GL_LIGHTING);

@@ -15,6 +15,7 @@ namespace zv::render {
 namespace {
 
 bool g_vertex_arrays = true;
+float g_opacity = 1;  // the caller's fade (ghosts), times every material's alpha
 
 struct Bones {
     int n = 0;
@@ -26,8 +27,9 @@ constexpr int k_max_bones_kept = k_max_skin_bones * 4;
 
 void set_material(const Mesh& m)
 {
-    glColor4fv(m.colour.data());
-    glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE, m.colour.data());
+    const std::array<float, 4> c = material_colour(m.colour, g_opacity);
+    glColor4fv(c.data());
+    glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE, c.data());
     float shine = m.m1 >= 0 ? std::clamp(m.m1, 0.0f, 128.0f) : 32.0f;
     glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, shine);
     // A modest highlight; the material's shininess shapes it.
@@ -201,6 +203,14 @@ void skin_mesh(Mesh& m, int n, const float* c, const float* t, const float* r)
     }
 }
 
+std::array<float, 4> material_colour(const std::array<float, 4>& colour, float opacity)
+{
+    return {colour[0], colour[1], colour[2], colour[3] * std::clamp(opacity, 0.0f, 1.0f)};
+}
+
+void set_model_opacity(float opacity) { g_opacity = std::clamp(opacity, 0.0f, 1.0f); }
+float model_opacity() { return g_opacity; }
+
 void free_model_lists(Model& model)
 {
     for (Mesh& m : model.meshes)
@@ -220,7 +230,8 @@ void draw_model(Model& model)
         if (m.triangle_count == 0)
             continue;
         set_material(m);
-        bool translucent = m.m1 < 0 && m.colour[3] < 1.0f;
+        // A faded model keeps the blending its caller set up.
+        bool translucent = m.m1 < 0 && m.colour[3] < 1.0f && g_opacity >= 1;
         if (translucent) {
             glEnable(GL_BLEND);
             glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);

@@ -108,7 +108,16 @@ void begin_model_program(const Model& model, unsigned texture, unsigned normal_m
                          unsigned env_map);
 void end_model_program();
 // Draws a model's meshes with the current GL state; counts its vertices and
-// triangles in the render statistics.
+// triangles in the render statistics. Every material's alpha is multiplied
+// by the model opacity, so a caller that fades a model (a ghost) and turns
+// blending on sees it drawn faded, not reset to the material's own alpha.
 void draw_model(Model& model);
+// The opacity draw_model applies, 0 ... 1 (1 until changed); callers that
+// fade set it back to 1 when done.
+void set_model_opacity(float opacity);
+float model_opacity();
+// A material colour with its alpha multiplied by the opacity (limited to
+// 0 ... 1).
+std::array<float, 4> material_colour(const std::array<float, 4>& colour, float opacity);
 
 }  // namespace zv::render

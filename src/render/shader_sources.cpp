@@ -99,7 +99,11 @@ void main()
         ndl = 0.0;
         rdl = 0.0;
     }
-    vec4 c = (ambient + diffuse * ndl) * texture2D(tex, gl_TexCoord[0].st);
+    vec4 texel = texture2D(tex, gl_TexCoord[0].st);
+    vec4 c = (ambient + diffuse * ndl) * texel;
+    // Opacity is the material's (a faded ghost's), as with fixed-function
+    // lighting, not the lit sum.
+    c.a = diffuse.a * texel.a;
     vec3 spec = gl_FrontMaterial.specular.rgb;
     float shine = gl_FrontMaterial.shininess;
 #ifdef SMAP

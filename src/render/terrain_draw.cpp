@@ -11,8 +11,10 @@
 #include "render/render_stats.h"
 #include "render/shaders.h"
 #include "render/terrain_lod.h"
+#include "render/terrain_relief.h"
 #include "render/terrain_textures.h"
 #include "render/textures.h"
+#include "track/scenery_lighting.h"
 
 namespace zv::render {
 
@@ -53,6 +55,7 @@ struct Chunk {
 
 struct TerrainChunks final : track::TerrainRenderData {
     int per_side = 0;
+    std::vector<float> base_heights;  // as loaded: what the baked shading was made for
     std::vector<Chunk> chunks;
     std::vector<std::array<std::uint8_t, 3>> tile_colours;  // per tile type
     // The ground tile textures, made here with the level bias and mipmap
@@ -118,8 +121,10 @@ void build_positions(const track::Terrain& t, Chunk& c)
     c.error = lod_errors(c.positions);
 }
 
-void build_colours(const track::Terrain& t, const TerrainChunks& tc, Chunk& c)
+// `relit`: ground changed since loading is relit by its new slopes.
+void build_colours(const track::Terrain& t, const TerrainChunks& tc, Chunk& c, bool relit = false)
 {
+    const Vec3f sun = track::lighting().sun_vector;
     c.colours.assign(static_cast<std::size_t>(k_chunk_vertices) * 4, 255);
     c.far_colours.assign(static_cast<std::size_t>(k_chunk_vertices) * 4, 255);
     int w = t.grid_side;
@@ -135,6 +140,11 @@ void build_colours(const track::Terrain& t, const TerrainChunks& tc, Chunk& c)
         }
         int i = std::clamp(c.ox + x, 0, w - 1), j = std::clamp(c.oz + z, 0, w - 1);
         std::array<int, 3> half = sample_light(t, i, j);  // half intensity: the combiner doubles it
+        if (relit) {
+            const float f = relief_factor(t, tc.base_heights, i, j, sun);
+            for (int& h : half)
+                h = static_cast<int>(static_cast<float>(h) * f);
+        }
         std::size_t o = static_cast<std::size_t>(v) * 4;
         const auto& tile = tc.tile_colours.empty() ? std::array<std::uint8_t, 3>{128, 128, 128}
                                                    : tc.tile_colours[static_cast<std::size_t>(
@@ -292,6 +302,7 @@ public:
                 c.oz = b * k_chunk_cells;
                 build_positions(t, c);
             }
+        tc->base_heights = t.heights;
         t.render_data = std::move(tc);
     }
 
@@ -509,6 +520,8 @@ int refresh_terrain(track::Terrain& t, int budget)
         Chunk& c = tc->chunks[tc->next_dirty];
         if (c.dirty) {
             build_positions(t, c);
+            if (!c.colours.empty())
+                build_colours(t, *tc, c, true);
             track::update_terrain_normals(t, c.ox - 1, c.oz - 1, c.ox + k_chunk_cells + 1, c.oz + k_chunk_cells + 1);
             c.delete_lists();
             c.dirty = false;

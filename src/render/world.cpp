@@ -19,6 +19,7 @@
 #include "track/scenery.h"
 #include "track/scenery_lighting.h"
 #include "track/terrain.h"
+#include "track/track.h"
 
 namespace zv::render {
 
@@ -201,11 +202,21 @@ void draw_billboards(const Camera& cam)
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
     TextureId bound = ~0u;
     bool open = false;
+    // Roost particles fade out through their colour's alpha and their
+    // picture is a soft puff: under the cut-out test they would vanish
+    // while still three quarters opaque, so they are blended whole.
+    const int roost_base = track::roost_billboard_base();
+    bool soft = false;
     for (const BillboardItem& item : g_items) {
         const track::Billboard& b = list[static_cast<std::size_t>(item.index)];
-        if (item.texture != bound) {
+        bool particle = roost_base >= 0 && item.index >= roost_base;
+        if (item.texture != bound || particle != soft) {
             if (open)
                 glEnd();
+            if (particle != soft) {
+                glAlphaFunc(particle ? GL_GREATER : GL_GEQUAL, particle ? 0.0f : k_alpha_cutoff);
+                soft = particle;
+            }
             bind(item.texture, bound);
             glBegin(GL_QUADS);
             open = true;
@@ -223,6 +234,8 @@ void draw_billboards(const Camera& cam)
     }
     if (open)
         glEnd();
+    if (soft)
+        glAlphaFunc(GL_GEQUAL, k_alpha_cutoff);
     render_stats().now.billboards += static_cast<int>(g_items.size());
     glDepthMask(GL_TRUE);
     glDisable(GL_BLEND);
@@ -370,18 +383,22 @@ void draw_world(const Camera& camera, const WorldFrame& frame_in)
     glAlphaFunc(GL_GEQUAL, k_alpha_cutoff);
     // 9. Ghosts fade by their distance to the viewed rider; opaque bikes.
     float fade_distance = static_cast<float>(core::settings().ghost_fade_distance.value);
+    std::optional<Vec3f> anchor = frame.ghost_anchor;
     const sim::Bike* viewed = nullptr;
     for (const BikeInFrame& b : frame.bikes)
         if (b.slot == frame.viewed_slot)
             viewed = b.bike;
+    if (!anchor && viewed) {
+        const dReal* q = dBodyGetPosition(viewed->body(sim::k_frame));
+        anchor = Vec3f{static_cast<float>(q[0]), static_cast<float>(q[1]), static_cast<float>(q[2])};
+    }
     for (BikeInFrame& b : frame.bikes) {
-        if (!b.ghost || !b.bike || !viewed || b.bike == viewed)
+        if (!b.ghost || !b.bike || !anchor)
             continue;
         const dReal* p = dBodyGetPosition(b.bike->body(sim::k_frame));
-        const dReal* q = dBodyGetPosition(viewed->body(sim::k_frame));
-        float d = static_cast<float>(std::sqrt((p[0] - q[0]) * (p[0] - q[0]) + (p[1] - q[1]) * (p[1] - q[1]) +
-                                               (p[2] - q[2]) * (p[2] - q[2])));
-        b.fade = ghost_fade(d, fade_distance);
+        Vec3f d = {static_cast<float>(p[0]) - (*anchor)[0], static_cast<float>(p[1]) - (*anchor)[1],
+                   static_cast<float>(p[2]) - (*anchor)[2]};
+        b.fade = ghost_fade(std::sqrt(dot(d, d)), fade_distance);
     }
     draw_bikes(frame, false);
     // 10. Statues.

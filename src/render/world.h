@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "render/camera.h"
@@ -28,6 +29,9 @@ struct WorldFrame {
     int viewed_slot = 0;
     std::vector<BikeInFrame> bikes;
     bool first_person = false;       // the viewed rider's own eyes
+    // The point ghosts fade from (the player's bike); none: the viewed
+    // rider's bike.
+    std::optional<Vec3f> ghost_anchor;
     // Moves the start gate and sets the flaggers' pictures for this frame.
     std::function<void()> update_scenery;
 };

@@ -10,6 +10,7 @@
 
 #include "autopilot/centre_line.h"
 #include "autopilot/driver.h"
+#include "autopilot/line_file.h"
 #include "autopilot/teacher.h"
 #include "sim/bike.h"
 #include "sim/maneuver.h"
@@ -23,11 +24,13 @@ struct Ride {
     float final_speed = 0;
     int final_position = 0;
     int knockouts = 0;
+    float final_x = 0;
 };
 
 // One robot from the middle of the flat field's far edge, facing -z, along
 // `line` for `seconds`.
-Ride ride(const std::vector<LinePoint>& line, float seconds, bool arcade = true)
+Ride ride(const std::vector<LinePoint>& line, float seconds, bool arcade = true,
+          const std::vector<LinePoint>& next = {})
 {
     static const track::Terrain field = sim::make_flat_field();
     auto world = sim::create_world();
@@ -40,6 +43,7 @@ Ride ride(const std::vector<LinePoint>& line, float seconds, bool arcade = true)
     sim::set_setup(*bike, setup);
     sim::Bike* bikes[1] = {bike.get()};
     DriverState st;
+    st.next = next;
     Ride r;
     for (int t = 0; t < static_cast<int>(seconds * 128); ++t) {
         world->tick = t;
@@ -52,6 +56,7 @@ Ride ride(const std::vector<LinePoint>& line, float seconds, bool arcade = true)
     }
     r.final_speed = sim::bike_speed(*bike);
     r.final_position = st.position;
+    r.final_x = sim::body_position(bike->body(sim::k_frame)).x;
     r.knockouts = bike->knockout_count;
     return r;
 }
@@ -92,6 +97,73 @@ TEST(Driver, FollowsACurve)
         EXPECT_GT(r.final_position, 40 + 26) << (arcade ? "arcade" : "roll servo");  // past the curve
         EXPECT_EQ(r.knockouts, 0);
     }
+}
+
+// A quarter circle of `radius` turning from -z toward +x, starting at
+// (x, z), a point every `step` feet, then `after` feet straight on.
+std::vector<LinePoint> right_turn(float x, float z, float radius, float speed, float step, float after = 0)
+{
+    std::vector<LinePoint> line;
+    const int n = static_cast<int>(1.5707963f * radius / step);
+    for (int k = 0; k <= n; ++k) {
+        float a = 1.5707963f * static_cast<float>(k) / static_cast<float>(n);
+        line.push_back({x + radius - radius * std::cos(a), 2, z - radius * std::sin(a), speed, 1});
+    }
+    for (float s = 8; s <= after; s += 8)
+        line.push_back({x + radius + s, 2, z - radius, speed, 1});
+    return line;
+}
+
+// The speed a bike at rest at the start of a line means to reach: the
+// line's own, never below a rolling pace, held down by the turns ahead and
+// by those on the way on past the line's end.
+TEST(Driver, TargetSpeedFloorTurnsAndTheWayOn)
+{
+    static const track::Terrain field = sim::make_flat_field();
+    const float mid = field.field_size / 2;
+    auto world = sim::create_world();
+    world->terrain = &field;
+    auto bike = sim::create_bike(*world, "450sxf(2017)", 1, "1");
+    sim::place_bike(*bike, {mid, 0.1f, mid}, 0);
+    const sim::Vec3 at = sim::body_position(bike->body(sim::k_frame));
+    // sqrt(11 ft/s^2 x 20 ft) in the turn, a foot or less ahead: within the
+    // braking allowance of a foot (sqrt(220 + 44)).
+    const float in_turn = std::sqrt(220.0f);
+    struct Case {
+        const char* name;
+        std::vector<LinePoint> line, next;
+        float low, high;
+    };
+    const std::vector<Case> cases = {
+        {"straight", straight(at.x, at.z, 200, 30), {}, 30, 30},
+        {"crawling line", straight(at.x, at.z, 200, 2), {}, 10, 10},
+        {"tight turn", right_turn(at.x, at.z, 20, 40, 0.5f), {}, in_turn, std::sqrt(220.0f + 44)},
+        {"line ends short of a turn", straight(at.x, at.z, 8, 40), right_turn(at.x, at.z - 9, 20, 40, 0.5f), in_turn,
+         std::sqrt(220.0f + 2 * 22 * 10)},
+        {"way on far away", straight(at.x, at.z, 8, 40), right_turn(at.x + 60, at.z - 9, 20, 40, 0.5f), 40, 40},
+    };
+    for (const Case& c : cases) {
+        DriverState st;
+        st.next = c.next;
+        sim::RiderInput in;
+        drive_line(*bike, c.line, st, 1.0f, in);
+        EXPECT_GE(st.target_speed, c.low - 1e-3f) << c.name;
+        EXPECT_LE(st.target_speed, c.high + 1e-3f) << c.name;
+    }
+}
+
+// A line that ends where a turn begins: the look-ahead follows the way on
+// and the robot turns with it; without it the robot rides straight on.
+TEST(Driver, SteersAlongTheWayOnPastItsLineEnd)
+{
+    const float mid = sim::make_flat_field().field_size / 2;
+    std::vector<LinePoint> line = straight(mid, 1800, 150, 25);
+    std::vector<LinePoint> next = right_turn(mid, 1800 - 152, 60, 25, 4, 400);
+    Ride with = ride(line, 12, true, next);
+    Ride without = ride(line, 12, true);
+    EXPECT_GT(with.final_x, mid + 70);  // round the quarter circle and on
+    EXPECT_LT(std::fabs(without.final_x - mid), 10);
+    EXPECT_EQ(with.knockouts, 0);
 }
 
 TEST(Driver, EmptyLineHoldsTheBike)
@@ -219,26 +291,64 @@ TEST(CentreLine, OffsetMovesAcrossTheWay)
     }
 }
 
-TEST(Teacher, LineFileText)
+// The teacher's laps reach the file through the table's own offering: the
+// file is what format_lines makes of the table, duplicates are refused and a
+// full section keeps only what promises to be faster.
+TEST(Teacher, LapsAreOfferedToTheTable)
 {
+    track::TrackTiming t;
+    t.checkpoints = {{10, 0, 0, -50, 0, 0, -1}, {10, 0, 0, -100, 0, 0, -1}};
+    t.first_lap = {0, 1};
+    t.normal_lap = {1};
+    t.first_lap_autopilot = 2;
+    t.normal_lap_autopilot = 1;
+    auto at = [](float x, float speed) { return std::vector<LinePoint>{{x, 0, 0, speed, 1}, {x, 0, -4, speed, 1}}; };
     std::vector<TaughtLine> lines = {
-        {1, {{1, 2, 3, 4, 0.5f}, {5, 6, 7, 8, -0.25f}}, 300, 700},
-        {1, {{9, 9, 9, 9, 1}}, 200, 500},
+        {1, at(0, 30), 300, 700},
+        {1, at(0, 30), 290, 690},   // the same way again: a duplicate
+        {1, at(3, 30), 200, 500},
+        {3, at(0, 30), 200, 500},   // no such section
+        {-1, at(0, 30), 200, 500},
+        {0, {}, 200, 500},          // nothing recorded
     };
-    EXPECT_EQ(format_taught_lines(3, lines),
+    LineTable table;
+    TaughtOffers offers = teach_table(t, lines, table);
+    EXPECT_EQ(offers.stored, 2);
+    EXPECT_EQ(offers.refused, 4);
+    ASSERT_EQ(table.section_count(), 3);
+    EXPECT_EQ(table.first_lap, 2);
+    const LineSlot& first = table.sections[1].slots[0];
+    const LineSlot& second = table.sections[1].slots[1];
+    EXPECT_EQ(first.time2, 700);
+    EXPECT_EQ(second.time1, 200);
+    EXPECT_NE(first.id, second.id);
+    EXPECT_FALSE(table.sections[1].slots[2].filled());
+    EXPECT_FALSE(table.sections[0].slots[0].filled());
+    EXPECT_EQ(format_lines(table),
               "ct03 3\n0\n2\n"
-              "1 200 500 0 1000000 1000000 0 0 0\n[9.000000 9.000000 9.000000] 9.000000 1.000000\n"
-              "2 300 700 0 1000000 1000000 0 0 0\n[1.000000 2.000000 3.000000] 4.000000 0.500000\n"
-              "[5.000000 6.000000 7.000000] 8.000000 -0.250000\n0\n");
-    // A section holds 45 slots: the fastest are kept.
+              "2 300 700 0 1000000 1000000 0 0 0\n[0.000000 0.000000 0.000000] 30.000000 1.000000\n"
+              "[0.000000 0.000000 -4.000000] 30.000000 1.000000\n"
+              "2 200 500 0 1000000 1000000 0 0 0\n[3.000000 0.000000 0.000000] 30.000000 1.000000\n"
+              "[3.000000 0.000000 -4.000000] 30.000000 1.000000\n0\n");
+
+    // A full section: the worst line's estimate is 5/4 of its time 2 of
+    // 1044; a lap a tick slower than that is too slow, one as fast takes
+    // its slot.
     std::vector<TaughtLine> many;
-    for (int k = 0; k < 50; ++k)
-        many.push_back({0, {{0, 0, 0, 1, 1}}, 100 + k, 1000 - k});
-    std::string text = format_taught_lines(1, many);
-    EXPECT_EQ(text.substr(0, 11), "ct03 1\n45\n1");
-    EXPECT_EQ(text.find(" 1000 0 "), std::string::npos);  // time 2 of 1000 ... 996 dropped
-    EXPECT_NE(text.find(" 951 0 "), std::string::npos);
-    EXPECT_EQ(text.find(" 996 0 "), std::string::npos);
+    for (int k = 0; k < k_slots_per_section; ++k)
+        many.push_back({0, at(static_cast<float>(k), 20), 400, 1000 + k});
+    many.push_back({0, at(100, 20), 300, 1045});
+    many.push_back({0, at(101, 20), 300, 1044});
+    offers = teach_table(t, many, table);
+    EXPECT_EQ(offers.stored, k_slots_per_section + 1);
+    EXPECT_EQ(offers.refused, 1);
+    EXPECT_EQ(table.sections[0].slots[44].points[0].x, 101);
+    // Teaching again starts from an empty table.
+    EXPECT_FALSE(table.sections[1].slots[0].filled());
+    // No timing: no sections, nothing kept.
+    offers = teach_table(track::TrackTiming{}, lines, table);
+    EXPECT_TRUE(table.empty());
+    EXPECT_EQ(offers.stored, 0);
 }
 
 }  // namespace

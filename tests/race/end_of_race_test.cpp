@@ -108,25 +108,62 @@ TEST_F(EndOfRace, ARiderStillRidingKeepsTheRaceGoingUntilItFinishes)
     EXPECT_TRUE(race_ended());
 }
 
-TEST_F(EndOfRace, ARobotThatPassesNoGateFor20SecondsIsSetDownAtItsLastGate)
+// A robot that passes no gate for 20 s out of the start (12 s later on) is
+// set down at its last gate, across from the centre where another bike
+// stands there; stuck again before it gets further, it is set down at the
+// next gate.
+TEST_F(EndOfRace, AStuckRobotIsSetDownAtItsLastGateClearOfOthersThenAtTheNext)
 {
+    // A second checkpoint (the lap end) far down the course, out of reach
+    // of the robots, which have no lines and hold their bikes.
+    put("timing_gates", "startinggate:\n[32 0 32] 0 null null null\ncheckpoints:\n"
+                        "20 [32 0 48] [0 0 -1]\n6 [32 0 8] [0 0 -1]\nfirstlap:\n0 1\nnormallap:\n0 1\n");
     ASSERT_TRUE(load_robots(3, 1));
     sim::Bike& last = *rider_slot(2).bike;
     // Turned round, its launch takes it away from the gate.
     sim::place_bike(last, sim::body_position(last.body(sim::k_frame)) + sim::Vec3{0, 0, 10}, 3.14159265f);
     const int start = track::race_state().start_tick;
-    auto near_gate = [&] {
-        const sim::Vec3 p = sim::body_position(last.body(sim::k_frame));
-        return std::abs(p.x - 32.0f) < 0.5f && p.z > 48.0f && p.z < 53.0f;
+    auto frame = [](int slot) { return sim::body_position(rider_slot(slot).bike->body(sim::k_frame)); };
+    auto at_first_gate = [&] {
+        const sim::Vec3 p = frame(2);
+        return std::abs(p.x - 32.0f) <= 14.5f && p.z > 45.0f && p.z < 53.0f;
     };
     // Waiting in the gate does not count; 20 s after the drop it does.
-    while (physics_world()->tick <= start + 20 * 128) {
+    while (physics_world()->tick < start + k_robot_first_gate_rescue_ticks) {
         race_tick();
-        ASSERT_FALSE(near_gate()) << physics_world()->tick;
+        ASSERT_FALSE(at_first_gate()) << physics_world()->tick;
+    }
+    // Another bike stands on the gate's centre.
+    sim::place_bike(*rider_slot(0).bike, {32, frame(2).y, 48}, 0);
+    race_tick();
+    ASSERT_FALSE(at_first_gate());
+    race_tick();
+    ASSERT_TRUE(at_first_gate());
+    EXPECT_EQ(track::rider_position(2), 0);
+    EXPECT_EQ(rider_slot(2).set_down_at, 0);
+    const sim::Vec3 a = frame(2), b = frame(0);
+    EXPECT_GE(std::hypot(a.x - b.x, a.z - b.z), 8.0f);
+
+    // Set down short of the gate's line, it holds its bike there; stuck
+    // again without passing it, it goes on from the next gate.
+    const int set_down = physics_world()->tick;
+    while (rider_slot(2).set_down_at == 0 && physics_world()->tick < set_down + 2 * k_robot_first_gate_rescue_ticks)
+        race_tick();
+    EXPECT_GT(physics_world()->tick, set_down + k_robot_first_gate_rescue_ticks);
+    EXPECT_EQ(rider_slot(2).set_down_at, 1);
+    EXPECT_EQ(track::rider_position(2), 1);
+    const sim::Vec3 p = frame(2);
+    EXPECT_NEAR(p.x, 32.0f, 0.5f);  // nobody near the second gate
+    EXPECT_GT(p.z, 5.0f);
+    EXPECT_LT(p.z, 13.0f);
+
+    // Past the first gate the wait is 12 s.
+    for (int i = 0; i < k_robot_rescue_ticks; ++i) {
+        race_tick();
+        ASSERT_EQ(rider_slot(2).set_down_at, 1) << i;
     }
     race_tick();
-    EXPECT_TRUE(near_gate());
-    EXPECT_EQ(track::rider_position(2), 0);
+    EXPECT_EQ(rider_slot(2).set_down_at, 2);
 }
 
 TEST_F(EndOfRace, ATimeTrialNeverEndsAndRestartsAtTheCheckpoint)

@@ -249,6 +249,49 @@ TEST_F(WorldScreen, FlyThroughDrawsFramesAlongTheCourse)
                 st.max.model_polygons, st.max.billboards, st.max.texture_changes);
 }
 
+// A ghost fades with its distance from the player: at the fade distance it
+// is drawn as the plain bike, within half of it not at all, and half way it
+// is blended, so its pixels lie between the two pictures (the model drawing
+// keeps the opacity it is given).
+TEST_F(WorldScreen, GhostsFadeWithTheirDistanceFromThePlayer)
+{
+    ChasePoints c = chase_points(*bikes_[0], {0, 2.52f, 0.52f}, 5, 10);
+    const dReal* p = dBodyGetPosition(bikes_[0]->body(sim::k_frame));
+    const Vec3f at = {static_cast<float>(p[0]), static_cast<float>(p[1]), static_cast<float>(p[2])};
+    core::settings().ghost_fade_distance.value = 10;
+    auto picture = [&](bool ghost, float distance) {
+        WorldFrame f = frame();
+        f.bikes[0].ghost = ghost;
+        f.ghost_anchor = Vec3f{at[0], at[1] + distance, at[2]};
+        look_at_camera(c.eye, c.target, f);
+        return read_rect(280, 100, 80, 120);
+    };
+    auto difference = [](const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b) {
+        double sum = 0;
+        for (std::size_t i = 0; i < a.size(); ++i)
+            sum += std::abs(int(a[i]) - int(b[i]));
+        return sum / static_cast<double>(a.size());
+    };
+    picture(false, 0);  // the first frame after loading settles the terrain's tables
+    const auto plain = picture(false, 0);
+    const auto far = picture(true, 10);    // fade 1: opaque
+    const auto gone = picture(true, 4);    // within half the distance: not drawn
+    const auto half = picture(true, 7.5f); // fade 0.5
+    const auto hidden = [&] {
+        WorldFrame f = frame();
+        f.bikes[0].visible = false;
+        look_at_camera(c.eye, c.target, f);
+        return read_rect(280, 100, 80, 120);
+    }();
+    EXPECT_LT(difference(plain, far), 1.0) << "at the fade distance the ghost is opaque";
+    const double whole = difference(plain, gone);
+    EXPECT_GT(whole, 5.0) << "the bike covers the middle of the picture";
+    EXPECT_LT(difference(gone, hidden), 1.0) << "a hidden rider is not drawn";
+    // Half faded: well away from both the opaque and the missing bike.
+    EXPECT_GT(difference(half, plain), whole * 0.2);
+    EXPECT_GT(difference(half, gone), whole * 0.2);
+}
+
 TEST_F(WorldScreen, BillboardsAreSortedAndDrawn)
 {
     // From high above the start, looking across the field.

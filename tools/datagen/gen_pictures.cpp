@@ -176,12 +176,19 @@ Canvas sky_face(int face, std::uint64_t seed)
 
 std::vector<std::uint8_t> roost_picture()
 {
+    // A clump of thrown dirt: a thin dust veil with solid clods in it, white
+    // to grey so the roost type's colour tints it. The clods are opaque so a
+    // small particle still reads as dirt against the ground it came from.
     Canvas c(64, 64);
     Rng rng(77);
-    for (int i = 0; i < 18; ++i) {
-        float x = static_cast<float>(rng.range(14, 50)), y = static_cast<float>(rng.range(14, 50));
-        float r = static_cast<float>(rng.range(4, 12));
-        c.fill_circle(x, y, r, rgb(255, 255, 255, 0.35f));
+    c.fill_circle(32, 32, 24, rgb(235, 235, 235, 0.25f));
+    c.fill_circle(32, 32, 17, rgb(225, 225, 225, 0.3f));
+    for (int i = 0; i < 16; ++i) {
+        double a = rng.range(0, 6.2831853), d = rng.range(0, 17);
+        float x = static_cast<float>(32 + d * std::cos(a)), y = static_cast<float>(32 + d * std::sin(a));
+        float r = static_cast<float>(rng.range(2.5, 7));
+        int grey = 150 + rng.below(100);
+        c.fill_circle(x, y, r, rgb(grey, grey, grey, 0.95f));
     }
     return png_of(c, true, {{"Comment", "[mip_max_alpha]"}});
 }

@@ -5,9 +5,11 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "core/data_file.h"
+#include "core/debug_level.h"
 #include "core/messages.h"
 #include "race/ground_effects.h"
 #include "race/headless_race.h"
@@ -87,7 +89,32 @@ struct RaceRun {
     long erosion = 0;
     unsigned terrain_changes = 0;  // brush strokes the wheels made
     int particles_peak = 0;
+    // The ground after the race against the track's own files: the largest
+    // height change (feet) and whether every height is bit for bit the same.
+    double largest_height_change = 0;
+    bool heights_unchanged = true;
 };
+
+// Reads the track's heights again from its files and compares them with the
+// ground as the race left it.
+void compare_with_track_files(const std::string& folder, RaceRun& run)
+{
+    track::Terrain fresh;
+    track::TerrainLoadOptions options;
+    const track::Terrain& now = track::loaded_terrain();
+    if (!track::load_terrain(fresh, "@" + folder, options) || fresh.heights.size() != now.heights.size()) {
+        run.heights_unchanged = false;
+        run.largest_height_change = -1;
+        return;
+    }
+    for (std::size_t k = 0; k < now.heights.size(); ++k) {
+        const float a = fresh.heights[k], b = now.heights[k];
+        if (std::memcmp(&a, &b, sizeof a) != 0)
+            run.heights_unchanged = false;
+        run.largest_height_change = std::max(run.largest_height_change, std::fabs(static_cast<double>(b) - a));
+    }
+    track::free_terrain(fresh);
+}
 
 void print_json(const RaceRun& run, const race::HeadlessRaceReport& r)
 {
@@ -104,8 +131,9 @@ void print_json(const RaceRun& run, const race::HeadlessRaceReport& r)
                 run.learn ? "true" : "false", r.ended ? "true" : "false", r.ended ? "false" : "true",
                 seconds(r.cap_ticks), r.ticks, seconds(r.ticks), r.wall_seconds, r.realtime_factor);
     std::printf("\"roost_frequency\": %ld, \"erode\": %ld, \"terrain_changes\": %u, \"particles_peak\": %d, "
-                "\"riders\": [",
-                run.roost_frequency, run.erosion, run.terrain_changes, run.particles_peak);
+                "\"largest_height_change_ft\": %.4f, \"heights_unchanged\": %s, \"riders\": [",
+                run.roost_frequency, run.erosion, run.terrain_changes, run.particles_peak, run.largest_height_change,
+                run.heights_unchanged ? "true" : "false");
     for (std::size_t i = 0; i < r.riders.size(); ++i) {
         const race::RiderResult& x = r.riders[i];
         std::printf("%s{\"place\": %d, \"number\": ", i ? ", " : "", x.place);
@@ -216,6 +244,9 @@ bool read_run(const Options& o, RaceRun& run)
         run.race.skill = found;
     }
     run.learn = o.has("--learn");
+    // The log (TORV_LOGFILE) then has every gate passed and every line picked.
+    if (o.has("--debug"))
+        core::set_debug_level(1);
     return true;
 }
 
@@ -242,6 +273,8 @@ int run_race_mode(const Options& o)
     const race::HeadlessRaceReport report = race::run_headless_race(run.race);
     run.terrain_changes = track::loaded_terrain().change_count;
     run.particles_peak = race::particles_peak();
+    if (report.loaded)
+        compare_with_track_files(run.race.track_folder, run);
     int status = 0;
     if (report.loaded && !run.race.record_file.empty() && !report.recording) {
         std::fprintf(stderr, "zarvox-sim: can't record into '%s'\n", run.race.record_file.c_str());
@@ -270,6 +303,7 @@ const bool registered_options = register_options({
     {"--skill", true, "novice|amateur|expert", "race: the robots' skill (default novice)"},
     {"--seed", true, "K", "race: seed of the race's random draws (default: the clock)"},
     {"--learn", false, {}, "race: the riders' laps are learnt into the lines and saved"},
+    {"--debug", false, {}, "race: debug level 1 in the log (gates passed, lines picked and offered)"},
     {"--json", false, {}, "print one JSON object"},
     {"--roostfrequency", true, "N", "race: roost frequency 0 to 1000 (default 1000)"},
     {"--erode", true, "E", "race: terrain erosion 0 to 100 (default 0: the ground stays as it is)"},

@@ -1,0 +1,279 @@
+// A New Race from the menus, with the default grid, run to its end in the
+// real program under a virtual display: the robots leave their gates on
+// their lines, the player holds the throttle down a short straight, every
+// rider finishes the one lap, the final results are shown and
+// "results.txt" is written to the home folder.
+#include "png_pixels.h"
+#include "program.h"
+
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <regex>
+#include <sstream>
+
+namespace {
+
+using namespace zv;
+
+const std::string k_zarvox = std::string(ZV_BUILD_DIR) + "/zarvox";
+const std::string k_archive = std::string(ZV_BUILD_DIR) + "/zzzz.saf";
+const std::string k_xvfb_run = "/usr/bin/xvfb-run";
+
+// The default grid: robots in gates 18, 19, 21, 22 and 23, the player in
+// gate 20. The test track's gates stand 8 ft apart along x at z = 220.
+constexpr int k_robot_gates[] = {18, 19, 21, 22, 23};
+constexpr int k_player_slot = 19;
+float gate_x(int gate) { return 20.0f + 8.0f * static_cast<float>(gate - 1); }
+
+// A flat square of 256 ft with 24 gates facing -z; the lap is a straight:
+// the first checkpoint 24 ft in front of the gates, the lap end 140 ft.
+void write_strip(const std::filesystem::path& folder)
+{
+    test::write_file(folder / "terrain.hf", "3 16.0 0.0 10.0\n:" + std::string(17 * 17 * 2, '\0'));
+    test::write_file(folder / "shading.ppm", "P6\n17 17\n255\n" + std::string(17 * 17 * 3, '\x60'));
+    test::write_file(folder / "texturelist", "1 5 15 dirt.png\n");
+    test::write_file(folder / "tileinfo", "friction 1.0 1.0\naddtile\n");
+    test::write_file(folder / "tilemap", std::string(64, '\0'));
+    std::string gates = "startinggate:\n";
+    for (int k = 1; k <= 24; ++k)
+        gates.append("[").append(std::to_string(static_cast<int>(gate_x(k)))).append(" 0 220] 0 null null null\n");
+    gates += "checkpoints:\n"
+             "40 [176 0 196] [0 0 -1]\n"
+             "40 [176 0 80] [0 0 -1]\n"
+             "firstlap:\n0 1\n"
+             "normallap:\n0 1\n";
+    test::write_file(folder / "timing_gates", gates);
+    test::write_file(folder / "desc", "Strip Test Track\n");
+}
+
+// The robots' learnt lines for the strip: for each robot gate a way out of
+// the gate to the first checkpoint (the first two points close together, as
+// a bike sampled from a standstill) and a way on from there past the lap
+// end, so each robot finds its own line ahead of it in both sections.
+std::string strip_lines()
+{
+    auto point = [](float x, float z, float speed) {
+        std::ostringstream s;
+        s << "[" << x << " 2 " << z << "] " << speed << " 1\n";
+        return s.str();
+    };
+    auto section = [&](const std::vector<std::pair<float, float>>& way) {
+        std::string text = std::to_string(std::size(k_robot_gates)) + "\n";
+        for (int gate : k_robot_gates) {
+            text += std::to_string(way.size()) + " 300 700 0 1000000 1000000 0 0 0\n";
+            for (const auto& [z, speed] : way)
+                text += point(gate_x(gate), z, speed);
+        }
+        return text;
+    };
+    std::vector<std::pair<float, float>> out_of_gate = {{220, 0}, {219.5f, 6}, {216, 14}, {211, 20},
+                                                        {205, 24}, {199, 26}, {193, 28}};
+    std::vector<std::pair<float, float>> straight = {{199, 26}, {198, 26}};
+    for (float z = 192; z >= 100; z -= 8)
+        straight.push_back({z, 32});
+    for (float z = 92, v = 28; z >= 40; z -= 8, v -= 4)
+        straight.push_back({z, v});
+    return "ct03 4\n" + section(out_of_gate) + section(straight) + "0\n0\n";
+}
+
+// The program under the display, started by this script, is driven with
+// xdotool: keys pressed until the game logs them, screenshots taken and
+// noted in "shots.txt".
+std::string driver_script(const std::string& dir, const std::string& actions)
+{
+    return "set -u\n"
+           "DIR='" + dir + "'\n"
+           "LOG=\"$DIR/xdg/Zarvox/lastlog.txt\"\n"
+           "rm -f \"$LOG\"\n"
+           "\"$@\" &\n"
+           "pid=$!\n"
+           "wait_log() {\n"
+           "  n=0\n"
+           "  while ! grep -q -- \"$1\" \"$LOG\" 2>/dev/null; do\n"
+           "    n=$((n+1)); [ $n -gt 900 ] && return 1\n"
+           "    kill -0 $pid 2>/dev/null || return 1\n"
+           "    sleep 0.1\n"
+           "  done\n"
+           "}\n"
+           "press() {\n"
+           "  before=$(grep -c -F -- \"] $2 pressed\" \"$LOG\")\n"
+           "  n=0\n"
+           "  while [ $(grep -c -F -- \"] $2 pressed\" \"$LOG\") -le $before ]; do\n"
+           "    if [ $((n % 40)) -eq 0 ]; then xdotool windowfocus \"$wid\" 2>/dev/null; xdotool key \"$1\"; fi\n"
+           "    n=$((n+1)); [ $n -gt 400 ] && return 1; kill -0 $pid 2>/dev/null || return 1; sleep 0.1\n"
+           "  done\n"
+           "}\n"
+           "shot() {\n"
+           "  before=$(grep -c 'Saved \"screenshot' \"$LOG\")\n"
+           "  n=0\n"
+           "  while [ $(grep -c 'Saved \"screenshot' \"$LOG\") -le $before ]; do\n"
+           "    if [ $((n % 40)) -eq 0 ]; then xdotool windowfocus \"$wid\" 2>/dev/null; xdotool key s; fi\n"
+           "    n=$((n+1)); [ $n -gt 400 ] && return 1; kill -0 $pid 2>/dev/null || return 1; sleep 0.1\n"
+           "  done\n"
+           "  f=$(grep -o 'Saved \"screenshot[0-9]*\\.png\"' \"$LOG\" | tail -n 1 | cut -d'\"' -f2)\n"
+           "  sleep 0.5\n"
+           "  echo \"$1 $f\" >> \"$DIR/shots.txt\"\n"
+           "}\n"
+           "wid=''\n"
+           "n=0\n"
+           "while [ -z \"$wid\" ] && [ $n -lt 600 ] && kill -0 $pid 2>/dev/null; do\n"
+           "  wid=$(xdotool search --name '^Zarvox$' 2>/dev/null | head -n 1); n=$((n+1)); sleep 0.1\n"
+           "done\n"
+           "[ -n \"$wid\" ] && xdotool windowfocus \"$wid\" 2>/dev/null\n" +
+           actions +
+           "wait $pid\n"
+           "echo $? > \"$DIR/status.txt\"\n";
+}
+
+// From the main page: "New Race" (its first item), then "Start" (the
+// second of its page); once the race has loaded and the gate has dropped,
+// the throttle (x) is held until the player has passed the lap end.
+const std::string k_race_to_the_end =
+    "wait_log 'GL_EXTENSIONS: '\n"
+    "press Return Enter\n"
+    "press Down Down\n"
+    "press Return Enter\n"
+    "wait_log 'Max loading delay was'\n"
+    "wait_log 'Start gate dropped at tick'\n"
+    "shot racing\n"
+    "n=0\n"
+    "until grep -q '] X pressed' \"$LOG\"; do\n"
+    "  n=$((n+1)); [ $n -gt 60 ] && break; kill -0 $pid 2>/dev/null || break\n"
+    "  xdotool windowfocus \"$wid\" 2>/dev/null; xdotool keyup x; xdotool keydown x; sleep 0.5\n"
+    "done\n"
+    "wait_log 'rider " + std::to_string(k_player_slot) + " passed timing gate 1$'\n"
+    "xdotool keyup x\n"
+    "wait_log '] Tick [0-9]*: Final Results'\n"
+    "sleep 1\n"
+    "shot results\n"
+    "kill -TERM $pid\n";
+
+class RaceEndTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!std::filesystem::exists(k_xvfb_run))
+            GTEST_SKIP() << "xvfb-run is not installed";
+        ASSERT_TRUE(std::filesystem::exists(k_archive)) << "build the game_data target first";
+        std::filesystem::create_directories(dir_.path() / "data");
+        std::filesystem::copy_file(k_archive, dir_.path() / "data/zzzz.saf");
+        write_strip(dir_.path() / "data/strip");
+        for (const char* skill : {"lines_novice", "lines_amateur", "lines_expert"})
+            test::write_file(dir_.path() / "data/strip" / skill, strip_lines());
+        // One lap, the grid as it comes.
+        test::write_file(home() / "config", "xres=640\nyres=360\nvideo_mode=Windowed\ntrack=strip\nlaps=1\n");
+    }
+
+    std::filesystem::path home() const { return dir_.path() / "xdg/Zarvox"; }
+    std::string log() const { return test::read_file(home() / "lastlog.txt").value_or(""); }
+
+    int play(const std::string& actions)
+    {
+        const std::string script = dir_ / "driver.sh";
+        test::write_file(script, driver_script(dir_.path().string(), actions));
+        std::map<std::string, std::string> env = {
+            {"HOME", dir_ / "user"},       {"XDG_DATA_HOME", dir_ / "xdg"}, {"ZV_HOME", dir_ / "data"},
+            {"PATH", "/usr/bin:/bin"},
+        };
+        if (const char* v = std::getenv("UBSAN_OPTIONS"))
+            env["UBSAN_OPTIONS"] = v;
+        const char* asan = std::getenv("ASAN_OPTIONS");
+        env["ASAN_OPTIONS"] = std::string(asan ? asan : "") + (asan && *asan ? ":" : "") + "detect_leaks=0";
+        const std::string display = std::to_string(100 + (getpid() % 400) * 10 + 5);
+        std::vector<std::string> args = {"-a", "-n", display, "-s", "-screen 0 1024x768x24",
+                                         "sh", script, k_zarvox, "--super-debug"};
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            last_ = test::run_program(k_xvfb_run, args, env, dir_.path() / "run");
+            // Displays started at once by parallel tests can clash; the
+            // loser gets another go.
+            if (last_.err.find("Xvfb failed to start") == std::string::npos &&
+                last_.err.find("already active") == std::string::npos &&
+                last_.err.find("Can't open the window") == std::string::npos)
+                break;
+        }
+        std::optional<std::string> status = test::read_file(dir_.path() / "status.txt");
+        return status ? std::atoi(status->c_str()) : -1;
+    }
+
+    std::optional<test::RgbPicture> shot(const std::string& name)
+    {
+        std::istringstream lines(test::read_file(dir_.path() / "shots.txt").value_or(""));
+        std::string view, file;
+        while (lines >> view >> file)
+            if (view == name) {
+                std::optional<std::string> png = test::read_file(home() / file);
+                return png ? test::read_png_rgb(*png) : std::nullopt;
+            }
+        return std::nullopt;
+    }
+
+    test::TempDir dir_;
+    test::RunResult last_;
+};
+
+// Writing (every channel above 235) in a rectangle of a picture.
+int white_pixels(const test::RgbPicture& pic, int x0, int y0, int x1, int y1)
+{
+    int n = 0;
+    for (int y = std::max(0, y0); y < std::min(y1, pic.height); ++y)
+        for (int x = std::max(0, x0); x < std::min(x1, pic.width); ++x) {
+            const std::uint8_t* p = &pic.rgb[(static_cast<std::size_t>(y) * pic.width + x) * 3];
+            n += p[0] > 235 && p[1] > 235 && p[2] > 235;
+        }
+    return n;
+}
+
+TEST_F(RaceEndTest, ANewRaceWithTheDefaultGridEndsWithFinalResults)
+{
+    ASSERT_EQ(play(k_race_to_the_end), 0) << last_.err << log();
+    const std::string text = log();
+
+    // Every robot left its gate and passed both checkpoints, after the drop.
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(text, m, std::regex(R"(\] Start gate dropped at tick (\d+)\n)"))) << text;
+    const int drop = std::stoi(m[1].str());
+    for (int gate : k_robot_gates) {
+        const std::string rider = "rider " + std::to_string(gate - 1) + " passed timing gate ";
+        for (int cp = 0; cp < 2; ++cp) {
+            ASSERT_TRUE(std::regex_search(text, m, std::regex(R"(\] Tick (\d+): )" + rider + std::to_string(cp) + "\n")))
+                << rider << cp << "\n" << text;
+            EXPECT_GT(std::stoi(m[1].str()), drop) << rider << cp;
+        }
+    }
+    ASSERT_TRUE(std::regex_search(text, m, std::regex(R"(\] Tick (\d+): Final Results\n)"))) << text;
+    const int over = std::stoi(m[1].str());
+    EXPECT_GT(over, drop);
+    EXPECT_LT(over - drop, 60 * 128) << "a 140 ft lap is over within a minute";
+
+    // "results.txt": its header, then the six finishers of one lap each (a
+    // first lap, from the gate, is never a best lap).
+    std::optional<std::string> results = test::read_file(home() / "results.txt");
+    ASSERT_TRUE(results) << "results.txt in the home folder";
+    std::istringstream in(*results);
+    std::string line;
+    std::getline(in, line);
+    EXPECT_TRUE(std::regex_match(line, std::regex(R"(Time=0\.00\|Laps=\d+\|Track=strip\|Date=\d+\r)"))) << line;
+    std::getline(in, line);
+    EXPECT_EQ(line, " No. |         Bike | Laps | Total Time | BLap |  Best Time\r");
+    int finishers = 0;
+    const std::regex row(R"( *\S+ \| *\S+ \|    1 \|   0:\d\d\.\d\d\d \|    0 \|   0:00\.000\r)");
+    while (std::getline(in, line) && std::regex_match(line, row))
+        ++finishers;
+    EXPECT_EQ(finishers, 6) << *results;
+
+    // The results table is on the screen: its title is white writing over
+    // the sky, which the same view showed without it at the drop.
+    std::optional<test::RgbPicture> racing = shot("racing");
+    std::optional<test::RgbPicture> over_pic = shot("results");
+    ASSERT_TRUE(racing && over_pic) << text;
+    auto title = [](const test::RgbPicture& p) {
+        return white_pixels(p, p.width / 5, p.height * 12 / 100, p.width * 7 / 10, p.height * 12 / 100 + 20);
+    };
+    EXPECT_GT(title(*over_pic), title(*racing) + 60) << "the results title";
+}
+
+}  // namespace
