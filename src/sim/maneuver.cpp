@@ -166,7 +166,12 @@ ManeuverReport run_maneuver(const track::Terrain& terrain, std::span<const Start
             if (!st.done)
                 all_done = false;
         }
-        run_tick(*world, ptrs);
+        make_tick_contacts(*world, ptrs);
+        if (o.before_step)
+            o.before_step(ptrs, tick);
+        advance_tick(*world, ptrs);
+        if (o.after_step)
+            o.after_step(ptrs, tick);
         for (int i = 0; i < n; ++i) {
             Bike& b = *bikes[static_cast<size_t>(i)];
             if (!bike_is_finite(b))

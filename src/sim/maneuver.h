@@ -3,6 +3,7 @@
 // maneuvers (rest, launch, brake, ride) with what they measured.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -42,6 +43,10 @@ struct ManeuverOptions {
     RiderSetup setup = bench_setup();
     bool stop_when_done = true;  // a braking rider is done once stopped
     bool objects = false;        // also collide with the loaded track's objects
+    // Called each tick with the contacts made, before the world moves, and
+    // after it moved (the ground's roost and erosion ride along this way).
+    std::function<void(std::span<Bike* const> bikes, int tick)> before_step;
+    std::function<void(std::span<Bike* const> bikes, int tick)> after_step;
 };
 
 struct RiderReport {

@@ -40,6 +40,12 @@ int knockout_penalty(int n) { return g_penalties[static_cast<size_t>(std::clamp(
 
 void run_tick(SimWorld& world, std::span<Bike* const> bikes)
 {
+    make_tick_contacts(world, bikes);
+    advance_tick(world, bikes);
+}
+
+void make_tick_contacts(SimWorld& world, std::span<Bike* const> bikes)
+{
     for (Bike* b : bikes) {
         collide_bike_terrain(world, *b);
         if (world.test_objects)
@@ -48,6 +54,10 @@ void run_tick(SimWorld& world, std::span<Bike* const> bikes)
     for (size_t i = 0; i < bikes.size(); ++i)
         for (size_t j = i + 1; j < bikes.size(); ++j)
             collide_bikes(world, *bikes[i], *bikes[j]);
+}
+
+void advance_tick(SimWorld& world, std::span<Bike* const> bikes)
+{
     step_world(world);
     for (Bike* b : bikes)
         bike_step(world, *b);

@@ -46,5 +46,10 @@ int knockout_penalty(int knockout_number);
 // bike's own step, then the tick counter advances. Controls must be set
 // before the call.
 void run_tick(SimWorld& world, std::span<Bike* const> bikes);
+// The two halves of run_tick, for callers that act between them (roost is
+// thrown with this tick's contacts made, before the world moves): the
+// contacts, then the step, each bike's own step and the tick counter.
+void make_tick_contacts(SimWorld& world, std::span<Bike* const> bikes);
+void advance_tick(SimWorld& world, std::span<Bike* const> bikes);
 
 }  // namespace zv::sim

@@ -54,6 +54,7 @@ void spawn(RoostPool& pool, std::span<Billboard> billboards, const RoostType& ty
     pool.next[sk] = pool.active_head;
     pool.active_head = k;
     ++pool.active_count;
+    ++pool.emitted;
     Particle& p = pool.particles[sk];
     p.position = position;
     p.velocity = velocity;
@@ -182,6 +183,7 @@ void reset_roost(RoostPool& pool, std::span<Billboard> billboards)
     pool.free_head = 0;
     pool.active_head = -1;
     pool.active_count = 0;
+    pool.emitted = 0;
     for (Billboard& b : billboards.first(std::min<std::size_t>(billboards.size(), k_roost_particles)))
         b.texture = 0;
 }

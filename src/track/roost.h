@@ -46,6 +46,7 @@ struct RoostPool {
     int free_head = -1;
     int active_head = -1;
     int active_count = 0;
+    long emitted = 0;  // particles set flying since the race was set up
     RoostRandom random;
 };
 

@@ -6,6 +6,9 @@
 #include <cstdlib>
 #include <string>
 
+#include "ground_report.h"
+#include "race/ground_effects.h"
+#include "sim/bike.h"
 #include "sim/bike_info.h"
 #include "sim/maneuver.h"
 #include "sim_cli.h"
@@ -47,10 +50,13 @@ void print_optional(std::optional<float> v, const char* format)
         std::printf("null");
 }
 
-void print_json(const sim::ManeuverReport& r)
+void print_json(const sim::ManeuverReport& r, const GroundReport* ground)
 {
-    std::printf("{\"ticks\": %d, \"wall_seconds\": %.6f, \"realtime_factor\": %.3f, \"riders\": [", r.ticks,
-                r.wall_seconds, r.realtime_factor);
+    std::printf("{\"ticks\": %d, \"wall_seconds\": %.6f, \"realtime_factor\": %.3f, ", r.ticks, r.wall_seconds,
+                r.realtime_factor);
+    if (ground)
+        print_ground_json(*ground);
+    std::printf("\"riders\": [");
     for (size_t i = 0; i < r.riders.size(); ++i) {
         const sim::RiderReport& x = r.riders[i];
         std::printf("%s{\"model\": \"%s\", \"max_speed_mph\": %.3f, \"time_to_30mph_s\": ", i ? ", " : "",
@@ -118,6 +124,13 @@ int run_maneuver_mode(const Options& o)
         std::fprintf(stderr, "zarvox-sim: give either --flat or --track NAME\n");
         return k_exit_failure;
     }
+    GroundReport ground;
+    if (!read_ground_options(o, ground))
+        return k_exit_failure;
+    if (o.has("--flat") && (o.has("--roostfrequency") || o.has("--erode"))) {
+        std::fprintf(stderr, "zarvox-sim: --roostfrequency and --erode need --track NAME\n");
+        return k_exit_failure;
+    }
     sim::ManeuverReport report;
     if (o.has("--flat")) {
         track::Terrain field = sim::make_flat_field();
@@ -133,11 +146,22 @@ int run_maneuver_mode(const Options& o)
             starts.push_back({{p.x, track::terrain_height(terrain, p.x, p.z), p.z}, p.heading});
         }
         mo.objects = true;
+        // The wheels throw roost and cut the ground as in a race: riders are
+        // numbered from 0 for their erosion events.
+        start_ground_effects(ground);
+        race::reset_ground_effects(false);
+        mo.before_step = [](std::span<sim::Bike* const> bikes, int tick) { race::emit_ground_roost(bikes, tick); };
+        mo.after_step = [](std::span<sim::Bike* const> bikes, int) {
+            for (std::size_t i = 0; i < bikes.size(); ++i)
+                race::erode_ground(static_cast<int>(i), *bikes[i]);
+            race::update_roost();
+        };
         report = sim::run_maneuver(terrain, starts, mo);
+        finish_ground_report(ground, o.value("--track"));
         track::free_track();
     }
     if (o.has("--json"))
-        print_json(report);
+        print_json(report, o.has("--track") ? &ground : nullptr);
     else
         print_text(report, *m);
     for (const sim::RiderReport& r : report.riders)

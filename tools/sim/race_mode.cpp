@@ -18,6 +18,7 @@
 #include "race/riders.h"
 #include "race/robots.h"
 #include "race/session.h"
+#include "ground_report.h"
 #include "race_mode.h"
 #include "replay/demo_player.h"
 #include "sim_cli.h"
@@ -85,36 +86,8 @@ struct RaceRun {
     race::HeadlessRace race;
     long minutes = 0;
     bool learn = false;
-    long roost_frequency = 1000;
-    long erosion = 0;
-    unsigned terrain_changes = 0;  // brush strokes the wheels made
-    int particles_peak = 0;
-    // The ground after the race against the track's own files: the largest
-    // height change (feet) and whether every height is bit for bit the same.
-    double largest_height_change = 0;
-    bool heights_unchanged = true;
+    GroundReport ground;
 };
-
-// Reads the track's heights again from its files and compares them with the
-// ground as the race left it.
-void compare_with_track_files(const std::string& folder, RaceRun& run)
-{
-    track::Terrain fresh;
-    track::TerrainLoadOptions options;
-    const track::Terrain& now = track::loaded_terrain();
-    if (!track::load_terrain(fresh, "@" + folder, options) || fresh.heights.size() != now.heights.size()) {
-        run.heights_unchanged = false;
-        run.largest_height_change = -1;
-        return;
-    }
-    for (std::size_t k = 0; k < now.heights.size(); ++k) {
-        const float a = fresh.heights[k], b = now.heights[k];
-        if (std::memcmp(&a, &b, sizeof a) != 0)
-            run.heights_unchanged = false;
-        run.largest_height_change = std::max(run.largest_height_change, std::fabs(static_cast<double>(b) - a));
-    }
-    track::free_terrain(fresh);
-}
 
 void print_json(const RaceRun& run, const race::HeadlessRaceReport& r)
 {
@@ -130,10 +103,8 @@ void print_json(const RaceRun& run, const race::HeadlessRaceReport& r)
                 "\"simulated_seconds\": %.3f, \"wall_seconds\": %.3f, \"realtime_factor\": %.3f, ",
                 run.learn ? "true" : "false", r.ended ? "true" : "false", r.ended ? "false" : "true",
                 seconds(r.cap_ticks), r.ticks, seconds(r.ticks), r.wall_seconds, r.realtime_factor);
-    std::printf("\"roost_frequency\": %ld, \"erode\": %ld, \"terrain_changes\": %u, \"particles_peak\": %d, "
-                "\"largest_height_change_ft\": %.4f, \"heights_unchanged\": %s, \"riders\": [",
-                run.roost_frequency, run.erosion, run.terrain_changes, run.particles_peak, run.largest_height_change,
-                run.heights_unchanged ? "true" : "false");
+    print_ground_json(run.ground);
+    std::printf("\"riders\": [");
     for (std::size_t i = 0; i < r.riders.size(); ++i) {
         const race::RiderResult& x = r.riders[i];
         std::printf("%s{\"place\": %d, \"number\": ", i ? ", " : "", x.place);
@@ -213,9 +184,7 @@ bool read_run(const Options& o, RaceRun& run)
     if (!read_count(o, "--robots", 1, race::k_rider_slot_count, robots) ||
         !read_count(o, "--laps", 0, k_max_race_laps, laps) ||
         !read_count(o, "--minutes", 0, k_max_race_minutes, minutes) ||
-        !read_count(o, "--seed", 0, 0xffffffffL, seed) ||
-        !read_count(o, "--roostfrequency", 0, 1000, run.roost_frequency) ||
-        !read_count(o, "--erode", 0, 100, run.erosion))
+        !read_count(o, "--seed", 0, 0xffffffffL, seed) || !read_ground_options(o, run.ground))
         return false;
     // A race of neither laps nor minutes would be over before it began.
     if (laps < 0)
@@ -268,13 +237,11 @@ int run_race_mode(const Options& o)
         return k_exit_failure;
     }
     race::set_line_learning(run.learn);
-    race::set_ground_effects(static_cast<int>(run.roost_frequency), static_cast<float>(run.erosion));
+    start_ground_effects(run.ground);
     core::clear_messages();
     const race::HeadlessRaceReport report = race::run_headless_race(run.race);
-    run.terrain_changes = track::loaded_terrain().change_count;
-    run.particles_peak = race::particles_peak();
     if (report.loaded)
-        compare_with_track_files(run.race.track_folder, run);
+        finish_ground_report(run.ground, run.race.track_folder);
     int status = 0;
     if (report.loaded && !run.race.record_file.empty() && !report.recording) {
         std::fprintf(stderr, "zarvox-sim: can't record into '%s'\n", run.race.record_file.c_str());
@@ -305,8 +272,8 @@ const bool registered_options = register_options({
     {"--learn", false, {}, "race: the riders' laps are learnt into the lines and saved"},
     {"--debug", false, {}, "race: debug level 1 in the log (gates passed, lines picked and offered)"},
     {"--json", false, {}, "print one JSON object"},
-    {"--roostfrequency", true, "N", "race: roost frequency 0 to 1000 (default 1000)"},
-    {"--erode", true, "E", "race: terrain erosion 0 to 100 (default 0: the ground stays as it is)"},
+    {"--roostfrequency", true, "N", "race and maneuvers on a track: roost frequency 0 to 1000 (default 1000)"},
+    {"--erode", true, "E", "race and maneuvers on a track: terrain erosion 0 to 100 (default 0: the ground stays as it is)"},
     {"--record", true, "FILE", "race: record the race into this demo file"},
 });
 const bool registered_race = registered_options &&
