@@ -333,6 +333,8 @@ void drive_line(const sim::Bike& bike, std::span<const LinePoint> line, DriverSt
     out = sim::RiderInput{};
     if (line.empty()) {
         out.front_brake = out.rear_brake = 1;
+        st.headway_tick = -1;
+        st.no_headway = false;
         return;
     }
     aggression = std::isfinite(aggression) ? sim::clampf(aggression, k_min_aggression, k_max_aggression) : 1.0f;
@@ -346,6 +348,14 @@ void drive_line(const sim::Bike& bike, std::span<const LinePoint> line, DriverSt
     st.last_pitch = pitch;
     const int tick = bike.world ? bike.world->tick : 0;
     const int start = bike.world ? bike.world->start_tick : 0;
+    // Headway is measured while riding, not while waiting at the start or
+    // for a fallen rider.
+    if (st.headway_tick < 0 || tick - start <= k_start_grace_ticks || bike.knocked_off() ||
+        hdist(p.x, p.z, st.headway_from.x, st.headway_from.z) > k_headway_distance) {
+        st.headway_from = p;
+        st.headway_tick = tick;
+    }
+    st.no_headway = tick - st.headway_tick > k_headway_ticks;
 
     // Where we are, where we aim.
     float t = 0, off = 0;

@@ -44,6 +44,11 @@ struct DriverState {
     int detour_ticks = 0;      // ticks still aiming beside the line after backing up
     float detour_side = 1;     // which side, +1 or -1 (alternates)
     int stuck_count = 0;       // times stuck since the bike last ran freely
+    // Headway: where and when the robot last was k_headway_distance from
+    // where it had been (-1: measure from the next tick).
+    sim::Vec3 headway_from;
+    int headway_tick = -1;
+    bool no_headway = false;   // asking to go, it has not got anywhere for a while
     // What the last tick found (for benches and the learning's match).
     float line_distance = 0;   // horizontal distance to the line, ft
     float target_speed = 0;    // ft/s

@@ -89,5 +89,10 @@ constexpr float k_free_speed = 15;        // faster than this the bike runs free
 constexpr float k_lying_lean = 1.0f;      // a stopped bike leaning further lies on its side
 constexpr float k_turn_round_angle = 1.75f; // a stopped robot facing further away than this backs round
 constexpr int k_start_grace_ticks = 5 * 128; // no stuck test until this long after the start
+// Headway: a robot that asks to go but stays within this many feet of one
+// place for this long (a rear tyre digging into a berm face, a bike
+// crawling along a wall) is making none, though never quite stopped.
+constexpr float k_headway_distance = 16;
+constexpr int k_headway_ticks = 5 * 128;
 
 }  // namespace zv::autopilot::tuning

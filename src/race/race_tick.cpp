@@ -214,8 +214,9 @@ void race_tick()
             if (core::debug_level() >= 1)
                 platform::log_printf("Tick %d: rider %d passed timing gate %d\n", tick, l.slot, after - 1);
         } else if (r.kind == k_rider_robot && !track::race_state().riders[static_cast<std::size_t>(l.slot)].finished &&
-                   tick - std::max(r.progress_tick, track::race_state().start_tick) >
-                       (before == 0 ? k_robot_first_gate_rescue_ticks : k_robot_rescue_ticks) &&
+                   (tick - std::max(r.progress_tick, track::race_state().start_tick) >
+                        (before == 0 ? k_robot_first_gate_rescue_ticks : k_robot_rescue_ticks) ||
+                    robot_without_headway(l.slot)) &&
                    track::track_timing().has_timing()) {
             int back = std::max(after - 1, 0);
             // Set down there once already and stuck again before getting

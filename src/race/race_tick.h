@@ -16,7 +16,9 @@ inline constexpr int k_gate_active_ticks = 10 * k_ticks_per_second;
 // (the slowest line through a section takes about 9 s) is wedged somewhere
 // its controller cannot get out of (in a pile-up, against hay bales, upside
 // down in a rut); it is set down again at the last gate it passed, as a
-// marshal would, so one stuck robot never holds a race open.
+// marshal would, so one stuck robot never holds a race open. So is one
+// that has asked to go without getting anywhere for 5 s (a tyre digging
+// into a berm face), which may never be quite stopped.
 inline constexpr int k_robot_rescue_ticks = 12 * k_ticks_per_second;
 // Out of the gate the whole field rides in one pack: the first gate may
 // take longer.

@@ -73,6 +73,8 @@ void rider_put_back(int slot, int position, int tick)
     autopilot::restart_rider(slot, autopilot::section_index_at(track::track_timing(), position), tick);
 }
 
+bool robot_without_headway(int slot) { return autopilot::rider_state(slot).driver.no_headway; }
+
 void trial_lap_done(int slot, int tick) { autopilot::offer_lap(slot, tick); }
 
 void drive_robot(int slot, sim::Bike& bike, int tick, std::span<const sim::Vec3> traffic)

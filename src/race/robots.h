@@ -38,6 +38,9 @@ autopilot::RobotChoice robot_choice(int n);
 // learns, a robot with its personality drives). A robot's bike gets the
 // robots' setup.
 void set_up_line_rider(int slot, sim::Bike& bike, bool robot, int personality, std::uint32_t seed);
+// Whether a robot has been asking to go without getting anywhere for a
+// while (its controller's headway measure).
+bool robot_without_headway(int slot);
 // A time trial's restart put the rider back at lap position `position`.
 void rider_put_back(int slot, int position, int tick);
 // A time-trial lap was timed: it is offered to the lines.

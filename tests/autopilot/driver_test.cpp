@@ -179,6 +179,44 @@ TEST(Driver, EmptyLineHoldsTheBike)
     EXPECT_FLOAT_EQ(in.rear_brake, 1);
 }
 
+// Headway: a bike that goes nowhere while its robot rides on (here the
+// world is never stepped) is flagged 5 s after it last moved 16 ft, never
+// in the start's first 5 s; moving on clears it, and so does having no line.
+TEST(Driver, NoHeadwayFlaggedAfterFiveSecondsInOnePlace)
+{
+    static const track::Terrain field = sim::make_flat_field();
+    auto world = sim::create_world();
+    world->terrain = &field;
+    world->start_tick = 0;
+    auto bike = sim::create_bike(*world, "450sxf(2017)", 1, "1");
+    const std::vector<LinePoint> line = straight(100, 100, 200, 30);
+    sim::place_bike(*bike, {100, 0.1f, 100}, 0);
+    DriverState st;
+    sim::RiderInput in;
+    auto drive_at = [&](int tick) {
+        world->tick = tick;
+        drive_line(*bike, line, st, 1.0f, in);
+        return st.no_headway;
+    };
+    const int grace = 5 * 128, wait = 5 * 128;
+    struct Case {
+        int tick;
+        bool flagged;
+    };
+    for (const Case& c : {Case{0, false}, Case{grace, false}, Case{grace + wait, false},
+                          Case{grace + wait + 1, true}, Case{3 * grace, true}})
+        EXPECT_EQ(drive_at(c.tick), c.flagged) << c.tick;
+    // 10 ft on is not enough; 10 ft more (20 from where it stood) is.
+    sim::place_bike(*bike, {100, 0.1f, 90}, 0);
+    EXPECT_TRUE(drive_at(3 * grace + 1));
+    sim::place_bike(*bike, {100, 0.1f, 80}, 0);
+    EXPECT_FALSE(drive_at(3 * grace + 2));
+    EXPECT_FALSE(drive_at(3 * grace + 2 + wait));
+    EXPECT_TRUE(drive_at(3 * grace + 3 + wait));
+    drive_line(*bike, {}, st, 1.0f, in);
+    EXPECT_FALSE(st.no_headway);
+}
+
 TEST(Driver, ReversedSteeringIsUndone)
 {
     static const track::Terrain field = sim::make_flat_field();

@@ -122,4 +122,36 @@ TEST_F(SimRace, BadArgumentsAndMissingTracksFail)
     }
 }
 
+// --lines SKILL --info: the table a race start reads, with its figures
+// worked out by hand. Section 0 holds a line tested twice (one failure,
+// measured 240 ticks) and an untested one; section 1 is empty, so the
+// normal lap has no plan. Variant 2 alone trusts two tests: 120 + 640
+// (four times a third failure share, clamped to 1) = 760 ticks.
+TEST_F(SimRace, LinesInfoPrintsTheTableAsARaceStartReadsIt)
+{
+    ASSERT_TRUE(std::filesystem::exists(k_sim));
+    put("lines_expert", "ct03 2\n2\n2 128 256 2 120 250 240 500 1\n[0 0 0] 10 1\n[1 0 0] 10 1\n"
+                        "3 192 320 0 1000000 1000000 0 0 0\n[0 0 0] 9 1\n[ 1 0 0 ] 9 1\n[2 0 0] 9 1\n0\n");
+    test::RunResult r = sim({"--track", "tracks/mini", "--lines", "expert", "--info", "--json"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "{\"track\": \"tracks/mini\", \"skill\": \"expert\", \"sections\": 2, \"first_lap\": 1, "
+                     "\"normal_lap\": 1, \"lines\": 2, \"first_lap_s\": 5.938, \"normal_lap_s\": null, \"table\": ["
+                     "{\"section\": 0, \"filled\": 2, \"tested\": 1, \"tests\": 2, \"failures\": 1, "
+                     "\"fastest_recorded_s\": 1.000, \"best_average_s\": 0.938, \"planned\": [0, 0, 0]}, "
+                     "{\"section\": 1, \"filled\": 0, \"tested\": 0, \"tests\": 0, \"failures\": 0, "
+                     "\"fastest_recorded_s\": null, \"best_average_s\": null, \"planned\": [-1, -1, -1]}]}\n");
+    r = sim({"--track", "tracks/mini", "--lines", "amateur", "--info"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("2 sections (first lap 1, normal lap 1), 0 lines read"), std::string::npos) << r.out;
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"--track", "tracks/mini", "--lines", "pro", "--info"},
+             {"--track", "tracks/mini", "--lines", "expert"},
+             {"--lines", "expert", "--info"},
+             {"--track", "tracks/none", "--lines", "expert", "--info"}}) {
+        r = sim(args);
+        EXPECT_EQ(r.status, 1) << args[args.size() - 2];
+        EXPECT_EQ(r.out, "");
+    }
+}
+
 }  // namespace
