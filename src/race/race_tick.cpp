@@ -12,6 +12,7 @@
 #include "race/riders.h"
 #include "race/robots.h"
 #include "race/session.h"
+#include "race/standings.h"
 #include "race/time_trial.h"
 #include "replay/history.h"
 #include "sim/contact.h"
@@ -184,8 +185,11 @@ void race_tick()
     const std::span<const sim::Vec3> traffic(positions.data(), placed);
 
     const bool time_trial = session().time_trial;
-    // The timing of the last rider to finish makes the final standings.
-    const bool was_final = track::has_final_standings();
+    // The timing of the last rider to finish makes the final standings;
+    // in a server's race the gate times the server relays between ticks may
+    // make them, so what was logged is remembered rather than the state at
+    // the start of this tick.
+    static bool final_logged = false;
     for (std::size_t k = 0; k < live.size(); ++k) {
         const Live& l = live[k];
         RiderSlot& r = rider_slot(l.slot);
@@ -239,8 +243,24 @@ void race_tick()
         learn_from_rider(l.slot, *l.bike, tick);
     }
     track::update_standings(tick);
-    if (!was_final && track::has_final_standings() && core::debug_level() >= 1)
+    const bool final_now = track::has_final_standings();
+    if (final_now && !final_logged && core::debug_level() >= 1) {
         platform::log_printf("Tick %d: Final Results\n", tick);
+        // Each place with how far its rider is from where it was set down,
+        // so a log shows the order decided and that every rider, network
+        // ones included, was seen to ride.
+        for (const RiderResult& res : race_results()) {
+            const RiderSlot& r = rider_slot(res.slot);
+            float feet = 0;
+            if (r.bike) {
+                const sim::Vec3 at = sim::body_position(r.bike->body(sim::k_frame));
+                feet = std::sqrt((at.x - r.start.x) * (at.x - r.start.x) + (at.z - r.start.z) * (at.z - r.start.z));
+            }
+            platform::log_printf("Place %d: rider %d, %d laps%s, %.0f ft from its gate\n", res.place, res.slot,
+                                 res.laps, res.finished ? " finished" : "", feet);
+        }
+    }
+    final_logged = final_now;
     update_roost();
     record_states(tick);
     race_demo_tick();

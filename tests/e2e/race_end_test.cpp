@@ -5,6 +5,7 @@
 // "results.txt" is written to the home folder.
 #include "png_pixels.h"
 #include "program.h"
+#include "strip_track.h"
 
 #include "support/temp_dir.h"
 
@@ -24,61 +25,12 @@ const std::string k_archive = std::string(ZV_BUILD_DIR) + "/zzzz.saf";
 const std::string k_xvfb_run = "/usr/bin/xvfb-run";
 
 // The default grid: robots in gates 18, 19, 21, 22 and 23, the player in
-// gate 20. The test track's gates stand 8 ft apart along x at z = 220.
+// gate 20.
 constexpr int k_robot_gates[] = {18, 19, 21, 22, 23};
 constexpr int k_player_slot = 19;
-float gate_x(int gate) { return 20.0f + 8.0f * static_cast<float>(gate - 1); }
 
-// A flat square of 256 ft with 24 gates facing -z; the lap is a straight:
-// the first checkpoint 24 ft in front of the gates, the lap end 140 ft.
-void write_strip(const std::filesystem::path& folder)
-{
-    test::write_file(folder / "terrain.hf", "3 16.0 0.0 10.0\n:" + std::string(17 * 17 * 2, '\0'));
-    test::write_file(folder / "shading.ppm", "P6\n17 17\n255\n" + std::string(17 * 17 * 3, '\x60'));
-    test::write_file(folder / "texturelist", "1 5 15 dirt.png\n");
-    test::write_file(folder / "tileinfo", "friction 1.0 1.0\naddtile\n");
-    test::write_file(folder / "tilemap", std::string(64, '\0'));
-    std::string gates = "startinggate:\n";
-    for (int k = 1; k <= 24; ++k)
-        gates.append("[").append(std::to_string(static_cast<int>(gate_x(k)))).append(" 0 220] 0 null null null\n");
-    gates += "checkpoints:\n"
-             "40 [176 0 196] [0 0 -1]\n"
-             "40 [176 0 80] [0 0 -1]\n"
-             "firstlap:\n0 1\n"
-             "normallap:\n0 1\n";
-    test::write_file(folder / "timing_gates", gates);
-    test::write_file(folder / "desc", "Strip Test Track\n");
-}
-
-// The robots' learnt lines for the strip: for each robot gate a way out of
-// the gate to the first checkpoint (the first two points close together, as
-// a bike sampled from a standstill) and a way on from there past the lap
-// end, so each robot finds its own line ahead of it in both sections.
-std::string strip_lines()
-{
-    auto point = [](float x, float z, float speed) {
-        std::ostringstream s;
-        s << "[" << x << " 2 " << z << "] " << speed << " 1\n";
-        return s.str();
-    };
-    auto section = [&](const std::vector<std::pair<float, float>>& way) {
-        std::string text = std::to_string(std::size(k_robot_gates)) + "\n";
-        for (int gate : k_robot_gates) {
-            text += std::to_string(way.size()) + " 300 700 0 1000000 1000000 0 0 0\n";
-            for (const auto& [z, speed] : way)
-                text += point(gate_x(gate), z, speed);
-        }
-        return text;
-    };
-    std::vector<std::pair<float, float>> out_of_gate = {{220, 0}, {219.5f, 6}, {216, 14}, {211, 20},
-                                                        {205, 24}, {199, 26}, {193, 28}};
-    std::vector<std::pair<float, float>> straight = {{199, 26}, {198, 26}};
-    for (float z = 192; z >= 100; z -= 8)
-        straight.push_back({z, 32});
-    for (float z = 92, v = 28; z >= 40; z -= 8, v -= 4)
-        straight.push_back({z, v});
-    return "ct03 4\n" + section(out_of_gate) + section(straight) + "0\n0\n";
-}
+std::string strip_lines() { return test::strip_lines({std::begin(k_robot_gates), std::end(k_robot_gates)}); }
+using test::write_strip;
 
 // The program under the display, started by this script, is driven with
 // xdotool: keys pressed until the game logs them, screenshots taken and

@@ -20,6 +20,8 @@
 #include "race/session.h"
 #include "race/standings.h"
 #include "replay/state_record.h"
+#include "sim/bike.h"
+#include "sim/vec.h"
 #include "load_clients.h"
 #include "sim_cli.h"
 #include "track/race_rules.h"
@@ -46,6 +48,11 @@ struct ClientRun {
     std::vector<std::string> messages;  // what the game would have shown
     std::array<replay::DemoRider, race::k_rider_slot_count> riders{};
     bool session = false;
+    // The standings as they stood when the first race this client rode was
+    // decided (later races would overwrite the live ones), and the other
+    // riders that had moved away from their gates by then.
+    std::vector<race::RiderResult> final_results;
+    std::vector<int> moved;
 };
 
 std::optional<core::Digest> start_race(ClientRun& run, const net::RaceParameters& p, std::uint32_t entry)
@@ -130,13 +137,34 @@ void note_state(ClientRun& run)
         run.states.push_back(name);
 }
 
+constexpr float k_moved_feet = 20.0f;
+
+void note_final_standings(ClientRun& run)
+{
+    if (!run.final_results.empty() || !track::has_final_standings())
+        return;
+    run.final_results = race::race_results();
+    const int own = static_cast<int>(run.n.client.slot);
+    for (int slot = 0; slot < race::k_rider_slot_count; ++slot) {
+        const race::RiderSlot& r = race::rider_slot(slot);
+        if (slot == own || !r.bike)
+            continue;
+        const sim::Vec3 at = sim::body_position(r.bike->body(sim::k_frame));
+        const float dx = at.x - r.start.x, dz = at.z - r.start.z;
+        if (dx * dx + dz * dz > k_moved_feet * k_moved_feet)
+            run.moved.push_back(slot);
+    }
+}
+
 void one_tick(ClientRun& run, double now)
 {
     net::net_update(run.n, local_view(run, now));
     note_state(run);
     const net::Client& c = run.n.client;
-    if (run.session && c.active && c.server_tick_known && c.newest_server_tick >= 1)
+    if (run.session && c.active && c.server_tick_known && c.newest_server_tick >= 1) {
         race::race_tick();
+        note_final_standings(run);
+    }
 }
 
 void print_string(const std::string& s)
@@ -197,6 +225,15 @@ void print_report(const ClientRun& run, const std::vector<race::RiderResult>& re
     for (std::size_t i = 0; i < results.size(); ++i)
         std::printf("%s{\"place\": %d, \"slot\": %d, \"laps\": %d, \"finished\": %s}", i ? ", " : "", results[i].place,
                     results[i].slot, results[i].laps, results[i].finished ? "true" : "false");
+    std::printf("], \"final_standings\": [");
+    for (std::size_t i = 0; i < run.final_results.size(); ++i) {
+        const race::RiderResult& r = run.final_results[i];
+        std::printf("%s{\"place\": %d, \"slot\": %d, \"laps\": %d, \"finished\": %s}", i ? ", " : "", r.place, r.slot,
+                    r.laps, r.finished ? "true" : "false");
+    }
+    std::printf("], \"moved\": [");
+    for (std::size_t i = 0; i < run.moved.size(); ++i)
+        std::printf("%s%d", i ? ", " : "", run.moved[i]);
     std::printf("], \"messages\": [");
     for (std::size_t i = 0; i < run.messages.size(); ++i) {
         std::printf("%s", i ? ", " : "");
