@@ -115,6 +115,11 @@ TEST_F(ConfigTest, OldBikeNameIsRenamedAndPaintListRebuilt)
     read_config();
     EXPECT_STREQ(s.bike_texture.current(), "red");
     EXPECT_STREQ(s.bike_texture_file(), "@bikes/crf250-red.png");
+    // An index outside the list names no file.
+    for (int i : {-1, 2}) {
+        s.bike_texture.index = i;
+        EXPECT_EQ(s.bike_texture_file(), nullptr) << i;
+    }
 }
 
 TEST_F(ConfigTest, StabilityAppliesThePresetAndLaterAidsOverride)
@@ -157,6 +162,19 @@ TEST_F(ConfigTest, AxisBindingRoundTripsWithSixDecimals)
     reset_settings();
     read_config();
     EXPECT_EQ(written(), file);
+    // A plus sign before a number is allowed; anything that is not two numbers
+    // leaves the whole value a key name.
+    write_config_file("throttle_key=(+1,-2)J\n");
+    read_config();
+    EXPECT_STREQ(s.throttle_key.axis_name, "J");
+    EXPECT_FLOAT_EQ(s.throttle_key.low, 1.0f);
+    EXPECT_FLOAT_EQ(s.throttle_key.high, -2.0f);
+    for (const char* bad : {"(,1)J", "( ,1)J", "(+,1)J", "(+-1,1)J", "(nan,1)J", "(1,nan)J", "(1 1)J", "(1,)J"}) {
+        write_config_file("throttle_key=" + std::string(bad) + "\n");
+        read_config();
+        EXPECT_EQ(s.throttle_key.axis_name, nullptr) << bad;
+        EXPECT_STREQ(s.throttle_key.key_name, bad) << bad;
+    }
 }
 
 TEST_F(ConfigTest, KeyBindingsWithAndWithoutMarker)

@@ -182,6 +182,15 @@ TEST_F(Scan, LiteralsPercentAndCounts)
     char word[16] = {};
     EXPECT_EQ(scan(g, "kex: %s", word), 0);  // the mismatching byte stays unread
     EXPECT_EQ(rest(), "y: value");
+
+    DataFile& h = open(std::string("\0\0ab", 4));  // NUL bytes count like any other
+    char c1 = 1, c2 = 1;
+    int n = -1;
+    EXPECT_EQ(scan(h, "%c%c%n", &c1, &c2, &n), 2);
+    EXPECT_EQ(c1, 0);
+    EXPECT_EQ(c2, 0);
+    EXPECT_EQ(n, 2);
+    EXPECT_EQ(rest(), "ab");
 }
 
 TEST_F(Scan, EndOfInputBeforeTheFirstAssignmentIsMinusOne)

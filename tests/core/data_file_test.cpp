@@ -24,6 +24,13 @@ TEST(SearchFolders, XdgHomeThenZvHomeWithSlashesCleaned)
     EXPECT_EQ(search_folders()[0], tmp.str() + "x/y/Zarvox/");
     EXPECT_EQ(search_folders()[1], "C:/games/zv/");
     EXPECT_EQ(home_folder(), search_folders()[0]);
+    EXPECT_TRUE(create_home_folder());
+    EXPECT_TRUE(create_home_folder());  // already there
+    // A home folder below a plain file cannot be made.
+    write_file(tmp.str() + "file", "");
+    ScopedEnv under_file("XDG_DATA_HOME", tmp.str() + "file/x");
+    reset_data_files();
+    EXPECT_FALSE(create_home_folder());
     reset_data_files();
 }
 
@@ -202,6 +209,12 @@ TEST_F(OpenDataFile, OverlongSearchPathsAndFoldersAreNotFiles)
     write_file(data() + "folder/inside", "x");
     EXPECT_FALSE(open_data_file("@folder", "rb"));
     EXPECT_FALSE(open_data_file("@", "rb"));
+    // No mode, or one that neither reads, writes nor appends, opens nothing
+    // and makes no folders.
+    for (const char* mode : {"", "~", "x", "~x"}) {
+        EXPECT_FALSE(open_data_file(tmp_.str() + "made/f", mode)) << mode;
+        EXPECT_FALSE(fs::exists(tmp_.str() + "made")) << mode;
+    }
 }
 
 TEST_F(OpenDataFile, ReplaceDataFileSwapsInTheHomeFolder)
@@ -242,6 +255,15 @@ TEST_F(HandleReads, LinesCharsAndPushBack)
     EXPECT_EQ(read_char(*f), -1);
     EXPECT_FALSE(read_line(*f, buf, 1));
     EXPECT_EQ(buf[0], '\0');
+    // A NUL byte pushes back like any other; the end of the file pushes back nothing.
+    write_file(data() + "z", std::string("\0b", 2));
+    f = open_data_file("@z", "rb");
+    ASSERT_TRUE(f);
+    EXPECT_EQ(read_char(*f), 0);
+    unread_char(*f, 0);
+    EXPECT_EQ(read_char(*f), 0);
+    unread_char(*f, -1);
+    EXPECT_EQ(read_char(*f), 'b');
 }
 
 TEST_F(HandleReads, SeekAndPositionWithinAMember)
@@ -291,6 +313,13 @@ TEST_F(HandleReads, UpdateModeSwitchesBetweenReadingAndWriting)
         EXPECT_TRUE(flush(*f));
     }
     EXPECT_EQ(read_file(data() + "u"), "aXcdef");
+    // An updating writer that gives up reports it, even though its file closes.
+    DataFilePtr g = open_data_file("@u", "r+");
+    ASSERT_TRUE(g);
+    EXPECT_FALSE(commit_data_file(std::move(g), false));
+    g = open_data_file("@u", "r+");
+    ASSERT_TRUE(g);
+    EXPECT_TRUE(commit_data_file(std::move(g)));
 }
 
 TEST(WorkingSetRange, FollowsPhysicalMemory)

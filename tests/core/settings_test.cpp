@@ -10,6 +10,7 @@
 #include <cmath>
 #include <set>
 #include <string>
+#include <utility>
 
 namespace zv::core {
 namespace {
@@ -23,42 +24,34 @@ protected:
 
 TEST(ScanTest, IntegersReadLikePercentD)
 {
-    int v = 99;
-    EXPECT_TRUE(scan_int("  -42abc", v));
-    EXPECT_EQ(v, -42);
-    EXPECT_TRUE(scan_int("+7", v));
-    EXPECT_EQ(v, 7);
-    EXPECT_TRUE(scan_int("\t12 34", v));
-    EXPECT_EQ(v, 12);
-    EXPECT_TRUE(scan_int("99999999999999999999999", v));
-    EXPECT_EQ(v, INT_MAX);
-    EXPECT_TRUE(scan_int("-99999999999", v));
-    EXPECT_EQ(v, INT_MIN);
-    v = 5;
-    EXPECT_FALSE(scan_int("", v));
-    EXPECT_FALSE(scan_int("abc", v));
-    EXPECT_FALSE(scan_int("+-3", v));
-    EXPECT_FALSE(scan_int("- 3", v));
-    EXPECT_EQ(v, 5);
+    const std::pair<const char*, int> good[] = {{"  -42abc", -42}, {"+7", 7}, {"\t12 34", 12},
+                                                {"99999999999999999999999", INT_MAX}, {"-99999999999", INT_MIN}};
+    for (const auto& [text, want] : good) {
+        int v = 99;
+        EXPECT_TRUE(scan_int(text, v)) << text;
+        EXPECT_EQ(v, want) << text;
+    }
+    for (const char* bad : {"", "abc", "+-3", "- 3"}) {
+        int v = 5;
+        EXPECT_FALSE(scan_int(bad, v)) << bad;
+        EXPECT_EQ(v, 5) << bad;
+    }
 }
 
 TEST(ScanTest, NumbersReadLikePercentF)
 {
-    double v = 0;
-    EXPECT_TRUE(scan_number(" 0.0625xyz", v));
-    EXPECT_DOUBLE_EQ(v, 0.0625);
-    EXPECT_TRUE(scan_number("-3e2", v));
-    EXPECT_DOUBLE_EQ(v, -300.0);
-    EXPECT_TRUE(scan_number("+.5", v));
-    EXPECT_DOUBLE_EQ(v, 0.5);
-    EXPECT_TRUE(scan_number("12", v));
-    EXPECT_DOUBLE_EQ(v, 12.0);
-    v = 1.5;
-    EXPECT_FALSE(scan_number("", v));
-    EXPECT_FALSE(scan_number("x1", v));
-    EXPECT_FALSE(scan_number("nan", v));  // would poison every clamp
-    EXPECT_FALSE(scan_number(".", v));
-    EXPECT_DOUBLE_EQ(v, 1.5);
+    const std::pair<const char*, double> good[] = {{" 0.0625xyz", 0.0625}, {"-3e2", -300.0}, {"+.5", 0.5}, {"12", 12.0}};
+    for (const auto& [text, want] : good) {
+        double v = 0;
+        EXPECT_TRUE(scan_number(text, v)) << text;
+        EXPECT_DOUBLE_EQ(v, want) << text;
+    }
+    // "nan" would poison every clamp.
+    for (const char* bad : {"", "x1", "nan", "."}) {
+        double v = 1.5;
+        EXPECT_FALSE(scan_number(bad, v)) << bad;
+        EXPECT_DOUBLE_EQ(v, 1.5) << bad;
+    }
 }
 
 TEST_F(SettingsTest, NumberParseClampsAndKeepsOldValueOnFailure)

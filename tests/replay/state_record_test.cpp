@@ -66,7 +66,7 @@ TEST(StateRecord, EveryFieldAtItsRangeEnds)
 {
     const RecordScale s = scale_1024();
     StateValues v;
-    v.frame_position = {512, -10, 2000};             // middle, bottom, beyond the top
+    v.frame_position = {512, 502, 2000};             // middle, middle above the lowest, beyond
     v.frame_rotation = {1, 0, 0, 0};
     v.steering = 1.0f;                               // past pi/4
     v.fork = -0.5f;
@@ -84,7 +84,7 @@ TEST(StateRecord, EveryFieldAtItsRangeEnds)
     EXPECT_EQ(at(r, 0), 0xFF);
     EXPECT_EQ(at(r, 1), 0xFF);
     EXPECT_EQ(at(r, 2), 0x7F);
-    EXPECT_EQ(get_u24(r, 3), 0u);
+    EXPECT_EQ(get_u24(r, 3), 8388607u);              // heights count from the lowest, -10
     EXPECT_EQ(get_u24(r, 6), k_max24);
     EXPECT_EQ(get_u16(r, 9), 65535u);                // w = 1
     EXPECT_EQ(get_u16(r, 11), 32767u);               // 0 -> 32767.5 floored
@@ -106,7 +106,9 @@ TEST(StateRecord, EveryFieldAtItsRangeEnds)
     v.fork = -1;
     v.engine_rpm = 40000;
     v.steering = -0.9f;
+    v.frame_position.y = -10.5f;                     // below the lowest
     r = encode_state(v, s);
+    EXPECT_EQ(get_u24(r, 3), 0u);
     EXPECT_EQ(at(r, 18), 0);
     EXPECT_EQ(get_u16(r, 37), 65535u);
     EXPECT_EQ(at(r, 17), 0);

@@ -3,7 +3,9 @@
 // (course of the race-rule tests: first lap 0 1 2, later laps 3 4 2).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <vector>
 
 #include "replay/history.h"
 #include "replay/visibility.h"
@@ -127,34 +129,40 @@ TEST_F(Visibility, StaleNetworkRidersAreHidden)
 
 TEST_F(Visibility, OffCourseAtAGate)
 {
+    // Against the leader's 1 s from gate 0 to gate 1: off course from
+    // 1.5 x 1 s + 10 s = 11.5 s (1472 ticks) on.
+    const struct {
+        std::vector<int> ticks;  // slot 1's gate times
+        int now, gate;
+        bool off;
+    } cases[] = {
+        // Gate 1 not reached: from its gate-0 time to now.
+        {{1120}, 1120 + 1471, 1, false},
+        {{1120}, 1120 + 1472, 1, true},
+        {{1120}, 9999, 0, false},  // no gate before 0
+        {{1120}, 9999, 3, false},  // nobody has passed gate 3: no leader to measure by
+        // Gate 1 passed over: from gate 0 to the gate-2 time.
+        {{1120, -1, 1300}, 9999, 2, false},
+        {{1120, -1, 1120 + 1472}, 3000, 2, true},
+        // No time at gate 0 either: from the race start.
+        {{-1, -1, k_start + 1471}, 3000, 2, false},
+        {{-1, -1, k_start + 1472}, 3000, 2, true},
+    };
+    for (const auto& c : cases) {
+        three_riders();
+        stamp_all(1, c.ticks);
+        track::update_standings(std::min(c.now, 3000));
+        EXPECT_EQ(off_course_at_gate(1, c.gate, c.now, k_start), c.off) << c.gate << " " << c.now;
+    }
+    // A leader that took a passed-over gate back stands at that gate again: it
+    // has not passed it, whatever time its next position still holds.
     three_riders();
+    stamp_all(2, {1100, 1228, 1356, -1, 1500});
+    pass(2, 3, 1600);
+    ASSERT_EQ(track::rider_position(2), 4);
     stamp_all(1, {1120});
-    track::update_standings(1400);
-    // Gate 1 not reached: from its gate-0 time to now against 1.5 x 1 s + 10 s.
-    EXPECT_FALSE(off_course_at_gate(1, 1, 1120 + 1471, k_start));
-    EXPECT_TRUE(off_course_at_gate(1, 1, 1120 + 1472, k_start));
-    EXPECT_FALSE(off_course_at_gate(1, 0, 9999, k_start));   // no gate before 0
-    // A gate nobody has passed yet: no leader to measure by.
-    EXPECT_FALSE(off_course_at_gate(1, 3, 9999, k_start));
-
-    // Gate 1 passed over: the time runs from gate 0 to the gate-2 time.
-    three_riders();
-    stamp_all(1, {1120, -1, 1300});
-    track::update_standings(1400);
-    EXPECT_FALSE(off_course_at_gate(1, 2, 9999, k_start));
-    three_riders();
-    stamp_all(1, {1120, -1, 1120 + 1472});
-    track::update_standings(3000);
-    EXPECT_TRUE(off_course_at_gate(1, 2, 3000, k_start));
-    // Without a time at gate 0 either, from the race start.
-    three_riders();
-    stamp_all(1, {-1, -1, k_start + 1471});
-    track::update_standings(3000);
-    EXPECT_FALSE(off_course_at_gate(1, 2, 3000, k_start));
-    three_riders();
-    stamp_all(1, {-1, -1, k_start + 1472});
-    track::update_standings(3000);
-    EXPECT_TRUE(off_course_at_gate(1, 2, 3000, k_start));
+    track::update_standings(1700);
+    EXPECT_FALSE(off_course_at_gate(1, 4, 9999, k_start));
 }
 
 TEST_F(Visibility, OffCourseRiderIsHiddenOnline)

@@ -226,6 +226,32 @@ TEST(Aids, AutomaticDabHoldsAStoppedBikeButNeverActsAboveTheDabSpeed)
     EXPECT_EQ(bike->controls.dab_foot, 0.0f);
 }
 
+TEST(Aids, DabFootPushesOnlyWhileTheBikeRollsSlowerThanItsTarget)
+{
+    // Stopped and leaned 0.3 rad the negative way: the foot aims at a roll
+    // rate of +pi/8 rad/s. Slower than that it pushes; faster, it leaves it.
+    const struct {
+        float roll_rate;
+        bool pushes;
+    } cases[] = {{0.0f, true}, {0.39f, true}, {0.4f, false}, {1.0f, false}};
+    for (const auto& c : cases) {
+        auto world = create_world();
+        auto bike = create_bike(*world, "450sxf(2017)", 1, "1");
+        RiderSetup s = bench_setup();
+        s.arcade = false;
+        set_setup(*bike, s);
+        bike->front_contact.depth = bike->rear_contact.depth = 0.05f;
+        bike->controls.sit_dab = 1;
+        bike->controls.steer = -1;  // steering into the fall: the foot's full share
+        const dReal q[4] = {std::cos(-0.15), 0, 0, std::sin(-0.15)};
+        dBodySetQuaternion(bike->body(k_frame), q);
+        dBodySetAngularVel(bike->body(k_frame), 0, 0, c.roll_rate);
+        dab_assist_step(*world, *bike);
+        const dReal* f = dBodyGetForce(bike->body(k_frame));
+        EXPECT_EQ(f[0] != 0 || f[1] != 0 || f[2] != 0, c.pushes) << c.roll_rate;
+    }
+}
+
 TEST(Aids, BackingUpWalksTheBikeBackwards)
 {
     track::Terrain field = make_flat_field(5, 4);
@@ -257,6 +283,26 @@ bool course_runs_along_x(Vec3, Vec3& d)
 {
     d = {1, 0, 0};
     return true;
+}
+
+TEST(Aids, BackingUpEarlyPushesOnlyInEveryFourthSecond)
+{
+    // Until the second whole second after the start's, only seconds 0, 4, 8...
+    // of the clock push; mid-second the push is at its strongest.
+    const struct {
+        int start_tick, tick;
+        bool pushes;
+    } cases[] = {{0, 64, true}, {0, 192, false}, {0, 320, true}, {128, 320, false}, {128, 448, true}};
+    for (const auto& c : cases) {
+        auto world = create_world();
+        auto bike = create_bike(*world, "crf250(2017)", 1, "1");
+        world->start_tick = c.start_tick;
+        world->tick = c.tick;
+        bike->controls.back_up = 1;
+        dab_or_back_up_step(*world, *bike);
+        const dReal* f = dBodyGetForce(bike->body(k_frame));
+        EXPECT_EQ(f[0] != 0 || f[2] != 0, c.pushes) << c.start_tick << " " << c.tick;
+    }
 }
 
 TEST(Aids, RealignTurnsARemountedBikeTowardTheCourse)

@@ -8,6 +8,7 @@
 #include "track_fixture.h"
 
 #include <initializer_list>
+#include <vector>
 
 namespace zv::test {
 
@@ -82,7 +83,7 @@ protected:
             pass(slot, checkpoint(track::rider_position(slot)), tick);
     }
     // Stamps positions 0.. with the given ticks (-1 leaves a position passed over).
-    static void stamp_all(int slot, std::initializer_list<int> ticks)
+    static void stamp_all(int slot, const std::vector<int>& ticks)
     {
         int p = 0;
         for (int tick : ticks) {

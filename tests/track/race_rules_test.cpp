@@ -137,6 +137,29 @@ TEST_F(Race, LeaderFinishesOnTheLastLapAndTheOthersOnTheirNext)
     EXPECT_EQ(order(final_standings()), order(before));
 }
 
+TEST_F(Race, HalfwayLapOfRacesOfLapsAndOfTimedRaces)
+{
+    // Of laps: (L + 1) / 2, for odd and even L.
+    const struct {
+        int laps, halfway;
+    } laps[] = {{0, 0}, {1, 1}, {2, 1}, {3, 2}, {4, 2}, {9, 5}};
+    for (const auto& c : laps) {
+        start(0, c.laps);
+        EXPECT_EQ(race_state().race_laps, c.laps);
+        EXPECT_EQ(race_state().halfway_lap, c.halfway) << c.laps;
+    }
+    // Timed: the leader's laps + 1 from the tick S + T / 2 on (T / 2 truncated).
+    const struct {
+        int limit, after_start, halfway;
+    } timed[] = {{1001, 499, k_laps_unknown}, {1001, 500, 1}, {1000, 499, k_laps_unknown}, {1000, 500, 1}};
+    for (const auto& c : timed) {
+        start(c.limit, 2);
+        join(0);
+        update_standings(k_start + c.after_start);
+        EXPECT_EQ(race_state().halfway_lap, c.halfway) << c.limit << " " << c.after_start;
+    }
+}
+
 TEST_F(Race, TimedRaceEndsTwoLapsAfterTheFirstLapCompletedAfterTheTime)
 {
     // Ten minutes and two laps; passages every 3667 ticks, so lap k ends at
@@ -206,6 +229,8 @@ TEST_F(Race, LapTimesAndBestLap)
     EXPECT_EQ(lap_time_ticks(0, 6), 80 * 128);
     EXPECT_EQ(lap_time_ticks(0, 7), 0);
     EXPECT_EQ(lap_time_ticks(0, 0), 0);
+    EXPECT_EQ(lap_time_ticks(-1, 1), 0);
+    EXPECT_EQ(lap_time_ticks(k_rider_slots, 1), 0);
     // The 60 s first lap never counts; of the two 75 s laps the earlier.
     const BestLap best = best_lap(0);
     EXPECT_EQ(best.lap, 2);
@@ -216,102 +241,95 @@ TEST_F(Race, LapTimesAndBestLap)
     EXPECT_EQ(best_lap(1).lap, 0);
 }
 
-TEST_F(Race, CuttingTheFirstLap)
+TEST_F(Race, CuttingPenaltyAgainstTheFieldsCleanTimes)
 {
-    // Rider 0 rides positions 0 to 2 in 40 s; rider 1 leaves out position 1
-    // and takes 20 s: the field's 40 s plus 1 s, less its 20 s = 21 s.
-    join(0);
-    join(1);
-    stamp_all(0, {k_start, k_start + 1000, k_start + 40 * 128});
-    stamp_all(1, {k_start + 50, -1, k_start + 50 + 20 * 128});
-    update_standings(k_start + 6000);
-    EXPECT_EQ(cutting_penalty(1), 21 * 128);
-    EXPECT_EQ(cutting_penalty(0), 0);
-}
-
-TEST_F(Race, CuttingWithoutAnyCleanRiderExpectsAMinute)
-{
-    join(0);
-    stamp_all(0, {k_start, -1, -1, k_start + 1000});
-    update_standings(k_start + 2000);
-    EXPECT_EQ(cutting_penalty(0), 60 * 128 + 128 - 1000);
-    // A cut from before position 0 counts from tick 0.
-    join(1);
-    stamp_all(1, {-1, 200});
-    update_standings(k_start + 2000);
-    EXPECT_EQ(cutting_penalty(1), 60 * 128 + 128 - 200);
-}
-
-TEST_F(Race, CuttingALaterLapComparesAveragesOverNormalLaps)
-{
-    // The section from position 6 to 8 (lap 3) is cut by rider 1. Rider 0's
-    // clean times for it over its normal laps: 1000 (lap 2), 2000 (lap 3),
-    // 3000 (lap 4): 2000. Rider 1's own clean lap 2: 1500. Expected: the mean
-    // 1750 plus 128; rider 1 took 800.
-    join(0);
-    join(1);
     const int s = k_start;
-    stamp_all(0, {s + 10, s + 20, s + 30,
-                  s + 100, s + 600, s + 1100,
-                  s + 1200, s + 2000, s + 3200,
-                  s + 3300, s + 4000, s + 6300});
-    stamp_all(1, {s + 10, s + 20, s + 30,
-                  s + 100, s + 900, s + 1600,
-                  s + 1700, -1, s + 2500,
-                  s + 2600});
-    update_standings(s + 7000);
-    EXPECT_EQ(cutting_penalty(1), 1750 + 128 - 800);
-}
-
-TEST_F(Race, EveryCutSectionAddsUp)
-{
-    // Rider 1 cuts the middle checkpoint of lap 2 and of lap 3; rider 0 rides
-    // that section in 1000 ticks each lap; rider 1 in 600 twice.
-    join(0);
-    join(1);
-    const int s = k_start;
-    stamp_all(0, {s + 10, s + 20, s + 30, s + 100, s + 600, s + 1100, s + 1200, s + 1700, s + 2200});
-    stamp_all(1, {s + 10, s + 20, s + 30, s + 100, -1, s + 700, s + 800, -1, s + 1400});
-    update_standings(s + 3000);
-    EXPECT_EQ(cutting_penalty(1), 2 * (1000 + 128 - 600));
-    EXPECT_EQ(cutting_penalty(0), 0);
+    const struct {
+        const char* what;
+        std::vector<int> clean, cutter;  // slot 0 (none: not racing), slot 1
+        int penalty;
+    } cases[] = {
+        // Slot 1 leaves out position 1 in 20 s; the field's 40 s plus 1 s, less 20 s.
+        {"first lap", {s, s + 1000, s + 40 * 128}, {s + 50, -1, s + 50 + 20 * 128}, 21 * 128},
+        // Nobody rode it clean: a minute is expected; a cut from before
+        // position 0 counts from tick 0.
+        {"no clean rider", {}, {s, -1, -1, s + 1000}, 60 * 128 + 128 - 1000},
+        {"from the start", {}, {-1, 200}, 60 * 128 + 128 - 200},
+        // Positions 6 to 8 (lap 3): slot 0's clean normal laps take 1000, 2000
+        // and 3000 (mean 2000), slot 1's own clean lap 2 1500: the mean 1750
+        // plus 128, against the 800 taken.
+        {"later lap",
+         {s + 10, s + 20, s + 30, s + 100, s + 600, s + 1100, s + 1200, s + 2000, s + 3200, s + 3300, s + 4000, s + 6300},
+         {s + 10, s + 20, s + 30, s + 100, s + 900, s + 1600, s + 1700, -1, s + 2500, s + 2600},
+         1750 + 128 - 800},
+        // The middle of laps 2 and 3 cut, 600 ticks each against 1000: every cut adds up.
+        {"every cut section",
+         {s + 10, s + 20, s + 30, s + 100, s + 600, s + 1100, s + 1200, s + 1700, s + 2200},
+         {s + 10, s + 20, s + 30, s + 100, -1, s + 700, s + 800, -1, s + 1400},
+         2 * (1000 + 128 - 600)},
+    };
+    for (const auto& c : cases) {
+        start(0, 3);
+        if (!c.clean.empty()) {
+            join(0);
+            stamp_all(0, c.clean);
+        }
+        join(1);
+        stamp_all(1, c.cutter);
+        update_standings(s + 7000);
+        EXPECT_EQ(cutting_penalty(1), c.penalty) << c.what;
+        EXPECT_EQ(cutting_penalty(0), 0) << c.what;
+    }
 }
 
 TEST_F(Race, LongPenaltyCostsWholeLaps)
 {
-    // Rider 1's penalty is 40 s and its best lap 15 s: two laps are taken
-    // and 10 s stay.
-    start(0, 4);
-    join(0);
-    join(1);
-    const int s = k_start;
-    const int lap = 15 * 128;
-    // Rider 0 rides the first lap's section 0 -> 2 in 6000 ticks.
-    stamp_all(0, {s + 100, s + 3000, s + 6100,
-                  s + 8000, s + 9000, s + 10000,
-                  s + 12000, s + 13000, s + 14000,
-                  s + 16000, s + 17000, s + 18000});
-    // Rider 1 cuts it short: 6000 + 128 - 5120 = 1008 ticks.
-    const int end1 = s + 100 + 1008;
-    stamp_all(1, {s + 100, -1, end1,
-                  end1 + 500, end1 + 1000, end1 + lap,
-                  end1 + lap + 500, end1 + lap + 1000, end1 + 2 * lap,
-                  end1 + 2 * lap + 500, end1 + 2 * lap + 1000, end1 + 3 * lap});
-    EXPECT_EQ(best_lap(1).ticks, lap);
-    update_standings(s + 20000);
-    ASSERT_TRUE(has_final_standings());
-    const std::vector<Standing>& f = final_standings();
-    ASSERT_EQ(f.size(), 2u);
-    EXPECT_EQ(f[0].slot, 0);
-    EXPECT_EQ(f[0].position, 12);
-    EXPECT_EQ(f[0].penalty_ticks, 0);
-    EXPECT_EQ(f[1].slot, 1);
-    EXPECT_EQ(f[1].position, 6);
-    EXPECT_EQ(f[1].laps_deducted, 2);
-    EXPECT_EQ(f[1].penalty_ticks, 10 * 128);
-    EXPECT_EQ(f[1].tick, end1 + 3 * lap + 10 * 128);
-    // The running standings still show the places as ridden.
-    EXPECT_EQ(order(running_standings()), (std::vector<int>{1, 0}));
+    // Rider 0 rides the first lap's section 0 -> 2 in 6000 ticks, so a rider
+    // who cuts it in x ticks owes 6000 + 128 - x. Rider 1's best lap is 15 s:
+    // while the penalty is longer than that, a lap is taken and 15 s with it.
+    constexpr int lap = 15 * 128;
+    const struct {
+        int own;  // rider 1's ticks over the cut section
+        int laps_deducted, penalty;
+    } cases[] = {
+        {1008, 2, 10 * 128},      // 40 s
+        {2288, 1, lap},           // exactly two best laps: the second stays
+        {4207, 1, 1},             // one tick over a best lap
+        {4208, 0, lap},           // exactly one best lap
+        {6128, 0, 0},             // as long as expected: no penalty
+    };
+    for (const auto& c : cases) {
+        start(0, 4);
+        join(0);
+        join(1);
+        const int s = k_start;
+        stamp_all(0, {s + 100, s + 3000, s + 6100,
+                      s + 8000, s + 9000, s + 10000,
+                      s + 12000, s + 13000, s + 14000,
+                      s + 16000, s + 17000, s + 18000});
+        const int end1 = s + 100 + c.own;
+        stamp_all(1, {s + 100, -1, end1,
+                      end1 + 500, end1 + 1000, end1 + lap,
+                      end1 + lap + 500, end1 + lap + 1000, end1 + 2 * lap,
+                      end1 + 2 * lap + 500, end1 + 2 * lap + 1000, end1 + 3 * lap});
+        EXPECT_EQ(best_lap(1).ticks, lap);
+        update_standings(s + 20000);
+        ASSERT_TRUE(has_final_standings()) << c.own;
+        const std::vector<Standing>& f = final_standings();
+        ASSERT_EQ(f.size(), 2u);
+        const Standing& one = f[0].slot == 1 ? f[0] : f[1];
+        const Standing& zero = f[0].slot == 1 ? f[1] : f[0];
+        EXPECT_EQ(zero.position, 12) << c.own;
+        EXPECT_EQ(zero.penalty_ticks, 0) << c.own;
+        EXPECT_EQ(one.position, 12 - 3 * c.laps_deducted) << c.own;
+        EXPECT_EQ(one.laps_deducted, c.laps_deducted) << c.own;
+        EXPECT_EQ(one.penalty_ticks, c.penalty) << c.own;
+        EXPECT_EQ(one.tick, end1 + 3 * lap + c.penalty) << c.own;
+        // A lap down falls behind; on the same lap the earlier tick leads.
+        EXPECT_EQ(f[0].slot, c.laps_deducted > 0 ? 0 : 1) << c.own;
+        // The running standings still show the places as ridden.
+        EXPECT_EQ(order(running_standings()), (std::vector<int>{1, 0}));
+    }
 }
 
 TEST_F(Race, RidersThisMachineDoesNotDriveMayStopCounting)
@@ -327,21 +345,23 @@ TEST_F(Race, RidersThisMachineDoesNotDriveMayStopCounting)
     EXPECT_TRUE(is_finished(0));
     EXPECT_FALSE(has_final_standings());
     // Online: a remote rider after a second without news, a replayed one
-    // after ten seconds.
-    start(0, 3, true);
-    join(0);
-    join(1, RiderSource::replayed);
-    join(2, RiderSource::remote);
-    stamp_all(0, {1100, 1200, 1300, 1400, 1500, 1600, 1700, 1800, 1900});
-    note_rider_data(1, 2000);
-    note_rider_data(2, 2000);
-    update_standings(2000 + 127);
-    EXPECT_FALSE(has_final_standings());
-    update_standings(2000 + 128 * 10 - 1);
-    EXPECT_FALSE(has_final_standings());
-    update_standings(2000 + 128 * 10);
-    ASSERT_TRUE(has_final_standings());
-    EXPECT_EQ(order(final_standings()), (std::vector<int>{0, 1, 2}));
+    // after ten seconds, and not a tick sooner.
+    const struct {
+        RiderSource source;
+        int quiet;
+    } cases[] = {{RiderSource::remote, 128}, {RiderSource::replayed, 10 * 128}};
+    for (const auto& c : cases) {
+        start(0, 3, true);
+        join(0);
+        join(1, c.source);
+        stamp_all(0, {1100, 1200, 1300, 1400, 1500, 1600, 1700, 1800, 1900});
+        note_rider_data(1, 2000);
+        update_standings(2000 + c.quiet - 1);
+        EXPECT_FALSE(has_final_standings()) << c.quiet;
+        update_standings(2000 + c.quiet);
+        ASSERT_TRUE(has_final_standings()) << c.quiet;
+        EXPECT_EQ(order(final_standings()), (std::vector<int>{0, 1}));
+    }
 }
 
 TEST_F(Race, EmptyFieldNeverEnds)
@@ -397,6 +417,13 @@ TEST_F(Race, OutsideChangesStayInBounds)
     set_rider_position(0, 1 << 30);  // clamped, never grows the array
     EXPECT_EQ(rider_position(0), k_max_lap_positions);
     EXPECT_EQ(ticks_of(0).size(), 5u);
+    // Nothing lies beyond the last position.
+    for (int p = k_max_lap_positions - 3; p < k_max_lap_positions; ++p)
+        set_gate_time(0, p, 2100);
+    ASSERT_EQ(rider_position(0), k_max_lap_positions);
+    pass(0, checkpoint(k_max_lap_positions), 3000);
+    EXPECT_EQ(rider_position(0), k_max_lap_positions);
+    EXPECT_EQ(crossing_tick(0, k_max_lap_positions), -1);
 }
 
 TEST_F(Race, RewindForgetsLaterPassages)

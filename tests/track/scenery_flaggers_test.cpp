@@ -177,13 +177,15 @@ TEST_F(Flagging, FrameUpdateMovesTheStarterAndSwitchesTextures)
     EXPECT_FALSE(checkpoint_alert(2));
 
     // The alert marks are cleared every frame; the auto-pilot mark is taken off.
-    riders = {crashed_marked};
+    // Checkpoints no alert covers are ignored.
+    riders = {crashed_marked, FlaggerRider{-2000000000, true, false, false}, FlaggerRider{256, true, false, false}};
     race.riders = riders;
     race.tick += 1;
     update_flaggers(race);
     EXPECT_EQ(shown(f.corners[0].billboard), tex("calm1"));
     EXPECT_EQ(billboard(f.corners[0].billboard).texture_tick, 7 * 128 + 1);
     EXPECT_EQ(shown(f.corners[1].billboard), tex("warn2"));
+    EXPECT_FALSE(checkpoint_alert(256));
     // An unchanged texture keeps its animation start.
     EXPECT_EQ(st.texture_tick, 7 * 128);
 

@@ -55,28 +55,30 @@ protected:
 
 TEST(TintedNames, OnlyHashSixHexDigitsHashIsATint)
 {
-    auto t = parse_tinted_name("#ff8000#@tree.png");
-    ASSERT_TRUE(t);
-    EXPECT_EQ(t->r, 255);
-    EXPECT_EQ(t->g, 128);
-    EXPECT_EQ(t->b, 0);
-    EXPECT_EQ(t->name, "@tree.png");
-
-    auto upper = parse_tinted_name("#0A0b0C#x");
-    ASSERT_TRUE(upper);
-    EXPECT_EQ(upper->r, 10);
-    EXPECT_EQ(upper->g, 11);
-    EXPECT_EQ(upper->b, 12);
-
-    auto bare = parse_tinted_name("#102030#");
-    ASSERT_TRUE(bare);
-    EXPECT_EQ(bare->name, "");
-
-    EXPECT_FALSE(parse_tinted_name("#ff80#@tree.png"));  // four digits
-    EXPECT_FALSE(parse_tinted_name("#ff800g#x"));
-    EXPECT_FALSE(parse_tinted_name("#ff8000"));
-    EXPECT_FALSE(parse_tinted_name("@tree.png"));
-    EXPECT_FALSE(parse_tinted_name(""));
+    // Every end of each digit range, in both cases.
+    const struct {
+        const char* text;
+        int r, g, b;
+        const char* name;
+    } tints[] = {
+        {"#ff8000#@tree.png", 255, 128, 0, "@tree.png"},
+        {"#0A0b0C#x", 10, 11, 12, "x"},
+        {"#09afAF#", 9, 175, 175, ""},
+        {"#90FAfa#y", 144, 250, 250, "y"},
+    };
+    for (const auto& c : tints) {
+        auto t = parse_tinted_name(c.text);
+        ASSERT_TRUE(t) << c.text;
+        EXPECT_EQ(t->r, c.r) << c.text;
+        EXPECT_EQ(t->g, c.g) << c.text;
+        EXPECT_EQ(t->b, c.b) << c.text;
+        EXPECT_EQ(t->name, c.name) << c.text;
+    }
+    // Just outside each range: '/' ':' '`' 'g' '@' 'G'; too few digits; no
+    // closing '#'; no tint at all.
+    for (const char* bad : {"#ff80/0#x", "#ff80:0#x", "#ff80`0#x", "#ff800g#x", "#ff80@0#x", "#ff80G0#x",
+                            "#ff80#@tree.png", "#ff8000", "@tree.png", ""})
+        EXPECT_FALSE(parse_tinted_name(bad)) << bad;
 }
 
 TEST_F(Scenery, BillboardsFileWithTintsStopsAtTheFirstBadEntry)
@@ -214,7 +216,7 @@ TEST_F(Scenery, ObjectsWithAShapeEnterEveryBucketTheirSquareOverlaps)
     put_data("big.shp", "1\n0 0 0 4 1 1 1\n");
     put_data("dot.shp", "1\n0 0 0 1 1 1 1\n");
     create_track_object(32, 0, 32, 0, "null", "null", "@big.shp");    // 28..36: buckets 3..4
-    create_track_object(20, 0, 47, 0, "null", "null", "@dot.shp");    // x 19..21: 1..2, z 46..48: 6
+    create_track_object(14, 0, 55, 0, "null", "null", "@dot.shp");    // x 13..15: 0..1, z 54..56: 7
     create_track_object(32, 0, 32, 0, "@statue.jm", "null", "null");  // no shape
     build_object_buckets(64);
 
@@ -227,10 +229,14 @@ TEST_F(Scenery, ObjectsWithAShapeEnterEveryBucketTheirSquareOverlaps)
         for (int bx = 0; bx < 8; ++bx) {
             total += static_cast<int>(object_bucket(bx, bz).size());
             EXPECT_EQ(in(bx, bz, 0), bx >= 3 && bx <= 4 && bz >= 3 && bz <= 4) << bx << "," << bz;
-            EXPECT_EQ(in(bx, bz, 1), bx >= 1 && bx <= 2 && bz == 6) << bx << "," << bz;
+            EXPECT_EQ(in(bx, bz, 1), bx <= 1 && bz == 7) << bx << "," << bz;
             EXPECT_FALSE(in(bx, bz, 2));
         }
     EXPECT_EQ(total, 6);
+    // Outside the grid: its edge buckets, never the next row's.
+    EXPECT_TRUE(in(-3, 7, 1));
+    EXPECT_TRUE(in(0, 8, 1));
+    EXPECT_FALSE(in(8, 6, 1));
     auto near = objects_near(33, 33);
     ASSERT_EQ(near.size(), 1u);
     EXPECT_EQ(near[0], 0);

@@ -176,25 +176,15 @@ TEST_F(TerrainLoad, ShortSamplesFail)
 
 TEST_F(TerrainLoad, RequiredFilesNameTheirPath)
 {
-    write_basic();
-    remove("terrain.hf");
-    expect_failure();
-    EXPECT_TRUE(shown("Can't open '@tracks/t/terrain.hf'"));
-
-    write_basic();
-    remove("tilemap");
-    expect_failure();
-    EXPECT_TRUE(shown("Can't open '@tracks/t/tilemap'"));
-
-    write_basic();
-    remove("shading.ppm");
-    expect_failure();
-    EXPECT_TRUE(shown("Can't open '@tracks/t/shading.ppm'"));
-
-    write_basic();
-    remove("tileinfo");
-    expect_failure();
-    EXPECT_TRUE(shown("Can't open '@tracks/t/texturelist'"));
+    const std::pair<const char*, const char*> cases[] = {
+        {"terrain.hf", "terrain.hf"}, {"tilemap", "tilemap"}, {"shading.ppm", "shading.ppm"},
+        {"tileinfo", "texturelist"}};
+    for (const auto& [missing, named] : cases) {
+        write_basic();
+        remove(missing);
+        expect_failure();
+        EXPECT_TRUE(shown("Can't open '@tracks/t/" + std::string(named) + "'")) << missing;
+    }
 }
 
 TEST_F(TerrainLoad, ShadingFiles)

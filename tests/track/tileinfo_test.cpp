@@ -202,14 +202,14 @@ TEST_F(TileInfo, RoostLineWithQuotedTexture)
 
 TEST_F(TileInfo, RoostNumbersColoursAndWarnings)
 {
-    auto tiles = read("roost size=abc dig=3x r=300 g=-1 b=12.9 a=x fade_r=128 fade_g=-129 bogus=1 "
-                      "splash=0 slow_speed=-1.5e1 count=\n"
+    auto tiles = read("roost size=abc dig=3e+9x r=300 g=-1 b=12.9 a=x fade_r=128 fade_g=-129 bogus=1 "
+                      "splash=0 slow_speed=-1.5e01 count=\n"
                       "roost\nroost\nroost\nroost\naddtile\n");
     ASSERT_EQ(tiles.size(), 1u);
     const RoostType& r = tiles[0].roost[0];
     EXPECT_EQ(r.mode, 1);
     EXPECT_FLOAT_EQ(r.size, 0.0f);
-    EXPECT_FLOAT_EQ(r.dig, 3.0f);
+    EXPECT_FLOAT_EQ(r.dig, 3e9f);
     EXPECT_EQ(r.r, 44);   // 300 mod 256
     EXPECT_EQ(r.g, 255);  // low byte of -1
     EXPECT_EQ(r.b, 12);
