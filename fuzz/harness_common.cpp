@@ -76,7 +76,11 @@ const std::string& scratch_folder()
         if (!mkdtemp(pattern.data()))
             std::abort();  // nothing can run without it
         std::string f = pattern + "/";
-        std::atexit([] { std::error_code ec; std::filesystem::remove_all(scratch_folder(), ec); });
+        // Removed at exit by a copy of its name: the string itself may be
+        // gone by then.
+        static char name[512];
+        std::snprintf(name, sizeof name, "%s", pattern.c_str());
+        std::atexit([] { std::error_code ec; std::filesystem::remove_all(name, ec); });
         mkdir((f + "data").c_str(), 0700);
         mkdir((f + "home").c_str(), 0700);
         return f;
