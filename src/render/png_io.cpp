@@ -190,9 +190,28 @@ bool read_rows(ReadJob* job, png_bytep* rows)
     return true;
 }
 
+// Every chunk up to the end chunk must fit in the bytes we have: a damaged
+// length would otherwise have the decoder allocate what the chunk claims
+// (gigabytes) before it finds the data missing.
+bool chunks_fit(std::span<const std::uint8_t> bytes)
+{
+    std::size_t pos = 8;
+    while (pos + 12 <= bytes.size()) {
+        const std::uint8_t* p = bytes.data() + pos;
+        const std::size_t length = (std::size_t{p[0]} << 24) | (std::size_t{p[1]} << 16) |
+                                   (std::size_t{p[2]} << 8) | std::size_t{p[3]};
+        if (length > bytes.size() - pos - 12)
+            return false;
+        if (std::memcmp(p + 4, "IEND", 4) == 0)
+            return true;
+        pos += 12 + length;
+    }
+    return false;
+}
+
 bool decode_into(std::span<const std::uint8_t> bytes, PngImage& image)
 {
-    if (bytes.size() < 8 || png_sig_cmp(bytes.data(), 0, 8) != 0)
+    if (bytes.size() < 8 || png_sig_cmp(bytes.data(), 0, 8) != 0 || !chunks_fit(bytes))
         return false;
     ReadState state{bytes, 0};
     ReadJob job;
