@@ -16,8 +16,19 @@ root=$(pwd)
 out=$root/build-fuzz
 data=$root/build
 
+# The harnesses need clang and its libFuzzer runtime besides the usual
+# packages; ccache only speeds rebuilds when it is there.
+scripts/setup.sh
+if ! command -v clang++ >/dev/null 2>&1 || ! dpkg-query -W -f='${Status}' libclang-rt-dev 2>/dev/null |
+        grep -q "install ok installed"; then
+    sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo=sudo
+    $sudo apt-get install -y clang libclang-rt-dev
+fi
+launcher=""
+command -v ccache >/dev/null 2>&1 && launcher=-DCMAKE_CXX_COMPILER_LAUNCHER=ccache
 cmake -S . -B "$out" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-    -DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DZV_FUZZ=ON -DZV_BUILD_TESTS=OFF >/dev/null
+    $launcher -DZV_FUZZ=ON -DZV_BUILD_TESTS=OFF >/dev/null
 nice cmake --build "$out" -j2 --target fuzz_harnesses >/dev/null
 
 names="$*"
