@@ -22,9 +22,12 @@ const std::string k_xvfb_run = "/usr/bin/xvfb-run";
 
 // Parallel tests each start a virtual display; the search for a free display
 // number starts at one of this process's own.
-inline std::string display_search_start()
+// Each attempt searches from another number, so a display lost to another
+// test (or to a virtual display that died and left its socket) is not
+// tried again.
+inline std::string display_search_start(int attempt)
 {
-    return std::to_string(100 + (getpid() % 400) * 10);
+    return std::to_string(100 + ((getpid() + attempt * 131) % 400) * 10 + attempt);
 }
 
 // Whether a run lost its display to another test's (then it is run again).
@@ -134,15 +137,15 @@ protected:
                          "done\n"
                          "kill -TERM $pid 2>/dev/null\n"
                          "wait $pid\n");
-        std::vector<std::string> full = {"-a", "-n", display_search_start(), "-s", "-screen 0 " + screen,
-                                         "sh", script, k_zarvox};
-        full.insert(full.end(), args.begin(), args.end());
         windowed_ = true;
         RunResult r;
         // Virtual displays started at the same moment by parallel tests can
         // pick the same number (the search starts at a number of this
         // process's own to make that rare); the loser gets another go.
         for (int attempt = 0; attempt < 3; ++attempt) {
+            std::vector<std::string> full = {"-a", "-n", display_search_start(attempt), "-s",
+                                             "-screen 0 " + screen, "sh", script, k_zarvox};
+            full.insert(full.end(), args.begin(), args.end());
             r = run_with(k_xvfb_run, full);
             if (!display_collided(r.err))
                 break;
