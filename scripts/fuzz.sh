@@ -8,6 +8,9 @@
 # fuzz/regressions/<harness>/ so the test suite replays it.
 #
 #   scripts/fuzz.sh [SECONDS] [HARNESS ...]
+#
+# ZV_FUZZ_RUNS=N also stops a harness after N executions, whichever comes
+# first (ZV_FUZZ_RUNS=1000000 scripts/fuzz.sh 600 is the long run).
 set -eu
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
@@ -53,7 +56,7 @@ data_patterns() {
     esac
 }
 
-printf '%-18s %12s %8s %8s  %s\n' harness executions cov ft result
+printf '%-18s %12s %8s %8s %8s  %s\n' harness executions seconds cov ft result
 for h in $names; do
     corpus=$out/corpus/$h
     crashes=$out/crashes/$h
@@ -69,11 +72,15 @@ for h in $names; do
     fi
     [ -d "fuzz/regressions/$h" ] && cp fuzz/regressions/"$h"/* "$corpus"/ 2>/dev/null || true
     log=$out/$h.log
+    runs=""
+    [ -n "${ZV_FUZZ_RUNS:-}" ] && runs=-runs=$ZV_FUZZ_RUNS
+    started=$(date +%s)
     set +e
-    ZV_FUZZ_SEED_DIR=$corpus nice "$out/fuzz/fuzz_$h" -max_total_time="$seconds" -max_len=65536 -timeout=20 \
-        -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$crashes/" "$corpus" >"$log" 2>&1
+    ZV_FUZZ_SEED_DIR=$corpus "$out/fuzz/fuzz_$h" -max_total_time="$seconds" -max_len=65536 -timeout=20 \
+        -rss_limit_mb=2048 -print_final_stats=1 $runs -artifact_prefix="$crashes/" "$corpus" >"$log" 2>&1
     rc=$?
     set -e
+    took=$(($(date +%s) - started))
     execs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$' | tail -n 1)
     last=$(grep -E '^#[0-9]+.*cov: ' "$log" | tail -n 1)
     cov=$(echo "$last" | sed -n 's/.*cov: \([0-9]*\).*/\1/p')
@@ -83,5 +90,5 @@ for h in $names; do
     else
         result="CRASH (exit $rc): $(ls -t "$crashes" | head -n 1) ; see $log"
     fi
-    printf '%-18s %12s %8s %8s  %s\n' "$h" "${execs:-?}" "${cov:-?}" "${ft:-?}" "$result"
+    printf '%-18s %12s %8s %8s %8s  %s\n' "$h" "${execs:-?}" "$took" "${cov:-?}" "${ft:-?}" "$result"
 done
