@@ -52,6 +52,13 @@ echo "sanitizer build: $(( $(date +%s) - start )) s"
 cd "$build_dir"
 start=$(date +%s)
 status=0
-ctest --output-on-failure -j "$jobs" --timeout 1500 -E '^e2e\.' || status=$?
+ctest --output-on-failure -j "$jobs" --timeout 1500 -E '^e2e\.' -LE '^display$' || status=$?
+# The tests that open a window (label display) run without the leak check:
+# Mesa's driver leaks its one-time set-up and is unloaded before the check,
+# so nothing is left in the stack for a suppression to match but with the
+# slow unwinder, which makes llvmpipe's shader compiles run for many minutes.
+# Every other check stays on for them.
+ASAN_OPTIONS="$ASAN_OPTIONS:detect_leaks=0" \
+  ctest --output-on-failure --timeout 1500 -E '^e2e\.' -L '^display$' || status=$?
 echo "sanitizer tests: $(( $(date +%s) - start )) s"
 exit $status
