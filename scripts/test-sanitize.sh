@@ -59,6 +59,6 @@ ctest --output-on-failure -j "$jobs" --timeout 1500 -E '^e2e\.' -LE '^display$' 
 # slow unwinder, which makes llvmpipe's shader compiles run for many minutes.
 # Every other check stays on for them.
 ASAN_OPTIONS="$ASAN_OPTIONS:detect_leaks=0" \
-  ctest --output-on-failure --timeout 1500 -E '^e2e\.' -L '^display$' || status=$?
+  ctest --output-on-failure -j "$jobs" --timeout 1500 -E '^e2e\.' -L '^display$' || status=$?
 echo "sanitizer tests: $(( $(date +%s) - start )) s"
 exit $status
