@@ -1,11 +1,13 @@
 // Pictures and textures: PNG (raw and as the texture loader expands it),
 // PPM/PGM, the texture files that start with a keyword (ANIM1 sequences,
 // LINK files, the predictive J6/J7 pictures), and the texture loader itself
-// with its ".info" side files.
+// with its ".info" side files; the font's metrics file.
 #include "harness.h"
 
+#include <cmath>
 #include <cstdlib>
 
+#include "render/font.h"
 #include "render/image_formats.h"
 #include "render/png_io.h"
 #include "render/textures.h"
@@ -162,6 +164,34 @@ int fuzz_texture(const std::uint8_t* data, std::size_t size)
     }
     render::release_textures(true);
     return 0;
+}
+
+int fuzz_font(const std::uint8_t* data, std::size_t size)
+{
+    render::FontParse parsed = render::parse_font_metrics({reinterpret_cast<const char*>(data), size});
+    if (!parsed.metrics)
+        return 0;
+    const render::FontMetrics& m = *parsed.metrics;
+    // Every byte a string may hold, at the sizes the screen uses.
+    std::string text;
+    for (int c = 0; c < 256; ++c)
+        text += static_cast<char>(c);
+    for (float em : {12.0f, 0.5f, 1.0e6f, render::font_size_for_cap_height(m, 20)}) {
+        const float width = render::font_text_width(m, text, em);
+        if (!std::isfinite(width) || width < 0)
+            std::abort();
+        for (const render::GlyphQuad& q : render::layout_font_text(m, 3, 40, em, text))
+            if (!(q.s0 >= 0 && q.s1 <= 1 && q.t0 >= 0 && q.t1 <= 1 && q.s0 <= q.s1 && q.t0 <= q.t1))
+                std::abort();  // texture coordinates outside the picture
+    }
+    return 0;
+}
+
+Seeds font_seeds()
+{
+    return {"# metrics\ncell 16\nsize 14\nbaseline 12\nleft 1\nchar 65 9 1 2 14 12\nchar 72 9 1 3 15 12\n"
+            "char 32 4\nchar 63 8 0 0 16 16\n",
+            "cell 64\nsize 50.5\nbaseline 60\nleft 0\ncapheight 38\nchar 255 64 0 0 64 64\nchar 0 0.5\n"};
 }
 
 Seeds texture_seeds()

@@ -81,5 +81,6 @@ int fuzz_series(const std::uint8_t* data, std::size_t size);
 int fuzz_braap(const std::uint8_t* data, std::size_t size);
 int fuzz_sound_table(const std::uint8_t* data, std::size_t size);
 int fuzz_texture(const std::uint8_t* data, std::size_t size);
+int fuzz_font(const std::uint8_t* data, std::size_t size);
 
 }  // namespace zv::fuzz

@@ -41,6 +41,7 @@ Seeds series_seeds();
 Seeds braap_seeds();
 Seeds sound_table_seeds();
 Seeds texture_seeds();
+Seeds font_seeds();
 
 namespace {
 
@@ -73,6 +74,7 @@ constexpr Harness k_harnesses[] = {
     {"braap", fuzz_braap, braap_seeds},
     {"sound_table", fuzz_sound_table, sound_table_seeds},
     {"texture", fuzz_texture, texture_seeds},
+    {"font", fuzz_font, font_seeds},
 };
 
 }  // namespace
