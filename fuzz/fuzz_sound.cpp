@@ -36,9 +36,11 @@ void prepare_sound()
 void play(const sound::EngineParams& params)
 {
     sound::EngineSynth synth;
-    std::uint8_t out[600];
-    for (float speed : {1000.0f, 14000.0f, 0.0f, -300.0f, 1.0e30f, NAN})
-        for (float torque : {-10.0f, 0.5f, 10.0f}) {
+    // A few short frames: enough for every cell to fire, cheap enough to
+    // keep the fuzzer fast.
+    std::uint8_t out[160];
+    for (float speed : {1000.0f, 14000.0f, -300.0f, 1.0e30f, NAN})
+        for (float torque : {-10.0f, 10.0f}) {
             const float load = sound::engine_load(params, torque);
             if (!(load >= 0.0f && load <= 1.0f))
                 std::abort();
