@@ -82,5 +82,6 @@ int fuzz_braap(const std::uint8_t* data, std::size_t size);
 int fuzz_sound_table(const std::uint8_t* data, std::size_t size);
 int fuzz_texture(const std::uint8_t* data, std::size_t size);
 int fuzz_font(const std::uint8_t* data, std::size_t size);
+int fuzz_track_list(const std::uint8_t* data, std::size_t size);
 
 }  // namespace zv::fuzz

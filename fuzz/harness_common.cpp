@@ -42,6 +42,7 @@ Seeds braap_seeds();
 Seeds sound_table_seeds();
 Seeds texture_seeds();
 Seeds font_seeds();
+Seeds track_list_seeds();
 
 namespace {
 
@@ -75,6 +76,7 @@ constexpr Harness k_harnesses[] = {
     {"sound_table", fuzz_sound_table, sound_table_seeds},
     {"texture", fuzz_texture, texture_seeds},
     {"font", fuzz_font, font_seeds},
+    {"track_list", fuzz_track_list, track_list_seeds},
 };
 
 }  // namespace
