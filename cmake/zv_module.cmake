@@ -35,7 +35,10 @@ function(zv_tests module)
     # one at a time so two servers never race for a display number.
     # Whole-program runs start virtual displays of their own and time out
     # when starved, so they too run one at a time.
-    if(module STREQUAL "e2e")
+    if(module STREQUAL "e2e" AND n MATCHES "^(sim_|datagen_)")
+      # Headless programs need no display and run beside the other tests.
+      gtest_discover_tests(${exe} DISCOVERY_TIMEOUT 120 TEST_PREFIX "${module}.")
+    elseif(module STREQUAL "e2e")
       gtest_discover_tests(${exe} DISCOVERY_TIMEOUT 120 TEST_PREFIX "${module}."
         PROPERTIES RUN_SERIAL TRUE)
     elseif(n MATCHES "_screen_test$" AND ZV_XVFB_RUN)
