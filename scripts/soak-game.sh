@@ -73,20 +73,26 @@ if [ -z "${DISPLAY:-}" ]; then
   # SDL's dummy output.
   export SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
 fi
-n=90
-# Starts Xvfb on the next display number nobody holds and waits until it
+# Starts Xvfb on a display number it picks itself (so no other server
+# can take the number between a check and the start) and waits until it
 # answers.
 start_xvfb() {
-  while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
-  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp > "$work/xvfb.txt" 2>&1 &
+  rm -f "$work/display.txt"
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3> "$work/display.txt" > "$work/xvfb.txt" 2>&1 &
   xvfb_pid=$!
-  export DISPLAY=":$n"
-  n=$((n + 1))
   local t=0
+  until [ -s "$work/display.txt" ] && grep -q '^[0-9]' "$work/display.txt"; do
+    t=$((t + 1))
+    if [ $t -gt 100 ] || ! kill -0 $xvfb_pid 2>/dev/null; then
+      echo "$0: Xvfb did not start" >&2; cat "$work/xvfb.txt" >&2; return 1
+    fi
+    sleep 0.1
+  done
+  export DISPLAY=":$(head -n 1 "$work/display.txt")"
   until xdotool getdisplaygeometry >/dev/null 2>&1; do
     t=$((t + 1))
     if [ $t -gt 100 ] || ! kill -0 $xvfb_pid 2>/dev/null; then
-      echo "$0: Xvfb did not start on $DISPLAY" >&2; cat "$work/xvfb.txt" >&2; return 1
+      echo "$0: Xvfb on $DISPLAY does not answer" >&2; cat "$work/xvfb.txt" >&2; return 1
     fi
     sleep 0.1
   done
