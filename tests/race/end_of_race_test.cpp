@@ -197,19 +197,27 @@ TEST_F(EndOfRace, TheHeadlessRaceRunsToTheEndOrToItsCap)
         bool ended;
         int ticks;
         std::vector<bool> finished;
+        // The watcher's calls (tick, last): at the start, every 300 ticks
+        // and once more after the last tick, even one that fell on a sample.
+        std::vector<std::pair<int, bool>> samples;
     };
-    for (const Case& c : {Case{2, true, k_end_of_race_delay_ticks, {true, true}},
-                          Case{3, false, 900, {true, true, false}}}) {
+    for (const Case& c :
+         {Case{2, true, k_end_of_race_delay_ticks, {true, true}, {{0, false}, {300, false}, {600, false}, {640, true}}},
+          Case{3, false, 900, {true, true, false}, {{0, false}, {300, false}, {600, false}, {900, false}, {900, true}}}}) {
         HeadlessRace run;
         run.track_folder = k_folder;
         run.robots = c.robots;
         run.laps = 1;
         run.seed = 7;
         run.cap_ticks = 900;
+        std::vector<std::pair<int, bool>> samples;
+        run.sample_every_ticks = 300;
+        run.on_sample = [&samples](int tick, bool last) { samples.emplace_back(tick, last); };
         const HeadlessRaceReport r = run_headless_race(run);
         ASSERT_TRUE(r.loaded);
         EXPECT_EQ(r.ended, c.ended) << c.robots;
         EXPECT_EQ(r.ticks, c.ticks) << c.robots;
+        EXPECT_EQ(samples, c.samples) << c.robots;
         ASSERT_EQ(r.riders.size(), c.finished.size());
         for (std::size_t i = 0; i < r.riders.size(); ++i) {
             const RiderResult& x = r.riders[i];
