@@ -4,12 +4,14 @@
 // the race then runs on for the end-of-race delay and ends, with the results
 // file written. A rider that never finishes keeps the race from ending, and
 // the headless run stops at its cap.
+#include "core/debug_level.h"
 #include "race/headless_race.h"
 #include "race/race_tick.h"
 #include "race/riders.h"
 #include "race/time_trial.h"
 #include "race/session.h"
 #include "track/race_rules.h"
+#include "track/terrain.h"
 #include "mini_race_fixture.h"
 
 #include <gtest/gtest.h>
@@ -49,7 +51,11 @@ TEST_F(EndOfRace, AFinishedFieldEndsAfterTheDelayAndWritesTheResults)
 {
     ASSERT_TRUE(load_robots(2, 1));
     EXPECT_FALSE(track::has_final_standings());
+    core::set_debug_level(1);
     race_tick();
+    core::set_debug_level(0);
+    const std::string log = test::read_file(tmp_.str() + "log.txt").value_or("");
+    EXPECT_NE(log.find("] Tick 0: rider 1 passed timing gate 0\n"), std::string::npos) << log;
     ASSERT_TRUE(track::has_final_standings());
     EXPECT_TRUE(track::is_finished(0));
     EXPECT_TRUE(track::is_finished(1));
@@ -188,6 +194,8 @@ TEST_F(EndOfRace, ATimeTrialNeverEndsAndRestartsAtTheCheckpoint)
     EXPECT_NEAR(p.x, 32.0f, 0.5f);
     EXPECT_GT(p.z, 48.0f);
     EXPECT_LT(p.z, 53.0f);
+    // Set on its wheels, not lifted clear of ground it never touched.
+    EXPECT_LT(p.y - track::terrain_height(track::loaded_terrain(), p.x, p.z), 3.0f);
 }
 
 TEST_F(EndOfRace, TheHeadlessRaceRunsToTheEndOrToItsCap)

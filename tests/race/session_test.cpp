@@ -3,15 +3,21 @@
 // the start tick, and a track that cannot be loaded.
 #include "race/session.h"
 
+#include "autopilot/auto_pilot.h"
+#include "core/debug_level.h"
 #include "core/messages.h"
 #include "core/settings.h"
 #include "platform/log.h"
+#include "race/ground_effects.h"
 #include "race/hooks.h"
 #include "race/race_tick.h"
+#include "race/robots.h"
 #include "race/riders.h"
 #include "sim/control.h"
+#include "sim/setup.h"
 #include "track/race_rules.h"
 #include "track/start_gate.h"
+#include "track/terrain.h"
 #include "track/track.h"
 #include "mini_race_fixture.h"
 
@@ -79,14 +85,30 @@ TEST_F(SessionTest, ARaceSetsEveryOccupiedGatesBike)
     kinds[21] = k_gate_robot_4stroke;
     kinds[25] = k_gate_human;  // a second human is not kept
     kinds[30] = 77;            // nonsense counts as empty
+    core::settings().number.text = "42";
+    core::settings().max_steering_force.value = 600;
     heard().clear();
     set_race_hooks(recording_hooks());
     ASSERT_TRUE(load(&kinds));
     ASSERT_TRUE(track::track_loaded());
     EXPECT_EQ(bike_count(), 6);
     EXPECT_EQ(session().first_viewed, 19);
+    // The player rides with their own number and setup; the robots take the
+    // roster's riders in grid order (the player's gate takes none) and keep
+    // their own setup. Every rider the race drives is on the auto pilot.
     EXPECT_EQ(rider_slot(19).kind, k_rider_local);
-    EXPECT_EQ(rider_slot(17).kind, k_rider_robot);
+    EXPECT_EQ(rider_slot(19).bike->number, "42");
+    EXPECT_EQ(track::race_state().entries[19].number, "42");
+    EXPECT_FLOAT_EQ(sim::setup_value(*rider_slot(19).bike, sim::SetupValue::max_steering_force), 600);
+    int robot = 0;
+    for (int slot : {17, 18, 20, 21, 22}) {
+        EXPECT_EQ(rider_slot(slot).kind, k_rider_robot) << slot;
+        EXPECT_EQ(rider_slot(slot).bike->number, robot_choice(robot++).profile->number) << slot;
+        EXPECT_FLOAT_EQ(sim::setup_value(*rider_slot(slot).bike, sim::SetupValue::max_steering_force), 400);
+    }
+    for (int slot : {17, 19, 22})
+        EXPECT_TRUE(autopilot::rider_state(slot).active) << slot;
+    EXPECT_FALSE(autopilot::rider_state(23).active);
     EXPECT_EQ(rider_slot(20).bike->info.name, std::string("yz250(2012)"));
     EXPECT_EQ(rider_slot(21).bike->info.name, std::string("yz250f(2017)"));
     EXPECT_FALSE(rider_slot(25).bike);
@@ -135,6 +157,12 @@ TEST_F(SessionTest, ARaceSetsEveryOccupiedGatesBike)
     EXPECT_FALSE(track::track_loaded());
     log = log_text();
     EXPECT_LT(log.find("] Deallocating bikes\n"), log.find("] Finished deallocating bikes\n"));
+    // The world outlives the session; made again, it is there at once.
+    destroy_physics_world();
+    EXPECT_FALSE(physics_world());
+    EXPECT_TRUE(create_physics_world());
+    EXPECT_TRUE(create_physics_world());
+    EXPECT_TRUE(physics_world());
 }
 
 TEST_F(SessionTest, ATimeTrialStartsLateWithThePlayerAlone)
@@ -169,6 +197,27 @@ TEST_F(SessionTest, NoOccupiedGateGivesSlotZeroARobot)
     EXPECT_EQ(session().first_viewed, 4);
 }
 
+TEST_F(SessionTest, ThisMachineDrivesARiderOfflineOrWhenItsPlayerRacesOnAServer)
+{
+    struct Case {
+        bool connected;
+        int gate;
+        bool warmup;
+        bool drives;
+    };
+    for (const Case& c : {Case{false, k_gate_robot, false, true}, Case{false, k_gate_human, true, true},
+                          Case{true, k_gate_human, false, true}, Case{true, k_gate_human, true, false},
+                          Case{true, k_gate_robot, false, false}}) {
+        GateKinds kinds{};
+        kinds[2] = c.gate;
+        SessionRequest req = request(&kinds);
+        req.connected = c.connected;
+        req.warmup = c.warmup;
+        ASSERT_TRUE(load_session(req));
+        EXPECT_EQ(track::race_state().local_drives_rider, c.drives) << c.connected << c.gate << c.warmup;
+    }
+}
+
 TEST_F(SessionTest, RobotsHoldInTheirGatesUntilTheDropWhileThePlayerRidesOff)
 {
     GateKinds kinds{};
@@ -198,6 +247,7 @@ TEST_F(SessionTest, TheGateHoldsUntilTheStartTickThenDrops)
     GateKinds kinds{};
     kinds[0] = k_gate_human;
     ASSERT_TRUE(load(&kinds));
+    core::set_debug_level(1);
     sim::SimWorld* world = physics_world();
     const int start = world->start_tick;
     while (world->tick < start) {
@@ -205,11 +255,25 @@ TEST_F(SessionTest, TheGateHoldsUntilTheStartTickThenDrops)
         ASSERT_EQ(track::gate_states().size(), 1u);
         ASSERT_FLOAT_EQ(track::gate_states()[0].raise, 1.0f) << "tick " << world->tick;
     }
-    for (int i = 0; i < 64; ++i)
+    // Riding off, the player (alone, in slot 0) cuts the ground.
+    set_ground_effects(1000, 1.0f);
+    sim::RiderInput open;
+    open.throttle = 1;
+    for (int i = 0; i < 3 * k_ticks_per_second; ++i) {
+        sim::apply_input(*rider_slot(0).bike, open);
         race_tick();
+    }
+    set_ground_effects(1000, 0.0f);
+    EXPECT_GT(track::loaded_terrain().change_count, 0u);
     EXPECT_LT(track::gate_states()[0].raise, 1.0f);
-    EXPECT_EQ(world->tick, start + 64);
+    EXPECT_EQ(world->tick, start + 3 * k_ticks_per_second);
     EXPECT_TRUE(sim::bike_is_finite(*rider_slot(0).bike));
+    // The log notes the drop once, at the tick it happened.
+    core::set_debug_level(0);
+    const std::string log = log_text();
+    const std::string drop = "] Start gate dropped at tick " + std::to_string(track::gate_drop_tick()) + "\n";
+    EXPECT_NE(log.find(drop), std::string::npos) << log;
+    EXPECT_EQ(log.find("Start gate dropped"), log.rfind("Start gate dropped"));
 }
 
 TEST_F(SessionTest, AMissingTrackFailsAndLeavesNoTrack)
