@@ -12,6 +12,7 @@
 #include "race/hooks.h"
 #include "race/race_tick.h"
 #include "race/robots.h"
+#include "replay/demo_header.h"
 #include "race/riders.h"
 #include "sim/control.h"
 #include "sim/setup.h"
@@ -23,6 +24,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -216,6 +218,38 @@ TEST_F(SessionTest, ThisMachineDrivesARiderOfflineOrWhenItsPlayerRacesOnAServer)
         ASSERT_TRUE(load_session(req));
         EXPECT_EQ(track::race_state().local_drives_rider, c.drives) << c.connected << c.gate << c.warmup;
     }
+}
+
+// In a server's race the player meets only opponents heard from within the
+// last second: a state 127 ticks old still pushes, one 128 old does not.
+TEST_F(SessionTest, ThePlayerMeetsOnlyOpponentsHeardFromWithinASecond)
+{
+    std::array<replay::DemoRider, k_rider_slot_count> riders{};
+    riders[1].bike = "yz250(2012)";
+    riders[1].number = "7";
+    GateKinds kinds{};
+    kinds[0] = k_gate_human;
+    kinds[1] = k_gate_network;
+    float moved[2] = {};
+    for (int age : {127, 128}) {
+        SessionRequest req = request(&kinds);
+        req.connected = true;
+        req.network_riders = &riders;
+        ASSERT_TRUE(load_session(req));
+        ASSERT_TRUE(rider_slot(1).bike);
+        const sim::Bike& mine = *rider_slot(0).bike;
+        // The opponent's last state puts its bike where the player's stands.
+        for (int b = 0; b < sim::k_body_count; ++b) {
+            const dReal* p = dBodyGetPosition(mine.body(b));
+            dBodySetPosition(rider_slot(1).bike->body(b), p[0], p[1], p[2]);
+            dBodySetRotation(rider_slot(1).bike->body(b), dBodyGetRotation(mine.body(b)));
+        }
+        track::note_rider_data(1, physics_world()->tick - age);
+        const sim::Vec3 before = sim::body_position(mine.body(sim::k_frame));
+        race_tick();
+        moved[age - 127] = sim::length(sim::body_position(mine.body(sim::k_frame)) - before);
+    }
+    EXPECT_GT(moved[0], 10 * moved[1]) << moved[0] << " " << moved[1];
 }
 
 TEST_F(SessionTest, RobotsHoldInTheirGatesUntilTheDropWhileThePlayerRidesOff)
