@@ -121,6 +121,10 @@ TEST_F(Chains, CheapestChainAndRaceStartPlan)
     const std::string log = log_text();
     EXPECT_NE(log.find("First lap: 3.906250\n"), std::string::npos);   // 500 ticks
     EXPECT_NE(log.find("Normal lap: 3.125000\n"), std::string::npos);  // 400 ticks
+    // A line learned later in section 1 is linked from the section before.
+    put(1, 6, 0, 5, 500);
+    link_around(table, 1);
+    EXPECT_EQ(table.sections[0].links[0], SlotMask{1} << 6);
 }
 
 TEST_F(Chains, SectionIndicesWrapIntoTheNormalLap)
