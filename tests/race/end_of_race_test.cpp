@@ -55,7 +55,8 @@ TEST_F(EndOfRace, AFinishedFieldEndsAfterTheDelayAndWritesTheResults)
     race_tick();
     core::set_debug_level(0);
     const std::string log = test::read_file(tmp_.str() + "log.txt").value_or("");
-    for (const char* line : {"] Tick 0: rider 1 passed timing gate 0\n", "] Tick 0: Final Results\n", "] Place 2: rider "})
+    for (const char* line :
+         {"] Tick 0: rider 1 passed timing gate 0\n", "] Tick 0: Final Results\n", "] Place 2: rider "})
         EXPECT_NE(log.find(line), std::string::npos) << line << log;
     ASSERT_TRUE(track::has_final_standings());
     EXPECT_TRUE(track::is_finished(0));

@@ -182,41 +182,38 @@ TEST_F(SessionTest, ATimeTrialStartsLateWithThePlayerAlone)
     EXPECT_FLOAT_EQ(track::gate_states()[0].raise, 0.0f);
 }
 
-TEST_F(SessionTest, NoOccupiedGateGivesSlotZeroARobot)
-{
-    GateKinds none{};
-    ASSERT_TRUE(load(&none));
-    EXPECT_EQ(bike_count(), 1);
-    EXPECT_EQ(rider_slot(0).kind, k_rider_robot);
-    EXPECT_EQ(session().first_viewed, 0);
-
-    // A network opponent's gate is occupied, though its bike comes with the
-    // race server: nobody is put in slot 0.
-    GateKinds network{};
-    network[4] = k_gate_network;
-    ASSERT_TRUE(load(&network));
-    EXPECT_EQ(bike_count(), 0);
-    EXPECT_EQ(session().first_viewed, 4);
-}
-
-TEST_F(SessionTest, ThisMachineDrivesARiderOfflineOrWhenItsPlayerRacesOnAServer)
+// Who rides, who is watched first and whether this machine drives a rider:
+// with no gate occupied slot 0 gets a robot, unless a network opponent's gate
+// is taken (its bike comes with the race server); on a server only a player
+// past the warm-up is driven here.
+TEST_F(SessionTest, GateTablesGiveTheRidersTheViewAndWhoDrives)
 {
     struct Case {
-        bool connected;
-        int gate;
-        bool warmup;
+        int slot, gate;
+        bool connected, warmup;
+        int bikes, viewed;
         bool drives;
     };
-    for (const Case& c : {Case{false, k_gate_robot, false, true}, Case{false, k_gate_human, true, true},
-                          Case{true, k_gate_human, false, true}, Case{true, k_gate_human, true, false},
-                          Case{true, k_gate_robot, false, false}}) {
+    const Case cases[] = {
+        {2, k_gate_empty, false, false, 1, 0, true},  {4, k_gate_network, false, false, 0, 4, true},
+        {2, k_gate_robot, false, false, 1, 2, true},  {2, k_gate_human, false, true, 1, 2, true},
+        {2, k_gate_human, true, false, 1, 2, true},   {2, k_gate_human, true, true, 1, 2, false},
+        {2, k_gate_robot, true, false, 1, 2, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.slot << " " << c.gate << " " << c.connected << " " << c.warmup);
         GateKinds kinds{};
-        kinds[2] = c.gate;
+        kinds[static_cast<std::size_t>(c.slot)] = c.gate;
         SessionRequest req = request(&kinds);
         req.connected = c.connected;
         req.warmup = c.warmup;
         ASSERT_TRUE(load_session(req));
-        EXPECT_EQ(track::race_state().local_drives_rider, c.drives) << c.connected << c.gate << c.warmup;
+        EXPECT_EQ(bike_count(), c.bikes);
+        EXPECT_EQ(session().first_viewed, c.viewed);
+        EXPECT_EQ(rider_slot(c.viewed).kind, c.gate == k_gate_human ? k_rider_local
+                                             : c.bikes                 ? k_rider_robot
+                                                                       : k_rider_history);
+        EXPECT_EQ(track::race_state().local_drives_rider, c.drives);
     }
 }
 
