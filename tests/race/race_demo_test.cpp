@@ -139,6 +139,10 @@ TEST_F(RaceDemoTest, ARecordedRaceRidesAgainWhereItWasRecorded)
         moved = std::max(moved, std::abs(p.x - where.begin()->second.x) + std::abs(p.z - where.begin()->second.z));
     }
     EXPECT_GT(moved, 3.0f);  // the player really rode off, and so did the replay
+    // The demo is spent two seconds after its last block, not before.
+    EXPECT_FALSE(demo_exhausted());
+    run_to(640 + 3 * k_ticks_per_second, false);
+    EXPECT_TRUE(demo_exhausted());
 }
 
 TEST_F(RaceDemoTest, RewindingAndSkippingLandOnTheStatesOfAStraightPlayback)
