@@ -68,6 +68,7 @@ TEST(LineLinks, ExtrapolatedEndWithinReach)
     const std::vector<LinePoint> near{{9, 0, 0, 1, 0}, {5.4f, 0, 0, 1, 0}};
     const std::vector<LinePoint> far{{5.6f, 0, 0, 1, 0}, {9, 0, 0, 1, 0}};
     EXPECT_TRUE(lines_meet(straight, near));
+    EXPECT_TRUE(lines_meet(straight, std::vector<LinePoint>{{5.5f, 0, 0, 1, 0}}));  // exactly 2.5 ft
     EXPECT_FALSE(lines_meet(straight, far));
     EXPECT_FALSE(lines_meet({}, near));
 }
@@ -166,6 +167,9 @@ TEST_F(Chains, CrossingTwinsInAFullSectionLeaveThePlan)
     s.slots[0].sum2 = 5000;  // expected 1000 a run: the faster
     s.slots[1].points = {{0, 0, 0, 1, 0}, {5, 0, -4, 1, 0}, {10, 0, -3, 1, 0}, {15, 0, -2, 1, 0}};
     s.slots[1].sum2 = 6000;
+    // Slot 3 comes down onto slot 2 and turns away: touching is no crossing.
+    s.slots[3].points = {{0, 0, 0, 1, 0}, {5, 0, 1.5f, 1, 0}, {7.5f, 0, 1.5f, 1, 0},
+                         {10, 0, 3, 1, 0}, {15, 0, 4.5f, 1, 0}};
     EXPECT_EQ(mark_crossings(table), 1);
     EXPECT_EQ(s.withheld, SlotMask{1} << 1);
     // One line fewer and the section is not looked at.

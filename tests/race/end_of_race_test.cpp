@@ -79,6 +79,8 @@ TEST_F(EndOfRace, AFinishedFieldEndsAfterTheDelayAndWritesTheResults)
         race_tick();
     }
     EXPECT_TRUE(race_ended());
+    const std::string later = test::read_file(tmp_.str() + "log.txt").value_or("");
+    EXPECT_EQ(later.find("Final Results"), later.rfind("Final Results")) << "logged once";
     // A new race starts afresh.
     ASSERT_TRUE(load_robots(2, 1));
     EXPECT_FALSE(race_ended());

@@ -101,11 +101,13 @@ TEST_F(SessionTest, ARaceSetsEveryOccupiedGatesBike)
     EXPECT_EQ(rider_slot(19).kind, k_rider_local);
     EXPECT_EQ(rider_slot(19).bike->number, "42");
     EXPECT_EQ(track::race_state().entries[19].number, "42");
+    EXPECT_EQ(track::race_state().entries[19].source, track::RiderSource::local);
     EXPECT_FLOAT_EQ(sim::setup_value(*rider_slot(19).bike, sim::SetupValue::max_steering_force), 600);
     int robot = 0;
     for (int slot : {17, 18, 20, 21, 22}) {
         EXPECT_EQ(rider_slot(slot).kind, k_rider_robot) << slot;
         EXPECT_EQ(rider_slot(slot).bike->number, robot_choice(robot++).profile->number) << slot;
+        EXPECT_EQ(track::race_state().entries[static_cast<std::size_t>(slot)].source, track::RiderSource::robot);
         EXPECT_FLOAT_EQ(sim::setup_value(*rider_slot(slot).bike, sim::SetupValue::max_steering_force), 400);
     }
     for (int slot : {17, 19, 22})
@@ -114,6 +116,9 @@ TEST_F(SessionTest, ARaceSetsEveryOccupiedGatesBike)
     EXPECT_EQ(rider_slot(20).bike->info.name, std::string("yz250(2012)"));
     EXPECT_EQ(rider_slot(21).bike->info.name, std::string("yz250f(2017)"));
     EXPECT_FALSE(rider_slot(25).bike);
+    // Slots out of range stand for the nearest one.
+    EXPECT_EQ(&rider_slot(k_rider_slot_count), &rider_slot(k_rider_slot_count - 1));
+    EXPECT_EQ(&rider_slot(-1), &rider_slot(0));
     EXPECT_FALSE(rider_slot(30).bike);
     EXPECT_FALSE(session().time_trial);
 
