@@ -97,26 +97,27 @@ protected:
 
 TEST_F(Chains, CheapestChainAndRaceStartPlan)
 {
-    // Section 0: a fast line at z 0 that leads nowhere, a slower one at z 20.
-    put(0, 0, 0, 5, 500);     // 100 per run
-    put(0, 1, 20, 5, 1000);   // 200
+    // Section 0: a fast line at z 0 that leads nowhere, a slower one at z 20
+    // in slot 0 (a chain through the first slot).
+    put(0, 1, 0, 5, 500);     // 100 per run
+    put(0, 0, 20, 5, 1000);   // 200
     put(1, 4, 20, 5, 1500);   // 300, continues the z 20 line
     put(1, 5, 40, 5, 250);    // 50, meets nothing before it
     put(2, 2, 20, 5, 2000);   // the normal lap: 400
     core::set_debug_level(1);
     analyze_lines(table);
-    EXPECT_EQ(table.sections[0].links[1], SlotMask{1} << 4);
-    EXPECT_EQ(table.sections[0].links[0], SlotMask{0});
+    EXPECT_EQ(table.sections[0].links[0], SlotMask{1} << 4);
+    EXPECT_EQ(table.sections[0].links[1], SlotMask{0});
 
     std::vector<SlotValues> v(2);
     chain_values(table, 0, 2, 0, v);
     EXPECT_DOUBLE_EQ(v[1][5], 50);
-    EXPECT_DOUBLE_EQ(v[0][1], 200 + 300);
+    EXPECT_DOUBLE_EQ(v[0][0], 200 + 300);
     // The break costs the unusable cost plus the best continuation.
-    EXPECT_DOUBLE_EQ(v[0][0], 100 + k_unusable + 50);
+    EXPECT_DOUBLE_EQ(v[0][1], 100 + k_unusable + 50);
     EXPECT_EQ(v[0][3], k_no_chain);
     // The plan follows the cheapest whole chain, not the cheapest line.
-    EXPECT_EQ(table.sections[0].planned[0], 1);
+    EXPECT_EQ(table.sections[0].planned[0], 0);
     EXPECT_EQ(table.sections[1].planned[0], 4);
     EXPECT_EQ(table.sections[2].planned[0], 2);
     const std::string log = log_text();
@@ -125,7 +126,7 @@ TEST_F(Chains, CheapestChainAndRaceStartPlan)
     // A line learned later in section 1 is linked from the section before.
     put(1, 6, 0, 5, 500);
     link_around(table, 1);
-    EXPECT_EQ(table.sections[0].links[0], SlotMask{1} << 6);
+    EXPECT_EQ(table.sections[0].links[1], SlotMask{1} << 6);
 }
 
 TEST_F(Chains, SectionIndicesWrapIntoTheNormalLap)
