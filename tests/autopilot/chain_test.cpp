@@ -151,6 +151,16 @@ TEST_F(Chains, SectionIndicesWrapIntoTheNormalLap)
     EXPECT_EQ(table_section(wide, 3 + 4 * 5 + 2), 5);
     EXPECT_EQ(following_section(wide, 6), 3);
     EXPECT_EQ(following_section(wide, 2), 3);
+
+    // Timing positions to sections: checkpoint 0 is skipped by the robots
+    // (flagged) in both laps, so it starts no section of its own.
+    track::TrackTiming t;
+    t.checkpoints.resize(3);
+    t.first_lap = t.normal_lap = {track::k_autopilot_skip_flag, 1, 2};
+    t.first_lap_autopilot = t.normal_lap_autopilot = 2;
+    const int sections[] = {0, 0, 1, 2, 2, 3, 4, 4, 5};
+    for (int p = 0; p < 9; ++p)
+        EXPECT_EQ(section_index_at(t, p), sections[p]) << p;
 }
 
 TEST_F(Chains, CrossingTwinsInAFullSectionLeaveThePlan)
