@@ -201,6 +201,9 @@ TEST_F(Learning, ARobotsAttemptsFeedItsLinesStatistics)
     // A rider the race did not set up learns nothing.
     ride(2, 0, 700);
     EXPECT_EQ(rider_state(2).section, 0);
+    // Slots out of range stand for the nearest one.
+    EXPECT_EQ(&rider_state(160), &rider_state(159));
+    EXPECT_EQ(&rider_state(-1), &rider_state(0));
 }
 
 TEST_F(Learning, ARobotPicksTheLineOfItsSectionEvenFromTheFirstSlot)
