@@ -204,6 +204,9 @@ TEST_F(Learning, ARobotsAttemptsFeedItsLinesStatistics)
     // Slots out of range stand for the nearest one.
     EXPECT_EQ(&rider_state(160), &rider_state(159));
     EXPECT_EQ(&rider_state(-1), &rider_state(0));
+    // So does a personality out of range.
+    set_up_rider(3, 999, 0, 0, 7);
+    EXPECT_EQ(rider_state(3).personality, k_personality_count - 1);
 }
 
 TEST_F(Learning, ARobotPicksTheLineOfItsSectionEvenFromTheFirstSlot)
