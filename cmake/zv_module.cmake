@@ -34,15 +34,19 @@ function(zv_tests module)
     # Tests that draw on screen get a private virtual display of their own,
     # one at a time so two servers never race for a display number.
     # Whole-program runs start virtual displays of their own and time out
-    # when starved, so they too run one at a time.
-    if(module STREQUAL "e2e")
+    # when starved, so they too take the display one at a time; the plain
+    # unit tests run beside them.
+    if(module STREQUAL "e2e" AND n MATCHES "^(sim_|datagen_)")
+      # Headless programs need no display and run beside the other tests.
+      gtest_discover_tests(${exe} DISCOVERY_TIMEOUT 120 TEST_PREFIX "${module}.")
+    elseif(module STREQUAL "e2e")
       gtest_discover_tests(${exe} DISCOVERY_TIMEOUT 120 TEST_PREFIX "${module}."
-        PROPERTIES RUN_SERIAL TRUE)
+        PROPERTIES RESOURCE_LOCK display)
     elseif(n MATCHES "_screen_test$" AND ZV_XVFB_RUN)
       set_target_properties(${exe} PROPERTIES CROSSCOMPILING_EMULATOR
         "${ZV_XVFB_RUN};-a;-s;-screen 0 1280x1024x24")
       gtest_discover_tests(${exe} DISCOVERY_TIMEOUT 120 TEST_PREFIX "${module}."
-        PROPERTIES RUN_SERIAL TRUE)
+        PROPERTIES RESOURCE_LOCK display)
     else()
       gtest_discover_tests(${exe} DISCOVERY_TIMEOUT 120 TEST_PREFIX "${module}.")
     endif()

@@ -286,8 +286,14 @@ void on_clock(Client& c, std::int32_t server_tick, std::int32_t echo, const Loca
 {
     if (c.state != ConnectionState::joined && c.state != ConnectionState::racing)
         return;
-    if (echo != 0)
-        c.ping_ticks = view.race_clock - echo;
+    if (echo != 0) {
+        // The echo is our own clock sent back; a damaged one can sit so far
+        // away that the difference does not fit a tick count, and then it
+        // says nothing about the round trip.
+        const std::int64_t trip = std::int64_t{view.race_clock} - echo;
+        if (trip >= INT32_MIN && trip <= INT32_MAX)
+            c.ping_ticks = static_cast<int>(trip);
+    }
     const auto tick = static_cast<std::uint32_t>(server_tick);
     if (!c.server_tick_known) {
         c.server_tick_known = true;

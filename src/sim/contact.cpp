@@ -57,8 +57,6 @@ Vec3 closest_on_triangle(Vec3 p, Vec3 a, Vec3 b, Vec3 c, bool& face)
 
 namespace {
 
-const track::ShapeSphere k_no_sphere{};
-
 // The nearest point of a wheel's tube centre circle to p, as a sphere of the
 // tube's radius.
 WorldSphere wheel_ring_sphere(const Bike& bike, int wheel, Vec3 p)
