@@ -174,6 +174,21 @@ TEST_F(KnockFixture, NegativeCollisionTimerProtectsTheRider)
     EXPECT_EQ(bike->crash_timer, 0);
 }
 
+TEST_F(KnockFixture, CrashClockRunsOnlyWhileTheRiderIsNearlyStill)
+{
+    const struct {
+        float rider_speed;
+        int ticks_off;
+    } cases[] = {{0, 1}, {2, 1}, {2.5f, 0}};
+    for (const auto& c : cases) {
+        knock_off(*bike);
+        const int before = bike->crash_timer;
+        dBodySetLinearVel(bike->body(k_rider), 0, 0, -c.rider_speed);
+        bike_step(*world, *bike);
+        EXPECT_EQ(before - bike->crash_timer, c.ticks_off) << c.rider_speed;
+    }
+}
+
 TEST_F(KnockFixture, PenaltyTableAddsTicks)
 {
     const int p[] = {100, 200};
@@ -187,6 +202,13 @@ TEST_F(KnockFixture, PenaltyTableAddsTicks)
     EXPECT_LE(bike->crash_timer, 612);
     knock_off(*bike);
     EXPECT_EQ(bike->crash_timer, 712);
+    // The hands let go at their grips: left one first, then right.
+    for (int side = 0; side < 2; ++side) {
+        Vec3 grip = body_point_to_world(bike->body(k_frame),
+                                        bike->info.pose_point(side == 0 ? k_pose_left_grip : k_pose_right_grip) -
+                                            bike->info.frame_position);
+        EXPECT_NEAR(bike->limbs[static_cast<size_t>(side)].position.x, grip.x, 1e-3) << side;
+    }
     EXPECT_EQ(bike->knockout_count, 2);
     EXPECT_EQ(knockout_penalty(40), 0);
 }
