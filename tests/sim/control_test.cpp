@@ -229,12 +229,15 @@ TEST(Aids, DabFootPushesOnlyWhileTheBikeRollsSlowerThanItsTarget)
 {
     // Leaned 0.3 rad the negative way: the foot aims at a roll rate of
     // +pi/8 rad/s. Slower than that it pushes; faster, it leaves it. After a
-    // collision it rests from 5 ft/s ("stopped") up, not below.
+    // collision it rests from 5 ft/s ("stopped") up, not below. Above 15 ft/s
+    // so small a lean keeps the foot up; at 15 it comes down (no steering
+    // lock used, so no push).
     const struct {
         float roll_rate, speed, collision_timer;
-        bool pushes;
-    } cases[] = {{0.0f, 0, 0, true},  {0.39f, 0, 0, true},   {0.4f, 0, 0, false}, {1.0f, 0, 0, false},
-                 {0.0f, 0, 100, true}, {0.0f, 5, 0, true}, {0.0f, 5, 100, false}};
+        bool pushes, foot;
+    } cases[] = {{0.0f, 0, 0, true, true},   {0.39f, 0, 0, true, true},  {0.4f, 0, 0, false, true},
+                 {1.0f, 0, 0, false, true},  {0.0f, 0, 100, true, true}, {0.0f, 5, 0, true, true},
+                 {0.0f, 5, 100, false, true}, {0.0f, 15, 0, false, true}, {0.0f, 15.5f, 0, false, false}};
     for (const auto& c : cases) {
         auto world = create_world();
         auto bike = create_bike(*world, "450sxf(2017)", 1, "1");
@@ -252,6 +255,7 @@ TEST(Aids, DabFootPushesOnlyWhileTheBikeRollsSlowerThanItsTarget)
         dab_assist_step(*world, *bike);
         const dReal* f = dBodyGetForce(bike->body(k_frame));
         EXPECT_EQ(f[0] != 0 || f[1] != 0 || f[2] != 0, c.pushes) << c.roll_rate << " " << c.speed << " " << c.collision_timer;
+        EXPECT_EQ(bike->controls.dab_foot > 0, c.foot) << c.speed;
     }
 }
 
