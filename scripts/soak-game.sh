@@ -78,7 +78,7 @@ fi
 # answers.
 start_xvfb() {
   rm -f "$work/display.txt"
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3> "$work/display.txt" > "$work/xvfb.txt" 2>&1 &
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3> "$work/display.txt" > "$work/xvfb.txt" 2>&1 &
   xvfb_pid=$!
   local t=0
   until [ -s "$work/display.txt" ] && grep -q '^[0-9]' "$work/display.txt"; do

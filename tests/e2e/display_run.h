@@ -20,7 +20,9 @@ inline const std::string k_xvfb = "/usr/bin/Xvfb";
 
 // A virtual display of `screen` ("WxHxD") for as long as this lives. The
 // server picks a free display number itself (-displayfd), so displays
-// started at once by parallel runs never share one; 0 when it failed.
+// started at once by parallel runs never share one. It does not reset when
+// its last client leaves (-noreset): a game that looks at the display and
+// then opens its window would otherwise meet the server mid-reset.
 class VirtualDisplay {
 public:
     VirtualDisplay(const std::string& screen, const std::filesystem::path& scratch)
@@ -31,7 +33,7 @@ public:
         std::filesystem::create_directories(scratch);
         const std::string log = (scratch / "xvfb.txt").string();
         std::vector<std::string> args = {k_xvfb, "-displayfd", std::to_string(fds[1]), "-screen", "0", screen,
-                                         "-nolisten", "tcp"};
+                                         "-nolisten", "tcp", "-noreset"};
         std::vector<char*> argv;
         for (std::string& a : args)
             argv.push_back(a.data());

@@ -445,8 +445,9 @@ TEST_F(WorldViewTest, RiderChaseAndTracksideViewsShowTheWorld)
     EXPECT_LT(test::colour_stats(*chase, 0.82, 0.6, 0.98, 0.75).bike_share, 0.02) << "chase: ground at the right";
 
     // Trackside: the camera aims at the watched bike, small in the distance:
-    // bike colours at the very middle and none in the boxes beside it.
-    int middle = test::colour_stats(*trackside, 0.48, 0.46, 0.52, 0.54).bike_pixels;
+    // bike colours at the middle and fewer in each box beside it. The
+    // middle box leaves the bike room to sit a few pixels off centre.
+    int middle = test::colour_stats(*trackside, 0.46, 0.44, 0.54, 0.56).bike_pixels;
     EXPECT_GE(middle, 4) << "trackside: the bike in the middle";
     for (double x : {0.3, 0.38, 0.58, 0.66})
         EXPECT_LT(test::colour_stats(*trackside, x, 0.46, x + 0.04, 0.54).bike_pixels, middle) << "trackside at " << x;
