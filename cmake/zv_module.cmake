@@ -45,7 +45,7 @@ function(zv_tests module)
         PROPERTIES RESOURCE_LOCK display)
     elseif(n MATCHES "_screen_test$" AND ZV_XVFB_RUN)
       set_target_properties(${exe} PROPERTIES CROSSCOMPILING_EMULATOR
-        "${ZV_XVFB_RUN};-a;-s;-screen 0 1280x1024x24")
+        "${ZV_XVFB_RUN};-a;-s;-screen 0 1280x1024x24 -noreset")
       gtest_discover_tests(${exe} DISCOVERY_TIMEOUT 120 TEST_PREFIX "${module}."
         PROPERTIES RESOURCE_LOCK display LABELS display)
     else()

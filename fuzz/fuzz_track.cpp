@@ -1,5 +1,6 @@
 // Track files: tileinfo and the older texturelist, timing_gates, collision
-// shapes, robot line files and ".jm" models.
+// shapes, robot line files, ".jm" models, and the track list with the "desc"
+// files that name its tracks.
 #include "harness.h"
 
 #include "autopilot/line_file.h"
@@ -9,6 +10,11 @@
 #include "track/shape.h"
 #include "track/tileinfo.h"
 #include "track/timing_file.h"
+#include "track/track_list.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
 
 namespace zv::fuzz {
 
@@ -71,6 +77,43 @@ int fuzz_jm(const std::uint8_t* data, std::size_t size)
     if (auto model = render::read_jm(text))
         (void)render::write_jm(*model);
     return 0;
+}
+
+// The "desc" file of the track folder "fuzz" up to the first NUL byte, then
+// the working-set names the list is built from, one a line.
+int fuzz_track_list(const std::uint8_t* data, std::size_t size)
+{
+    use_scratch_data_folders();
+    const std::string_view all(reinterpret_cast<const char*>(data), size);
+    const std::size_t cut = std::min(all.find('\0'), all.size());
+    mkdir((scratch_folder() + "data/fuzz").c_str(), 0700);
+    if (!write_scratch("data/fuzz/desc", all.substr(0, cut)))
+        return 0;
+    std::vector<std::string> names = {"fuzz/terrain.hf"};
+    for (std::string_view rest = all.substr(std::min(cut + 1, all.size())); !rest.empty();) {
+        const std::size_t end = std::min(rest.find('\n'), rest.size());
+        names.emplace_back(rest.substr(0, end));
+        rest.remove_prefix(std::min(end + 1, rest.size()));
+    }
+    const track::TrackList list = track::build_track_list(names, 0);
+    const int fuzz = track::find_track(list, "fuzz");
+    if (list.names.size() != list.folders.size() || fuzz < 0)
+        std::abort();
+    // The desc file gives one line of text, never empty: it is a menu entry.
+    const std::string& shown = list.names[static_cast<std::size_t>(fuzz)];
+    if (shown.empty() || shown.size() > 1023 || shown.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos)
+        std::abort();
+    // Each folder is listed once.
+    for (std::size_t i = 0; i < list.size(); ++i)
+        if (track::find_track(list, list.folders[i]) != static_cast<int>(i))
+            std::abort();
+    return 0;
+}
+
+Seeds track_list_seeds()
+{
+    return {std::string("Fuzz Hill\r\nsecond line") + '\0' + "arena/terrain.hf\narena/terrain.hf.gz\nb/terrain.gz.scram\nc/x.png",
+            std::string("\n") + '\0' + "fuzz/terrain.hf.gz"};
 }
 
 Seeds tileinfo_seeds()

@@ -36,6 +36,13 @@ inline bool write_scratch(const std::string& name, std::string_view text)
 {
     return write_scratch(name, reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
 }
+// Removes scratch_folder() + name when it is there.
+void remove_scratch(const std::string& name);
+
+// Installs a texture and model loader for the track readers that answers
+// every name with an id of its own (0 for names starting with "x", which
+// stand for files that do not load), so the readers go on as in the game.
+void use_fake_resources();
 
 // Splits scripted input into steps: a control byte, a 16-bit little-endian
 // length and that many bytes (cut short at the input's end).
@@ -64,5 +71,17 @@ int fuzz_setup(const std::uint8_t* data, std::size_t size);
 int fuzz_lines(const std::uint8_t* data, std::size_t size);
 int fuzz_jm(const std::uint8_t* data, std::size_t size);
 int fuzz_shape(const std::uint8_t* data, std::size_t size);
+int fuzz_terrain(const std::uint8_t* data, std::size_t size);
+int fuzz_statues(const std::uint8_t* data, std::size_t size);
+int fuzz_billboards(const std::uint8_t* data, std::size_t size);
+int fuzz_flaggers(const std::uint8_t* data, std::size_t size);
+int fuzz_cameras(const std::uint8_t* data, std::size_t size);
+int fuzz_lighting(const std::uint8_t* data, std::size_t size);
+int fuzz_series(const std::uint8_t* data, std::size_t size);
+int fuzz_braap(const std::uint8_t* data, std::size_t size);
+int fuzz_sound_table(const std::uint8_t* data, std::size_t size);
+int fuzz_texture(const std::uint8_t* data, std::size_t size);
+int fuzz_font(const std::uint8_t* data, std::size_t size);
+int fuzz_track_list(const std::uint8_t* data, std::size_t size);
 
 }  // namespace zv::fuzz

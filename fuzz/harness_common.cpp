@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "core/data_file.h"
+#include "track/resources.h"
 
 namespace zv::fuzz {
 
@@ -30,6 +31,18 @@ Seeds setup_seeds();
 Seeds lines_seeds();
 Seeds jm_seeds();
 Seeds shape_seeds();
+Seeds terrain_seeds();
+Seeds statues_seeds();
+Seeds billboards_seeds();
+Seeds flaggers_seeds();
+Seeds cameras_seeds();
+Seeds lighting_seeds();
+Seeds series_seeds();
+Seeds braap_seeds();
+Seeds sound_table_seeds();
+Seeds texture_seeds();
+Seeds font_seeds();
+Seeds track_list_seeds();
 
 namespace {
 
@@ -52,6 +65,18 @@ constexpr Harness k_harnesses[] = {
     {"lines", fuzz_lines, lines_seeds},
     {"jm", fuzz_jm, jm_seeds},
     {"shape", fuzz_shape, shape_seeds},
+    {"terrain", fuzz_terrain, terrain_seeds},
+    {"statues", fuzz_statues, statues_seeds},
+    {"billboards", fuzz_billboards, billboards_seeds},
+    {"flaggers", fuzz_flaggers, flaggers_seeds},
+    {"cameras", fuzz_cameras, cameras_seeds},
+    {"lighting", fuzz_lighting, lighting_seeds},
+    {"series", fuzz_series, series_seeds},
+    {"braap", fuzz_braap, braap_seeds},
+    {"sound_table", fuzz_sound_table, sound_table_seeds},
+    {"texture", fuzz_texture, texture_seeds},
+    {"font", fuzz_font, font_seeds},
+    {"track_list", fuzz_track_list, track_list_seeds},
 };
 
 }  // namespace
@@ -106,6 +131,32 @@ bool write_scratch(const std::string& name, const std::uint8_t* data, std::size_
         return false;
     bool ok = size == 0 || std::fwrite(data, 1, size, f) == size;
     return std::fclose(f) == 0 && ok;
+}
+
+void remove_scratch(const std::string& name) { std::remove((scratch_folder() + name).c_str()); }
+
+namespace {
+
+class FakeResources : public track::ResourceLoader {
+public:
+    track::TextureId load_texture(std::string_view name, unsigned) override { return id_of(name); }
+    track::ModelId load_model(std::string_view name) override { return id_of(name); }
+
+private:
+    static std::uint32_t id_of(std::string_view name)
+    {
+        if (name.empty() || name[0] == 'x')
+            return 0;
+        return static_cast<std::uint32_t>(name.size() * 31 + static_cast<unsigned char>(name[0]));
+    }
+};
+
+}  // namespace
+
+void use_fake_resources()
+{
+    static FakeResources resources;
+    track::set_resource_loader(&resources);
 }
 
 std::vector<Step> split_steps(const std::uint8_t* data, std::size_t size)

@@ -5,7 +5,8 @@
 # normal build generated in build/. Prints per harness the executions, the
 # coverage (cov: edges, ft: features) and any crash; crash inputs are kept in
 # build-fuzz/crashes/<harness>/. Add a fixed crash's input to
-# fuzz/regressions/<harness>/ so the test suite replays it.
+# fuzz/regressions/<harness>/ so the test suite replays it. A harness whose
+# format has keywords gets them from fuzz/dict/<harness>.dict.
 #
 #   scripts/fuzz.sh [SECONDS] [HARNESS ...]
 #
@@ -52,6 +53,9 @@ data_patterns() {
         shape) echo "*.shp" ;;
         demo_header|demo_playback) echo "*.zvdemo" ;;
         config) echo "*.cfg" ;;
+        statues|billboards|flaggers|cameras|lighting) echo "$1" ;;
+        series) echo "*.series" ;;
+        braap) echo "*.braap" ;;
         *) echo "" ;;
     esac
 }
@@ -74,10 +78,12 @@ for h in $names; do
     log=$out/$h.log
     runs=""
     [ -n "${ZV_FUZZ_RUNS:-}" ] && runs=-runs=$ZV_FUZZ_RUNS
+    dict=""
+    [ -f "fuzz/dict/$h.dict" ] && dict=-dict=$root/fuzz/dict/$h.dict
     started=$(date +%s)
     set +e
     ZV_FUZZ_SEED_DIR=$corpus "$out/fuzz/fuzz_$h" -max_total_time="$seconds" -max_len=65536 -timeout=20 \
-        -rss_limit_mb=2048 -print_final_stats=1 $runs -artifact_prefix="$crashes/" "$corpus" >"$log" 2>&1
+        -rss_limit_mb=2048 -print_final_stats=1 $runs $dict -artifact_prefix="$crashes/" "$corpus" >"$log" 2>&1
     rc=$?
     set -e
     took=$(($(date +%s) - started))

@@ -60,7 +60,7 @@ DRIVER
 # so nothing of the caller's session reaches it.
 shot="$work/xdg/Zarvox/screenshot000.png"
 for attempt in 1 2 3; do
-  env -i HOME="$work" PATH=/usr/bin:/bin XDG_DATA_HOME="$work/xdg" xvfb-run -a -n $((100 + ($$ + attempt * 7) % 400 * 10)) -s "-screen 0 1280x720x24" \
+  env -i HOME="$work" PATH=/usr/bin:/bin XDG_DATA_HOME="$work/xdg" xvfb-run -a -n $((100 + ($$ + attempt * 7) % 400 * 10)) -s "-screen 0 1280x720x24 -noreset" \
     sh "$work/driver.sh" "$work" "$game" --track rabbithill --super-debug || true
   [ -s "$shot" ] && break
 done

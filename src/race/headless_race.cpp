@@ -51,16 +51,26 @@ HeadlessRaceReport run_headless_race(const HeadlessRace& race)
     if (!race.record_file.empty())
         report.recording = record_race_to(race.record_file);
 
+    if (race.on_sample)
+        race.on_sample(0, false);
+    const int every = race.on_sample ? race.sample_every_ticks : 0;
+    int next_sample = every > 0 ? every : -1;
     const auto begin = std::chrono::steady_clock::now();
     while (!race_ended() && report.ticks < report.cap_ticks && !demo_exhausted()) {
         race_tick();
         ++report.ticks;
+        if (report.ticks == next_sample) {
+            race.on_sample(report.ticks, false);
+            next_sample += every;
+        }
     }
     const std::chrono::duration<double> wall = std::chrono::steady_clock::now() - begin;
     report.wall_seconds = wall.count();
     report.realtime_factor =
         report.wall_seconds > 0 ? report.ticks / static_cast<double>(k_ticks_per_second) / report.wall_seconds : 0;
     report.ended = race_ended();
+    if (race.on_sample)
+        race.on_sample(report.ticks, true);
     report.riders = race_results();
     return report;
 }

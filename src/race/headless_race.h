@@ -2,6 +2,7 @@
 // until the race rules end the race or a cap of simulated time is reached.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -22,6 +23,11 @@ struct HeadlessRace {
     // Plays this demo instead: its riders, track, race length and laps; the
     // race ends with the race rules or when the demo runs out.
     std::string demo_file;
+    // Watches a long run: called once the race is loaded (tick 0), every
+    // sample_every_ticks ticks (0: never) and, with last set, after the
+    // last tick.
+    std::function<void(int tick, bool last)> on_sample;
+    int sample_every_ticks = 0;
 };
 
 struct HeadlessRaceReport {

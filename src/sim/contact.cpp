@@ -24,7 +24,8 @@ constexpr float k_force_limit = 1000;
 constexpr float k_max_sphere_radius = 1000;  // ft: bigger spheres are broken data
 constexpr float k_max_contact_depth = 4;     // ft
 
-// Closest point of triangle abc to p (real-time collision detection method).
+}  // namespace
+
 Vec3 closest_on_triangle(Vec3 p, Vec3 a, Vec3 b, Vec3 c, bool& face)
 {
     face = false;
@@ -53,6 +54,8 @@ Vec3 closest_on_triangle(Vec3 p, Vec3 a, Vec3 b, Vec3 c, bool& face)
     face = true;
     return a + ab * (vb * denom) + ac * (vc * denom);
 }
+
+namespace {
 
 // The nearest point of a wheel's tube centre circle to p, as a sphere of the
 // tube's radius.

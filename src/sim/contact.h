@@ -46,6 +46,10 @@ bool distance_limit(SimWorld& world, dBodyID a, Vec3 point_a, dBodyID b, Vec3 po
 // A body-part sphere in world coordinates.
 WorldSphere part_sphere(const Bike& bike, int part, const track::ShapeSphere& s);
 
+// Closest point of triangle abc to p; `face` tells whether it lies inside
+// the triangle rather than on an edge or corner.
+Vec3 closest_on_triangle(Vec3 p, Vec3 a, Vec3 b, Vec3 c, bool& face);
+
 // Deepest penetration of a sphere into the terrain; depth <= 0 when apart.
 struct SphereGround {
     float depth = 0;

@@ -15,6 +15,9 @@ namespace {
 constexpr int k_max_rows = 256;
 constexpr int k_max_cells = 4096;
 constexpr int k_max_remap = 65536;
+// Cycles are counted in whole numbers; above this a float cannot tell one
+// from the next, and remapped cycle numbers would not fit an int.
+constexpr float k_max_cycles = 16777216.0f;
 
 std::map<std::string, std::shared_ptr<const SoundTable>, std::less<>>& table_cache()
 {
@@ -118,7 +121,8 @@ std::shared_ptr<const SoundTable> read_table(const std::string& name)
             }
             char file[1024] = {};
             float cycles = 0;
-            if (core::scan(*f, "%f %1023s", &cycles, file) != 2 || !std::isfinite(cycles)) {
+            if (core::scan(*f, "%f %1023s", &cycles, file) != 2 || !std::isfinite(cycles) ||
+                cycles > k_max_cycles) {
                 core::show_message("(%d, %d) Bad remap entry", r, c);
                 return nullptr;
             }

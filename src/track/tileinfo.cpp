@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -119,6 +120,16 @@ std::optional<double> parse_decimal(std::string_view s)
     return v;
 }
 
+// A decimal number that is kept (or worked out) in float: one no float can
+// hold is as bad as one that is not a number.
+std::optional<double> parse_float(std::string_view s)
+{
+    std::optional<double> v = parse_decimal(s);
+    if (v && std::fabs(*v) > std::numeric_limits<float>::max())
+        return std::nullopt;
+    return v;
+}
+
 // Low 8 bits of the number truncated toward zero.
 std::uint8_t low_byte(double v)
 {
@@ -221,7 +232,7 @@ void read_roost_parameters(RoostType& roost, std::string_view value)
             if (!rest)
                 continue;
             known = true;
-            std::optional<double> v = parse_decimal(*rest);
+            std::optional<double> v = parse_float(*rest);
             roost.*k.field = v ? static_cast<float>(*v) : 0.0f;
             if (!v)
                 core::show_message("tileinfo warning: bad %s\n", k.key);
@@ -234,7 +245,7 @@ void read_roost_parameters(RoostType& roost, std::string_view value)
             if (!rest)
                 continue;
             known = true;
-            std::optional<double> v = parse_decimal(*rest);
+            std::optional<double> v = k.colour ? parse_decimal(*rest) : parse_float(*rest);
             if (!v)
                 core::show_message("tileinfo warning: bad %s\n", k.key);
             if (k.colour) {

@@ -68,6 +68,7 @@ TEST(LineLinks, ExtrapolatedEndWithinReach)
     const std::vector<LinePoint> near{{9, 0, 0, 1, 0}, {5.4f, 0, 0, 1, 0}};
     const std::vector<LinePoint> far{{5.6f, 0, 0, 1, 0}, {9, 0, 0, 1, 0}};
     EXPECT_TRUE(lines_meet(straight, near));
+    EXPECT_TRUE(lines_meet(straight, std::vector<LinePoint>{{5.5f, 0, 0, 1, 0}}));  // exactly 2.5 ft
     EXPECT_FALSE(lines_meet(straight, far));
     EXPECT_FALSE(lines_meet({}, near));
 }
@@ -96,31 +97,36 @@ protected:
 
 TEST_F(Chains, CheapestChainAndRaceStartPlan)
 {
-    // Section 0: a fast line at z 0 that leads nowhere, a slower one at z 20.
-    put(0, 0, 0, 5, 500);     // 100 per run
-    put(0, 1, 20, 5, 1000);   // 200
+    // Section 0: a fast line at z 0 that leads nowhere, a slower one at z 20
+    // in slot 0 (a chain through the first slot).
+    put(0, 1, 0, 5, 500);     // 100 per run
+    put(0, 0, 20, 5, 1000);   // 200
     put(1, 4, 20, 5, 1500);   // 300, continues the z 20 line
     put(1, 5, 40, 5, 250);    // 50, meets nothing before it
     put(2, 2, 20, 5, 2000);   // the normal lap: 400
     core::set_debug_level(1);
     analyze_lines(table);
-    EXPECT_EQ(table.sections[0].links[1], SlotMask{1} << 4);
-    EXPECT_EQ(table.sections[0].links[0], SlotMask{0});
+    EXPECT_EQ(table.sections[0].links[0], SlotMask{1} << 4);
+    EXPECT_EQ(table.sections[0].links[1], SlotMask{0});
 
     std::vector<SlotValues> v(2);
     chain_values(table, 0, 2, 0, v);
     EXPECT_DOUBLE_EQ(v[1][5], 50);
-    EXPECT_DOUBLE_EQ(v[0][1], 200 + 300);
+    EXPECT_DOUBLE_EQ(v[0][0], 200 + 300);
     // The break costs the unusable cost plus the best continuation.
-    EXPECT_DOUBLE_EQ(v[0][0], 100 + k_unusable + 50);
+    EXPECT_DOUBLE_EQ(v[0][1], 100 + k_unusable + 50);
     EXPECT_EQ(v[0][3], k_no_chain);
     // The plan follows the cheapest whole chain, not the cheapest line.
-    EXPECT_EQ(table.sections[0].planned[0], 1);
+    EXPECT_EQ(table.sections[0].planned[0], 0);
     EXPECT_EQ(table.sections[1].planned[0], 4);
     EXPECT_EQ(table.sections[2].planned[0], 2);
     const std::string log = log_text();
     EXPECT_NE(log.find("First lap: 3.906250\n"), std::string::npos);   // 500 ticks
     EXPECT_NE(log.find("Normal lap: 3.125000\n"), std::string::npos);  // 400 ticks
+    // A line learned later in section 1 is linked from the section before.
+    put(1, 6, 0, 5, 500);
+    link_around(table, 1);
+    EXPECT_EQ(table.sections[0].links[1], SlotMask{1} << 6);
 }
 
 TEST_F(Chains, SectionIndicesWrapIntoTheNormalLap)
@@ -145,6 +151,16 @@ TEST_F(Chains, SectionIndicesWrapIntoTheNormalLap)
     EXPECT_EQ(table_section(wide, 3 + 4 * 5 + 2), 5);
     EXPECT_EQ(following_section(wide, 6), 3);
     EXPECT_EQ(following_section(wide, 2), 3);
+
+    // Timing positions to sections: checkpoint 0 is skipped by the robots
+    // (flagged) in both laps, so it starts no section of its own.
+    track::TrackTiming t;
+    t.checkpoints.resize(3);
+    t.first_lap = t.normal_lap = {track::k_autopilot_skip_flag, 1, 2};
+    t.first_lap_autopilot = t.normal_lap_autopilot = 2;
+    const int sections[] = {0, 0, 1, 2, 2, 3, 4, 4, 5};
+    for (int p = 0; p < 9; ++p)
+        EXPECT_EQ(section_index_at(t, p), sections[p]) << p;
 }
 
 TEST_F(Chains, CrossingTwinsInAFullSectionLeaveThePlan)
@@ -162,6 +178,9 @@ TEST_F(Chains, CrossingTwinsInAFullSectionLeaveThePlan)
     s.slots[0].sum2 = 5000;  // expected 1000 a run: the faster
     s.slots[1].points = {{0, 0, 0, 1, 0}, {5, 0, -4, 1, 0}, {10, 0, -3, 1, 0}, {15, 0, -2, 1, 0}};
     s.slots[1].sum2 = 6000;
+    // Slot 3 comes down onto slot 2 and turns away: touching is no crossing.
+    s.slots[3].points = {{0, 0, 0, 1, 0}, {5, 0, 1.5f, 1, 0}, {7.5f, 0, 1.5f, 1, 0},
+                         {10, 0, 3, 1, 0}, {15, 0, 4.5f, 1, 0}};
     EXPECT_EQ(mark_crossings(table), 1);
     EXPECT_EQ(s.withheld, SlotMask{1} << 1);
     // One line fewer and the section is not looked at.

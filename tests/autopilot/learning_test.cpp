@@ -4,6 +4,7 @@
 // a robot's attempts judged into the statistics and its slow-down at the
 // finish.
 #include "autopilot/auto_pilot.h"
+#include "autopilot/chain_search.h"
 
 #include "autopilot/line_file.h"
 #include "core/debug_level.h"
@@ -200,6 +201,30 @@ TEST_F(Learning, ARobotsAttemptsFeedItsLinesStatistics)
     // A rider the race did not set up learns nothing.
     ride(2, 0, 700);
     EXPECT_EQ(rider_state(2).section, 0);
+    // Slots out of range stand for the nearest one.
+    EXPECT_EQ(&rider_state(160), &rider_state(159));
+    EXPECT_EQ(&rider_state(-1), &rider_state(0));
+    // So does a personality out of range.
+    set_up_rider(3, 999, 0, 0, 7);
+    EXPECT_EQ(rider_state(3).personality, k_personality_count - 1);
+}
+
+TEST_F(Learning, ARobotPicksTheLineOfItsSectionEvenFromTheFirstSlot)
+{
+    load_lines("t", k_skill_expert, straight_course(2, 2));
+    LineSlot& line = slot_of(0, 0);
+    line.points = {{0, 0, 0, 40, 0}, {0, 0, -10, 40, 0}, {0, 0, -20, 40, 0}, {0, 0, -30, 40, 0}};
+    line.id = next_line_id();
+    line.tests = 5;
+    line.sum1 = 1000;
+    analyze_lines();
+    set_up_rider(1, 2, 0, 0, 7);
+    sim::place_bike(*bike, {0, 3, 0}, 0);
+    RaceFacts f;
+    sim::RiderInput in;
+    auto_pilot_drive(1, *bike, f, in);
+    EXPECT_EQ(rider_state(1).line_slot, 0);
+    EXPECT_EQ(rider_state(1).line_id, line.id);
 }
 
 TEST_F(Learning, AFinishedRobotSlowsAlongTheRestOfItsLine)

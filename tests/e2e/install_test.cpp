@@ -1,7 +1,7 @@
 // The programs as a user meets them: "--help" and "--version" from each, and
 // the game installed with `cmake --install` into a fresh prefix, started from
 // there with no build folder on its data path.
-#include "program.h"
+#include "display_run.h"
 
 #include "support/temp_dir.h"
 
@@ -17,7 +17,6 @@ using test::RunResult;
 using test::TempDir;
 
 const std::string k_build = ZV_BUILD_DIR;
-const std::string k_xvfb_run = "/usr/bin/xvfb-run";
 
 class InstallTest : public ::testing::Test {
 protected:
@@ -63,12 +62,14 @@ TEST_F(InstallTest, EveryProgramAnswersHelpAndVersion)
         EXPECT_EQ(r.status, c.status) << r.err;
         EXPECT_TRUE(r.out.starts_with(c.out_starts)) << r.out.substr(0, 200);
         EXPECT_TRUE(r.err.starts_with(c.err)) << r.err.substr(0, 200);
-        if (c.out_starts.empty())
+        if (c.out_starts.empty()) {
             EXPECT_EQ(r.out, "");
+        }
         // Answering needs neither the home folder nor a log (a bad option is
         // reported only after start-up has made them).
-        if (c.program == zarvox && c.status == 0)
+        if (c.program == zarvox && c.status == 0) {
             EXPECT_FALSE(std::filesystem::exists(dir_.path() / "xdg/Zarvox"));
+        }
     }
 }
 
@@ -110,8 +111,8 @@ TEST_F(InstallTest, TheInstalledGameRunsFromItsPrefix)
     EXPECT_NE(help.out.find("data folder: " + (prefix / "share/zarvox/").string() + "\n"), std::string::npos)
         << help.out;
 
-    if (!std::filesystem::exists(k_xvfb_run))
-        GTEST_SKIP() << "xvfb-run is not installed";
+    if (!std::filesystem::exists(test::k_xvfb))
+        GTEST_SKIP() << "Xvfb is not installed";
     // Then opens its window there: the data check and the track list passed.
     test::write_file(dir_.path() / "xdg/Zarvox/config", "xres=320\nyres=240\nvideo_mode=Windowed\n");
     const std::string log = dir_ / "xdg/Zarvox/lastlog.txt";
@@ -127,19 +128,8 @@ TEST_F(InstallTest, TheInstalledGameRunsFromItsPrefix)
                      "kill -TERM $pid 2>/dev/null\n"
                      "wait $pid\n"
                      "echo $? > '" + status_file + "'\n");
-    RunResult xvfb;
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        std::filesystem::remove(status_file);
-        const std::string display = std::to_string(100 + (getpid() % 400) * 10 + attempt * 3);
-        xvfb = test::run_program(k_xvfb_run,
-                                 {"-a", "-n", display, "-s", "-screen 0 640x480x24", "sh", dir_ / "driver.sh", game},
-                                 env(), dir_.path() / "xvfb");
-        // A display lost to another test's virtual display: try again.
-        if (xvfb.err.find("Xvfb failed to start") == std::string::npos &&
-            xvfb.err.find("already active") == std::string::npos &&
-            xvfb.err.find("Can't open the window") == std::string::npos)
-            break;
-    }
+    std::filesystem::remove(status_file);
+    RunResult xvfb = test::run_on_display("640x480x24", {"sh", dir_ / "driver.sh", game}, env(), dir_.path() / "xvfb");
     const std::string text = test::read_file(log).value_or("");
     EXPECT_EQ(test::read_file(status_file).value_or(""), "0\n") << xvfb.err << text;
     for (const char* line : {"] Zarvox version 2017-01-03-1329 snapshot\n", "] GL_EXTENSIONS: ",

@@ -5,7 +5,7 @@
 // beside it on a short track, the three race one lap to its end, agree on
 // the standings, hear the game's chat, and are brought back to the track
 // stage for the next race.
-#include "program.h"
+#include "display_run.h"
 #include "strip_track.h"
 
 #include "support/temp_dir.h"
@@ -25,7 +25,6 @@ const std::string k_zarvox = std::string(ZV_BUILD_DIR) + "/zarvox";
 const std::string k_server = std::string(ZV_BUILD_DIR) + "/zarvox-server";
 const std::string k_sim = std::string(ZV_BUILD_DIR) + "/zarvox-sim";
 const std::string k_archive = std::string(ZV_BUILD_DIR) + "/zzzz.saf";
-const std::string k_xvfb_run = "/usr/bin/xvfb-run";
 
 std::string script(const std::string& dir, int port)
 {
@@ -38,20 +37,7 @@ std::string script(const std::string& dir, int port)
            "server=$!\n"
            "sleep 0.5\n"
            "\"$2\" --connect 127.0.0.1:" + p + " --nosound &\n"
-           "pid=$!\n"
-           "wait_log() {\n"
-           "  n=0\n"
-           "  while ! grep -q -F -- \"$1\" \"$LOG\" 2>/dev/null; do\n"
-           "    n=$((n+1)); [ $n -gt 600 ] && return 1\n"
-           "    kill -0 $pid 2>/dev/null || return 1\n"
-           "    sleep 0.1\n"
-           "  done\n"
-           "}\n"
-           "wid=''\n"
-           "n=0\n"
-           "while [ -z \"$wid\" ] && [ $n -lt 600 ] && kill -0 $pid 2>/dev/null; do\n"
-           "  wid=$(xdotool search --name '^Zarvox$' 2>/dev/null | head -n 1); n=$((n+1)); sleep 0.1\n"
-           "done\n"
+           "pid=$!\n" + test::k_wait_helpers + test::k_find_window +
            "wait_log '1 laps' && echo racing > \"$DIR/racing.txt\"\n"
            "say() {\n"  // opens the chat line, types the text, sends it
            "  xdotool windowfocus \"$wid\" 2>/dev/null; xdotool key t; sleep 0.5\n"
@@ -73,8 +59,8 @@ std::string script(const std::string& dir, int port)
 
 TEST(MultiplayerGame, JoinsTheServerRacesChatsSendsAFileAndLeaves)
 {
-    if (!std::filesystem::exists(k_xvfb_run))
-        GTEST_SKIP() << "xvfb-run is not installed";
+    if (!std::filesystem::exists(test::k_xvfb))
+        GTEST_SKIP() << "Xvfb is not installed";
     ASSERT_TRUE(std::filesystem::exists(k_server)) << "build zarvox-server first";
     test::TempDir dir;
     const std::filesystem::path home = dir.path() / "xdg/Zarvox";
@@ -91,10 +77,8 @@ TEST(MultiplayerGame, JoinsTheServerRacesChatsSendsAFileAndLeaves)
         {"XDG_DATA_HOME", (dir.path() / "xdg").string()},
         {"PATH", "/usr/bin:/bin"},
     };
-    if (const char* v = std::getenv("ASAN_OPTIONS"))
-        env["ASAN_OPTIONS"] = std::string(v) + ":detect_leaks=0";
-    test::RunResult r = test::run_program(
-        k_xvfb_run, {"-a", "-s", "-screen 0 800x600x24", "sh", driver, k_server, k_zarvox}, env, dir.path() / "run");
+    test::pass_windowed_sanitizer_options(env);
+    test::RunResult r = test::run_on_display("800x600x24", {"sh", driver, k_server, k_zarvox}, env, dir.path() / "run");
 
     const std::string log = test::read_file(home / "lastlog.txt").value_or("");
     const std::string server_log = test::read_file(dir.path() / "server.log").value_or("");
@@ -127,20 +111,7 @@ std::string field_script(const std::string& dir, int port)
            "server=$!\n"
            "sleep 0.3\n"
            "\"$2\" --connect 127.0.0.1:" + p + " --nosound --super-debug &\n"
-           "pid=$!\n"
-           "wait_log() {\n"
-           "  n=0\n"
-           "  while [ $(grep -c -e \"$1\" \"$LOG\" 2>/dev/null) -lt ${2:-1} ]; do\n"
-           "    n=$((n+1)); [ $n -gt 400 ] && return 1\n"
-           "    kill -0 $pid 2>/dev/null || return 1\n"
-           "    sleep 0.1\n"
-           "  done\n"
-           "}\n"
-           "wid=''\n"
-           "n=0\n"
-           "while [ -z \"$wid\" ] && [ $n -lt 600 ] && kill -0 $pid 2>/dev/null; do\n"
-           "  wid=$(xdotool search --name '^Zarvox$' 2>/dev/null | head -n 1); n=$((n+1)); sleep 0.1\n"
-           "done\n"
+           "pid=$!\n" + test::k_wait_helpers + test::k_find_window +
            "wait_log 'Contacting server'\n"
            "for who in a b; do\n"
            "  \"$3\" --connect 127.0.0.1:" + p + " --seconds 32 --json > \"$DIR/$who.json\" 2>&1 &\n"
@@ -188,8 +159,8 @@ std::vector<int> json_slots(const std::string& json, const std::string& key)
 
 TEST(MultiplayerGame, AFieldOfTheGameAndTwoHeadlessClientsRacesToTheEndAndRestarts)
 {
-    if (!std::filesystem::exists(k_xvfb_run))
-        GTEST_SKIP() << "xvfb-run is not installed";
+    if (!std::filesystem::exists(test::k_xvfb))
+        GTEST_SKIP() << "Xvfb is not installed";
     ASSERT_TRUE(std::filesystem::exists(k_server)) << "build zarvox-server first";
     ASSERT_TRUE(std::filesystem::exists(k_archive)) << "build the game_data target first";
     test::TempDir dir;
@@ -217,11 +188,9 @@ TEST(MultiplayerGame, AFieldOfTheGameAndTwoHeadlessClientsRacesToTheEndAndRestar
         {"ZV_HOME", data.string()},
         {"PATH", "/usr/bin:/bin"},
     };
-    if (const char* v = std::getenv("ASAN_OPTIONS"))
-        env["ASAN_OPTIONS"] = std::string(v) + ":detect_leaks=0";
-    test::RunResult r = test::run_program(
-        k_xvfb_run, {"-a", "-s", "-screen 0 800x600x24", "sh", driver, k_server, k_zarvox, k_sim}, env,
-        dir.path() / "run");
+    test::pass_windowed_sanitizer_options(env);
+    test::RunResult r = test::run_on_display("800x600x24", {"sh", driver, k_server, k_zarvox, k_sim}, env,
+                                             dir.path() / "run");
 
     const std::string log = test::read_file(home / "lastlog.txt").value_or("");
     const std::string server_log = test::read_file(dir.path() / "server.log").value_or("");

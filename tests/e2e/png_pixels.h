@@ -144,4 +144,17 @@ inline ColourStats colour_stats(const RgbPicture& pic, double x0, double y0, dou
     return s;
 }
 
+// White writing (every channel above `above`) in a rectangle of a picture,
+// in pixels: the head-up display's lines and the menus' titles.
+inline int white_pixels(const RgbPicture& pic, int x0, int y0, int x1, int y1, int above = 235)
+{
+    int n = 0;
+    for (int y = std::max(0, y0); y < std::min(y1, pic.height); ++y)
+        for (int x = std::max(0, x0); x < std::min(x1, pic.width); ++x) {
+            const std::uint8_t* p = &pic.rgb[(static_cast<std::size_t>(y) * pic.width + x) * 3];
+            n += p[0] > above && p[1] > above && p[2] > above;
+        }
+    return n;
+}
+
 }  // namespace zv::test

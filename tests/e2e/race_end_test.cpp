@@ -3,14 +3,13 @@
 // their lines, the player holds the throttle down a short straight, every
 // rider finishes the one lap, the final results are shown and
 // "results.txt" is written to the home folder.
+#include "display_run.h"
 #include "png_pixels.h"
-#include "program.h"
 #include "strip_track.h"
 
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <regex>
@@ -22,7 +21,6 @@ using namespace zv;
 
 const std::string k_zarvox = std::string(ZV_BUILD_DIR) + "/zarvox";
 const std::string k_archive = std::string(ZV_BUILD_DIR) + "/zzzz.saf";
-const std::string k_xvfb_run = "/usr/bin/xvfb-run";
 
 // The default grid: robots in gates 18, 19, 21, 22 and 23, the player in
 // gate 20.
@@ -31,55 +29,6 @@ constexpr int k_player_slot = 19;
 
 std::string strip_lines() { return test::strip_lines({std::begin(k_robot_gates), std::end(k_robot_gates)}); }
 using test::write_strip;
-
-// The program under the display, started by this script, is driven with
-// xdotool: keys pressed until the game logs them, screenshots taken and
-// noted in "shots.txt".
-std::string driver_script(const std::string& dir, const std::string& actions)
-{
-    return "set -u\n"
-           "DIR='" + dir + "'\n"
-           "LOG=\"$DIR/xdg/Zarvox/lastlog.txt\"\n"
-           "rm -f \"$LOG\"\n"
-           "\"$@\" &\n"
-           "pid=$!\n"
-           "wait_log() {\n"
-           "  n=0\n"
-           "  while ! grep -q -- \"$1\" \"$LOG\" 2>/dev/null; do\n"
-           "    n=$((n+1)); [ $n -gt 900 ] && return 1\n"
-           "    kill -0 $pid 2>/dev/null || return 1\n"
-           "    sleep 0.1\n"
-           "  done\n"
-           "}\n"
-           "press() {\n"
-           "  before=$(grep -c -F -- \"] $2 pressed\" \"$LOG\")\n"
-           "  n=0\n"
-           "  while [ $(grep -c -F -- \"] $2 pressed\" \"$LOG\") -le $before ]; do\n"
-           "    if [ $((n % 40)) -eq 0 ]; then xdotool windowfocus \"$wid\" 2>/dev/null; xdotool key \"$1\"; fi\n"
-           "    n=$((n+1)); [ $n -gt 400 ] && return 1; kill -0 $pid 2>/dev/null || return 1; sleep 0.1\n"
-           "  done\n"
-           "}\n"
-           "shot() {\n"
-           "  before=$(grep -c 'Saved \"screenshot' \"$LOG\")\n"
-           "  n=0\n"
-           "  while [ $(grep -c 'Saved \"screenshot' \"$LOG\") -le $before ]; do\n"
-           "    if [ $((n % 40)) -eq 0 ]; then xdotool windowfocus \"$wid\" 2>/dev/null; xdotool key s; fi\n"
-           "    n=$((n+1)); [ $n -gt 400 ] && return 1; kill -0 $pid 2>/dev/null || return 1; sleep 0.1\n"
-           "  done\n"
-           "  f=$(grep -o 'Saved \"screenshot[0-9]*\\.png\"' \"$LOG\" | tail -n 1 | cut -d'\"' -f2)\n"
-           "  sleep 0.5\n"
-           "  echo \"$1 $f\" >> \"$DIR/shots.txt\"\n"
-           "}\n"
-           "wid=''\n"
-           "n=0\n"
-           "while [ -z \"$wid\" ] && [ $n -lt 600 ] && kill -0 $pid 2>/dev/null; do\n"
-           "  wid=$(xdotool search --name '^Zarvox$' 2>/dev/null | head -n 1); n=$((n+1)); sleep 0.1\n"
-           "done\n"
-           "[ -n \"$wid\" ] && xdotool windowfocus \"$wid\" 2>/dev/null\n" +
-           actions +
-           "wait $pid\n"
-           "echo $? > \"$DIR/status.txt\"\n";
-}
 
 // From the main page: "New Race" (its first item), then "Start" (the
 // second of its page); once the race has loaded and the gate has dropped,
@@ -108,8 +57,8 @@ class RaceEndTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        if (!std::filesystem::exists(k_xvfb_run))
-            GTEST_SKIP() << "xvfb-run is not installed";
+        if (!std::filesystem::exists(test::k_xvfb))
+            GTEST_SKIP() << "Xvfb is not installed";
         ASSERT_TRUE(std::filesystem::exists(k_archive)) << "build the game_data target first";
         std::filesystem::create_directories(dir_.path() / "data");
         std::filesystem::copy_file(k_archive, dir_.path() / "data/zzzz.saf");
@@ -126,27 +75,14 @@ protected:
     int play(const std::string& actions)
     {
         const std::string script = dir_ / "driver.sh";
-        test::write_file(script, driver_script(dir_.path().string(), actions));
+        test::write_file(script, test::driver_script(dir_.path().string(), actions));
         std::map<std::string, std::string> env = {
             {"HOME", dir_ / "user"},       {"XDG_DATA_HOME", dir_ / "xdg"}, {"ZV_HOME", dir_ / "data"},
             {"PATH", "/usr/bin:/bin"},
         };
-        if (const char* v = std::getenv("UBSAN_OPTIONS"))
-            env["UBSAN_OPTIONS"] = v;
-        const char* asan = std::getenv("ASAN_OPTIONS");
-        env["ASAN_OPTIONS"] = std::string(asan ? asan : "") + (asan && *asan ? ":" : "") + "detect_leaks=0";
-        const std::string display = std::to_string(100 + (getpid() % 400) * 10 + 5);
-        std::vector<std::string> args = {"-a", "-n", display, "-s", "-screen 0 1024x768x24",
-                                         "sh", script, k_zarvox, "--super-debug"};
-        for (int attempt = 0; attempt < 3; ++attempt) {
-            last_ = test::run_program(k_xvfb_run, args, env, dir_.path() / "run");
-            // Displays started at once by parallel tests can clash; the
-            // loser gets another go.
-            if (last_.err.find("Xvfb failed to start") == std::string::npos &&
-                last_.err.find("already active") == std::string::npos &&
-                last_.err.find("Can't open the window") == std::string::npos)
-                break;
-        }
+        test::pass_windowed_sanitizer_options(env);
+        last_ = test::run_on_display("1024x768x24", {"sh", script, k_zarvox, "--super-debug"}, env,
+                                     dir_.path() / "run");
         std::optional<std::string> status = test::read_file(dir_.path() / "status.txt");
         return status ? std::atoi(status->c_str()) : -1;
     }
@@ -166,18 +102,6 @@ protected:
     test::TempDir dir_;
     test::RunResult last_;
 };
-
-// Writing (every channel above 235) in a rectangle of a picture.
-int white_pixels(const test::RgbPicture& pic, int x0, int y0, int x1, int y1)
-{
-    int n = 0;
-    for (int y = std::max(0, y0); y < std::min(y1, pic.height); ++y)
-        for (int x = std::max(0, x0); x < std::min(x1, pic.width); ++x) {
-            const std::uint8_t* p = &pic.rgb[(static_cast<std::size_t>(y) * pic.width + x) * 3];
-            n += p[0] > 235 && p[1] > 235 && p[2] > 235;
-        }
-    return n;
-}
 
 TEST_F(RaceEndTest, ANewRaceWithTheDefaultGridEndsWithFinalResults)
 {
@@ -223,7 +147,7 @@ TEST_F(RaceEndTest, ANewRaceWithTheDefaultGridEndsWithFinalResults)
     std::optional<test::RgbPicture> over_pic = shot("results");
     ASSERT_TRUE(racing && over_pic) << text;
     auto title = [](const test::RgbPicture& p) {
-        return white_pixels(p, p.width / 5, p.height * 12 / 100, p.width * 7 / 10, p.height * 12 / 100 + 20);
+        return test::white_pixels(p, p.width / 5, p.height * 12 / 100, p.width * 7 / 10, p.height * 12 / 100 + 20);
     };
     EXPECT_GT(title(*over_pic), title(*racing) + 60) << "the results title";
 }

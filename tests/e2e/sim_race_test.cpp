@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <regex>
 
 namespace {
 
@@ -58,10 +59,21 @@ TEST_F(SimRace, TwoRobotsFinishAndTheRaceEndsAfterTheDelay)
                              "\"capped\": false, \"cap_seconds\": 320.000, \"ticks\": 640, "
                              "\"simulated_seconds\": 5.000, ",
                              "\"realtime_factor\": ",
-                             "\"riders\": [{\"place\": 1, \"number\": \"",
+                             // Memory at the first and the last tick; no sample lies
+                             // nearer the middle than the start.
+                             "\"memory_seconds\": {\"start\": 0.000, \"middle\": 0.000, \"end\": 5.000}, ",
+                             "\"non_finite\": false, \"first_non_finite_s\": null, \"riders\": [{\"place\": 1, \"number\": \"",
                              "\"finished\": true, \"laps\": 1, \"total_time_s\": ",
                              "{\"place\": 2, \"number\": \"", "\"knockouts\": 0}]}\n"})
         EXPECT_NE(r.out.find(part), std::string::npos) << part << "\n" << r.out;
+    std::smatch m;
+    const std::string mb = R"(\{"start": ([0-9.]+), "middle": ([0-9.]+), "end": ([0-9.]+)\})";
+    ASSERT_TRUE(std::regex_search(r.out, m, std::regex("\"rss_mb\": " + mb + ", \"peak_rss_mb\": " + mb))) << r.out;
+    for (int i = 1; i <= 3; ++i) {
+        EXPECT_GT(std::stod(m[i].str()), 1.0) << i;
+        EXPECT_GE(std::stod(m[i + 3].str()), std::stod(m[i].str())) << "the peak is never below the resident set";
+    }
+    EXPECT_LE(std::stod(m[4].str()), std::stod(m[6].str())) << "the peak never falls";
     // Robots race under their roster profiles' numbers and personalities.
     EXPECT_EQ(r.out.find("\"personality\": \"\""), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("\"personality\": \""), std::string::npos) << r.out;
@@ -73,6 +85,8 @@ TEST_F(SimRace, TwoRobotsFinishAndTheRaceEndsAfterTheDelay)
     r = sim({"--race", "--track", "tracks/mini", "--robots", "2", "--laps", "1"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("ended by the race rules after 640 ticks (5.0 s)"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("memory at end    (     5.0 s): resident "), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("state stayed finite\n"), std::string::npos) << r.out;
 }
 
 // A launch on the track changes the ground only with erosion on, and the

@@ -3,14 +3,12 @@
 // device through SDL's dummy driver, and no sound at all.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <filesystem>
 #include <map>
 #include <regex>
 #include <string>
 
-#include "e2e/program.h"
+#include "e2e/display_run.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -18,7 +16,6 @@ namespace {
 using zv::test::TempDir;
 
 const std::string k_zarvox = std::string(ZV_BUILD_DIR) + "/zarvox";
-const std::string k_xvfb_run = "/usr/bin/xvfb-run";
 
 // Starts the game, closes the main page with Escape, lets the race run to
 // tick 256 and ends the game with SIGTERM.
@@ -27,13 +24,7 @@ std::string driver(const std::string& log)
     return "LOG='" + log + "'\n"
            "rm -f \"$LOG\"\n"
            "\"$@\" &\n"
-           "pid=$!\n"
-           "wait_log() {\n"
-           "  n=0\n"
-           "  while ! grep -q -- \"$1\" \"$LOG\" 2>/dev/null; do\n"
-           "    n=$((n+1)); [ $n -gt 1200 ] && return 1; kill -0 $pid 2>/dev/null || return 1; sleep 0.1\n"
-           "  done\n"
-           "}\n"
+           "pid=$!\n" + zv::test::k_wait_helpers +
            "wait_log 'Max loading delay was'\n"
            "wid=$(xdotool search --name '^Zarvox$' 2>/dev/null | head -n 1)\n"
            "n=0\n"
@@ -51,8 +42,8 @@ class SoundRun : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        if (!std::filesystem::exists(k_xvfb_run))
-            GTEST_SKIP() << "xvfb-run is not installed";
+        if (!std::filesystem::exists(zv::test::k_xvfb))
+            GTEST_SKIP() << "Xvfb is not installed";
         ASSERT_TRUE(std::filesystem::exists(std::string(ZV_BUILD_DIR) + "/zzzz.saf")) << "build game_data first";
         zv::test::write_file(dir_.path() / "xdg/Zarvox/config", "xres=640\nyres=480\nvideo_mode=Windowed\n");
     }
@@ -73,17 +64,9 @@ protected:
         env["ASAN_OPTIONS"] = std::string(asan ? asan : "") + (asan && *asan ? ":" : "") + "detect_leaks=0";
         for (const auto& [k, v] : extra)
             env[k] = v;
-        std::vector<std::string> full = {"-a", "-n", std::to_string(600 + (getpid() % 300) * 7), "-s",
-                                         "-screen 0 1024x768x24", "sh", script, k_zarvox, "--track", "flat",
-                                         "--super-debug"};
-        full.insert(full.end(), args.begin(), args.end());
-        for (int attempt = 0; attempt < 3; ++attempt) {
-            last_ = zv::test::run_program(k_xvfb_run, full, env, dir_.path() / "run");
-            if (last_.err.find("Xvfb failed to start") == std::string::npos &&
-                last_.err.find("already active") == std::string::npos &&
-                last_.err.find("Can't open the window") == std::string::npos)
-                break;
-        }
+        std::vector<std::string> command = {"sh", script, k_zarvox, "--track", "flat", "--super-debug"};
+        command.insert(command.end(), args.begin(), args.end());
+        last_ = zv::test::run_on_display("1024x768x24", command, env, dir_.path() / "run");
         auto status = zv::test::read_file(dir_.path() / "status.txt");
         return status ? std::atoi(status->c_str()) : -1;
     }

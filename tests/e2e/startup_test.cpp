@@ -1,7 +1,7 @@
 // The real program started as a person would start it, without a display:
 // command-line errors, missing game data, no tracks, and a full run that
 // writes the configuration and the log into the home folder.
-#include "program.h"
+#include "display_run.h"
 
 #include "support/temp_dir.h"
 
@@ -18,25 +18,6 @@ using test::TempDir;
 
 const std::string k_zarvox = std::string(ZV_BUILD_DIR) + "/zarvox";
 const std::string k_archive = std::string(ZV_BUILD_DIR) + "/zzzz.saf";
-const std::string k_xvfb_run = "/usr/bin/xvfb-run";
-
-// Parallel tests each start a virtual display; the search for a free display
-// number starts at one of this process's own.
-// Each attempt searches from another number, so a display lost to another
-// test (or to a virtual display that died and left its socket) is not
-// tried again.
-inline std::string display_search_start(int attempt)
-{
-    return std::to_string(100 + ((getpid() + attempt * 131) % 400) * 10 + attempt);
-}
-
-// Whether a run lost its display to another test's (then it is run again).
-inline bool display_collided(const std::string& err)
-{
-    return err.find("Xvfb failed to start") != std::string::npos ||
-           err.find("already active") != std::string::npos ||
-           err.find("Can't open the window") != std::string::npos;
-}
 
 std::vector<std::string> lines_of(const std::string& text)
 {
@@ -137,25 +118,19 @@ protected:
                          "done\n"
                          "kill -TERM $pid 2>/dev/null\n"
                          "wait $pid\n");
-        windowed_ = true;
-        RunResult r;
-        // Virtual displays started at the same moment by parallel tests can
-        // pick the same number (the search starts at a number of this
-        // process's own to make that rare); the loser gets another go.
-        for (int attempt = 0; attempt < 3; ++attempt) {
-            std::vector<std::string> full = {"-a", "-n", display_search_start(attempt), "-s",
-                                             "-screen 0 " + screen, "sh", script, k_zarvox};
-            full.insert(full.end(), args.begin(), args.end());
-            r = run_with(k_xvfb_run, full);
-            if (!display_collided(r.err))
-                break;
-        }
-        windowed_ = false;
-        return r;
+        std::vector<std::string> command = {"sh", script, k_zarvox};
+        command.insert(command.end(), args.begin(), args.end());
+        return test::run_on_display(screen, command, environment(true),
+                                    dir_.path() / ("run" + std::to_string(runs_++)));
     }
-    bool have_virtual_display() const { return std::filesystem::exists(k_xvfb_run); }
+    bool have_virtual_display() const { return std::filesystem::exists(test::k_xvfb); }
 
     RunResult run_with(const std::string& program, const std::vector<std::string>& args)
+    {
+        return test::run_program(program, args, environment(false), dir_.path() / ("run" + std::to_string(runs_++)));
+    }
+
+    std::map<std::string, std::string> environment(bool windowed)
     {
         std::map<std::string, std::string> env = {
             {"HOME", dir_ / "user"},
@@ -168,21 +143,18 @@ protected:
         for (const char* name : {"ASAN_OPTIONS", "UBSAN_OPTIONS"})
             if (const char* v = std::getenv(name))
                 env[name] = v;
-        // With a window the GL driver is unloaded when the display closes, and
-        // what it leaks then has no module left to name or suppress.
-        if (windowed_)
-            env["ASAN_OPTIONS"] = env["ASAN_OPTIONS"] + (env["ASAN_OPTIONS"].empty() ? "" : ":") + "detect_leaks=0";
+        if (windowed)
+            test::pass_windowed_sanitizer_options(env);
         test::write_file(dir_.path() / "lsan.supp", "leak:libdbus-1.so\n");
         std::string lsan = "suppressions=" + (dir_ / "lsan.supp");
         if (const char* v = std::getenv("LSAN_OPTIONS"))
             lsan = std::string(v) + ":" + lsan;
         env["LSAN_OPTIONS"] = lsan;
-        return test::run_program(program, args, env, dir_.path() / ("run" + std::to_string(runs_++)));
+        return env;
     }
 
     TempDir dir_;
     int runs_ = 0;
-    bool windowed_ = false;
 };
 
 TEST_F(ProgramTest, CommandLineErrorsEndWithStatusOne)
@@ -254,7 +226,7 @@ TEST_F(ProgramTest, WithoutADisplayTheWindowFailsWithStatusOne)
 TEST_F(ProgramTest, ARunWritesTheConfigurationAndReadsItBack)
 {
     if (!have_virtual_display())
-        GTEST_SKIP() << "xvfb-run is not installed";
+        GTEST_SKIP() << "Xvfb is not installed";
     install_archive();
     install_track("tiny", "Tiny Track\r\n");
 
@@ -338,7 +310,7 @@ TEST_F(ProgramTest, ARunWritesTheConfigurationAndReadsItBack)
 TEST_F(ProgramTest, FullScreenModesOfTheDisplayAreKept)
 {
     if (!have_virtual_display())
-        GTEST_SKIP() << "xvfb-run is not installed";
+        GTEST_SKIP() << "Xvfb is not installed";
     install_archive();
     install_track("tiny", "Tiny Track\n");
 
@@ -362,7 +334,7 @@ TEST_F(ProgramTest, FullScreenModesOfTheDisplayAreKept)
 TEST_F(ProgramTest, TheLogIsStampedAndFollowsStartAndShutdown)
 {
     if (!have_virtual_display())
-        GTEST_SKIP() << "xvfb-run is not installed";
+        GTEST_SKIP() << "Xvfb is not installed";
     install_archive();
     install_track("tiny", "Tiny Track\n");
     install_track("big", "big air\n");

@@ -3,6 +3,7 @@
 // crash here (and as a sanitizer report in the sanitizer build).
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -40,6 +41,55 @@ TEST(FuzzRegression, EveryFolderNamesAHarness)
     std::set<std::string> names;
     for (const Harness& h : harnesses())
         EXPECT_TRUE(names.insert(h.name).second) << "two harnesses named " << h.name;
+}
+
+// A line of a libFuzzer dictionary: a comment, or an optional name and a
+// quoted entry where only \\, \" and \xAB escapes are allowed.
+bool dictionary_line_ok(const std::string& line)
+{
+    if (line.empty() || line[0] == '#')
+        return true;
+    std::size_t q = line.find('"');
+    if (q == std::string::npos || line.back() != '"' || q + 1 >= line.size() - 1)
+        return false;
+    for (std::size_t i = q + 1; i + 1 < line.size(); ++i) {
+        if (line[i] == '"')
+            return false;
+        if (line[i] != '\\')
+            continue;
+        char next = i + 2 < line.size() ? line[i + 1] : '\0';
+        if (next == 'x') {
+            if (i + 4 >= line.size() || !std::isxdigit(static_cast<unsigned char>(line[i + 2])) ||
+                !std::isxdigit(static_cast<unsigned char>(line[i + 3])))
+                return false;
+            i += 3;
+        } else if (next == '\\' || next == '"') {
+            ++i;
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+TEST(FuzzRegression, DictionariesNameAHarnessAndParse)
+{
+    // The fuzzing script passes fuzz/dict/<harness>.dict to its harness; a
+    // misnamed file is never used, a malformed one stops libFuzzer.
+    const fs::path dir = fs::path(ZV_SOURCE_DIR) / "fuzz" / "dict";
+    ASSERT_TRUE(fs::is_directory(dir));
+    for (const fs::directory_entry& e : fs::directory_iterator(dir)) {
+        SCOPED_TRACE(e.path().string());
+        EXPECT_EQ(e.path().extension(), ".dict");
+        EXPECT_NE(find_harness(e.path().stem().string()), nullptr);
+        std::ifstream in(e.path());
+        int entries = 0;
+        for (std::string line; std::getline(in, line);) {
+            EXPECT_TRUE(dictionary_line_ok(line)) << line;
+            entries += !line.empty() && line[0] != '#';
+        }
+        EXPECT_GT(entries, 0);
+    }
 }
 
 TEST(FuzzRegression, SavedInputsRunClean)

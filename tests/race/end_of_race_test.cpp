@@ -4,12 +4,14 @@
 // the race then runs on for the end-of-race delay and ends, with the results
 // file written. A rider that never finishes keeps the race from ending, and
 // the headless run stops at its cap.
+#include "core/debug_level.h"
 #include "race/headless_race.h"
 #include "race/race_tick.h"
 #include "race/riders.h"
 #include "race/time_trial.h"
 #include "race/session.h"
 #include "track/race_rules.h"
+#include "track/terrain.h"
 #include "mini_race_fixture.h"
 
 #include <gtest/gtest.h>
@@ -49,7 +51,13 @@ TEST_F(EndOfRace, AFinishedFieldEndsAfterTheDelayAndWritesTheResults)
 {
     ASSERT_TRUE(load_robots(2, 1));
     EXPECT_FALSE(track::has_final_standings());
+    core::set_debug_level(1);
     race_tick();
+    core::set_debug_level(0);
+    const std::string log = test::read_file(tmp_.str() + "log.txt").value_or("");
+    for (const char* line :
+         {"] Tick 0: rider 1 passed timing gate 0\n", "] Tick 0: Final Results\n", "] Place 2: rider "})
+        EXPECT_NE(log.find(line), std::string::npos) << line << log;
     ASSERT_TRUE(track::has_final_standings());
     EXPECT_TRUE(track::is_finished(0));
     EXPECT_TRUE(track::is_finished(1));
@@ -71,10 +79,23 @@ TEST_F(EndOfRace, AFinishedFieldEndsAfterTheDelayAndWritesTheResults)
         race_tick();
     }
     EXPECT_TRUE(race_ended());
+    const std::string later = test::read_file(tmp_.str() + "log.txt").value_or("");
+    EXPECT_EQ(later.find("Final Results"), later.rfind("Final Results")) << "logged once";
     // A new race starts afresh.
     ASSERT_TRUE(load_robots(2, 1));
     EXPECT_FALSE(race_ended());
     EXPECT_EQ(session().end_delay_ticks, k_end_of_race_delay_ticks);
+}
+
+TEST_F(EndOfRace, OnARaceServerThePlayersOwnPassagesAreTimedHere)
+{
+    gates_ = {};
+    gates_[0] = k_gate_human;
+    SessionRequest req = request(&gates_, 1);
+    req.connected = true;
+    ASSERT_TRUE(load_session(req));
+    race_tick();
+    EXPECT_EQ(track::rider_position(0), 1);
 }
 
 TEST_F(EndOfRace, ARiderStillRidingKeepsTheRaceGoingUntilItFinishes)
@@ -188,6 +209,8 @@ TEST_F(EndOfRace, ATimeTrialNeverEndsAndRestartsAtTheCheckpoint)
     EXPECT_NEAR(p.x, 32.0f, 0.5f);
     EXPECT_GT(p.z, 48.0f);
     EXPECT_LT(p.z, 53.0f);
+    // Set on its wheels, not lifted clear of ground it never touched.
+    EXPECT_LT(p.y - track::terrain_height(track::loaded_terrain(), p.x, p.z), 3.0f);
 }
 
 TEST_F(EndOfRace, TheHeadlessRaceRunsToTheEndOrToItsCap)
@@ -197,19 +220,27 @@ TEST_F(EndOfRace, TheHeadlessRaceRunsToTheEndOrToItsCap)
         bool ended;
         int ticks;
         std::vector<bool> finished;
+        // The watcher's calls (tick, last): at the start, every 300 ticks
+        // and once more after the last tick, even one that fell on a sample.
+        std::vector<std::pair<int, bool>> samples;
     };
-    for (const Case& c : {Case{2, true, k_end_of_race_delay_ticks, {true, true}},
-                          Case{3, false, 900, {true, true, false}}}) {
+    for (const Case& c :
+         {Case{2, true, k_end_of_race_delay_ticks, {true, true}, {{0, false}, {300, false}, {600, false}, {640, true}}},
+          Case{3, false, 900, {true, true, false}, {{0, false}, {300, false}, {600, false}, {900, false}, {900, true}}}}) {
         HeadlessRace run;
         run.track_folder = k_folder;
         run.robots = c.robots;
         run.laps = 1;
         run.seed = 7;
         run.cap_ticks = 900;
+        std::vector<std::pair<int, bool>> samples;
+        run.sample_every_ticks = 300;
+        run.on_sample = [&samples](int tick, bool last) { samples.emplace_back(tick, last); };
         const HeadlessRaceReport r = run_headless_race(run);
         ASSERT_TRUE(r.loaded);
         EXPECT_EQ(r.ended, c.ended) << c.robots;
         EXPECT_EQ(r.ticks, c.ticks) << c.robots;
+        EXPECT_EQ(samples, c.samples) << c.robots;
         ASSERT_EQ(r.riders.size(), c.finished.size());
         for (std::size_t i = 0; i < r.riders.size(); ++i) {
             const RiderResult& x = r.riders[i];

@@ -111,6 +111,8 @@ TEST_F(RaceDemoTest, ARecordedRaceRidesAgainWhereItWasRecorded)
     std::optional<replay::DemoScan> kept = replay::scan_demo(k_named);
     ASSERT_TRUE(kept);
     ASSERT_EQ(kept->header.riders.size(), 1u);
+    // The recording ends with the state at the clock it was closed on.
+    EXPECT_EQ(kept->last_tick, 637);
     EXPECT_EQ(kept->header.riders[0].name, core::settings().name.text);
     EXPECT_EQ(kept->header.track, k_folder);
 
@@ -137,6 +139,10 @@ TEST_F(RaceDemoTest, ARecordedRaceRidesAgainWhereItWasRecorded)
         moved = std::max(moved, std::abs(p.x - where.begin()->second.x) + std::abs(p.z - where.begin()->second.z));
     }
     EXPECT_GT(moved, 3.0f);  // the player really rode off, and so did the replay
+    // The demo is spent two seconds after its last block, not before.
+    EXPECT_FALSE(demo_exhausted());
+    run_to(640 + 3 * k_ticks_per_second, false);
+    EXPECT_TRUE(demo_exhausted());
 }
 
 TEST_F(RaceDemoTest, RewindingAndSkippingLandOnTheStatesOfAStraightPlayback)
@@ -272,6 +278,7 @@ TEST_F(GhostLapTest, EachLapIsRecordedAndABeatenGhostIsReplacedByThePlayersLap)
     std::optional<replay::DemoScan> second = scan("fastlap.zvdemo");
     ASSERT_TRUE(second);
     EXPECT_EQ(second->first_tick, second_start);
+    EXPECT_EQ(second->header.riders.size(), 1u) << "the ghost beside the player is not recorded";
     EXPECT_TRUE(is_ghost_rider(1));
     EXPECT_FALSE(rider_slot(2).bike);  // one ghost, not one more a lap
 

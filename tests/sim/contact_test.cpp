@@ -51,6 +51,65 @@ TEST(Spheres, ForceModeIsClampedAndSplitBetweenBodies)
     EXPECT_EQ(dBodyGetForce(bb.get())[0], 0);
 }
 
+TEST(Spheres, ClosestPointOfATriangleInEachRegion)
+{
+    // Right angle at a = origin, legs of 4 ft along x and z; points 1 ft above.
+    const Vec3 a{0, 0, 0}, b{4, 0, 0}, c{0, 0, 4};
+    const struct {
+        Vec3 p, q;
+        bool face;
+    } cases[] = {{{-1, 1, -1}, a, false},        {{5, 1, -1}, b, false},        {{-1, 1, 5}, c, false},
+                 {{2, 1, -1}, {2, 0, 0}, false}, {{-1, 1, 2}, {0, 0, 2}, false}, {{3, 1, 3}, {2, 0, 2}, false},
+                 {{1, 1, 1}, {1, 0, 1}, true},   {{1, 1, 0}, {1, 0, 0}, false},  {{0, 1, 1}, {0, 0, 1}, false},
+                 {{0, 1, 0}, a, false},          {{4, 1, 0}, b, false},          {{0, 1, 4}, c, false},
+                 {{5, 1, 1}, {4, 0, 0}, false},  {{1, 1, 5}, {0, 0, 4}, false},  {{3, 1, -2}, {3, 0, 0}, false},
+                 {{-2, 1, 3}, {0, 0, 3}, false}};
+    for (const auto& t : cases) {
+        bool face = !t.face;
+        Vec3 q = closest_on_triangle(t.p, a, b, c, face);
+        EXPECT_NEAR(q.x, t.q.x, 1e-6) << t.p.x << " " << t.p.z;
+        EXPECT_NEAR(q.y, t.q.y, 1e-6) << t.p.x << " " << t.p.z;
+        EXPECT_NEAR(q.z, t.q.z, 1e-6) << t.p.x << " " << t.p.z;
+        EXPECT_EQ(face, t.face) << t.p.x << " " << t.p.z;
+    }
+}
+
+TEST(Spheres, TerrainDepthFromTheNearestFaceEdgeOrCorner)
+{
+    // Flat ground with a ridge 1 ft high along z = 8: its flanks are the
+    // planes y = (z - 6) / 2 and y = (10 - z) / 2, 2 ft wide each.
+    track::Terrain field = make_flat_field(3, 2);
+    for (int i = 0; i < field.grid_side; ++i)
+        field.heights[static_cast<size_t>(i + 4 * field.grid_side)] = 1;
+    auto world = create_world();
+    world->terrain = &field;
+    const float s = 0.4472136f, c = 0.8944272f;  // flank normal: (0, c, -s) and (0, c, s)
+    const struct {
+        Vec3 centre;
+        float radius, depth;
+        Vec3 point, normal;
+    } cases[] = {
+        {{5, 1.5f, 8}, 1, 0.5f, {5, 1, 8}, {0, 1, 0}},                       // on the ridge line
+        {{5.3f, 1, 7}, 1, 1 - s, {5.3f, 0.6f, 7.2f}, {0, c, -s}},            // near flank
+        {{4.4f, 1, 9}, 1, 1 - s, {4.4f, 0.6f, 8.8f}, {0, c, s}},             // far flank
+        {{6.7f, 2, 8.2f}, 1.2f, 1.2f - 1.0198039f, {6.7f, 1, 8}, {0, 0.9805807f, 0.1961161f}},  // over the edge
+        {{2.5f, 0.4f, 2.7f}, 1, 0.6f, {2.5f, 0, 2.7f}, {0, 1, 0}},          // flat ground
+        {{12, 0.5f, 4}, 1, 0.5f, {12, 0, 4}, {0, 1, 0}},                    // over a grid point
+        {{2.5f, 2, 2.7f}, 1, 0, {}, {0, 1, 0}},                              // apart
+    };
+    for (const auto& t : cases) {
+        SphereGround g = sphere_terrain(*world, t.centre, t.radius);
+        EXPECT_NEAR(g.depth, t.depth, 1e-5) << t.centre.x << " " << t.centre.z;
+        if (t.depth > 0) {
+            EXPECT_NEAR(g.point.x, t.point.x, 1e-5) << t.centre.x;
+            EXPECT_NEAR(g.point.y, t.point.y, 1e-5) << t.centre.x;
+            EXPECT_NEAR(g.point.z, t.point.z, 1e-5) << t.centre.x;
+            EXPECT_NEAR(g.normal.y, t.normal.y, 1e-5) << t.centre.x;
+            EXPECT_NEAR(g.normal.z, t.normal.z, 1e-5) << t.centre.x;
+        }
+    }
+}
+
 TEST(DistanceLimit, PullsOnlyBeyondTheLimit)
 {
     auto world = create_world();
@@ -115,6 +174,21 @@ TEST_F(KnockFixture, NegativeCollisionTimerProtectsTheRider)
     EXPECT_EQ(bike->crash_timer, 0);
 }
 
+TEST_F(KnockFixture, CrashClockRunsOnlyWhileTheRiderIsNearlyStill)
+{
+    const struct {
+        float rider_speed;
+        int ticks_off;
+    } cases[] = {{0, 1}, {2, 1}, {2.5f, 0}};
+    for (const auto& c : cases) {
+        knock_off(*bike);
+        const int before = bike->crash_timer;
+        dBodySetLinearVel(bike->body(k_rider), 0, 0, -c.rider_speed);
+        bike_step(*world, *bike);
+        EXPECT_EQ(before - bike->crash_timer, c.ticks_off) << c.rider_speed;
+    }
+}
+
 TEST_F(KnockFixture, PenaltyTableAddsTicks)
 {
     const int p[] = {100, 200};
@@ -128,6 +202,13 @@ TEST_F(KnockFixture, PenaltyTableAddsTicks)
     EXPECT_LE(bike->crash_timer, 612);
     knock_off(*bike);
     EXPECT_EQ(bike->crash_timer, 712);
+    // The hands let go at their grips: left one first, then right.
+    for (int side = 0; side < 2; ++side) {
+        Vec3 grip = body_point_to_world(bike->body(k_frame),
+                                        bike->info.pose_point(side == 0 ? k_pose_left_grip : k_pose_right_grip) -
+                                            bike->info.frame_position);
+        EXPECT_NEAR(bike->limbs[static_cast<size_t>(side)].position.x, grip.x, 1e-3) << side;
+    }
     EXPECT_EQ(bike->knockout_count, 2);
     EXPECT_EQ(knockout_penalty(40), 0);
 }
@@ -172,6 +253,34 @@ TEST(BikeContact, RunningIntoAnotherBikeBlamesTheHitter)
     // The runner hit with its front end at speed: its timer went up (192 for
     // like parts or 256 for a front-end hit), less the ticks since.
     EXPECT_GT(runner_timer, 150);
+}
+
+TEST(BikeContact, BlameNeedsTenFeetASecondFromTheHitterAndFiveFromTheOther)
+{
+    // Offset 3 ft: only the crossing bike's front end touches the other one.
+    // Offset 0: like parts touch, and each bike from 10 ft/s up backs off.
+    const struct {
+        float offset;
+        bool hitter_first;
+        float hitter_speed, other_speed, hitter_timer, other_timer;
+    } cases[] = {{3, true, 10, 5, 256, -640},   {3, false, 10, 5, 256, -640}, {3, true, 9.5f, 5, 0, -640},
+                 {3, false, 9.5f, 5, 0, -640},  {3, true, 10, 4.5f, 0, -100}, {3, false, 10, 4.5f, 0, -100},
+                 {0, true, 10, 9.5f, 192, -100}, {0, false, 10, 9.5f, 192, -100}};
+    for (const auto& c : cases) {
+        auto world = create_world();
+        auto hitter = create_bike(*world, "450sxf(2017)", 1, "1");
+        auto other = create_bike(*world, "450sxf(2017)", 2, "2");
+        place_bike(*hitter, {100, 0.1f, 100 + c.offset}, k_pi / 2);
+        place_bike(*other, {100, 0.1f, 100}, 0);
+        set_setup(*hitter, bench_setup());
+        set_setup(*other, bench_setup());
+        dBodySetLinearVel(hitter->body(k_frame), c.hitter_speed, 0, 0);
+        dBodySetLinearVel(other->body(k_frame), 0, 0, -c.other_speed);
+        other->collision_timer = -100;
+        ASSERT_TRUE(c.hitter_first ? collide_bikes(*world, *hitter, *other) : collide_bikes(*world, *other, *hitter));
+        EXPECT_EQ(hitter->collision_timer, c.hitter_timer) << c.offset << " " << c.hitter_first << " " << c.hitter_speed;
+        EXPECT_EQ(other->collision_timer, c.other_timer) << c.offset << " " << c.hitter_first << " " << c.other_speed;
+    }
 }
 
 }  // namespace
@@ -243,6 +352,25 @@ TEST_F(ObjectFixture, HeadHighObjectKnocksAFastRiderOff)
     EXPECT_TRUE(seen & k_part_rider);
     EXPECT_GE(bike->knockout_count, 1);
     EXPECT_GE(track::track_object(obj).last_contact_tick, 0);
+}
+
+TEST_F(ObjectFixture, OnlyTheRiderTouchingAnObjectFasterThanTwentyFeetASecondIsKnockedOff)
+{
+    const Vec3 rider = body_position(bike->body(k_rider)), wheel = body_position(bike->body(k_front_wheel));
+    const struct {
+        Vec3 ball;
+        float rider_speed;
+        int knockouts;
+    } cases[] = {{rider + Vec3{0, 1.5f, 0}, 20, 0}, {rider + Vec3{0, 1.5f, 0}, 20.5f, 1}, {wheel + Vec3{0, 0, -0.9f}, 30, 0}};
+    for (const auto& c : cases) {
+        track::clear_scenery();
+        add_ball(c.ball.x, c.ball.y, c.ball.z, 0.5f);
+        dBodySetLinearVel(bike->body(k_rider), 0, 0, -c.rider_speed);
+        EXPECT_NE(collide_bike_objects(*world, *bike), 0);
+        EXPECT_EQ(bike->knockout_count, c.knockouts) << c.rider_speed;
+        bike->knockout_count = 0;
+        bike->crash_timer = 0;
+    }
 }
 
 TEST_F(ObjectFixture, LowObjectStopsTheFrontWheelWithoutAKnockout)

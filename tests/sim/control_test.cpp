@@ -200,40 +200,44 @@ TEST_F(ControlTest, DirectSteeringOneIgnoresTheServoZeroIsOnlyTheServo)
 
 TEST(Aids, AutomaticDabHoldsAStoppedBikeButNeverActsAboveTheDabSpeed)
 {
-    auto world = create_world();
-    auto bike = create_bike(*world, "450sxf(2017)", 1, "1");
-    set_setup(*bike, bench_setup());  // Dab When Stopped: Yes, 20 mph
-    bike->front_contact.depth = bike->rear_contact.depth = 0.05f;
-    dab_or_back_up_step(*world, *bike);
-    EXPECT_FLOAT_EQ(bike->controls.sit_dab, 1.0f);
-    EXPECT_FLOAT_EQ(bike->controls.front_brake, 1.0f);
-    EXPECT_FLOAT_EQ(bike->controls.rear_brake, 1.0f);
-    // Half the dab speed: half a dab, no holding.
-    bike->controls = BikeControls{};
-    float v_dab = 20 * k_ft_s_per_mph;
-    for (int b = 0; b < k_body_count; ++b)
-        dBodySetLinearVel(bike->body(b), 0, 0, -v_dab / 2);
-    dab_or_back_up_step(*world, *bike);
-    EXPECT_NEAR(bike->controls.sit_dab, 0.5f, 1e-3);
-    EXPECT_EQ(bike->controls.front_brake, 0.0f);
-    // Above the dab speed: nothing.
-    bike->controls = BikeControls{};
-    for (int b = 0; b < k_body_count; ++b)
-        dBodySetLinearVel(bike->body(b), 0, 0, -(v_dab + 0.1f));
-    dab_or_back_up_step(*world, *bike);
-    EXPECT_EQ(bike->controls.sit_dab, 0.0f);
-    dab_assist_step(*world, *bike);
-    EXPECT_EQ(bike->controls.dab_foot, 0.0f);
+    // Dab When Stopped: Yes, 20 mph. Stopped: a full dab and the brakes held;
+    // at half the dab speed half a dab; above it, or after a collision, nothing.
+    const float v_dab = 20 * k_ft_s_per_mph;
+    const struct {
+        float speed, collision_timer, sit_dab, brake;
+    } cases[] = {{0, 0, 1, 1}, {v_dab / 2, 0, 0.5f, 0}, {v_dab + 0.1f, 0, 0, 0}, {0, 100, 0, 0}};
+    for (const auto& c : cases) {
+        auto world = create_world();
+        auto bike = create_bike(*world, "450sxf(2017)", 1, "1");
+        set_setup(*bike, bench_setup());
+        bike->front_contact.depth = bike->rear_contact.depth = 0.05f;
+        bike->collision_timer = c.collision_timer;
+        for (int b = 0; b < k_body_count; ++b)
+            dBodySetLinearVel(bike->body(b), 0, 0, -c.speed);
+        dab_or_back_up_step(*world, *bike);
+        EXPECT_NEAR(bike->controls.sit_dab, c.sit_dab, 1e-3) << c.speed << " " << c.collision_timer;
+        EXPECT_EQ(bike->controls.front_brake, c.brake) << c.speed;
+        EXPECT_EQ(bike->controls.rear_brake, c.brake) << c.speed;
+        if (c.sit_dab == 0) {
+            dab_assist_step(*world, *bike);
+            EXPECT_EQ(bike->controls.dab_foot, 0.0f) << c.speed;
+        }
+    }
 }
 
 TEST(Aids, DabFootPushesOnlyWhileTheBikeRollsSlowerThanItsTarget)
 {
-    // Stopped and leaned 0.3 rad the negative way: the foot aims at a roll
-    // rate of +pi/8 rad/s. Slower than that it pushes; faster, it leaves it.
+    // Leaned 0.3 rad the negative way: the foot aims at a roll rate of
+    // +pi/8 rad/s. Slower than that it pushes; faster, it leaves it. After a
+    // collision it rests from 5 ft/s ("stopped") up, not below. Above 15 ft/s
+    // so small a lean keeps the foot up; at 15 it comes down (no steering
+    // lock used, so no push).
     const struct {
-        float roll_rate;
-        bool pushes;
-    } cases[] = {{0.0f, true}, {0.39f, true}, {0.4f, false}, {1.0f, false}};
+        float roll_rate, speed, collision_timer;
+        bool pushes, foot;
+    } cases[] = {{0.0f, 0, 0, true, true},   {0.39f, 0, 0, true, true},  {0.4f, 0, 0, false, true},
+                 {1.0f, 0, 0, false, true},  {0.0f, 0, 100, true, true}, {0.0f, 5, 0, true, true},
+                 {0.0f, 5, 100, false, true}, {0.0f, 15, 0, false, true}, {0.0f, 15.5f, 0, false, false}};
     for (const auto& c : cases) {
         auto world = create_world();
         auto bike = create_bike(*world, "450sxf(2017)", 1, "1");
@@ -246,9 +250,12 @@ TEST(Aids, DabFootPushesOnlyWhileTheBikeRollsSlowerThanItsTarget)
         const dReal q[4] = {std::cos(-0.15), 0, 0, std::sin(-0.15)};
         dBodySetQuaternion(bike->body(k_frame), q);
         dBodySetAngularVel(bike->body(k_frame), 0, 0, c.roll_rate);
+        dBodySetLinearVel(bike->body(k_frame), 0, 0, -c.speed);
+        bike->collision_timer = c.collision_timer;
         dab_assist_step(*world, *bike);
         const dReal* f = dBodyGetForce(bike->body(k_frame));
-        EXPECT_EQ(f[0] != 0 || f[1] != 0 || f[2] != 0, c.pushes) << c.roll_rate;
+        EXPECT_EQ(f[0] != 0 || f[1] != 0 || f[2] != 0, c.pushes) << c.roll_rate << " " << c.speed << " " << c.collision_timer;
+        EXPECT_EQ(bike->controls.dab_foot > 0, c.foot) << c.speed;
     }
 }
 
@@ -285,6 +292,12 @@ bool course_runs_along_x(Vec3, Vec3& d)
     return true;
 }
 
+bool course_too_short_to_trust(Vec3, Vec3& d)
+{
+    d = {0.0005f, 0, 0};
+    return true;
+}
+
 TEST(Aids, BackingUpEarlyPushesOnlyInEveryFourthSecond)
 {
     // Until the second whole second after the start's, only seconds 0, 4, 8...
@@ -318,6 +331,9 @@ TEST(Aids, RealignTurnsARemountedBikeTowardTheCourse)
     set_course_direction_source(course_runs_along_x);
     EXPECT_FALSE(realign_step(*world, *bike));  // not after a fall
     bike->remount_tick = world->tick;
+    set_course_direction_source(course_too_short_to_trust);
+    EXPECT_FALSE(realign_step(*world, *bike));
+    set_course_direction_source(course_runs_along_x);
     EXPECT_TRUE(realign_step(*world, *bike));
     dJointGroupEmpty(world->group());
     for (int t = 0; t < 128 * 3; ++t) {

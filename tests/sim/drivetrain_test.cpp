@@ -49,6 +49,9 @@ TEST(Gearbox, MissingGearsAreSkipped)
     EXPECT_EQ(shifted_gear(six, 5, 1), 5);
     const BikeInfo& one = *find_bike_info("rs50cr");
     EXPECT_EQ(shifted_gear(one, 0, 1), 0);
+    BikeInfo none = one;  // a broken row without any gear still answers first
+    none.gears.fill(-1);
+    EXPECT_EQ(shifted_gear(none, 3, 1), 0);
 }
 
 TEST(Wrap, AnglesLandInMinusPiToPi)

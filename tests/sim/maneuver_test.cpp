@@ -108,6 +108,10 @@ TEST(Maneuver, LaunchPerClass)
     EXPECT_GT(*t.time_to_30mph_s, *b.time_to_30mph_s);
     EXPECT_LT(m.max_speed_mph, 50);        // the minibike is far slower
     EXPECT_FALSE(m.time_to_60mph_s);
+    // The sag is taken at the end of the settling, before the throttle opens.
+    const RiderReport rest = run("450sxf(2017)", Maneuver::rest, 0).riders[0];
+    EXPECT_NEAR(b.fork_sag_mm, rest.fork_sag_mm, 0.5f);
+    EXPECT_NEAR(b.shock_sag_mm, rest.shock_sag_mm, 0.5f);
     for (const RiderReport* x : {&b, &m, &t}) {
         EXPECT_FALSE(x->nan);
         EXPECT_EQ(x->knockouts, 0);

@@ -30,6 +30,11 @@ TEST_F(SetupTest, SprocketAdjustmentsChangeTheRatio)
     set_setup_value(*bike, SetupValue::rear_sprocket, -7);
     EXPECT_FLOAT_EQ(bike->value(SetupValue::rear_sprocket), -2.0f);
     EXPECT_TRUE(setup_out_of_range());
+    // Either sprocket set on its own changes the ratio at once.
+    set_setup_value(*bike, SetupValue::front_sprocket, 0);
+    EXPECT_FLOAT_EQ(bike->sprocket_ratio, 46.0f / 13.0f);
+    set_setup_value(*bike, SetupValue::rear_sprocket, 0);
+    EXPECT_FLOAT_EQ(bike->sprocket_ratio, 48.0f / 13.0f);
 }
 
 TEST_F(SetupTest, RiderMassDistributionClampAndFlag)

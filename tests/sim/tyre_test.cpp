@@ -48,10 +48,40 @@ TEST(Torus, TerrainKeepsTheDeepestTriangle)
     // Resting exactly on the ground: depth 0, no contact.
     TorusHit rest = torus_terrain(field, {10.3f, 1.1666f, 10.7f}, {1, 0, 0}, 0.8333f, 0.3333f);
     EXPECT_LE(rest.depth, 0);
+    // Clear of the ground the answer is no contact, not a negative depth.
+    EXPECT_EQ(torus_terrain(field, {10.3f, 1.6666f, 10.7f}, {1, 0, 0}, 0.8333f, 0.3333f).depth, 0.0f);
     // Off the field the edge heights go on.
     TorusHit off = torus_terrain(field, {-500, 1.0f, 900}, {1, 0, 0}, 0.8333f, 0.3333f);
     EXPECT_NEAR(off.depth, 0.1666f, 1e-4);
     EXPECT_EQ(torus_terrain(field, {NAN, 1, 1}, {1, 0, 0}, 0.8333f, 0.3333f).depth, 0.0f);
+}
+
+TEST(Torus, CellRangeCoversTheReachAndRefusesWhatItCannotSearch)
+{
+    track::Terrain field = make_flat_field(3, 2);
+    const struct {
+        Vec3 c;
+        float reach;
+        bool ok;
+        CellRange cells;
+    } cases[] = {{{10.3f, 1, 10.7f}, 0, true, {5, 6, 5, 6}},  {{10.3f, 1, 10.7f}, 1, true, {4, 6, 4, 6}},
+                 {{0, 0, 0}, 64, true, {-32, 32, -32, 32}},   {{0, 0, 0}, 65, false, {}},
+                 {{0, 0, 1}, 64, false, {}},
+                 {{10, 0, 10}, -0.5f, false, {}},            {{10, 0, 10}, NAN, false, {}},
+                 {{NAN, 0, 10}, 1, false, {}},               {{1e9f, 0, 10}, 1, false, {}}};
+    for (const auto& c : cases) {
+        CellRange got{};
+        ASSERT_EQ(cell_range(field, c.c, c.reach, got), c.ok) << c.c.x << " " << c.reach;
+        if (c.ok) {
+            EXPECT_EQ(got.i0, c.cells.i0) << c.reach;
+            EXPECT_EQ(got.i1, c.cells.i1) << c.reach;
+            EXPECT_EQ(got.j0, c.cells.j0) << c.reach;
+            EXPECT_EQ(got.j1, c.cells.j1) << c.reach;
+        }
+    }
+    field.cell_size = 0;
+    CellRange got{};
+    EXPECT_FALSE(cell_range(field, {10, 0, 10}, 1, got));
 }
 
 TEST(Tyre, SpringGrowsWithSquash)

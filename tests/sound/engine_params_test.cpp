@@ -270,6 +270,8 @@ TEST_F(DataFolder, BrokenSoundTablesKeepTheBuiltInTable)
         {"SOUNDTABLE 1 1\n1000 0\n3 x -1 1 S\n", "(0, 0) Bad remap entry"},
         {"SOUNDTABLE 1 1\n1000 0\n-1 one S\n", "(0, 0) Bad remap entry"},
         {"SOUNDTABLE 1 2\n1000 0 1\n-1 1 S\n-1 1\n", "(0, 1) Bad remap entry"},
+        // More cycles than whole numbers a float can count.
+        {"SOUNDTABLE 1 1\n1000 0\n-5 -1 3e10 S\n", "(0, 0) Bad remap entry"},
         {"SOUNDTABLE 1 1\n1000 0\n-1 1 @nothing.raw\n", "(0, 0) Error reading '@nothing.raw'"},
         {"SOUNDTABLE 1 1\n1000 0\n-1 1 E\n", "Error reading '"},
     };

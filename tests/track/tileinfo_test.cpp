@@ -203,7 +203,7 @@ TEST_F(TileInfo, RoostLineWithQuotedTexture)
 TEST_F(TileInfo, RoostNumbersColoursAndWarnings)
 {
     auto tiles = read("roost size=abc dig=3e+9x r=300 g=-1 b=12.9 a=x fade_r=128 fade_g=-129 bogus=1 "
-                      "splash=0 slow_speed=-1.5e01 count=\n"
+                      "splash=0 slow_speed=-1.5e01 count= fast_speed=4e38 fade_b=-2e66\n"
                       "roost\nroost\nroost\nroost\naddtile\n");
     ASSERT_EQ(tiles.size(), 1u);
     const RoostType& r = tiles[0].roost[0];
@@ -218,6 +218,11 @@ TEST_F(TileInfo, RoostNumbersColoursAndWarnings)
     EXPECT_EQ(r.fade_g, -1);  // -1.0078 per tick, truncated
     EXPECT_FLOAT_EQ(r.slow_speed, -15.0f);
     EXPECT_FLOAT_EQ(r.count, 0.0f);
+    // Numbers no float holds are refused like words.
+    EXPECT_FLOAT_EQ(r.fast_speed, 0.0f);
+    EXPECT_EQ(r.fade_b, 0);
+    EXPECT_EQ(count("tileinfo warning: bad fast_speed"), 1);
+    EXPECT_EQ(count("tileinfo warning: bad fade_b"), 1);
     EXPECT_EQ(count("tileinfo warning: bad size"), 1);
     EXPECT_EQ(count("tileinfo warning: bad a"), 1);
     EXPECT_EQ(count("tileinfo warning: bad count"), 1);

@@ -19,6 +19,7 @@
 #include "race/robots.h"
 #include "race/session.h"
 #include "ground_report.h"
+#include "race_memory.h"
 #include "race_mode.h"
 #include "replay/demo_player.h"
 #include "sim_cli.h"
@@ -87,6 +88,7 @@ struct RaceRun {
     long minutes = 0;
     bool learn = false;
     GroundReport ground;
+    RaceWatch watch;
 };
 
 void print_json(const RaceRun& run, const race::HeadlessRaceReport& r)
@@ -104,6 +106,7 @@ void print_json(const RaceRun& run, const race::HeadlessRaceReport& r)
                 run.learn ? "true" : "false", r.ended ? "true" : "false", r.ended ? "false" : "true",
                 seconds(r.cap_ticks), r.ticks, seconds(r.ticks), r.wall_seconds, r.realtime_factor);
     print_ground_json(run.ground);
+    print_watch_json(run.watch);
     std::printf("\"riders\": [");
     for (std::size_t i = 0; i < r.riders.size(); ++i) {
         const race::RiderResult& x = r.riders[i];
@@ -137,6 +140,7 @@ void print_text(const RaceRun& run, const race::HeadlessRaceReport& r)
     else
         std::printf("not finished: stopped at the cap of %d ticks (%.1f s)", r.cap_ticks, seconds(r.cap_ticks));
     std::printf(" in %.3f s wall time (%.1f x real time)\n", r.wall_seconds, r.realtime_factor);
+    print_watch_text(run.watch);
     std::printf("%5s %5s %-16s %-12s %8s %4s %10s %4s %10s %3s\n", "place", "no.", "bike", "personality",
                 "finished", "laps", "total s", "blap", "best s", "ko");
     for (const race::RiderResult& x : r.riders) {
@@ -239,6 +243,7 @@ int run_race_mode(const Options& o)
     race::set_line_learning(run.learn);
     start_ground_effects(run.ground);
     core::clear_messages();
+    watch_race(run.race, run.watch);
     const race::HeadlessRaceReport report = race::run_headless_race(run.race);
     if (report.loaded)
         finish_ground_report(run.ground, run.race.track_folder);
