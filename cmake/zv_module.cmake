@@ -32,7 +32,8 @@ function(zv_tests module)
     target_compile_definitions(${exe} PRIVATE
       ZV_BUILD_DIR="${CMAKE_BINARY_DIR}" ZV_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
     # Tests that draw on screen get a private virtual display of their own,
-    # one at a time so two servers never race for a display number.
+    # one at a time so two servers never race for a display number. Their
+    # label, display, lets a run pick them out (test-sanitize.sh).
     # Whole-program runs start virtual displays of their own and time out
     # when starved, so they too take the display one at a time; the plain
     # unit tests run beside them.
@@ -46,7 +47,7 @@ function(zv_tests module)
       set_target_properties(${exe} PROPERTIES CROSSCOMPILING_EMULATOR
         "${ZV_XVFB_RUN};-a;-s;-screen 0 1280x1024x24 -noreset")
       gtest_discover_tests(${exe} DISCOVERY_TIMEOUT 120 TEST_PREFIX "${module}."
-        PROPERTIES RESOURCE_LOCK display)
+        PROPERTIES RESOURCE_LOCK display LABELS display)
     else()
       gtest_discover_tests(${exe} DISCOVERY_TIMEOUT 120 TEST_PREFIX "${module}.")
     endif()
