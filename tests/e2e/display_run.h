@@ -168,6 +168,14 @@ inline const std::string k_key_helpers =
     "  echo \"$1 $f\" >> \"$DIR/shots.txt\"\n"
     "}\n";
 
+// say TEXT: opens the chat line, types TEXT and sends it (a line starting
+// with '/' is a console command), then closes the line.
+inline const std::string k_say_helper =
+    "say() {\n"
+    "  xdotool windowfocus \"$wid\" 2>/dev/null; xdotool key t; sleep 0.5\n"
+    "  xdotool type --delay 20 \"$1\"; sleep 0.3; xdotool key Return; sleep 0.3; xdotool key Escape; sleep 0.3\n"
+    "}\n";
+
 // The script a virtual display runs for a game whose home folder is
 // DIR/xdg/Zarvox: start the game (the script's arguments), find its window
 // and focus it, do the test's actions, and write the game's exit status to
@@ -180,7 +188,7 @@ inline std::string driver_script(const std::string& dir, const std::string& acti
            "rm -f \"$LOG\"\n"
            "\"$@\" &\n"
            "pid=$!\n" +
-           k_wait_helpers + k_key_helpers + k_find_window +
+           k_wait_helpers + k_key_helpers + k_say_helper + k_find_window +
            "echo \"$wid\" > \"$DIR/window.txt\"\n"
            "[ -n \"$wid\" ] && xdotool windowfocus \"$wid\" 2>/dev/null\n" +
            actions +

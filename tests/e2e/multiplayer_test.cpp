@@ -37,12 +37,8 @@ std::string script(const std::string& dir, int port)
            "server=$!\n"
            "sleep 0.5\n"
            "\"$2\" --connect 127.0.0.1:" + p + " --nosound &\n"
-           "pid=$!\n" + test::k_wait_helpers + test::k_find_window +
+           "pid=$!\n" + test::k_wait_helpers + test::k_say_helper + test::k_find_window +
            "wait_log '1 laps' && echo racing > \"$DIR/racing.txt\"\n"
-           "say() {\n"  // opens the chat line, types the text, sends it
-           "  xdotool windowfocus \"$wid\" 2>/dev/null; xdotool key t; sleep 0.5\n"
-           "  xdotool type --delay 20 \"$1\"; sleep 0.3; xdotool key Return; sleep 0.3; xdotool key Escape; sleep 0.3\n"
-           "}\n"
            "say 'hello from the game'\n"
            "sleep 2.5\n"
            "say '/sendfile note.txt'\n"
@@ -111,16 +107,12 @@ std::string field_script(const std::string& dir, int port)
            "server=$!\n"
            "sleep 0.3\n"
            "\"$2\" --connect 127.0.0.1:" + p + " --nosound --super-debug &\n"
-           "pid=$!\n" + test::k_wait_helpers + test::k_find_window +
+           "pid=$!\n" + test::k_wait_helpers + test::k_say_helper + test::k_find_window +
            "wait_log 'Contacting server'\n"
            "for who in a b; do\n"
            "  \"$3\" --connect 127.0.0.1:" + p + " --seconds 32 --json > \"$DIR/$who.json\" 2>&1 &\n"
            "  eval \"sim_$who=$!\"\n"
            "done\n"
-           "say() {\n"
-           "  xdotool windowfocus \"$wid\" 2>/dev/null; xdotool key t; sleep 0.5\n"
-           "  xdotool type --delay 20 \"$1\"; sleep 0.3; xdotool key Return; sleep 0.3; xdotool key Escape; sleep 0.3\n"
-           "}\n"
            "wait_log '1 laps'\n"
            "say 'hello from the game'\n"
            "wait_log 'Start gate dropped at tick'\n"
