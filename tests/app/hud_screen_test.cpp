@@ -18,9 +18,7 @@
 #include "core/data_file.h"
 #include "core/messages.h"
 #include "core/settings.h"
-#include "platform/gl_context.h"
-#include "screen_support.h"
-#include "platform/window.h"
+#include "support/screen_window.h"
 #include "sim/bike.h"
 #include "sim/world.h"
 #include "track/race_rules.h"
@@ -40,13 +38,7 @@ class HudScreen : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        std::string data = ZV_BUILD_DIR;
-        if (!std::getenv("DISPLAY") || !std::filesystem::exists(data + "/zzzz.saf"))
-            return;
-        setenv("ZV_HOME", data.c_str(), 1);
-        setenv("XDG_DATA_HOME", (std::filesystem::temp_directory_path() / "zv-hud-screen").c_str(), 1);
-        core::reset_data_files();
-        if (!platform::open_window("Zarvox", k_w, k_h, 24, 24, {}) || !platform::create_gl_context())
+        if (!test::open_screen_window(k_w, k_h, "hud-screen"))
             return;
         load_hud_pictures();
         world_ = sim::create_world().release();
@@ -58,11 +50,7 @@ protected:
         std::unique_ptr<sim::Bike> bike(bike_);
         bike.reset();
         delete world_;
-        if (platform::window_open()) {
-            release_hud_pictures();
-            platform::delete_gl_context();
-            platform::close_window();
-        }
+        test::close_screen_window(release_hud_pictures);
     }
     void SetUp() override
     {

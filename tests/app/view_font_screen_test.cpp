@@ -18,9 +18,7 @@
 #include "app/view_font.h"
 #include "core/data_file.h"
 #include "core/settings.h"
-#include "platform/gl_context.h"
-#include "screen_support.h"
-#include "platform/window.h"
+#include "support/screen_window.h"
 #include "render/textures.h"
 #include "sim/bike.h"
 #include "sim/world.h"
@@ -43,13 +41,7 @@ class ViewFontScreen : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        std::string data = ZV_BUILD_DIR;
-        if (!std::getenv("DISPLAY") || !std::filesystem::exists(data + "/zzzz.saf"))
-            return;
-        setenv("ZV_HOME", data.c_str(), 1);
-        setenv("XDG_DATA_HOME", (std::filesystem::temp_directory_path() / "zv-view-font-screen").c_str(), 1);
-        core::reset_data_files();
-        if (!platform::open_window("Zarvox", k_w, k_h, 24, 24, {}) || !platform::create_gl_context())
+        if (!test::open_screen_window(k_w, k_h, "view-font-screen"))
             return;
         loaded_ = load_font();
         load_hud_pictures();
@@ -62,13 +54,11 @@ protected:
         std::unique_ptr<sim::Bike> bike(bike_);
         bike.reset();
         delete world_;
-        if (platform::window_open()) {
+        test::close_screen_window([] {
             release_font();
             release_hud_pictures();
             render::release_textures(true);
-            platform::delete_gl_context();
-            platform::close_window();
-        }
+        });
     }
     void SetUp() override
     {

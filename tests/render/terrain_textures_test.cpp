@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "render/terrain_textures.h"
+#include "track/ground_fixture.h"
 #include "track/terrain.h"
 
 namespace zv::render {
@@ -126,13 +127,7 @@ TEST(LowDetailTextures, EdgeFollowsTheResolution)
 // tile 0 on the two western sample columns and tile 1 east of them.
 track::Terrain tiny_field()
 {
-    track::Terrain t;
-    t.size_exponent = 1;
-    t.grid_side = 5;
-    t.tile_side = 2;
-    t.cell_size = 4;
-    t.field_size = 16;
-    t.heights.assign(25, 0);
+    track::Terrain t = test::square_ground(1, 4);
     t.shading.resize(25 * 3);
     for (std::size_t k = 0; k < 25; ++k) {
         t.shading[3 * k] = 100;

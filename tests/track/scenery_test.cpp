@@ -198,17 +198,15 @@ TEST_F(Scenery, NormalAndSpecularMapsAreTheFirstCompanionThatLoads)
 TEST(ObjectBuckets, IndexCoversTheCentralThreeQuarters)
 {
     // field 64: the grid runs from 8 to 56, 6 units a bucket.
-    EXPECT_EQ(bucket_index(0, 64), 0);
-    EXPECT_EQ(bucket_index(8, 64), 0);
-    EXPECT_EQ(bucket_index(13.9f, 64), 0);
-    EXPECT_EQ(bucket_index(14.1f, 64), 1);
-    EXPECT_EQ(bucket_index(32, 64), 4);
-    EXPECT_EQ(bucket_index(55.9f, 64), 7);
-    EXPECT_EQ(bucket_index(64, 64), 7);
-    EXPECT_EQ(bucket_index(-1000, 64), 0);
-    EXPECT_EQ(bucket_index(1e30f, 64), 7);
-    EXPECT_EQ(bucket_index(NAN, 64), 0);
-    EXPECT_EQ(bucket_index(10, 0), 0);
+    struct Case {
+        float at, field;
+        int bucket;
+    };
+    const Case cases[] = {{0, 64, 0},     {8, 64, 0},      {13.9f, 64, 0}, {14.1f, 64, 1},
+                          {32, 64, 4},    {55.9f, 64, 7},  {64, 64, 7},    {-1000, 64, 0},
+                          {1e30f, 64, 7}, {NAN, 64, 0},    {10, 0, 0}};
+    for (const Case& c : cases)
+        EXPECT_EQ(bucket_index(c.at, c.field), c.bucket) << c.at << " in " << c.field;
 }
 
 TEST_F(Scenery, ObjectsWithAShapeEnterEveryBucketTheirSquareOverlaps)

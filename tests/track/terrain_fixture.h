@@ -6,7 +6,7 @@
 #include "core/data_file.h"
 #include "core/messages.h"
 #include "platform/log.h"
-#include "support/temp_dir.h"
+#include "support/data_folder_test.h"
 #include "track/resources.h"
 #include "track/terrain.h"
 
@@ -134,25 +134,12 @@ public:
     std::vector<std::string> requested;  // every request in order
 };
 
-class TerrainFolder : public ::testing::Test {
+class TerrainFolder : public DataFolderTest {
 protected:
     static constexpr const char* k_track = "@tracks/t";
 
-    TerrainFolder()
-        : xdg_("XDG_DATA_HOME", tmp_.str() + "xdg"),
-          zv_home_("ZV_HOME", tmp_.str() + "data"),
-          log_("TORV_LOGFILE", tmp_.str() + "log.txt")
-    {
-        platform::log_close();  // the next line opens this test's log
-        core::reset_data_files();
-        core::clear_messages();
-    }
-    ~TerrainFolder() override
-    {
-        track::free_terrain();
-        core::reset_data_files();
-        platform::log_close();
-    }
+    TerrainFolder() { core::clear_messages(); }
+    ~TerrainFolder() override { track::free_terrain(); }
 
     std::string folder() const { return tmp_.str() + "data/tracks/t/"; }
     void put(std::string_view name, std::string_view bytes) { write_file(folder() + std::string(name), bytes); }
@@ -186,10 +173,7 @@ protected:
         return std::find(m.begin(), m.end(), std::string(text)) != m.end();
     }
 
-    TempDir tmp_;
-    ScopedEnv xdg_;
-    ScopedEnv zv_home_;
-    ScopedEnv log_;
+    const TempDir& tmp_ = dir_;
 };
 
 }  // namespace zv::test
