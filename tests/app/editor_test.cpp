@@ -129,11 +129,7 @@ protected:
 
 TEST_F(EditorSession, RaceStopsQuitWarnsAndTheSaveIsReadBack)
 {
-    race::GateKinds kinds{};
-    kinds[0] = race::k_gate_human;
-    race::SessionRequest req;
-    req.gates = &kinds;
-    ASSERT_TRUE(load_session(g, req));
+    ASSERT_TRUE(load_player_race(g));
     EXPECT_FALSE(warned());
 
     // In the editor the race clock stands still.

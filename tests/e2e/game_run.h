@@ -55,9 +55,17 @@ protected:
     // game's exit status (-1 when it did not finish).
     int play(const std::vector<std::string>& args, const std::string& actions)
     {
+        return run_driver(driver_script(dir_.path().string(), actions), args);
+    }
+
+    // Runs a whole driver script under the virtual display, with the game
+    // and its args as the script's arguments; the script leaves the game's
+    // exit status in status.txt.
+    int run_driver(const std::string& driver, const std::vector<std::string>& args)
+    {
         std::filesystem::remove(dir_.path() / "status.txt");
         const std::string script = dir_ / "driver.sh";
-        write_file(script, driver_script(dir_.path().string(), actions));
+        write_file(script, driver);
         std::map<std::string, std::string> env = {
             {"HOME", dir_ / "user"},
             {"XDG_DATA_HOME", dir_ / "xdg"},
