@@ -1,6 +1,7 @@
 #include "track/scenery_flaggers.h"
 
 #include "track/scenery.h"
+#include "track/fake_textures.h"
 #include "track/track_fixture.h"
 
 #include <gtest/gtest.h>
@@ -13,26 +14,12 @@ namespace {
 
 using test::TrackFolders;
 
-// Every texture name gets its own id, so a billboard's texture says which
-// name it shows.
-class NamedTextures : public ResourceLoader {
-public:
-    TextureId load_texture(std::string_view name, unsigned) override
-    {
-        auto [it, fresh] = ids.try_emplace(std::string(name), static_cast<TextureId>(ids.size() + 1));
-        return it->second;
-    }
-    ModelId load_model(std::string_view) override { return 0; }
-    std::map<std::string, TextureId> ids;
-};
-
 class Flagging : public TrackFolders {
 protected:
     Flagging()
     {
         clear_scenery();
         clear_flaggers();
-        set_resource_loader(&textures_);
     }
     ~Flagging() override
     {
@@ -43,7 +30,7 @@ protected:
     TextureId tex(const char* name) { return textures_.load_texture(name, 0); }
     TextureId shown(int billboard_index) { return billboard(billboard_index).texture; }
 
-    NamedTextures textures_;
+    test::FakeTextures textures_;  // the loader while the test runs
 };
 
 constexpr const char* k_starter =

@@ -7,6 +7,7 @@
 #include "core/messages.h"
 #include "platform/log.h"
 #include "support/data_folder_test.h"
+#include "track/fake_textures.h"
 #include "track/resources.h"
 #include "track/terrain.h"
 
@@ -106,33 +107,6 @@ inline PngSpec grey16(int w, int h, const std::vector<std::uint16_t>& values)
     }
     return s;
 }
-
-// Texture loader that answers every name except those containing "missing".
-class FakeTextures : public track::ResourceLoader {
-public:
-    FakeTextures() { track::set_resource_loader(this); }
-    ~FakeTextures() override { track::set_resource_loader(nullptr); }
-    track::TextureId load_texture(std::string_view name, unsigned flags) override
-    {
-        requested.emplace_back(name);
-        if (name.find("missing") != std::string_view::npos)
-            return 0;
-        auto it = std::find(names.begin(), names.end(), std::string(name));
-        if (it != names.end())
-            return static_cast<track::TextureId>(it - names.begin() + 1);
-        names.emplace_back(name);
-        return static_cast<track::TextureId>(names.size());
-    }
-    track::ModelId load_model(std::string_view) override { return 0; }
-    // Name of a texture handed out, "" for none.
-    std::string name_of(track::TextureId id) const
-    {
-        return id == 0 || id > names.size() ? std::string() : names[id - 1];
-    }
-
-    std::vector<std::string> names;      // handed-out textures, id = index + 1
-    std::vector<std::string> requested;  // every request in order
-};
 
 class TerrainFolder : public DataFolderTest {
 protected:
