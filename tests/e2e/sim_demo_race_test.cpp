@@ -13,7 +13,6 @@
 namespace {
 
 using namespace zv;
-using test::k_sim;
 
 struct Finisher {
     std::string number;
