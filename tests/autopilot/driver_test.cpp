@@ -184,8 +184,13 @@ TEST(Driver, TargetSpeedFloorTurnsAndTheWayOn)
         std::vector<LinePoint> line, next;
         float low, high;
     };
+    // The bike halfway between a point at 30 ft/s and one at 40 ft/s: 35.
+    std::vector<LinePoint> rising = straight(at.x, at.z + 12, 200, 0);
+    for (std::size_t k = 0; k < rising.size(); ++k)
+        rising[k].speed = 20 + 10 * static_cast<float>(k);
     const std::vector<Case> cases = {
         {"straight", straight(at.x, at.z, 200, 30), {}, 30, 30},
+        {"between two points", rising, {}, 35, 35},
         {"crawling line", straight(at.x, at.z, 200, 2), {}, 10, 10},
         {"tight turn", right_turn(at.x, at.z, 20, 40, 0.5f), {}, in_turn, std::sqrt(220.0f + 44)},
         {"line ends short of a turn", straight(at.x, at.z, 8, 40), right_turn(at.x, at.z - 9, 20, 40, 0.5f), in_turn,
@@ -356,9 +361,47 @@ TEST(CentreLine, CornerBetweenGatesIsAnArc)
     // In the corner the speed keeps within the pace's grip.
     const LinePoint& apex = line[line.size() * 3 / 4];
     EXPECT_LE(apex.speed, std::sqrt(pace.cornering * 100) * 1.05f);
+    // A gate a thousandth of a foot past the start still makes a way of two
+    // points; closer, the start alone.
+    for (float gap : {1e-3f, 0.999e-3f}) {
+        std::vector<LinePoint> tiny = centre_line(t, field, -gap, 0, -1.5707963f, 1, pace);
+        EXPECT_EQ(tiny.size(), gap < 1e-3f ? 1u : 2u) << gap;
+    }
     EXPECT_TRUE(centre_line(track::TrackTiming{}, field, 0, 0, 0, 2, pace).empty());
     EXPECT_TRUE(centre_line(t, field, -50, 0, -1.5707963f, 2, pace, 0).empty());
     EXPECT_TRUE(centre_line(t, field, -50, 0, -1.5707963f, 0, pace).empty());
+}
+
+// Braking into a corner and accelerating out of it over the true distance
+// between points however unevenly they lie: v² changes by 2·a·d from one
+// point to the next until the pace's top speed.
+TEST(CentreLine, SpeedsBrakeAndAccelerateOverTheDistanceBetweenPoints)
+{
+    CentreLinePace pace = centre_line_pace(1);
+    std::vector<LinePoint> line;
+    float d = -100;  // in along the diagonal to (0, 0), then out along +x
+    for (int k = 0; d < 0; ++k, d += k % 2 ? 3 : 7)
+        line.push_back({d, 0, d, 0, 1});
+    const std::size_t corner = line.size();
+    d = 0;
+    for (int k = 0; d < 400; ++k, d += k % 2 ? 3 : 7)
+        line.push_back({d, 0, 0, 0, 1});
+    set_line_speeds(line, pace);
+    ASSERT_LT(line[corner].speed, pace.top_speed / 2);
+    auto gap = [&](std::size_t i) { return std::hypot(line[i].x - line[i - 1].x, line[i].z - line[i - 1].z); };
+    int braking = 0, accelerating = 0;
+    for (std::size_t i = 1; i + 2 < corner; ++i) {
+        const float v = std::min(pace.top_speed, std::sqrt(line[i + 1].speed * line[i + 1].speed + 2 * pace.braking * gap(i + 1)));
+        EXPECT_NEAR(line[i].speed, v, 1e-3f) << i;
+        braking += v < pace.top_speed;
+    }
+    for (std::size_t i = corner + 2; i < line.size(); ++i) {
+        const float v = std::min(pace.top_speed, std::sqrt(line[i - 1].speed * line[i - 1].speed + 2 * pace.accelerating * gap(i)));
+        EXPECT_NEAR(line[i].speed, v, 1e-3f) << i;
+        accelerating += v < pace.top_speed;
+    }
+    EXPECT_GT(braking, 10);
+    EXPECT_GT(accelerating, 10);
 }
 
 TEST(CentreLine, OffsetMovesAcrossTheWay)
