@@ -322,24 +322,38 @@ TEST(Aids, DabFootPushesOnlyWhileTheBikeRollsSlowerThanItsTarget)
     } cases[] = {{0.0f, 0, 0, true, true},   {0.39f, 0, 0, true, true},  {0.4f, 0, 0, false, true},
                  {1.0f, 0, 0, false, true},  {0.0f, 0, 100, true, true}, {0.0f, 5, 0, true, true},
                  {0.0f, 5, 100, false, true}, {0.0f, 15, 0, false, true}, {0.0f, 15.5f, 0, false, false}};
-    for (const auto& c : cases) {
-        auto world = create_world();
-        auto bike = create_bike(*world, "450sxf(2017)", 1, "1");
-        RiderSetup s = bench_setup();
-        s.arcade = false;
-        set_setup(*bike, s);
+    auto world = create_world();
+    auto bike = create_bike(*world, "450sxf(2017)", 1, "1");
+    RiderSetup s = bench_setup();
+    s.arcade = false;
+    set_setup(*bike, s);
+    // The frame's force after one step leaned `lean` rad about its length.
+    auto dab = [&](double lean, float roll_rate, float speed, float collision_timer) {
         bike->front_contact.depth = bike->rear_contact.depth = 0.05f;
         bike->controls.sit_dab = 1;
+        bike->controls.dab_foot = 0;
         bike->controls.steer = -1;  // steering into the fall: the foot's full share
-        const dReal q[4] = {std::cos(-0.15), 0, 0, std::sin(-0.15)};
+        const dReal q[4] = {std::cos(lean / 2), 0, 0, std::sin(lean / 2)};
         dBodySetQuaternion(bike->body(k_frame), q);
-        dBodySetAngularVel(bike->body(k_frame), 0, 0, c.roll_rate);
-        dBodySetLinearVel(bike->body(k_frame), 0, 0, -c.speed);
-        bike->collision_timer = c.collision_timer;
+        dBodySetAngularVel(bike->body(k_frame), 0, 0, roll_rate);
+        dBodySetLinearVel(bike->body(k_frame), 0, 0, -speed);
+        dBodySetForce(bike->body(k_frame), 0, 0, 0);
+        bike->collision_timer = collision_timer;
         dab_assist_step(*world, *bike);
-        const dReal* f = dBodyGetForce(bike->body(k_frame));
+        return dBodyGetForce(bike->body(k_frame));
+    };
+    for (const auto& c : cases) {
+        const dReal* f = dab(-0.3, c.roll_rate, c.speed, c.collision_timer);
         EXPECT_EQ(f[0] != 0 || f[1] != 0 || f[2] != 0, c.pushes) << c.roll_rate << " " << c.speed << " " << c.collision_timer;
         EXPECT_EQ(bike->controls.dab_foot > 0, c.foot) << c.speed;
+    }
+    // The foot's 400 pushes across the frame; up to 45 degrees (up 0.707) it
+    // also lifts an eighth of that, tipped further a share growing from 0.
+    for (double up : {0.9, 0.70700001716613769, 0.6, 0.3}) {
+        const dReal* f = dab(-std::acos(up), 0, 0, 0);
+        const dReal* r = dBodyGetRotation(bike->body(k_frame));
+        const double lift = up >= 0.707f ? 50 : 400 * (0.707 - up) / 0.707;
+        EXPECT_NEAR(f[1] + 400 * r[4], lift, 1e-3) << up;
     }
 }
 
