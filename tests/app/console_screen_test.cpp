@@ -13,9 +13,7 @@
 #include "app/main_loop.h"
 #include "app/view.h"
 #include "app/view_font.h"
-#include "platform/gl_context.h"
-#include "screen_support.h"
-#include "platform/window.h"
+#include "support/screen_window.h"
 
 // The GL driver's exit leaks have no module left to name.
 extern "C" const char* __lsan_default_options() { return "detect_leaks=0"; }
@@ -34,18 +32,11 @@ class ChatScreen : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        if (!std::getenv("DISPLAY"))
-            return;
-        if (!platform::open_window("Zarvox", k_w, k_h, 24, 24, {}) || !platform::create_gl_context())
-            return;
-        ready_ = true;
+        ready_ = test::open_screen_window(k_w, k_h);
     }
     static void TearDownTestSuite()
     {
-        if (platform::window_open()) {
-            platform::delete_gl_context();
-            platform::close_window();
-        }
+        test::close_screen_window();
     }
     void SetUp() override
     {

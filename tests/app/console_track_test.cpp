@@ -21,15 +21,7 @@ namespace {
 class TrackCommands : public test::MiniTrackSession {
 protected:
 
-    bool load()
-    {
-        race::GateKinds one{};
-        one[0] = race::k_gate_human;
-        race::SessionRequest req;
-        req.gates = &one;
-        req.laps = 5;
-        return load_session(g, req);
-    }
+    bool load() { return load_player_race(g, 5); }
     // How often the log says a track was freed since the last look (the log
     // starts afresh when it opens again).
     int track_frees()

@@ -12,6 +12,7 @@
 #include "mini_session_fixture.h"
 #include "race/riders.h"
 #include "sim/world.h"
+#include "track/ground_fixture.h"
 #include "track/terrain.h"
 
 #include <gtest/gtest.h>
@@ -25,17 +26,7 @@ namespace zv::app {
 namespace {
 
 // 9 x 9 samples one foot apart, all at height 0.
-track::Terrain flat_ground()
-{
-    track::Terrain t;
-    t.size_exponent = 2;
-    t.grid_side = 9;
-    t.tile_side = 4;
-    t.cell_size = 1;
-    t.field_size = 8;
-    t.heights.assign(81, 0.0f);
-    return t;
-}
+track::Terrain flat_ground() { return test::square_ground(2, 1); }
 
 float& at(track::Terrain& t, int i, int j) { return t.heights[static_cast<std::size_t>(i + 9 * j)]; }
 
@@ -138,11 +129,7 @@ protected:
 
 TEST_F(EditorSession, RaceStopsQuitWarnsAndTheSaveIsReadBack)
 {
-    race::GateKinds kinds{};
-    kinds[0] = race::k_gate_human;
-    race::SessionRequest req;
-    req.gates = &kinds;
-    ASSERT_TRUE(load_session(g, req));
+    ASSERT_TRUE(load_player_race(g));
     EXPECT_FALSE(warned());
 
     // In the editor the race clock stands still.

@@ -7,22 +7,13 @@
 
 #include <GL/gl.h>
 
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 
 #include "app/hud.h"
 #include "app/main_loop.h"
 #include "app/view.h"
-#include "app/screenshot_png.h"
-#include "core/data_file.h"
 #include "core/messages.h"
 #include "core/settings.h"
-#include "platform/gl_context.h"
-#include "screen_support.h"
-#include "platform/window.h"
-#include "sim/bike.h"
-#include "sim/world.h"
+#include "hud_screen_fixture.h"
 #include "track/race_rules.h"
 
 // The GL driver's exit leaks have no module left to name (see the world
@@ -32,58 +23,21 @@ extern "C" const char* __lsan_default_options() { return "detect_leaks=0"; }
 namespace zv::app {
 namespace {
 
-constexpr int k_w = 640, k_h = 360;
+constexpr int k_w = test::HudScreenFixture::k_w, k_h = test::HudScreenFixture::k_h;
 
 int lit_pixels(int x, int y, int w, int h) { return test::lit_pixels(x, y, w, h, k_h); }
 
-class HudScreen : public ::testing::Test {
+class HudScreen : public test::HudScreenFixture {
 protected:
-    static void SetUpTestSuite()
-    {
-        std::string data = ZV_BUILD_DIR;
-        if (!std::getenv("DISPLAY") || !std::filesystem::exists(data + "/zzzz.saf"))
-            return;
-        setenv("ZV_HOME", data.c_str(), 1);
-        setenv("XDG_DATA_HOME", (std::filesystem::temp_directory_path() / "zv-hud-screen").c_str(), 1);
-        core::reset_data_files();
-        if (!platform::open_window("Zarvox", k_w, k_h, 24, 24, {}) || !platform::create_gl_context())
-            return;
-        load_hud_pictures();
-        world_ = sim::create_world().release();
-        bike_ = sim::create_bike(*world_, "450sxf(2017)", 0, "42").release();
-        ready_ = true;
-    }
-    static void TearDownTestSuite()
-    {
-        std::unique_ptr<sim::Bike> bike(bike_);
-        bike.reset();
-        delete world_;
-        if (platform::window_open()) {
-            release_hud_pictures();
-            platform::delete_gl_context();
-            platform::close_window();
-        }
-    }
+    static void SetUpTestSuite() { ready_ = open_hud_window("hud-screen"); }
+    static void TearDownTestSuite() { close_hud_window(); }
     void SetUp() override
     {
         if (!ready_)
             GTEST_SKIP() << "needs a display and the generated game data";
-        glClearColor(0, 0, 0, 1);
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    }
-    HudFrame frame()
-    {
-        HudFrame f;
-        f.width = k_w;
-        f.height = k_h;
-        f.bike = bike_;
-        f.title = "Rabbit Hill";
-        f.longest_frame = 1.0 / 60;
-        return f;
+        clear_window();
     }
     static inline bool ready_ = false;
-    static inline sim::SimWorld* world_ = nullptr;
-    static inline sim::Bike* bike_ = nullptr;
 };
 
 TEST_F(HudScreen, RiderOverlayShowsTachometerPitBoardAndBanner)

@@ -18,16 +18,9 @@ class Ticker : public test::MiniTrackSession {};
 TEST_F(Ticker, GapsToTheLeaderAtTheLastSharedGate)
 {
     // A lap of two checkpoints, a race of 2 laps.
-    put("timing_gates", "startinggate:\n[32 0 32] 0 null null null\n"
-                        "checkpoints:\n12 [32 0 24] [0 0 -1]\n30 [32 0 8] [0 0 -1]\n"
-                        "firstlap:\n0 1\nnormallap:\n0 1\n");
-    race::GateKinds kinds{};
-    kinds[0] = race::k_gate_human;
-    race::SessionRequest req;
-    req.gates = &kinds;
-    req.laps = 2;
+    time_two_checkpoint_laps();
     Game g;
-    ASSERT_TRUE(load_session(g, req));
+    ASSERT_TRUE(load_player_race(g, 2));
     track::RiderEntry other;
     other.number = "77";
     track::set_rider(5, other);

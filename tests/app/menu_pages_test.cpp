@@ -85,29 +85,25 @@ TEST_F(MenuPagesTest, PagesListTheirItemsInOrder)
     EXPECT_EQ(p.items[27].column, 1);
     EXPECT_EQ(p.items[7].row, p.items[27].row);
 
-    EXPECT_EQ(labels(k_menu_controls).size(), 21u);
-    EXPECT_EQ(labels(k_menu_controls)[1], "Throttle");
-    EXPECT_EQ(labels(k_menu_controls)[20], "Screenshot");
-    std::vector<std::string> bike = labels(k_menu_bike_setup);
-    ASSERT_EQ(bike.size(), 25u);
-    EXPECT_EQ(bike[3], "Bike");
-    EXPECT_EQ(bike[10], "Stability");
-    EXPECT_EQ(bike[15], "Arcade Physics");
-    EXPECT_EQ(bike[24], "Lean Indicator");
-    std::vector<std::string> susp = labels(k_menu_suspension);
-    ASSERT_EQ(susp.size(), 21u);
-    EXPECT_EQ(susp[5], "Fork Spring Rate");
-    EXPECT_EQ(susp[20], "Rider Mass Distribution");
-    std::vector<std::string> aids = labels(k_menu_stability);
-    ASSERT_EQ(aids.size(), 16u);
-    EXPECT_EQ(aids[15], "Restricted Lock Angle");
-    std::vector<std::string> gfx = labels(k_menu_graphics);
-    ASSERT_EQ(gfx.size(), 17u);
-    EXPECT_EQ(gfx[7], "Switch To Selected Mode Now");
-    EXPECT_EQ(gfx[16], "Competitor Volume");
-    std::vector<std::string> adv = labels(k_menu_advanced_graphics);
-    ASSERT_EQ(adv.size(), 13u);
-    EXPECT_EQ(adv[6], "Terrain Rendering Method");
+    // {page, item count, some items by place}
+    struct Sample {
+        int page;
+        std::size_t count;
+        std::vector<std::pair<std::size_t, const char*>> items;
+    };
+    const Sample samples[] = {
+        {k_menu_controls, 21, {{1, "Throttle"}, {20, "Screenshot"}}},
+        {k_menu_bike_setup, 25, {{3, "Bike"}, {10, "Stability"}, {15, "Arcade Physics"}, {24, "Lean Indicator"}}},
+        {k_menu_suspension, 21, {{5, "Fork Spring Rate"}, {20, "Rider Mass Distribution"}}},
+        {k_menu_stability, 16, {{15, "Restricted Lock Angle"}}},
+        {k_menu_graphics, 17, {{7, "Switch To Selected Mode Now"}, {16, "Competitor Volume"}}},
+        {k_menu_advanced_graphics, 13, {{6, "Terrain Rendering Method"}}}};
+    for (const Sample& sample : samples) {
+        const std::vector<std::string> items = labels(sample.page);
+        ASSERT_EQ(items.size(), sample.count) << "page " << sample.page;
+        for (const auto& [at, label] : sample.items)
+            EXPECT_EQ(items[at], label) << "page " << sample.page;
+    }
     EXPECT_EQ(labels(k_menu_multiplayer),
               (std::vector<std::string>{"Back to Main Menu", "Connect", "Request Restart", "Server"}));
     EXPECT_EQ(labels(k_menu_standings),

@@ -16,9 +16,7 @@
 #include "app/screenshot_png.h"
 #include "app/startup.h"
 #include "core/settings.h"
-#include "platform/gl_context.h"
-#include "screen_support.h"
-#include "platform/window.h"
+#include "support/screen_window.h"
 
 // The GL driver's exit leaks have no module left to name (see the world
 // screen test).
@@ -37,19 +35,12 @@ class MenuScreen : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        if (!std::getenv("DISPLAY"))
-            return;
-        if (!platform::open_window("Zarvox", k_w, k_h, 24, 24, {}) || !platform::create_gl_context())
-            return;
-        ready_ = true;
+        ready_ = test::open_screen_window(k_w, k_h);
     }
     static void TearDownTestSuite()
     {
         reset_menu_state();
-        if (platform::window_open()) {
-            platform::delete_gl_context();
-            platform::close_window();
-        }
+        test::close_screen_window();
     }
     void SetUp() override
     {

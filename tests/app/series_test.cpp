@@ -4,7 +4,7 @@
 
 #include "core/data_file.h"
 #include "platform/log.h"
-#include "support/temp_dir.h"
+#include "support/data_folder_test.h"
 
 #include <gtest/gtest.h>
 
@@ -14,9 +14,6 @@
 namespace {
 
 using namespace zv;
-using test::ScopedEnv;
-using test::TempDir;
-using test::write_file;
 
 // Points for places 1..40: 25, 22, 20, 18, 16, then 15 down to 1, then zeros.
 std::string points_block()
@@ -43,27 +40,14 @@ std::string event_text(const std::string& name, const std::string& track)
     return name + "\n" + track + "\n3 7\n" + points_block() + extra_block(100);
 }
 
-class SeriesTest : public ::testing::Test {
+class SeriesTest : public test::DataFolderTest {
 protected:
     SeriesTest()
-        : home_env_("XDG_DATA_HOME", dir_ / "xdg"),
-          data_env_("ZV_HOME", dir_ / "data"),
-          log_env_("TORV_LOGFILE", dir_ / "log.txt")
     {
-        core::reset_data_files();
         tracks_.folders = {"hills", "sand pit", "valley"};
         tracks_.names = {"Hills", "Sand Pit", "Valley"};
     }
-    ~SeriesTest() override
-    {
-        platform::log_close();
-        core::reset_data_files();
-    }
 
-    void write(const std::string& rel, const std::string& text) { write_file(dir_ / ("data/" + rel), text); }
-
-    TempDir dir_;
-    ScopedEnv home_env_, data_env_, log_env_;
     track::TrackList tracks_;
 };
 

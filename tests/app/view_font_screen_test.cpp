@@ -8,22 +8,13 @@
 #include <GL/gl.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 
 #include "app/hud.h"
-#include "app/screenshot_png.h"
 #include "app/view.h"
 #include "app/view_font.h"
-#include "core/data_file.h"
 #include "core/settings.h"
-#include "platform/gl_context.h"
-#include "screen_support.h"
-#include "platform/window.h"
+#include "hud_screen_fixture.h"
 #include "render/textures.h"
-#include "sim/bike.h"
-#include "sim/world.h"
 #include "track/race_rules.h"
 
 // The GL driver's exit leaks have no module left to name (see the world
@@ -33,42 +24,26 @@ extern "C" const char* __lsan_default_options() { return "detect_leaks=0"; }
 namespace zv::app {
 namespace {
 
-constexpr int k_w = 640, k_h = 360;
+constexpr int k_w = test::HudScreenFixture::k_w, k_h = test::HudScreenFixture::k_h;
 
 int lit_pixels(int x, int y, int w, int h) { return test::lit_pixels(x, y, w, h, k_h); }
 
 void save_shot(const char* name) { test::save_shot(name, k_w, k_h); }
 
-class ViewFontScreen : public ::testing::Test {
+class ViewFontScreen : public test::HudScreenFixture {
 protected:
     static void SetUpTestSuite()
     {
-        std::string data = ZV_BUILD_DIR;
-        if (!std::getenv("DISPLAY") || !std::filesystem::exists(data + "/zzzz.saf"))
-            return;
-        setenv("ZV_HOME", data.c_str(), 1);
-        setenv("XDG_DATA_HOME", (std::filesystem::temp_directory_path() / "zv-view-font-screen").c_str(), 1);
-        core::reset_data_files();
-        if (!platform::open_window("Zarvox", k_w, k_h, 24, 24, {}) || !platform::create_gl_context())
-            return;
-        loaded_ = load_font();
-        load_hud_pictures();
-        world_ = sim::create_world().release();
-        bike_ = sim::create_bike(*world_, "450sxf(2017)", 0, "42").release();
-        ready_ = true;
+        ready_ = open_hud_window("view-font-screen");
+        loaded_ = ready_ && load_font();
     }
     static void TearDownTestSuite()
     {
-        std::unique_ptr<sim::Bike> bike(bike_);
-        bike.reset();
-        delete world_;
-        if (platform::window_open()) {
+        close_hud_window([] {
             release_font();
             release_hud_pictures();
             render::release_textures(true);
-            platform::delete_gl_context();
-            platform::close_window();
-        }
+        });
     }
     void SetUp() override
     {
@@ -77,23 +52,10 @@ protected:
         ASSERT_TRUE(loaded_) << "the generated font did not load";
         ASSERT_TRUE(font_loaded());
         set_pixel_projection(k_w, k_h);
-        glClearColor(0, 0, 0, 1);
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        clear_window();
         glColor4f(1, 1, 1, 1);
     }
-    HudFrame frame()
-    {
-        HudFrame f;
-        f.width = k_w;
-        f.height = k_h;
-        f.bike = bike_;
-        f.title = "Rabbit Hill";
-        f.longest_frame = 1.0 / 60;
-        return f;
-    }
     static inline bool ready_ = false, loaded_ = false;
-    static inline sim::SimWorld* world_ = nullptr;
-    static inline sim::Bike* bike_ = nullptr;
 };
 
 TEST_F(ViewFontScreen, CapitalsFillSevenRowsPerScale)

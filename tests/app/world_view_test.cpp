@@ -21,17 +21,10 @@ TEST_F(FlaggerClock, TheStarterWalksOffOnTheTickCounterBeforeTheGateDrops)
 {
     // A lap of two checkpoints (flaggers move only on a timed track) and a
     // starter who walks from x 10 to x 16 in 2 s.
-    put("timing_gates", "startinggate:\n[32 0 32] 0 null null null\n"
-                        "checkpoints:\n12 [32 0 24] [0 0 -1]\n30 [32 0 8] [0 0 -1]\n"
-                        "firstlap:\n0 1\nnormallap:\n0 1\n");
+    time_two_checkpoint_laps();
     put("flaggers", "[10 0 20] [16 2 20] 3 0.5 2 s0 s1 s2 s3 s4\n");
-    race::GateKinds kinds{};
-    kinds[0] = race::k_gate_human;
-    race::SessionRequest req;
-    req.gates = &kinds;
-    req.laps = 3;
     Game g;
-    ASSERT_TRUE(load_session(g, req));
+    ASSERT_TRUE(load_player_race(g, 3));
     ASSERT_GE(track::race_state().start_tick, 13 * 128);
     const std::optional<track::Starter>& starter = track::flaggers().starter;
     ASSERT_TRUE(starter);

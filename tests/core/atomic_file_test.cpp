@@ -153,7 +153,7 @@ TEST_F(AtomicFileTest, KillDuringAConfigurationWriteLeavesOldOrNewWhole)
             g_kill_at = at;
             set_write_probe(tell_parent_and_wait);
             write_config();
-            [[maybe_unused]] auto n = write(fds[1], "d", 1);
+            [[maybe_unused]] auto n = ::write(fds[1], "d", 1);
             pause();
             _exit(0);
         }

@@ -27,6 +27,11 @@ protected:
     ~ConfigTest() override { reset_settings(); }
 
     void write_config_file(std::string_view text) { test::write_file(home() + "config", text); }
+    bool read_config_text(std::string_view text)
+    {
+        write_config_file(text);
+        return read_config();
+    }
     std::string config_file() { return test::read_file(home() + "config").value_or("<none>"); }
     // Writes the settings and returns the file.
     std::string written()
@@ -63,12 +68,10 @@ TEST_F(ConfigTest, MissingFileLeavesDefaults)
 
 TEST_F(ConfigTest, NumbersClampAndBadNumbersKeepTheOldValue)
 {
-    write_config_file("laps=75\nminutes=12\n");
-    ASSERT_TRUE(read_config());
+    ASSERT_TRUE(read_config_text("laps=75\nminutes=12\n"));
     EXPECT_EQ(s.laps.value, 50);
     EXPECT_EQ(s.minutes.value, 12);
-    write_config_file("laps=7\nlaps=seven\nxres=abc\nyres= 600px\n");
-    read_config();
+    read_config_text("laps=7\nlaps=seven\nxres=abc\nyres= 600px\n");
     EXPECT_EQ(s.laps.value, 7);
     EXPECT_EQ(s.xres, 640);
     EXPECT_EQ(s.yres, 600);
@@ -76,11 +79,9 @@ TEST_F(ConfigTest, NumbersClampAndBadNumbersKeepTheOldValue)
 
 TEST_F(ConfigTest, ChoicesMatchExactly)
 {
-    write_config_file("skill=expert\n");
-    read_config();
+    read_config_text("skill=expert\n");
     EXPECT_EQ(s.skill.index, 0);
-    write_config_file("skill=Expert\nslot00=Robot (2 stroke)\nslot01=robot\n");
-    read_config();
+    read_config_text("skill=Expert\nslot00=Robot (2 stroke)\nslot01=robot\n");
     EXPECT_EQ(s.skill.index, 2);
     EXPECT_EQ(s.slots[0].index, 3);
     EXPECT_EQ(s.slots[1].index, 0);
@@ -97,8 +98,7 @@ TEST_F(ConfigTest, OldBikeNameIsRenamedAndPaintListRebuilt)
     EXPECT_STREQ(s.bike_texture.choices[1], "orange");
     s.bike_texture.index = 1;
 
-    write_config_file("bike=crf250\n");
-    read_config();
+    read_config_text("bike=crf250\n");
     EXPECT_STREQ(s.bike.current(), "crf250(2008)");
     EXPECT_STREQ(s.bike_texture.current(), "default");
     ASSERT_EQ(s.bike_texture.count(), 2);
@@ -107,12 +107,10 @@ TEST_F(ConfigTest, OldBikeNameIsRenamedAndPaintListRebuilt)
     EXPECT_STREQ(s.bike_texture_files[1], "@bikes/crf250-red.png");
 
     // A paint line before the bike line is undone by it; one after it stays.
-    write_config_file("bike_texture=red\nbike=no such bike\n");
-    read_config();
+    read_config_text("bike_texture=red\nbike=no such bike\n");
     EXPECT_STREQ(s.bike.current(), "crf250(2008)");
     EXPECT_EQ(s.bike_texture.index, 0);
-    write_config_file("bike=crf250(2008)\nbike_texture=red\n");
-    read_config();
+    read_config_text("bike=crf250(2008)\nbike_texture=red\n");
     EXPECT_STREQ(s.bike_texture.current(), "red");
     EXPECT_STREQ(s.bike_texture_file(), "@bikes/crf250-red.png");
     // An index outside the list names no file.
@@ -124,8 +122,7 @@ TEST_F(ConfigTest, OldBikeNameIsRenamedAndPaintListRebuilt)
 
 TEST_F(ConfigTest, StabilityAppliesThePresetAndLaterAidsOverride)
 {
-    write_config_file("stability=0\nroll_damping=55\n");
-    read_config();
+    read_config_text("stability=0\nroll_damping=55\n");
     EXPECT_EQ(s.stability.value, 0);
     EXPECT_EQ(s.roll_damping.value, 55);
     EXPECT_EQ(s.roll_limit_angle.value, 90);
@@ -137,22 +134,19 @@ TEST_F(ConfigTest, StabilityAppliesThePresetAndLaterAidsOverride)
     EXPECT_EQ(s.restricted_lock.value, 45);
     EXPECT_EQ(s.leveling.value, 20);
 
-    write_config_file("stability=50\n");
-    read_config();
+    read_config_text("stability=50\n");
     EXPECT_DOUBLE_EQ(s.roll_damping.value, 65);
     EXPECT_DOUBLE_EQ(s.restricted_lock.value, 7.5);
     // A stability that does not scan changes nothing, aids included.
     s.roll_damping.value = 61;
-    write_config_file("stability=high\n");
-    read_config();
+    read_config_text("stability=high\n");
     EXPECT_EQ(s.stability.value, 50);
     EXPECT_EQ(s.roll_damping.value, 61);
 }
 
 TEST_F(ConfigTest, AxisBindingRoundTripsWithSixDecimals)
 {
-    write_config_file("throttle_key=(0.25,0.75)Joystick1.axis[1]\n");
-    read_config();
+    read_config_text("throttle_key=(0.25,0.75)Joystick1.axis[1]\n");
     EXPECT_EQ(s.throttle_key.key_name, nullptr);
     EXPECT_STREQ(s.throttle_key.axis_name, "Joystick1.axis[1]");
     EXPECT_FLOAT_EQ(s.throttle_key.low, 0.25f);
@@ -164,14 +158,12 @@ TEST_F(ConfigTest, AxisBindingRoundTripsWithSixDecimals)
     EXPECT_EQ(written(), file);
     // A plus sign before a number is allowed; anything that is not two numbers
     // leaves the whole value a key name.
-    write_config_file("throttle_key=(+1,-2)J\n");
-    read_config();
+    read_config_text("throttle_key=(+1,-2)J\n");
     EXPECT_STREQ(s.throttle_key.axis_name, "J");
     EXPECT_FLOAT_EQ(s.throttle_key.low, 1.0f);
     EXPECT_FLOAT_EQ(s.throttle_key.high, -2.0f);
     for (const char* bad : {"(,1)J", "( ,1)J", "(+,1)J", "(+-1,1)J", "(nan,1)J", "(1,nan)J", "(1 1)J", "(1,)J"}) {
-        write_config_file("throttle_key=" + std::string(bad) + "\n");
-        read_config();
+        read_config_text("throttle_key=" + std::string(bad) + "\n");
         EXPECT_EQ(s.throttle_key.axis_name, nullptr) << bad;
         EXPECT_STREQ(s.throttle_key.key_name, bad) << bad;
     }
@@ -179,9 +171,8 @@ TEST_F(ConfigTest, AxisBindingRoundTripsWithSixDecimals)
 
 TEST_F(ConfigTest, KeyBindingsWithAndWithoutMarker)
 {
-    write_config_file("left_key=(k)a\nright_key=d\nclutch_key=  (k)left shift\n"
+    read_config_text("left_key=(k)a\nright_key=d\nclutch_key=  (k)left shift\n"
                       "upshift_key=(0.5)q\nrear_brake_key=(1,2\ndab_key=\n");
-    read_config();
     EXPECT_STREQ(s.left_key.key_name, "a");
     EXPECT_STREQ(s.right_key.key_name, "d");
     EXPECT_STREQ(s.clutch_key.key_name, "left shift");
@@ -215,24 +206,20 @@ TEST_F(ConfigTest, KeyBindingsWithAndWithoutMarker)
 
 TEST_F(ConfigTest, ValuesKeepTrailingSpacesAndLoseLineEnds)
 {
-    write_config_file("name=Joe Racer  \r\nnumber= 42\r\r\nserver_name=a\rb\n");
-    read_config();
+    read_config_text("name=Joe Racer  \r\nnumber= 42\r\r\nserver_name=a\rb\n");
     EXPECT_EQ(s.name.text, "Joe Racer  ");
     EXPECT_EQ(s.number.text, " 42");
     EXPECT_EQ(s.server_name.text, "a\rb");
-    write_config_file("name=last line without end");
-    read_config();
+    read_config_text("name=last line without end");
     EXPECT_EQ(s.name.text, "last line without end");
-    write_config_file("name=x=y\n");
-    read_config();
+    read_config_text("name=x=y\n");
     EXPECT_EQ(s.name.text, "x=y");
 }
 
 TEST_F(ConfigTest, LinesWithoutEqualsAndUnknownKeysChangeNothing)
 {
     std::string before = written();
-    write_config_file("laps 9\nLaps=9\nunknown_key=1\n=5\n\n laps=9\nlaps\n#laps=9\n");
-    read_config();
+    read_config_text("laps 9\nLaps=9\nunknown_key=1\n=5\n\n laps=9\nlaps\n#laps=9\n");
     EXPECT_EQ(written(), before);
     EXPECT_FALSE(read_config_line("laps 9"));
     EXPECT_FALSE(read_config_line("nothing=1"));
@@ -243,9 +230,8 @@ TEST_F(ConfigTest, LinesWithoutEqualsAndUnknownKeysChangeNothing)
 TEST_F(ConfigTest, HistoryEntriesMustBeShorterThan127)
 {
     std::string ok(126, 'a'), too_long(127, 'b');
-    write_config_file("server_name_hist00=" + ok + "\nserver_name_hist01=" + too_long
+    read_config_text("server_name_hist00=" + ok + "\nserver_name_hist01=" + too_long
                       + "\nserver_name_hist15=last\nserver_name=" + too_long + "x\n");
-    read_config();
     EXPECT_EQ(s.server_history[0].text, ok);
     EXPECT_EQ(s.server_history[1].text, "");
     EXPECT_EQ(s.server_history[15].text, "last");
@@ -254,9 +240,8 @@ TEST_F(ConfigTest, HistoryEntriesMustBeShorterThan127)
 
 TEST_F(ConfigTest, SpecialPlainValues)
 {
-    write_config_file("map_scale=20\nmessage_lines=12\ndemo_backups=3\nbillboard_optimize_lookahead=2\n"
+    read_config_text("map_scale=20\nmessage_lines=12\ndemo_backups=3\nbillboard_optimize_lookahead=2\n"
                       "track=hillside\nground_texture_distance=99\n");
-    read_config();
     EXPECT_EQ(s.map_scale, 8.0f);
     EXPECT_EQ(s.message_lines, 12);
     EXPECT_EQ(s.demo_backups, 3);
@@ -264,11 +249,9 @@ TEST_F(ConfigTest, SpecialPlainValues)
     EXPECT_STREQ(s.track, "hillside");
     EXPECT_EQ(s.track, intern("hillside"));
     EXPECT_EQ(s.ground_detail.value, 70);
-    write_config_file("map_scale=0.01\n");
-    read_config();
+    read_config_text("map_scale=0.01\n");
     EXPECT_EQ(s.map_scale, 0.125f);
-    write_config_file("map_scale=big\n");
-    read_config();
+    read_config_text("map_scale=big\n");
     EXPECT_EQ(s.map_scale, 0.125f);
     std::string file = written();
     EXPECT_EQ(line_of(file, "map_scale"), "map_scale=0.125000");
@@ -290,8 +273,7 @@ TEST_F(ConfigTest, MessageLinesFromTheFileReachTheMessageList)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line);
-        write_config_file(c.line);
-        read_config();
+        read_config_text(c.line);
         EXPECT_EQ(s.message_lines, c.setting);
         clear_messages();
         for (int i = 0; i < 1200; ++i)
@@ -308,14 +290,11 @@ TEST_F(ConfigTest, MessageLinesFromTheFileReachTheMessageList)
 
 TEST_F(ConfigTest, UseFboPicksTheTerrainMethodAndIsNeverWritten)
 {
-    write_config_file("use_fbo=No\n");
-    read_config();
+    read_config_text("use_fbo=No\n");
     EXPECT_STREQ(s.render_texture.current(), "Hardware/Copy");
-    write_config_file("use_fbo=Yes\n");
-    read_config();
+    read_config_text("use_fbo=Yes\n");
     EXPECT_STREQ(s.render_texture.current(), "Hardware/Direct");
-    write_config_file("render_texture=Shaders/Copy\nuse_fbo=maybe\n");
-    read_config();
+    read_config_text("render_texture=Shaders/Copy\nuse_fbo=maybe\n");
     EXPECT_STREQ(s.render_texture.current(), "Shaders/Copy");
     EXPECT_EQ(line_of(written(), "use_fbo"), "<missing>");
 }
@@ -325,8 +304,7 @@ TEST_F(ConfigTest, OverlongLineTailIsNotALineOfItsOwn)
     // 1023 characters fill the line buffer; "laps=3" follows on the same line.
     std::string first = "spy=" + std::string(1019, '1');
     ASSERT_EQ(first.size(), 1023u);
-    write_config_file(first + "laps=3\nminutes=4\n");
-    read_config();
+    read_config_text(first + "laps=3\nminutes=4\n");
     EXPECT_EQ(s.laps.value, 5);
     EXPECT_EQ(s.minutes.value, 4);
     EXPECT_EQ(s.spy, 2147483647);
@@ -334,8 +312,7 @@ TEST_F(ConfigTest, OverlongLineTailIsNotALineOfItsOwn)
     // A NUL byte ends the text; the line still counts its full length.
     std::string with_nul = "name=ab" + std::string(1, '\0') + std::string(1015, 'c');
     ASSERT_EQ(with_nul.size(), 1023u);
-    write_config_file(with_nul + "laps=9\n");
-    read_config();
+    read_config_text(with_nul + "laps=9\n");
     EXPECT_EQ(s.name.text, "ab");
     EXPECT_EQ(s.laps.value, 5);
 }

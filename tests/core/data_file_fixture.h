@@ -3,7 +3,7 @@
 #pragma once
 
 #include "core/data_file.h"
-#include "support/temp_dir.h"
+#include "support/data_folder_test.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
@@ -15,17 +15,8 @@
 
 namespace zv::test {
 
-class DataFolders : public ::testing::Test {
+class DataFolders : public DataFolderTest {
 protected:
-    DataFolders()
-        : xdg_("XDG_DATA_HOME", tmp_.str() + "xdg"),
-          zv_home_("ZV_HOME", tmp_.str() + "data"),
-          torv_log_("TORV_LOGFILE", tmp_.str() + "log.txt")
-    {
-        core::reset_data_files();
-    }
-    ~DataFolders() override { core::reset_data_files(); }
-
     std::string home() const { return tmp_.str() + "xdg/Zarvox/"; }
     std::string data() const { return tmp_.str() + "data/"; }
 
@@ -38,10 +29,7 @@ protected:
         return std::string(bytes.begin(), bytes.end());
     }
 
-    TempDir tmp_;
-    ScopedEnv xdg_;
-    ScopedEnv zv_home_;
-    ScopedEnv torv_log_;
+    const TempDir& tmp_ = dir_;
 };
 
 // Raw deflate data of the given bytes.

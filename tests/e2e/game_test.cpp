@@ -2,8 +2,7 @@
 // through xdotool, the window manager's close request, Ctrl-C and kill -TERM.
 // Each run checks the files it leaves: the log with start-up and shutdown in
 // order, the configuration, a screenshot, how far the player's bike went.
-#include "display_run.h"
-#include "png_pixels.h"
+#include "game_run.h"
 
 #include "support/temp_dir.h"
 
@@ -22,8 +21,6 @@
 namespace {
 
 using namespace zv;
-using test::RunResult;
-using test::TempDir;
 
 // Run as a helper (by the driver script, inside the virtual display): send
 // the window the window manager's close request and end. libX11 is opened at
@@ -83,14 +80,7 @@ const bool g_helper = [] {
     return false;
 }();
 
-const std::string k_zarvox = std::string(ZV_BUILD_DIR) + "/zarvox";
-const std::string k_archive = std::string(ZV_BUILD_DIR) + "/zzzz.saf";
-std::string self_path()
-{
-    char buf[4096];
-    ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
-    return n > 0 ? std::string(buf, static_cast<std::size_t>(n)) : std::string();
-}
+using test::k_archive;
 
 // A flat track of 256 x 256 ft with its starting gates facing -z, and
 // optionally a checkpoint section (the lines after the gates).
@@ -117,65 +107,17 @@ const std::string k_wait_loaded = "wait_log 'Max loading delay was'\n";
 // at --super-debug).
 const std::string k_close_menu = "press Escape Esc\n";
 
-class GameTest : public ::testing::Test {
+class GameTest : public test::GameRun {
 protected:
     void SetUp() override
     {
-        if (!std::filesystem::exists(test::k_xvfb))
-            GTEST_SKIP() << "Xvfb is not installed";
-        ASSERT_TRUE(std::filesystem::exists(k_archive)) << "build the game_data target first";
-        std::filesystem::create_directories(dir_.path() / "data");
-        std::filesystem::copy_file(k_archive, dir_.path() / "data/zzzz.saf");
+        GameRun::SetUp();
+        if (!set_up())
+            return;
         write_track(dir_.path() / "data/flat");
         // A window of a known size rather than the whole screen.
         test::write_file(home() / "config", "xres=800\nyres=600\nvideo_mode=Windowed\n");
     }
-
-    std::filesystem::path home() const { return dir_.path() / "xdg/Zarvox"; }
-    std::string log() const { return test::read_file(home() / "lastlog.txt").value_or(""); }
-
-    // Runs the game with args under the virtual display, doing `actions`
-    // (shell lines; $pid is the game, $wid its window) meanwhile. Returns the
-    // game's exit status (-1 when it did not finish).
-    int play(const std::vector<std::string>& args, const std::string& actions)
-    {
-        std::filesystem::remove(dir_.path() / "status.txt");
-        const std::string script = dir_ / "driver.sh";
-        test::write_file(script, test::driver_script(dir_.path().string(), actions));
-        std::map<std::string, std::string> env = {
-            {"HOME", dir_ / "user"},
-            {"XDG_DATA_HOME", dir_ / "xdg"},
-            {"ZV_HOME", data_home_.empty() ? dir_ / "data" : data_home_},
-            {"PATH", "/usr/bin:/bin"},
-            {"ZV_E2E_SELF", self_path()},
-        };
-        test::pass_windowed_sanitizer_options(env);
-        for (const auto& [k, v] : extra_env_)
-            env[k] = v;
-        std::vector<std::string> command = {"sh", script, k_zarvox};
-        command.insert(command.end(), args.begin(), args.end());
-        last_ = test::run_on_display(screen_, command, env, dir_.path() / "run");
-        std::optional<std::string> status = test::read_file(dir_.path() / "status.txt");
-        return status ? std::atoi(status->c_str()) : -1;
-    }
-
-    // The lines must appear in the log in this order.
-    void expect_in_order(const std::vector<std::string>& lines)
-    {
-        const std::string text = log();
-        std::size_t at = 0;
-        for (const std::string& line : lines) {
-            std::size_t next = text.find(line, at);
-            ASSERT_NE(next, std::string::npos) << "missing or out of order: " << line << "\n" << text;
-            at = next + line.size();
-        }
-    }
-
-    TempDir dir_;
-    RunResult last_;
-    std::map<std::string, std::string> extra_env_;
-    std::string data_home_;  // ZV_HOME; empty: the test's own data folder
-    std::string screen_ = "1024x768x24";  // the virtual display's size and depth
 };
 
 TEST_F(GameTest, ClosingTheWindowShutsDownInOrder)
@@ -361,29 +303,14 @@ protected:
     void SetUp() override
     {
         GameTest::SetUp();
-        if (IsSkipped())
+        if (!set_up())
             return;
         data_home_ = ZV_BUILD_DIR;
         ASSERT_TRUE(std::filesystem::exists(data_home_ + "/rabbithill/terrain.hf"))
             << "build the game_data target first";
         test::write_file(home() / "config", "xres=640\nyres=360\nvideo_mode=Windowed\n");
     }
-
-    // The screenshot saved for `view` (the driver notes which file each
-    // view went to).
-    std::optional<test::RgbPicture> shot(const std::string& view)
-    {
-        std::istringstream in(test::read_file(dir_.path() / "shots.txt").value_or(""));
-        std::string name, file;
-        while (in >> name >> file)
-            if (name == view) {
-                std::optional<std::string> png = test::read_file(home() / file);
-                return png ? test::read_png_rgb(*png) : std::nullopt;
-            }
-        return std::nullopt;
-    }
 };
-
 
 // Sky across the top, ground across the bottom, and a picture rather than
 // a cleared screen.

@@ -14,7 +14,9 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <map>
 #include <regex>
+#include <string>
 #include <vector>
 
 namespace {
@@ -53,19 +55,19 @@ std::string script(const std::string& dir, int port)
            "wait $server\n";
 }
 
-TEST(MultiplayerGame, JoinsTheServerRacesChatsSendsAFileAndLeaves)
+// Runs `script` (made for the folder and a port of its own) under a virtual
+// display with the given programs as its arguments, the game's window
+// 640 x 480 and `note` waiting in its outgoing folder; ZV_HOME is
+// `data_home` when given.
+test::RunResult run_session(const test::TempDir& dir, std::string (*script)(const std::string&, int), int port,
+                            const std::string& note, const std::vector<std::string>& programs,
+                            const std::string& data_home = "")
 {
-    if (!std::filesystem::exists(test::k_xvfb))
-        GTEST_SKIP() << "Xvfb is not installed";
-    ASSERT_TRUE(std::filesystem::exists(k_server)) << "build zarvox-server first";
-    test::TempDir dir;
     const std::filesystem::path home = dir.path() / "xdg/Zarvox";
     std::filesystem::create_directories(home / "outgoing");
     std::filesystem::create_directories(dir.path() / "incoming");
     test::write_file(home / "config", "xres=640\nyres=480\nvideo_mode=Windowed\n");
-    std::string note(600, 'n');
     test::write_file(home / "outgoing/note.txt", note);
-    const int port = 20000 + static_cast<int>(::getpid() % 20000);
     const std::string driver = (dir.path() / "driver.sh").string();
     test::write_file(driver, script(dir.path().string(), port));
     std::map<std::string, std::string> env = {
@@ -73,8 +75,24 @@ TEST(MultiplayerGame, JoinsTheServerRacesChatsSendsAFileAndLeaves)
         {"XDG_DATA_HOME", (dir.path() / "xdg").string()},
         {"PATH", "/usr/bin:/bin"},
     };
+    if (!data_home.empty())
+        env["ZV_HOME"] = data_home;
     test::pass_windowed_sanitizer_options(env);
-    test::RunResult r = test::run_on_display("800x600x24", {"sh", driver, k_server, k_zarvox}, env, dir.path() / "run");
+    std::vector<std::string> command = {"sh", driver};
+    command.insert(command.end(), programs.begin(), programs.end());
+    return test::run_on_display("800x600x24", command, env, dir.path() / "run");
+}
+
+TEST(MultiplayerGame, JoinsTheServerRacesChatsSendsAFileAndLeaves)
+{
+    if (!std::filesystem::exists(test::k_xvfb))
+        GTEST_SKIP() << "Xvfb is not installed";
+    ASSERT_TRUE(std::filesystem::exists(k_server)) << "build zarvox-server first";
+    test::TempDir dir;
+    const std::filesystem::path home = dir.path() / "xdg/Zarvox";
+    const std::string note(600, 'n');
+    const int port = 20000 + static_cast<int>(::getpid() % 20000);
+    test::RunResult r = run_session(dir, script, port, note, {k_server, k_zarvox});
 
     const std::string log = test::read_file(home / "lastlog.txt").value_or("");
     const std::string server_log = test::read_file(dir.path() / "server.log").value_or("");
@@ -166,23 +184,9 @@ TEST(MultiplayerGame, AFieldOfTheGameAndTwoHeadlessClientsRacesToTheEndAndRestar
     for (const char* skill : {"lines_novice", "lines_amateur", "lines_expert"})
         test::write_file(data / "strip" / skill, test::strip_lines(every_gate));
     const std::filesystem::path home = dir.path() / "xdg/Zarvox";
-    std::filesystem::create_directories(home / "outgoing");
-    std::filesystem::create_directories(dir.path() / "incoming");
-    test::write_file(home / "config", "xres=640\nyres=480\nvideo_mode=Windowed\n");
     const std::string note = "a note for the server\n";
-    test::write_file(home / "outgoing/note.txt", note);
     const int port = 20000 + static_cast<int>((::getpid() * 13) % 20000);
-    const std::string driver = (dir.path() / "driver.sh").string();
-    test::write_file(driver, field_script(dir.path().string(), port));
-    std::map<std::string, std::string> env = {
-        {"HOME", (dir.path() / "user").string()},
-        {"XDG_DATA_HOME", (dir.path() / "xdg").string()},
-        {"ZV_HOME", data.string()},
-        {"PATH", "/usr/bin:/bin"},
-    };
-    test::pass_windowed_sanitizer_options(env);
-    test::RunResult r = test::run_on_display("800x600x24", {"sh", driver, k_server, k_zarvox, k_sim}, env,
-                                             dir.path() / "run");
+    test::RunResult r = run_session(dir, field_script, port, note, {k_server, k_zarvox, k_sim}, data.string());
 
     const std::string log = test::read_file(home / "lastlog.txt").value_or("");
     const std::string server_log = test::read_file(dir.path() / "server.log").value_or("");

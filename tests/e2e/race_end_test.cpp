@@ -3,8 +3,7 @@
 // their lines, the player holds the throttle down a short straight, every
 // rider finishes the one lap, the final results are shown and
 // "results.txt" is written to the home folder.
-#include "display_run.h"
-#include "png_pixels.h"
+#include "game_run.h"
 #include "strip_track.h"
 
 #include "support/temp_dir.h"
@@ -18,9 +17,6 @@
 namespace {
 
 using namespace zv;
-
-const std::string k_zarvox = std::string(ZV_BUILD_DIR) + "/zarvox";
-const std::string k_archive = std::string(ZV_BUILD_DIR) + "/zzzz.saf";
 
 // The default grid: robots in gates 18, 19, 21, 22 and 23, the player in
 // gate 20.
@@ -53,15 +49,13 @@ const std::string k_race_to_the_end =
     "shot results\n"
     "kill -TERM $pid\n";
 
-class RaceEndTest : public ::testing::Test {
+class RaceEndTest : public test::GameRun {
 protected:
     void SetUp() override
     {
-        if (!std::filesystem::exists(test::k_xvfb))
-            GTEST_SKIP() << "Xvfb is not installed";
-        ASSERT_TRUE(std::filesystem::exists(k_archive)) << "build the game_data target first";
-        std::filesystem::create_directories(dir_.path() / "data");
-        std::filesystem::copy_file(k_archive, dir_.path() / "data/zzzz.saf");
+        GameRun::SetUp();
+        if (!set_up())
+            return;
         write_strip(dir_.path() / "data/strip");
         for (const char* skill : {"lines_novice", "lines_amateur", "lines_expert"})
             test::write_file(dir_.path() / "data/strip" / skill, strip_lines());
@@ -69,38 +63,7 @@ protected:
         test::write_file(home() / "config", "xres=640\nyres=360\nvideo_mode=Windowed\ntrack=strip\nlaps=1\n");
     }
 
-    std::filesystem::path home() const { return dir_.path() / "xdg/Zarvox"; }
-    std::string log() const { return test::read_file(home() / "lastlog.txt").value_or(""); }
-
-    int play(const std::string& actions)
-    {
-        const std::string script = dir_ / "driver.sh";
-        test::write_file(script, test::driver_script(dir_.path().string(), actions));
-        std::map<std::string, std::string> env = {
-            {"HOME", dir_ / "user"},       {"XDG_DATA_HOME", dir_ / "xdg"}, {"ZV_HOME", dir_ / "data"},
-            {"PATH", "/usr/bin:/bin"},
-        };
-        test::pass_windowed_sanitizer_options(env);
-        last_ = test::run_on_display("1024x768x24", {"sh", script, k_zarvox, "--super-debug"}, env,
-                                     dir_.path() / "run");
-        std::optional<std::string> status = test::read_file(dir_.path() / "status.txt");
-        return status ? std::atoi(status->c_str()) : -1;
-    }
-
-    std::optional<test::RgbPicture> shot(const std::string& name)
-    {
-        std::istringstream lines(test::read_file(dir_.path() / "shots.txt").value_or(""));
-        std::string view, file;
-        while (lines >> view >> file)
-            if (view == name) {
-                std::optional<std::string> png = test::read_file(home() / file);
-                return png ? test::read_png_rgb(*png) : std::nullopt;
-            }
-        return std::nullopt;
-    }
-
-    test::TempDir dir_;
-    test::RunResult last_;
+    int play(const std::string& actions) { return GameRun::play({"--super-debug"}, actions); }
 };
 
 TEST_F(RaceEndTest, ANewRaceWithTheDefaultGridEndsWithFinalResults)

@@ -2,9 +2,7 @@
 // it back through the same race tick: the replayed riders pass the timing
 // gates when the recorded ones did, and a demo cut off half way plays what
 // it holds and ends.
-#include "program.h"
-
-#include "support/temp_dir.h"
+#include "sim_run.h"
 
 #include <gtest/gtest.h>
 
@@ -15,9 +13,6 @@
 namespace {
 
 using namespace zv;
-using test::TempDir;
-
-const std::string k_sim = std::string(ZV_BUILD_DIR) + "/zarvox-sim";
 
 struct Finisher {
     std::string number;
@@ -45,18 +40,11 @@ int ticks_of(const std::string& json)
     return std::regex_search(json, m, std::regex(R"("ticks": (\d+))")) ? std::stoi(m[1].str()) : -1;
 }
 
-class SimDemoRace : public ::testing::Test {
+// The build's own generated tracks and lines.
+class SimDemoRace : public test::SimRun {
 protected:
-    test::RunResult sim(const std::vector<std::string>& args)
-    {
-        return test::run_program(k_sim, args,
-                                 {{"ZV_HOME", ZV_BUILD_DIR}, {"XDG_DATA_HOME", dir_ / "home"},
-                                  {"TORV_LOGFILE", dir_ / "log.txt"}},
-                                 dir_ / "run");
-    }
+    SimDemoRace() { env_["ZV_HOME"] = ZV_BUILD_DIR; }
     std::string file(const char* name) const { return dir_ / name; }
-
-    TempDir dir_;
 };
 
 TEST_F(SimDemoRace, ARecordedRaceReplaysWithTheSameGateTimesAndACutDemoEndsEarly)

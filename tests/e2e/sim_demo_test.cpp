@@ -1,9 +1,7 @@
 // zarvox-sim --demo FILE: the header and contents of a demo written here by
 // hand (--info), and where the riders are drawn at a tick (--at) on a tiny
 // track whose terrain is 64 ft across from height 0.
-#include "program.h"
-
-#include "support/temp_dir.h"
+#include "sim_run.h"
 
 #include <gtest/gtest.h>
 
@@ -13,9 +11,7 @@
 namespace {
 
 using namespace zv;
-using test::TempDir;
-
-const std::string k_sim = std::string(ZV_BUILD_DIR) + "/zarvox-sim";
+using test::k_sim;
 
 void le32(std::string& out, std::uint32_t v)
 {
@@ -44,21 +40,12 @@ std::string block(std::uint8_t type, int tick, const std::string& payload, std::
     return b + payload;
 }
 
-class SimDemo : public ::testing::Test {
+class SimDemo : public test::SimRun {
 protected:
     SimDemo()
     {
-        std::filesystem::create_directories(dir_ / "home");
-        env_ = {{"ZV_HOME", dir_ / "data"}, {"XDG_DATA_HOME", dir_ / "home"}, {"TORV_LOGFILE", dir_ / "log.txt"}};
-        std::string hf = "1 16.0 0.0 10.0\n:";
-        for (int i = 0; i < 25; ++i)
-            hf += std::string("\x10\x20", 2);
-        put("terrain.hf", hf);
-        put("shading.ppm", "P6\n5 5\n255\n" + std::string(75, '\x80'));
-        put("texturelist", "1 5 15 dirt.png\n");
-        put("tilemap", std::string(4, '\0'));
-        put("timing_gates", "startinggate:\n[10 0 10] 0 null null null\ncheckpoints:\n5 [10 0 10] [0 0 1]\n"
-                            "firstlap:\n0\nnormallap:\n0\n");
+        write_tiny_track("tracks/valley", "startinggate:\n[10 0 10] 0 null null null\ncheckpoints:\n"
+                                          "5 [10 0 10] [0 0 1]\nfirstlap:\n0\nnormallap:\n0\n");
 
         std::string data = "ZV06 2 7680 3 1792\ntracks/valley\nkx250f|r|b|w|h\n7\nAnna\n\n450sxf(2017)||||\n12\nBo\n\n";
         std::string first = entry(0, 0, 0) + entry(0, 16, 0x800000) + entry(1, 16, 0xFFFFFF);
@@ -69,15 +56,6 @@ protected:
         data += block(1, 32, second, static_cast<std::uint32_t>(message.size()));
         test::write_file(dir_ / "race.zvdemo", data);
     }
-
-    void put(const std::string& name, const std::string& bytes)
-    {
-        test::write_file(dir_ / ("data/tracks/valley/" + name), bytes);
-    }
-    test::RunResult sim(std::vector<std::string> args) { return test::run_program(k_sim, args, env_, dir_ / "run"); }
-
-    TempDir dir_;
-    std::map<std::string, std::string> env_;
 };
 
 TEST_F(SimDemo, InfoPrintsTheHeaderAndCounts)

@@ -1,9 +1,8 @@
 // zarvox-sim --info: loads a track from a private data folder without a
 // window and prints its identity.
-#include "program.h"
+#include "sim_run.h"
 
 #include "core/digest.h"
-#include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
@@ -13,42 +12,15 @@
 namespace {
 
 using namespace zv;
-using test::TempDir;
+using test::k_sim;
 
-const std::string k_sim = std::string(ZV_BUILD_DIR) + "/zarvox-sim";
-
-std::string tiny_terrain_hf()
-{
-    std::string s = "1 16.0 0.0 10.0\n:";
-    for (int i = 0; i < 25; ++i)
-        s += std::string("\x10\x20", 2);
-    return s;
-}
-
-class SimInfo : public ::testing::Test {
+class SimInfo : public test::SimRun {
 protected:
-    SimInfo()
-    {
-        std::filesystem::create_directories(dir_ / "home");
-        env_ = {{"ZV_HOME", dir_ / "data"}, {"XDG_DATA_HOME", dir_ / "home"},
-                {"TORV_LOGFILE", dir_ / "log.txt"}};
-    }
-
-    void put(const std::string& track, const std::string& name, const std::string& bytes)
-    {
-        test::write_file(dir_ / ("data/" + track + "/" + name), bytes);
-    }
-
     void write_track(const std::string& track)
     {
-        put(track, "terrain.hf", tiny_terrain_hf());
-        put(track, "shading.ppm", "P6\n5 5\n255\n" + std::string(75, '\x80'));
-        put(track, "texturelist", "1 5 15 dirt.png\n");
-        put(track, "tilemap", std::string(4, '\0'));
-        put(track, "timing_gates",
-            "startinggate:\n[10 0 10] 0 null null null\n[20 0 10] 0 null null null\n"
-            "checkpoints:\n5 [10 0 10] [0 0 1]\n5 [20 0 20] [0 0 1]\n5 [30 0 30] [0 0 1]\n"
-            "firstlap:\n0 1 2\nnormallap:\n1 2\n");
+        write_tiny_track(track, "startinggate:\n[10 0 10] 0 null null null\n[20 0 10] 0 null null null\n"
+                                "checkpoints:\n5 [10 0 10] [0 0 1]\n5 [20 0 20] [0 0 1]\n5 [30 0 30] [0 0 1]\n"
+                                "firstlap:\n0 1 2\nnormallap:\n1 2\n");
         put(track, "statues", "[30 0 30] 0 @rock.jm null null\n");
         put(track, "billboards", "[5 0 5] 1 1 @tree.png\n[6 0 6] 1 1 #ff0000#@tree.png\n");
         put(track, "flaggers", "[1 0 1] [2 0 2] 1 1 1 a b c d e\n[3 0 3] 1 1 f g h i\n");
@@ -63,14 +35,6 @@ protected:
         r.update(all);
         return core::digest_hex(r.finish());
     }
-
-    test::RunResult sim(std::vector<std::string> args)
-    {
-        return test::run_program(k_sim, args, env_, dir_ / "run");
-    }
-
-    TempDir dir_;
-    std::map<std::string, std::string> env_;
 };
 
 TEST_F(SimInfo, PrintsTheTrackInfoLinesAndCounts)

@@ -2,9 +2,7 @@
 // (the lap end) takes in the first two grid places, so a one-lap race of two
 // robots is over on its first tick and ends after the end-of-race delay;
 // a third robot outside the zone never finishes and the run stops at its cap.
-#include "program.h"
-
-#include "support/temp_dir.h"
+#include "sim_run.h"
 
 #include <gtest/gtest.h>
 
@@ -14,38 +12,20 @@
 namespace {
 
 using namespace zv;
-using test::TempDir;
+using test::k_sim;
 
-const std::string k_sim = std::string(ZV_BUILD_DIR) + "/zarvox-sim";
-
-class SimRace : public ::testing::Test {
+class SimRace : public test::SimRun {
 protected:
     SimRace()
     {
-        std::filesystem::create_directories(dir_ / "home");
-        env_ = {{"ZV_HOME", dir_ / "data"}, {"XDG_DATA_HOME", dir_ / "home"},
-                {"TORV_LOGFILE", dir_ / "log.txt"}};
-        put("terrain.hf", "1 16.0 0.0 10.0\n:" + std::string(50, '\0'));
-        put("shading.ppm", "P6\n5 5\n255\n" + std::string(75, '\x80'));
-        put("texturelist", "1 5 15 dirt.png\n");
+        write_tiny_track("tracks/mini",
+                         "startinggate:\n[32 0 32] 0 null null null\ncheckpoints:\n"
+                         "20 [32 0 48] [0 0 -1]\nfirstlap:\n0\nnormallap:\n0\n",
+                         std::string(2, '\0'));
         put("tileinfo", "friction 1.0 1.0\naddtile\n");
-        put("tilemap", std::string(4, '\0'));
-        put("timing_gates", "startinggate:\n[32 0 32] 0 null null null\ncheckpoints:\n"
-                            "20 [32 0 48] [0 0 -1]\nfirstlap:\n0\nnormallap:\n0\n");
     }
 
-    void put(const std::string& name, const std::string& bytes)
-    {
-        test::write_file(dir_ / ("data/tracks/mini/" + name), bytes);
-    }
-
-    test::RunResult sim(std::vector<std::string> args)
-    {
-        return test::run_program(k_sim, args, env_, dir_ / "run");
-    }
-
-    TempDir dir_;
-    std::map<std::string, std::string> env_;
+    void put(const std::string& name, const std::string& bytes) { SimRun::put("tracks/mini", name, bytes); }
 };
 
 TEST_F(SimRace, TwoRobotsFinishAndTheRaceEndsAfterTheDelay)

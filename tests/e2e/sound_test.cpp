@@ -7,15 +7,12 @@
 #include <map>
 #include <regex>
 #include <string>
+#include <utility>
+#include <vector>
 
-#include "e2e/display_run.h"
-#include "support/temp_dir.h"
+#include "e2e/game_run.h"
 
 namespace {
-
-using zv::test::TempDir;
-
-const std::string k_zarvox = std::string(ZV_BUILD_DIR) + "/zarvox";
 
 // Starts the game, closes the main page with Escape, lets the race run to
 // tick 256 and ends the game with SIGTERM.
@@ -38,37 +35,23 @@ std::string driver(const std::string& log)
            "echo $? > \"$(dirname \"$LOG\")/../../status.txt\"\n";
 }
 
-class SoundRun : public ::testing::Test {
+class SoundRun : public zv::test::GameRun {
 protected:
+    // The build's own generated data as the game's home.
     void SetUp() override
     {
-        if (!std::filesystem::exists(zv::test::k_xvfb))
-            GTEST_SKIP() << "Xvfb is not installed";
-        ASSERT_TRUE(std::filesystem::exists(std::string(ZV_BUILD_DIR) + "/zzzz.saf")) << "build game_data first";
-        zv::test::write_file(dir_.path() / "xdg/Zarvox/config", "xres=640\nyres=480\nvideo_mode=Windowed\n");
+        GameRun::SetUp();
+        if (!set_up())
+            return;
+        data_home_ = ZV_BUILD_DIR;
+        zv::test::write_file(home() / "config", "xres=640\nyres=480\nvideo_mode=Windowed\n");
     }
-    std::string log() const { return zv::test::read_file(dir_.path() / "xdg/Zarvox/lastlog.txt").value_or(""); }
 
     int play(std::vector<std::string> args, std::map<std::string, std::string> extra = {})
     {
-        std::filesystem::remove(dir_.path() / "status.txt");
-        const std::string script = dir_ / "driver.sh";
-        zv::test::write_file(script, driver(dir_ / "xdg/Zarvox/lastlog.txt"));
-        std::map<std::string, std::string> env = {
-            {"HOME", dir_ / "user"},
-            {"XDG_DATA_HOME", dir_ / "xdg"},
-            {"ZV_HOME", ZV_BUILD_DIR},
-            {"PATH", "/usr/bin:/bin"},
-        };
-        const char* asan = std::getenv("ASAN_OPTIONS");
-        env["ASAN_OPTIONS"] = std::string(asan ? asan : "") + (asan && *asan ? ":" : "") + "detect_leaks=0";
-        for (const auto& [k, v] : extra)
-            env[k] = v;
-        std::vector<std::string> command = {"sh", script, k_zarvox, "--track", "flat", "--super-debug"};
-        command.insert(command.end(), args.begin(), args.end());
-        last_ = zv::test::run_on_display("1024x768x24", command, env, dir_.path() / "run");
-        auto status = zv::test::read_file(dir_.path() / "status.txt");
-        return status ? std::atoi(status->c_str()) : -1;
+        extra_env_ = std::move(extra);
+        args.insert(args.begin(), {"--track", "flat", "--super-debug"});
+        return run_driver(driver(home() / "lastlog.txt"), args);
     }
 
     // The last "Tick N:" line of the log, -1 when none.
@@ -81,20 +64,6 @@ protected:
             last = std::stoi((*it)[1]);
         return last;
     }
-
-    void expect_in_order(const std::vector<std::string>& lines)
-    {
-        const std::string text = log();
-        std::size_t at = 0;
-        for (const std::string& line : lines) {
-            const std::size_t next = text.find(line, at);
-            ASSERT_NE(next, std::string::npos) << "missing or out of order: " << line << "\n" << text.substr(0, 3000);
-            at = next + line.size();
-        }
-    }
-
-    TempDir dir_;
-    zv::test::RunResult last_;
 };
 
 TEST_F(SoundRun, RecordAudioWritesOneBlockPerRaceTick)

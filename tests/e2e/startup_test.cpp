@@ -9,6 +9,7 @@
 
 #include <regex>
 #include <sstream>
+#include <utility>
 
 namespace {
 
@@ -162,21 +163,16 @@ TEST_F(ProgramTest, CommandLineErrorsEndWithStatusOne)
     install_archive();
     install_track("tiny", "Tiny Track\n");
 
-    RunResult r = run({"--no-such-option"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "bad option '--no-such-option'\n");
-
-    r = run({"first.zvdemo", "second.zvdemo"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "Too many files!\n");
-
-    r = run({"--", "-dashed.zvdemo", "other.zvdemo"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "Too many files!\n");
-
-    r = run({"--erode=abc"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "Bad arg for --erode\n");
+    const std::pair<std::vector<std::string>, const char*> cases[] = {
+        {{"--no-such-option"}, "bad option '--no-such-option'\n"},
+        {{"first.zvdemo", "second.zvdemo"}, "Too many files!\n"},
+        {{"--", "-dashed.zvdemo", "other.zvdemo"}, "Too many files!\n"},
+        {{"--erode=abc"}, "Bad arg for --erode\n"}};
+    for (const auto& [args, message] : cases) {
+        RunResult r = run(args);
+        EXPECT_EQ(r.status, 1) << message;
+        EXPECT_EQ(r.err, message);
+    }
 
     // None of these runs got as far as writing the configuration.
     EXPECT_FALSE(std::filesystem::exists(home() / "config"));

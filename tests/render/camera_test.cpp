@@ -2,6 +2,7 @@
 // billboard keys, sorting and reordering, ghost fading.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 
 #include "render/billboard_order.h"
@@ -127,12 +128,10 @@ TEST(Billboards, SameTextureMovesUpWhenNothingOverlaps)
 
 TEST(Ghosts, FadeBetweenHalfAndFullDistance)
 {
-    EXPECT_FLOAT_EQ(ghost_fade(5, 10), 0.0f);
-    EXPECT_FLOAT_EQ(ghost_fade(2, 10), 0.0f);
-    EXPECT_FLOAT_EQ(ghost_fade(7.5f, 10), 0.5f);
-    EXPECT_FLOAT_EQ(ghost_fade(10, 10), 1.0f);
-    EXPECT_FLOAT_EQ(ghost_fade(30, 10), 1.0f);
-    EXPECT_FLOAT_EQ(ghost_fade(0, 0), 1.0f);
+    // {distance, fade distance, opacity}
+    for (auto [distance, fade_distance, fade] :
+         {std::array{5.0f, 10.0f, 0.0f}, {2, 10, 0}, {7.5f, 10, 0.5f}, {10, 10, 1}, {30, 10, 1}, {0, 0, 1}})
+        EXPECT_FLOAT_EQ(ghost_fade(distance, fade_distance), fade) << distance << " of " << fade_distance;
 }
 
 }  // namespace

@@ -11,11 +11,9 @@
 #include <filesystem>
 #include <vector>
 
-#include "core/data_file.h"
-#include "platform/gl_context.h"
-#include "platform/window.h"
 #include "render/font.h"
 #include "render/gl.h"
+#include "support/screen_window.h"
 
 // The GL driver's exit leaks have no module left to name (see the world
 // screen test).
@@ -38,9 +36,7 @@ struct Frame {
 
 Frame grab()
 {
-    std::vector<std::uint8_t> up(static_cast<std::size_t>(k_w) * k_h * 3);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, k_w, k_h, GL_RGB, GL_UNSIGNED_BYTE, up.data());
+    const std::vector<std::uint8_t> up = test::read_rect(0, 0, k_w, k_h);
     Frame f;
     f.px.resize(up.size());
     for (int y = 0; y < k_h; ++y)
@@ -88,13 +84,7 @@ class FontScreen : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        std::string data = ZV_BUILD_DIR;
-        if (!std::getenv("DISPLAY") || !std::filesystem::exists(data + "/zzzz.saf"))
-            return;
-        setenv("ZV_HOME", data.c_str(), 1);
-        setenv("XDG_DATA_HOME", (std::filesystem::temp_directory_path() / "zv-font-screen").c_str(), 1);
-        core::reset_data_files();
-        if (!platform::open_window("Zarvox", k_w, k_h, 24, 24, {}) || !platform::create_gl_context())
+        if (!test::open_screen_window(k_w, k_h, "font-screen"))
             return;
         font_ = new Font();
         if (std::optional<Font> f = load_font("!@font.png", "@font.txt"))
@@ -104,11 +94,7 @@ protected:
     {
         delete font_;
         font_ = nullptr;
-        if (platform::window_open()) {
-            release_textures(true);
-            platform::delete_gl_context();
-            platform::close_window();
-        }
+        test::close_screen_window([] { release_textures(true); });
     }
     void SetUp() override
     {

@@ -2,6 +2,8 @@
 // failure, through a recording compiler.
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include <map>
 #include <set>
 
@@ -34,12 +36,11 @@ TEST(Extensions, OnlyWholeWordsCount)
 
 TEST(Version, MajorAndMinorFromTheFront)
 {
-    EXPECT_EQ(parse_gl_version("1.5.0 NVIDIA"), std::make_pair(1, 5));
-    EXPECT_EQ(parse_gl_version("2.1 Mesa 22.3.6"), std::make_pair(2, 1));
-    EXPECT_EQ(parse_gl_version("4.5 (Compatibility Profile) Mesa"), std::make_pair(4, 5));
-    EXPECT_EQ(parse_gl_version("OpenGL ES 3.2"), std::make_pair(0, 0));
-    EXPECT_EQ(parse_gl_version("NULL"), std::make_pair(0, 0));
-    EXPECT_EQ(parse_gl_version("3"), std::make_pair(0, 0));
+    const std::pair<const char*, std::pair<int, int>> cases[] = {
+        {"1.5.0 NVIDIA", {1, 5}},  {"2.1 Mesa 22.3.6", {2, 1}}, {"4.5 (Compatibility Profile) Mesa", {4, 5}},
+        {"OpenGL ES 3.2", {0, 0}}, {"NULL", {0, 0}},            {"3", {0, 0}}};
+    for (const auto& [text, version] : cases)
+        EXPECT_EQ(parse_gl_version(text), version) << text;
 }
 
 class FakeCompiler final : public ShaderDriver {

@@ -2,6 +2,8 @@
 // the smoothness reduction and border colours.
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "render/image.h"
 
 namespace zv::render {
@@ -100,14 +102,10 @@ TEST(CustomMipChain, LevelsAreCutFromTheirPlaces)
 
 TEST(PowerOfTwo, HalfRuleAndRoundDownRule)
 {
-    EXPECT_EQ(half_power_of_two(300), 256);
-    EXPECT_EQ(half_power_of_two(600), 512);
-    EXPECT_EQ(half_power_of_two(512), 256);
-    EXPECT_EQ(half_power_of_two(1), 1);
-    EXPECT_EQ(half_power_of_two(3), 2);
-    EXPECT_EQ(round_down_power_of_two(300), 256);
-    EXPECT_EQ(round_down_power_of_two(512), 512);
-    EXPECT_EQ(round_down_power_of_two(1), 1);
+    for (auto [side, half] : {std::pair{300, 256}, {600, 512}, {512, 256}, {1, 1}, {3, 2}})
+        EXPECT_EQ(half_power_of_two(side), half) << side;
+    for (auto [side, down] : {std::pair{300, 256}, {512, 512}, {1, 1}})
+        EXPECT_EQ(round_down_power_of_two(side), down) << side;
     EXPECT_TRUE(is_power_of_two(1));
     EXPECT_FALSE(is_power_of_two(0));
     EXPECT_FALSE(is_power_of_two(300));

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <set>
+#include <utility>
 
 #include "render/terrain_lod.h"
 
@@ -12,21 +13,19 @@ namespace {
 
 TEST(TerrainLod, ChunksCoverTheGrid)
 {
-    EXPECT_EQ(chunks_per_side(1025), 32);
-    EXPECT_EQ(chunks_per_side(3), 1);   // N = 0: two cells
-    EXPECT_EQ(chunks_per_side(33), 1);
-    EXPECT_EQ(chunks_per_side(34), 2);
-    EXPECT_EQ(chunks_per_side(1), 0);
+    // 3 samples: N = 0, two cells.
+    for (auto [samples, chunks] : {std::pair{1025, 32}, {3, 1}, {33, 1}, {34, 2}, {1, 0}})
+        EXPECT_EQ(chunks_per_side(samples), chunks) << samples;
 }
 
 TEST(TerrainLod, StepDoublesWithDistance)
 {
-    EXPECT_EQ(lod_step(0, 48), 1);
-    EXPECT_EQ(lod_step(95, 48), 1);
-    EXPECT_EQ(lod_step(96, 48), 2);
-    EXPECT_EQ(lod_step(200, 48), 4);
-    EXPECT_EQ(lod_step(1e6f, 48), 32);
-    EXPECT_EQ(lod_step(1e6f, 0), 1);
+    struct Case {
+        float distance, step_distance;
+        int step;
+    };
+    for (const Case& c : {Case{0, 48, 1}, {95, 48, 1}, {96, 48, 2}, {200, 48, 4}, {1e6f, 48, 32}, {1e6f, 0, 1}})
+        EXPECT_EQ(lod_step(c.distance, c.step_distance), c.step) << c.distance << " / " << c.step_distance;
     EXPECT_EQ(lod_level(1), 0);
     EXPECT_EQ(lod_level(32), 5);
     EXPECT_EQ(chunk_triangles(1), 2048);
@@ -51,11 +50,9 @@ TEST(TerrainLod, DetailFactorSetsTheStepDistanceAndTheErrorAngle)
     EXPECT_FLOAT_EQ(terrain_detail_for(0.0025f, std::nanf(""), 3).full_detail_distance, 0.0f);
 
     TerrainDetail zone = terrain_detail_for(0.0025f, 20, 25);
-    EXPECT_FLOAT_EQ(detail_rule_distance(10, zone), 0.0f);
-    EXPECT_FLOAT_EQ(detail_rule_distance(20, zone), 0.0f);
-    EXPECT_FLOAT_EQ(detail_rule_distance(22.5f, zone), 11.25f);
-    EXPECT_FLOAT_EQ(detail_rule_distance(25, zone), 25.0f);
-    EXPECT_FLOAT_EQ(detail_rule_distance(100, zone), 100.0f);
+    for (auto [distance, rule] :
+         {std::pair{10.0f, 0.0f}, {20.0f, 0.0f}, {22.5f, 11.25f}, {25.0f, 25.0f}, {100.0f, 100.0f}})
+        EXPECT_FLOAT_EQ(detail_rule_distance(distance, zone), rule) << distance;
 }
 
 TEST(TerrainLod, ChunkLevelByErrorAngleAndStepDistance)

@@ -3,6 +3,7 @@
 // lit ground gets its normals back in step with the heights.
 #include "render/terrain_draw.h"
 #include "track/deform.h"
+#include "track/ground_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -14,15 +15,7 @@ namespace {
 // 513 x 513 samples: 16 x 16 chunks of 32 cells.
 track::Terrain chunked_ground(bool lit)
 {
-    track::Terrain t;
-    t.size_exponent = 8;
-    t.grid_side = 513;
-    t.tile_side = 256;
-    t.cell_size = 1.0f;
-    t.field_size = 512.0f;
-    t.heights.assign(513 * 513, 0.0f);
-    t.tiles.resize(1);
-    t.tile_map.assign(256 * 256, 0);
+    track::Terrain t = test::one_tile_ground(8, 1.0f);
     if (lit) {
         t.shadows.assign(513 * 513, 0);
         t.normal_shadow.assign(513 * 513 * 3, 128);

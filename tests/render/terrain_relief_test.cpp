@@ -1,6 +1,7 @@
 // Relighting changed ground: the sun on the new slope over the sun on the
 // slope the shading was made for, with hand-computed values.
 #include "render/terrain_relief.h"
+#include "track/ground_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -12,10 +13,7 @@ namespace {
 // 9 x 9 samples a foot apart; heights rise by `slope` per foot along x.
 track::Terrain ramp(float slope)
 {
-    track::Terrain t;
-    t.grid_side = 9;
-    t.cell_size = 1;
-    t.heights.resize(81);
+    track::Terrain t = test::square_ground(2, 1);
     for (int j = 0; j < 9; ++j)
         for (int i = 0; i < 9; ++i)
             t.heights[static_cast<std::size_t>(i + 9 * j)] = slope * static_cast<float>(i);

@@ -14,15 +14,12 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "core/data_file.h"
 #include "core/settings.h"
-#include "platform/gl_context.h"
 #include "platform/window.h"
 #include "render/camera.h"
 #include "render/gl.h"
 #include "render/gl_caps.h"
 #include "render/bike_draw.h"
-#include "render/png_io.h"
 #include "render/render_stats.h"
 #include "render/renderer.h"
 #include "render/shaders.h"
@@ -30,7 +27,7 @@
 #include "render/world.h"
 #include "sim/bike.h"
 #include "sim/world.h"
-#include "support/temp_dir.h"
+#include "support/screen_window.h"
 #include "track/terrain.h"
 #include "track/timing.h"
 #include "track/track.h"
@@ -44,46 +41,8 @@ namespace {
 
 constexpr int k_width = 640, k_height = 360;
 
-struct Stats {
-    double sky_blue = 0;  // share of blue-dominant pixels
-    double distinct = 0;  // distinct quantised colours
-    double mean = 0;
-    double near_white = 0;  // share of pixels brighter than 245 in every channel
-};
-
-std::vector<std::uint8_t> read_rect(int x, int y, int w, int h)
-{
-    std::vector<std::uint8_t> px(static_cast<std::size_t>(w) * h * 3);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(x, y, w, h, GL_RGB, GL_UNSIGNED_BYTE, px.data());
-    return px;
-}
-
-Stats stats_of(const std::vector<std::uint8_t>& px)
-{
-    Stats s;
-    std::vector<bool> seen(4096);
-    std::size_t n = px.size() / 3, blue = 0, distinct = 0, white = 0;
-    double sum = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-        int r = px[3 * i], g = px[3 * i + 1], b = px[3 * i + 2];
-        if (b > r + 10 && b >= g)
-            ++blue;
-        if (r > 245 && g > 245 && b > 245)
-            ++white;
-        int q = (r >> 4) * 256 + (g >> 4) * 16 + (b >> 4);
-        if (!seen[static_cast<std::size_t>(q)]) {
-            seen[static_cast<std::size_t>(q)] = true;
-            ++distinct;
-        }
-        sum += r + g + b;
-    }
-    s.sky_blue = n ? static_cast<double>(blue) / n : 0;
-    s.distinct = static_cast<double>(distinct);
-    s.mean = n ? sum / (3.0 * n) : 0;
-    s.near_white = n ? static_cast<double>(white) / n : 0;
-    return s;
-}
+using test::read_rect;
+using test::stats_of;
 
 // Mean difference between horizontally neighbouring pixels of a w-wide
 // rectangle: the tile pictures' grain; smooth vertex shading alone stays
@@ -104,36 +63,13 @@ double grain_of(const std::vector<std::uint8_t>& px, int w)
 }
 
 // With ZV_RENDER_SHOTS set to a folder, each picture is also saved there.
-void save_shot(const std::string& name)
-{
-    const char* dir = std::getenv("ZV_RENDER_SHOTS");
-    if (!dir)
-        return;
-    PngImage im;
-    im.width = k_width;
-    im.height = k_height;
-    im.format = PngFormat::rgb;
-    auto px = read_rect(0, 0, k_width, k_height);
-    for (int y = k_height - 1; y >= 0; --y)
-        im.pixels.insert(im.pixels.end(), px.begin() + y * k_width * 3, px.begin() + (y + 1) * k_width * 3);
-    if (auto bytes = encode_png(im))
-        test::write_file(std::string(dir) + "/" + name + ".png", *bytes);
-}
+void save_shot(const std::string& name) { test::save_shot(name + ".png", k_width, k_height); }
 
 class TerrainScreen : public ::testing::TestWithParam<int> {
 protected:
     static void SetUpTestSuite()
     {
-        std::string data = std::getenv("ZV_RENDER_DATA") ? std::getenv("ZV_RENDER_DATA") : ZV_BUILD_DIR;
-        if (!std::getenv("DISPLAY") || !std::filesystem::exists(data + "/rabbithill/terrain.hf"))
-            return;
-        setenv("ZV_HOME", data.c_str(), 1);
-        setenv("XDG_DATA_HOME", (std::filesystem::temp_directory_path() / "zv-terrain-screen").c_str(), 1);
-        setenv("TORV_LOGFILE", (std::filesystem::temp_directory_path() / "zv-terrain-screen.log").c_str(), 1);
-        core::reset_data_files();
-        if (!platform::open_window("Zarvox", k_width, k_height, 24, 24, {}))
-            return;
-        if (!platform::create_gl_context())
+        if (!test::open_screen_window(k_width, k_height, "terrain-screen", "rabbithill/terrain.hf"))
             return;
         platform::begin_frame();
         RendererOptions o;
@@ -149,12 +85,10 @@ protected:
         bike_ = nullptr;
         delete world_;
         world_ = nullptr;
-        if (platform::window_open()) {
+        test::close_screen_window([] {
             track::free_track();
             shutdown_renderer();
-            platform::delete_gl_context();
-            platform::close_window();
-        }
+        });
     }
     void SetUp() override
     {
@@ -215,8 +149,8 @@ TEST_P(TerrainScreen, EveryMethodDrawsTexturedGround)
     look_at_camera(c.eye, c.target, frame());
     save_shot(std::string("terrain_") + name);
     std::vector<std::uint8_t> ground_px = read_rect(0, 0, k_width, 90);
-    Stats ground = stats_of(ground_px);
-    Stats top = stats_of(read_rect(0, 300, k_width, 60));
+    test::ColourStats ground = stats_of(ground_px);
+    test::ColourStats top = stats_of(read_rect(0, 300, k_width, 60));
     EXPECT_LT(ground.sky_blue, 0.5) << name << ": ground at the bottom";
     EXPECT_GT(ground.mean, 30) << name << ": not black";
     EXPECT_LT(ground.mean, 240) << name << ": not washed out";
@@ -238,7 +172,7 @@ TEST_P(TerrainScreen, EveryMethodDrawsTexturedGround)
     Vec3f from = {static_cast<float>(p[0]), static_cast<float>(p[1]) + 150, static_cast<float>(p[2])};
     look_at_camera(from, {t.field_size / 2, 0, t.field_size / 2}, frame());
     save_shot(std::string("terrain_far_") + name);
-    Stats far = stats_of(read_rect(0, 0, k_width, 200));
+    test::ColourStats far = stats_of(read_rect(0, 0, k_width, 200));
     EXPECT_GT(far.mean, 30) << name;
     EXPECT_GT(far.distinct, 20) << name;
 
@@ -327,7 +261,7 @@ TEST_F(TerrainScreen, SkyCornerHasNoSeam)
         Vec3f from = {1024, 400, 1024};
         look_at_camera(from, {from[0] + s * 100, from[1] + 100, from[2] - s * 100}, frame());
         save_shot(corner ? "sky_corner_sw" : "sky_corner_ne");
-        Stats all = stats_of(read_rect(0, 0, k_width, k_height));
+        test::ColourStats all = stats_of(read_rect(0, 0, k_width, k_height));
         EXPECT_GT(all.sky_blue, 0.3) << "corner " << corner;
         // Clouds are soft greyish white; only a seam leaves pure white.
         EXPECT_LT(all.near_white, 0.002) << "corner " << corner;

@@ -5,7 +5,11 @@
 // and of a shading texture, against hand-computed values.
 #include <gtest/gtest.h>
 
+#include <array>
+#include <utility>
+
 #include "render/terrain_textures.h"
+#include "track/ground_fixture.h"
 #include "track/terrain.h"
 
 namespace zv::render {
@@ -36,12 +40,8 @@ TEST(TerrainMethods, DriverNeedsOfEachMethod)
     EXPECT_FALSE(terrain_method_supported(-1, all));
     EXPECT_FALSE(terrain_method_supported(5, all));
 
-    EXPECT_EQ(terrain_texture_method(0), 1);
-    EXPECT_EQ(terrain_texture_method(1), 2);
-    EXPECT_EQ(terrain_texture_method(2), 3);
-    EXPECT_EQ(terrain_texture_method(3), 2);
-    EXPECT_EQ(terrain_texture_method(4), 3);
-    EXPECT_EQ(terrain_texture_method(9), 1);
+    for (auto [method, texture_method] : {std::pair{0, 1}, {1, 2}, {2, 3}, {3, 2}, {4, 3}, {9, 1}})
+        EXPECT_EQ(terrain_texture_method(method), texture_method) << method;
     EXPECT_FALSE(terrain_method_uses_shaders(2));
     EXPECT_TRUE(terrain_method_uses_shaders(3));
     EXPECT_TRUE(terrain_method_uses_shaders(4));
@@ -49,18 +49,10 @@ TEST(TerrainMethods, DriverNeedsOfEachMethod)
 
 TEST(GroundTextureSettings, LevelBiasAndResolutionFromTheSettings)
 {
-    EXPECT_EQ(ground_texture_level_bias(9), 1);
-    EXPECT_EQ(ground_texture_level_bias(10), 0);
-    EXPECT_EQ(ground_texture_level_bias(0), 10);
-    EXPECT_EQ(ground_texture_level_bias(7.5), 2);
-    EXPECT_EQ(ground_texture_level_bias(-3), 10);
-    EXPECT_EQ(ground_texture_level_bias(12), 0);
-    EXPECT_EQ(ground_texture_resolution(0), 32);
-    EXPECT_EQ(ground_texture_resolution(1), 64);
-    EXPECT_EQ(ground_texture_resolution(3), 256);
-    EXPECT_EQ(ground_texture_resolution(5), 1024);
-    EXPECT_EQ(ground_texture_resolution(9), 1024);
-    EXPECT_EQ(ground_texture_resolution(-1), 32);
+    for (auto [levels, bias] : {std::pair{9.0, 1}, {10.0, 0}, {0.0, 10}, {7.5, 2}, {-3.0, 10}, {12.0, 0}})
+        EXPECT_EQ(ground_texture_level_bias(levels), bias) << levels;
+    for (auto [setting, edge] : {std::pair{0, 32}, {1, 64}, {3, 256}, {5, 1024}, {9, 1024}, {-1, 32}})
+        EXPECT_EQ(ground_texture_resolution(setting), edge) << setting;
 
     // "--ground-texture-detail" wins over the setting until it is cleared.
     int from_setting = ground_texture_settings().level_bias;
@@ -112,13 +104,9 @@ TEST(GroundTextureSettings, TileLevelsForBiasAndMipmaps)
 
 TEST(LowDetailTextures, EdgeFollowsTheResolution)
 {
-    EXPECT_EQ(low_detail_edge(64), 64);
-    EXPECT_EQ(low_detail_edge(256), 256);
-    EXPECT_EQ(low_detail_edge(1024), 1024);
-    EXPECT_EQ(low_detail_edge(2048), 1024);
-    EXPECT_EQ(low_detail_edge(16), 32);
-    EXPECT_EQ(low_detail_edge(100), 64);
-    EXPECT_EQ(low_detail_edge(0), 32);
+    for (auto [resolution, edge] :
+         {std::pair{64, 64}, {256, 256}, {1024, 1024}, {2048, 1024}, {16, 32}, {100, 64}, {0, 32}})
+        EXPECT_EQ(low_detail_edge(resolution), edge) << resolution;
 }
 
 // A 5 x 5 sample field, 4 feet a cell (16 feet across: one tile repeat),
@@ -126,13 +114,7 @@ TEST(LowDetailTextures, EdgeFollowsTheResolution)
 // tile 0 on the two western sample columns and tile 1 east of them.
 track::Terrain tiny_field()
 {
-    track::Terrain t;
-    t.size_exponent = 1;
-    t.grid_side = 5;
-    t.tile_side = 2;
-    t.cell_size = 4;
-    t.field_size = 16;
-    t.heights.assign(25, 0);
+    track::Terrain t = test::square_ground(1, 4);
     t.shading.resize(25 * 3);
     for (std::size_t k = 0; k < 25; ++k) {
         t.shading[3 * k] = 100;
@@ -161,11 +143,8 @@ TEST(LowDetailTextures, SampleLightAndTiles)
     auto dark = sample_light(t, 1, 1);
     EXPECT_EQ(dark, (std::array<int, 3>{37, 18, 75}));
     EXPECT_EQ(sample_light(t, -4, 99), sample_light(t, 0, 4)) << "indices clamp to the grid";
-    EXPECT_EQ(tile_at_sample(t, 0, 0), 0);
-    EXPECT_EQ(tile_at_sample(t, 2, 0), 1);
-    EXPECT_EQ(tile_at_sample(t, 4, 4), 1);
-    EXPECT_EQ(tile_at_sample(t, -3, 0), 0);
-    EXPECT_EQ(tile_at_sample(t, 99, 99), 1);
+    for (auto [i, j, tile] : {std::array{0, 0, 0}, {2, 0, 1}, {4, 4, 1}, {-3, 0, 0}, {99, 99, 1}})
+        EXPECT_EQ(tile_at_sample(t, i, j), tile) << i << ", " << j;
     track::Terrain bare;
     EXPECT_EQ(tile_at_sample(bare, 3, 3), 0);
     EXPECT_EQ(sample_light(bare, 0, 0), (std::array<int, 3>{128, 128, 128}));

@@ -12,21 +12,18 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "core/data_file.h"
 #include "core/settings.h"
-#include "platform/gl_context.h"
 #include "platform/window.h"
 #include "render/camera.h"
 #include "render/flythrough.h"
 #include "render/gl.h"
-#include "render/png_io.h"
 #include "render/render_stats.h"
 #include "render/renderer.h"
 #include "render/shaders.h"
 #include "render/world.h"
 #include "sim/bike.h"
 #include "sim/world.h"
-#include "support/temp_dir.h"
+#include "support/screen_window.h"
 #include "track/scenery_cameras.h"
 #include "track/terrain.h"
 #include "track/timing.h"
@@ -40,61 +37,17 @@ extern "C" const char* __lsan_default_options() { return "detect_leaks=0"; }
 namespace zv::render {
 namespace {
 
-struct Stats {
-    double sky_blue = 0;     // share of blue-dominant pixels
-    double distinct = 0;     // distinct quantised colours
-    double mean = 0;
-};
-
-std::vector<std::uint8_t> read_rect(int x, int y, int w, int h)
-{
-    std::vector<std::uint8_t> px(static_cast<std::size_t>(w) * h * 3);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(x, y, w, h, GL_RGB, GL_UNSIGNED_BYTE, px.data());
-    return px;
-}
-
-Stats stats_of(const std::vector<std::uint8_t>& px)
-{
-    Stats s;
-    std::vector<bool> seen(4096);
-    std::size_t n = px.size() / 3, blue = 0, distinct = 0;
-    double sum = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-        int r = px[3 * i], g = px[3 * i + 1], b = px[3 * i + 2];
-        if (b > r + 10 && b >= g)
-            ++blue;
-        int q = (r >> 4) * 256 + (g >> 4) * 16 + (b >> 4);
-        if (!seen[static_cast<std::size_t>(q)]) {
-            seen[static_cast<std::size_t>(q)] = true;
-            ++distinct;
-        }
-        sum += r + g + b;
-    }
-    s.sky_blue = n ? static_cast<double>(blue) / n : 0;
-    s.distinct = static_cast<double>(distinct);
-    s.mean = n ? sum / (3.0 * n) : 0;
-    return s;
-}
+using test::read_rect;
+using test::stats_of;
 
 class WorldScreen : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        // ZV_RENDER_DATA names another folder with the generated data.
-        std::string data = std::getenv("ZV_RENDER_DATA") ? std::getenv("ZV_RENDER_DATA") : ZV_BUILD_DIR;
-        if (!std::getenv("DISPLAY") || !std::filesystem::exists(data + "/rabbithill/terrain.hf"))
-            return;
-        setenv("ZV_HOME", data.c_str(), 1);
-        setenv("XDG_DATA_HOME", (std::filesystem::temp_directory_path() / "zv-render-screen").c_str(), 1);
-        setenv("TORV_LOGFILE", (std::filesystem::temp_directory_path() / "zv-render-screen.log").c_str(), 1);
-        core::reset_data_files();
         int w = 640, h = 360;
         if (const char* size = std::getenv("ZV_RENDER_SIZE"))
             std::sscanf(size, "%dx%d", &w, &h);
-        if (!platform::open_window("Zarvox", w, h, 24, 24, {}))
-            return;
-        if (!platform::create_gl_context())
+        if (!test::open_screen_window(w, h, "render-screen", "rabbithill/terrain.hf"))
             return;
         platform::begin_frame();
         // ZV_BENCH_PRESET picks a graphics preset (1: "High FPS").
@@ -136,12 +89,10 @@ protected:
         bikes_.clear();
         delete world_;
         world_ = nullptr;
-        if (platform::window_open()) {
+        test::close_screen_window([] {
             track::free_track();
             shutdown_renderer();
-            platform::delete_gl_context();
-            platform::close_window();
-        }
+        });
     }
     void SetUp() override
     {
@@ -166,28 +117,14 @@ protected:
 };
 
 // With ZV_RENDER_SHOTS set to a folder, each view is also saved there.
-void save_shot(const char* view)
-{
-    const char* dir = std::getenv("ZV_RENDER_SHOTS");
-    if (!dir)
-        return;
-    PngImage im;
-    im.width = 640;
-    im.height = 360;
-    im.format = PngFormat::rgb;
-    auto px = read_rect(0, 0, 640, 360);
-    for (int y = 359; y >= 0; --y)
-        im.pixels.insert(im.pixels.end(), px.begin() + y * 640 * 3, px.begin() + (y + 1) * 640 * 3);
-    if (auto bytes = encode_png(im))
-        test::write_file(std::string(dir) + "/" + view + ".png", *bytes);
-}
+void save_shot(const char* view) { test::save_shot(std::string(view) + ".png", 640, 360); }
 
 void expect_world(const char* view)
 {
     save_shot(view);
-    Stats top = stats_of(read_rect(0, 300, 640, 60));
-    Stats bottom = stats_of(read_rect(0, 0, 640, 80));
-    Stats all = stats_of(read_rect(0, 0, 640, 360));
+    test::ColourStats top = stats_of(read_rect(0, 300, 640, 60));
+    test::ColourStats bottom = stats_of(read_rect(0, 0, 640, 80));
+    test::ColourStats all = stats_of(read_rect(0, 0, 640, 360));
     EXPECT_GT(top.sky_blue, 0.5) << view << ": sky at the top";
     EXPECT_LT(bottom.sky_blue, 0.5) << view << ": ground at the bottom";
     EXPECT_GT(all.distinct, 40) << view << ": a picture, not a cleared screen";
@@ -202,7 +139,7 @@ TEST_F(WorldScreen, ChaseViewShowsSkyGroundAndTheBike)
     EXPECT_GT(render_stats().now.model_polygons, 500) << "bikes drawn";
     // The bike sits in the middle of the picture: a busier, darker patch
     // than the ground around it.
-    Stats centre = stats_of(read_rect(280, 120, 80, 80));
+    test::ColourStats centre = stats_of(read_rect(280, 120, 80, 80));
     EXPECT_GT(centre.distinct, 20);
 }
 
@@ -220,7 +157,7 @@ TEST_F(WorldScreen, TracksideCameraSeesTheWorld)
     look_at_camera({cam.x, cam.y, cam.z}, {static_cast<float>(p[0]), static_cast<float>(p[1]), static_cast<float>(p[2])},
                    frame());
     save_shot("trackside");
-    Stats all = stats_of(read_rect(0, 0, 640, 360));
+    test::ColourStats all = stats_of(read_rect(0, 0, 640, 360));
     EXPECT_GT(all.distinct, 40);
     EXPECT_GT(render_stats().now.ground_polygons, 100);
 }

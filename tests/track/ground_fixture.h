@@ -1,5 +1,5 @@
-// A flat 65 x 65 terrain of cell 1 with a single tile, built in memory, and
-// wheel facts for roost and erosion tests.
+// Square grounds built in memory, and wheel facts for roost and erosion
+// tests.
 #pragma once
 
 #include "track/terrain.h"
@@ -7,20 +7,33 @@
 
 namespace zv::test {
 
-inline track::Terrain flat_ground(float height = 0.0f)
+// Size exponent n: 2^(n+1) + 1 samples a side, `cell` apart and all at
+// `height`, and 2^n tile cells a side; no tile types, no tile map.
+inline track::Terrain square_ground(int n, float cell, float height = 0.0f)
 {
     track::Terrain t;
-    t.size_exponent = 5;
-    t.grid_side = 65;
-    t.tile_side = 32;
-    t.cell_size = 1.0f;
-    t.field_size = 64.0f;
+    const int cells = 2 << n;
+    t.size_exponent = n;
+    t.grid_side = cells + 1;
+    t.tile_side = cells / 2;
+    t.cell_size = cell;
+    t.field_size = cell * static_cast<float>(cells);
     t.min_height = t.max_height = height;
-    t.heights.assign(65 * 65, height);
-    t.tiles.resize(1);
-    t.tile_map.assign(32 * 32, 0);
+    t.heights.assign(static_cast<std::size_t>(t.grid_side) * static_cast<std::size_t>(t.grid_side), height);
     return t;
 }
+
+// The same ground everywhere covered by a single tile type.
+inline track::Terrain one_tile_ground(int n, float cell, float height = 0.0f)
+{
+    track::Terrain t = square_ground(n, cell, height);
+    t.tiles.resize(1);
+    t.tile_map.assign(static_cast<std::size_t>(t.tile_side) * static_cast<std::size_t>(t.tile_side), 0);
+    return t;
+}
+
+// 65 x 65 samples of cell 1 with a single tile.
+inline track::Terrain flat_ground(float height = 0.0f) { return one_tile_ground(5, 1.0f, height); }
 
 inline float& sample_at(track::Terrain& t, int i, int j)
 {

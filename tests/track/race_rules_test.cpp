@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <filesystem>
 #include <vector>
 
@@ -221,16 +222,11 @@ TEST_F(Race, LapTimesAndBestLap)
                   s + 27000, s + 28000, s + 275 * 128,                 // lap 5
                   s + 37000, s + 38000, s + 355 * 128});               // lap 6
     EXPECT_EQ(laps_completed(0), 6);
-    EXPECT_EQ(lap_time_ticks(0, 1), 60 * 128);
-    EXPECT_EQ(lap_time_ticks(0, 2), 75 * 128);
-    EXPECT_EQ(lap_time_ticks(0, 3), 0);
-    EXPECT_EQ(lap_time_ticks(0, 4), 0);
-    EXPECT_EQ(lap_time_ticks(0, 5), 75 * 128);
-    EXPECT_EQ(lap_time_ticks(0, 6), 80 * 128);
-    EXPECT_EQ(lap_time_ticks(0, 7), 0);
-    EXPECT_EQ(lap_time_ticks(0, 0), 0);
-    EXPECT_EQ(lap_time_ticks(-1, 1), 0);
-    EXPECT_EQ(lap_time_ticks(k_rider_slots, 1), 0);
+    // {slot, lap, seconds}
+    const std::array<int, 3> laps[] = {{0, 1, 60}, {0, 2, 75}, {0, 3, 0}, {0, 4, 0}, {0, 5, 75},
+                                       {0, 6, 80}, {0, 7, 0},  {0, 0, 0}, {-1, 1, 0}, {k_rider_slots, 1, 0}};
+    for (const auto& [slot, lap, seconds] : laps)
+        EXPECT_EQ(lap_time_ticks(slot, lap), seconds * 128) << "slot " << slot << " lap " << lap;
     // The 60 s first lap never counts; of the two 75 s laps the earlier.
     const BestLap best = best_lap(0);
     EXPECT_EQ(best.lap, 2);

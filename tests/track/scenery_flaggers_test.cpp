@@ -1,29 +1,18 @@
 #include "track/scenery_flaggers.h"
 
 #include "track/scenery.h"
+#include "track/fake_textures.h"
 #include "track/track_fixture.h"
 
 #include <gtest/gtest.h>
 
 #include <map>
+#include <utility>
 
 namespace zv::track {
 namespace {
 
 using test::TrackFolders;
-
-// Every texture name gets its own id, so a billboard's texture says which
-// name it shows.
-class NamedTextures : public ResourceLoader {
-public:
-    TextureId load_texture(std::string_view name, unsigned) override
-    {
-        auto [it, fresh] = ids.try_emplace(std::string(name), static_cast<TextureId>(ids.size() + 1));
-        return it->second;
-    }
-    ModelId load_model(std::string_view) override { return 0; }
-    std::map<std::string, TextureId> ids;
-};
 
 class Flagging : public TrackFolders {
 protected:
@@ -31,7 +20,6 @@ protected:
     {
         clear_scenery();
         clear_flaggers();
-        set_resource_loader(&textures_);
     }
     ~Flagging() override
     {
@@ -42,7 +30,7 @@ protected:
     TextureId tex(const char* name) { return textures_.load_texture(name, 0); }
     TextureId shown(int billboard_index) { return billboard(billboard_index).texture; }
 
-    NamedTextures textures_;
+    test::FakeTextures textures_;  // the loader while the test runs
 };
 
 constexpr const char* k_starter =
@@ -100,20 +88,18 @@ TEST(StarterTiming, TexturesAndWalkFollowTheClock)
 {
     // t0 = 5: first until 5.1, second until 5.4, third until 6, fourth while
     // walking (2 s), fifth from 8 on.
-    EXPECT_EQ(starter_texture_index(0, 2), 0);
-    EXPECT_EQ(starter_texture_index(5.05f, 2), 0);
-    EXPECT_EQ(starter_texture_index(5.2f, 2), 1);
-    EXPECT_EQ(starter_texture_index(5.5f, 2), 2);
-    EXPECT_EQ(starter_texture_index(6.0f, 2), 3);
-    EXPECT_EQ(starter_texture_index(7.9f, 2), 3);
-    EXPECT_EQ(starter_texture_index(8.0f, 2), 4);
-    EXPECT_EQ(starter_texture_index(6.0f, 0), 4);
-
-    EXPECT_FLOAT_EQ(starter_walk_fraction(5.5f, 2), 0);
-    EXPECT_FLOAT_EQ(starter_walk_fraction(7.0f, 2), 0.5f);
-    EXPECT_FLOAT_EQ(starter_walk_fraction(20.0f, 2), 1);
-    EXPECT_FLOAT_EQ(starter_walk_fraction(5.9f, 0), 0);
-    EXPECT_FLOAT_EQ(starter_walk_fraction(6.0f, 0), 1);
+    struct Picture {
+        float clock, walk;
+        int texture;
+    };
+    for (const Picture& c : {Picture{0, 2, 0}, {5.05f, 2, 0}, {5.2f, 2, 1}, {5.5f, 2, 2}, {6.0f, 2, 3},
+                             {7.9f, 2, 3}, {8.0f, 2, 4}, {6.0f, 0, 4}})
+        EXPECT_EQ(starter_texture_index(c.clock, c.walk), c.texture) << c.clock << " walking " << c.walk;
+    struct Walk {
+        float clock, walk, fraction;
+    };
+    for (const Walk& c : {Walk{5.5f, 2, 0}, {7.0f, 2, 0.5f}, {20.0f, 2, 1}, {5.9f, 0, 0}, {6.0f, 0, 1}})
+        EXPECT_FLOAT_EQ(starter_walk_fraction(c.clock, c.walk), c.fraction) << c.clock << " walking " << c.walk;
 }
 
 TEST(FinishFlagger, ShowsHalfwayLastLapAndFinish)
@@ -129,13 +115,10 @@ TEST(FinishFlagger, ShowsHalfwayLastLapAndFinish)
         race.leader_position = position;
         return finish_texture_index(race);
     };
-    EXPECT_EQ(at(0), 0);   // n = 0
-    EXPECT_EQ(at(2), 0);   // position 3: n = 1
-    EXPECT_EQ(at(9), 0);   // position 10: n = 2
-    EXPECT_EQ(at(10), 1);  // position 11: n = 3, halfway
-    EXPECT_EQ(at(14), 2);  // position 15: n = 4, last lap
-    EXPECT_EQ(at(18), 3);  // position 19: n = 5, finished
-    EXPECT_EQ(at(40), 3);
+    // {leader's position, picture}: position 3 gives n = 1, 10 n = 2, 11
+    // n = 3 (halfway), 15 n = 4 (last lap), 19 n = 5 (finished).
+    for (auto [position, picture] : {std::pair{0, 0}, {2, 0}, {9, 0}, {10, 1}, {14, 2}, {18, 3}, {40, 3}})
+        EXPECT_EQ(at(position), picture) << position;
 }
 
 TEST_F(Flagging, FrameUpdateMovesTheStarterAndSwitchesTextures)

@@ -1,6 +1,7 @@
 #include "track/scenery.h"
 
 #include "core/messages.h"
+#include "track/fake_textures.h"
 #include "track/track_fixture.h"
 
 #include <gtest/gtest.h>
@@ -12,29 +13,6 @@ namespace zv::track {
 namespace {
 
 using test::TrackFolders;
-
-// Hands out ids for every name asked for, so the tests can see what was
-// loaded; names listed in `missing` do not load.
-class RecordingLoader : public ResourceLoader {
-public:
-    TextureId load_texture(std::string_view name, unsigned) override { return id(name); }
-    ModelId load_model(std::string_view name) override { return id(name); }
-
-    std::vector<std::string> requested;
-    std::vector<std::string> missing;
-
-private:
-    std::uint32_t id(std::string_view name)
-    {
-        requested.emplace_back(name);
-        for (const std::string& m : missing)
-            if (m == name)
-                return 0;
-        auto [it, fresh] = ids_.try_emplace(std::string(name), static_cast<std::uint32_t>(ids_.size() + 1));
-        return it->second;
-    }
-    std::map<std::string, std::uint32_t> ids_;
-};
 
 class Scenery : public TrackFolders {
 protected:
@@ -83,8 +61,7 @@ TEST(TintedNames, OnlyHashSixHexDigitsHashIsATint)
 
 TEST_F(Scenery, BillboardsFileWithTintsStopsAtTheFirstBadEntry)
 {
-    RecordingLoader loader;
-    set_resource_loader(&loader);
+    test::FakeTextures loader;
     put("billboards",
         "[1 2 3] 4 0.5 @tree.png\n"
         "[ 10 0 20 ] 2 1 #ff8000#@bush.png\n"
@@ -122,8 +99,7 @@ TEST_F(Scenery, BillboardsFileWithTintsStopsAtTheFirstBadEntry)
 
 TEST_F(Scenery, StatuesLoadModelTextureShapeAndStopAtABadEntry)
 {
-    RecordingLoader loader;
-    set_resource_loader(&loader);
+    test::FakeTextures loader;
     put_data("box.shp", "1\n0 1 0 1 1 1 1\n");
     put("statues",
         "[10 1 20] 0.5 @box.jm @box.png @box.shp\n"
@@ -178,8 +154,7 @@ TEST_F(Scenery, NormalAndSpecularMapsAreTheFirstCompanionThatLoads)
                                         "@house_spec.png", "@house_spec.ppm"}));
     EXPECT_EQ(companion_map_names("@dir.v2/skin", "@m.jm", "_norm")[0], "@dir.v2/skin_norm.seq");
 
-    RecordingLoader loader;
-    set_resource_loader(&loader);
+    test::FakeTextures loader;
     loader.missing = {"@brick_norm-repeat.seq", "@brick_norm-repeat.png", "@brick_norm-repeat.ppm",
                       "@house_norm.seq", "@brick_spec-repeat.seq", "@brick_spec-repeat.png",
                       "@brick_spec-repeat.ppm", "@house_spec.seq", "@house_spec.png",
@@ -198,17 +173,15 @@ TEST_F(Scenery, NormalAndSpecularMapsAreTheFirstCompanionThatLoads)
 TEST(ObjectBuckets, IndexCoversTheCentralThreeQuarters)
 {
     // field 64: the grid runs from 8 to 56, 6 units a bucket.
-    EXPECT_EQ(bucket_index(0, 64), 0);
-    EXPECT_EQ(bucket_index(8, 64), 0);
-    EXPECT_EQ(bucket_index(13.9f, 64), 0);
-    EXPECT_EQ(bucket_index(14.1f, 64), 1);
-    EXPECT_EQ(bucket_index(32, 64), 4);
-    EXPECT_EQ(bucket_index(55.9f, 64), 7);
-    EXPECT_EQ(bucket_index(64, 64), 7);
-    EXPECT_EQ(bucket_index(-1000, 64), 0);
-    EXPECT_EQ(bucket_index(1e30f, 64), 7);
-    EXPECT_EQ(bucket_index(NAN, 64), 0);
-    EXPECT_EQ(bucket_index(10, 0), 0);
+    struct Case {
+        float at, field;
+        int bucket;
+    };
+    const Case cases[] = {{0, 64, 0},     {8, 64, 0},      {13.9f, 64, 0}, {14.1f, 64, 1},
+                          {32, 64, 4},    {55.9f, 64, 7},  {64, 64, 7},    {-1000, 64, 0},
+                          {1e30f, 64, 7}, {NAN, 64, 0},    {10, 0, 0}};
+    for (const Case& c : cases)
+        EXPECT_EQ(bucket_index(c.at, c.field), c.bucket) << c.at << " in " << c.field;
 }
 
 TEST_F(Scenery, ObjectsWithAShapeEnterEveryBucketTheirSquareOverlaps)

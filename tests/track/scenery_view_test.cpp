@@ -3,6 +3,7 @@
 #include "track/scenery_lighting.h"
 
 #include "core/messages.h"
+#include "track/fake_textures.h"
 #include "track/track_fixture.h"
 
 #include <gtest/gtest.h>
@@ -13,17 +14,6 @@ namespace zv::track {
 namespace {
 
 using test::TrackFolders;
-
-class RecordingTextures : public ResourceLoader {
-public:
-    TextureId load_texture(std::string_view name, unsigned) override
-    {
-        names.emplace_back(name);
-        return static_cast<TextureId>(names.size());
-    }
-    ModelId load_model(std::string_view) override { return 0; }
-    std::vector<std::string> names;
-};
 
 class View : public TrackFolders {
 protected:
@@ -103,8 +93,7 @@ TEST_F(View, CameraWithFovBeforeOneAddcameraOnly)
 
 TEST_F(View, LightingDefaultsWithoutAFile)
 {
-    RecordingTextures textures;
-    set_resource_loader(&textures);
+    test::FakeTextures textures;
     load_lighting("@tracks/mini/lighting");
     const Lighting& l = lighting();
     float k = 1 / std::sqrt(3.0f);
@@ -116,15 +105,14 @@ TEST_F(View, LightingDefaultsWithoutAFile)
     EXPECT_FLOAT_EQ(l.far_plane, 5000);
     EXPECT_FALSE(l.dynamic_lighting);
     EXPECT_EQ(l.fog_density, 0);
-    EXPECT_EQ(textures.names, (std::vector<std::string>{"@sky-n.ppm", "@sky-e.ppm", "@sky-s.ppm",
+    EXPECT_EQ(textures.requested, (std::vector<std::string>{"@sky-n.ppm", "@sky-e.ppm", "@sky-s.ppm",
                                                         "@sky-w.ppm", "@sky-u.ppm", "@sky-env.ppm"}));
     EXPECT_NE(l.sky[k_sky_env], 0u);
 }
 
 TEST_F(View, LightingKeywordsFlaresAndLimits)
 {
-    RecordingTextures textures;
-    set_resource_loader(&textures);
+    test::FakeTextures textures;
     put("lighting",
         "sun_vector [ 0 3 4 ]\n"
         "\tsun_color\t[0.9 0.8 0.7]   \r\n"
@@ -199,8 +187,7 @@ TEST_F(View, MoreThanEightFlareElementsAreIgnored)
 
 TEST_F(View, UnknownKeywordEndsTheFileButKeepsTheDefaults)
 {
-    RecordingTextures textures;
-    set_resource_loader(&textures);
+    test::FakeTextures textures;
     put("lighting",
         "ambient [0.3 0.3 0.3]\n"
         "near_plane 0.5\n"
@@ -214,7 +201,7 @@ TEST_F(View, UnknownKeywordEndsTheFileButKeepsTheDefaults)
     EXPECT_FLOAT_EQ(l.far_plane, 5000);
     EXPECT_STREQ(core::message_line(0), "Error reading lighting: Unknown identifier 'sunshine'");
     EXPECT_EQ(l.sky_names[k_sky_north], "@sky-n.ppm");
-    EXPECT_EQ(textures.names.size(), 6u);
+    EXPECT_EQ(textures.requested.size(), 6u);
 }
 
 }  // namespace

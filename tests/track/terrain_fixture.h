@@ -6,7 +6,8 @@
 #include "core/data_file.h"
 #include "core/messages.h"
 #include "platform/log.h"
-#include "support/temp_dir.h"
+#include "support/data_folder_test.h"
+#include "track/fake_textures.h"
 #include "track/resources.h"
 #include "track/terrain.h"
 
@@ -107,52 +108,12 @@ inline PngSpec grey16(int w, int h, const std::vector<std::uint16_t>& values)
     return s;
 }
 
-// Texture loader that answers every name except those containing "missing".
-class FakeTextures : public track::ResourceLoader {
-public:
-    FakeTextures() { track::set_resource_loader(this); }
-    ~FakeTextures() override { track::set_resource_loader(nullptr); }
-    track::TextureId load_texture(std::string_view name, unsigned flags) override
-    {
-        requested.emplace_back(name);
-        if (name.find("missing") != std::string_view::npos)
-            return 0;
-        auto it = std::find(names.begin(), names.end(), std::string(name));
-        if (it != names.end())
-            return static_cast<track::TextureId>(it - names.begin() + 1);
-        names.emplace_back(name);
-        return static_cast<track::TextureId>(names.size());
-    }
-    track::ModelId load_model(std::string_view) override { return 0; }
-    // Name of a texture handed out, "" for none.
-    std::string name_of(track::TextureId id) const
-    {
-        return id == 0 || id > names.size() ? std::string() : names[id - 1];
-    }
-
-    std::vector<std::string> names;      // handed-out textures, id = index + 1
-    std::vector<std::string> requested;  // every request in order
-};
-
-class TerrainFolder : public ::testing::Test {
+class TerrainFolder : public DataFolderTest {
 protected:
     static constexpr const char* k_track = "@tracks/t";
 
-    TerrainFolder()
-        : xdg_("XDG_DATA_HOME", tmp_.str() + "xdg"),
-          zv_home_("ZV_HOME", tmp_.str() + "data"),
-          log_("TORV_LOGFILE", tmp_.str() + "log.txt")
-    {
-        platform::log_close();  // the next line opens this test's log
-        core::reset_data_files();
-        core::clear_messages();
-    }
-    ~TerrainFolder() override
-    {
-        track::free_terrain();
-        core::reset_data_files();
-        platform::log_close();
-    }
+    TerrainFolder() { core::clear_messages(); }
+    ~TerrainFolder() override { track::free_terrain(); }
 
     std::string folder() const { return tmp_.str() + "data/tracks/t/"; }
     void put(std::string_view name, std::string_view bytes) { write_file(folder() + std::string(name), bytes); }
@@ -186,10 +147,7 @@ protected:
         return std::find(m.begin(), m.end(), std::string(text)) != m.end();
     }
 
-    TempDir tmp_;
-    ScopedEnv xdg_;
-    ScopedEnv zv_home_;
-    ScopedEnv log_;
+    const TempDir& tmp_ = dir_;
 };
 
 }  // namespace zv::test

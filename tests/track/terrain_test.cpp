@@ -1,5 +1,6 @@
 // Height, normal and tile queries on a terrain built in memory.
 #include "track/terrain.h"
+#include "track/ground_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -12,13 +13,7 @@ namespace {
 // N = 1: 5 x 5 samples of cell 2 (field 8), 2 x 2 tiles of edge 4.
 Terrain small_terrain()
 {
-    Terrain t;
-    t.size_exponent = 1;
-    t.grid_side = 5;
-    t.tile_side = 2;
-    t.cell_size = 2.0f;
-    t.field_size = 8.0f;
-    t.heights.assign(25, 0.0f);
+    Terrain t = test::square_ground(1, 2.0f);
     auto set = [&](int i, int j, float h) { t.heights[static_cast<std::size_t>(i + 5 * j)] = h; };
     // Cell (0, 0) has an even diagonal, cell (1, 0) an odd one.
     set(0, 0, 1);

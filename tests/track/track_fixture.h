@@ -3,7 +3,7 @@
 #pragma once
 
 #include "core/data_file.h"
-#include "support/temp_dir.h"
+#include "support/data_folder_test.h"
 
 #include <gtest/gtest.h>
 
@@ -30,18 +30,9 @@ inline std::string tiny_shading()
     return "P6\n5 5\n255\n" + std::string(75, '\x80');
 }
 
-class TrackFolders : public ::testing::Test {
+class TrackFolders : public DataFolderTest {
 protected:
     static constexpr const char* k_folder = "tracks/mini";
-
-    TrackFolders()
-        : xdg_("XDG_DATA_HOME", tmp_.str() + "xdg"),
-          zv_home_("ZV_HOME", tmp_.str() + "data"),
-          torv_log_("TORV_LOGFILE", tmp_.str() + "log.txt")
-    {
-        core::reset_data_files();
-    }
-    ~TrackFolders() override { core::reset_data_files(); }
 
     std::string data() const { return tmp_.str() + "data/"; }
     std::string home() const { return tmp_.str() + "xdg/Zarvox/"; }
@@ -68,10 +59,7 @@ protected:
         put("tilemap", std::string(4, '\0'));
     }
 
-    TempDir tmp_;
-    ScopedEnv xdg_;
-    ScopedEnv zv_home_;
-    ScopedEnv torv_log_;
+    const TempDir& tmp_ = dir_;
 };
 
 }  // namespace zv::test

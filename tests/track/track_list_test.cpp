@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <utility>
 
 namespace {
 
@@ -18,17 +19,13 @@ using ListTest = test::DataFolderTest;
 
 TEST(TrackFolder, OnlyTheFourTerrainEndingsMakeATrack)
 {
-    EXPECT_EQ(track::track_folder_of("hills/terrain.hf"), "hills");
-    EXPECT_EQ(track::track_folder_of("hills/terrain.hf.gz"), "hills");
-    EXPECT_EQ(track::track_folder_of("hills/terrain.hf.scram"), "hills");
-    EXPECT_EQ(track::track_folder_of("hills/terrain.hf.gz.scram"), "hills");
-    EXPECT_EQ(track::track_folder_of("pack/deep/terrain.hf"), "pack/deep");
-    EXPECT_EQ(track::track_folder_of("terrain.hf"), "");
-    EXPECT_EQ(track::track_folder_of("/terrain.hf"), "");
-    EXPECT_EQ(track::track_folder_of("hills/myterrain.hf"), "");
-    EXPECT_EQ(track::track_folder_of("hills/terrain.hfx"), "");
-    EXPECT_EQ(track::track_folder_of("hills/terrain.hf.scram.gz"), "");
-    EXPECT_EQ(track::track_folder_of("hills/terrain.png"), "");
+    const std::pair<const char*, const char*> cases[] = {
+        {"hills/terrain.hf", "hills"}, {"hills/terrain.hf.gz", "hills"}, {"hills/terrain.hf.scram", "hills"},
+        {"hills/terrain.hf.gz.scram", "hills"}, {"pack/deep/terrain.hf", "pack/deep"}, {"terrain.hf", ""},
+        {"/terrain.hf", ""}, {"hills/myterrain.hf", ""}, {"hills/terrain.hfx", ""},
+        {"hills/terrain.hf.scram.gz", ""}, {"hills/terrain.png", ""}};
+    for (const auto& [file, folder] : cases)
+        EXPECT_EQ(track::track_folder_of(file), folder) << file;
 }
 
 TEST_F(ListTest, DescFirstLineRules)
@@ -42,15 +39,12 @@ TEST_F(ListTest, DescFirstLineRules)
     write("spaces/desc", "  Padded  \n");
     write("long/desc", std::string(2000, 'x'));
 
-    EXPECT_EQ(track::track_display_name("crlf"), "Muddy Hollow");
-    EXPECT_EQ(track::track_display_name("lf"), "Sand Dunes");
-    EXPECT_EQ(track::track_display_name("nul"), "Night");
-    EXPECT_EQ(track::track_display_name("eof"), "No Newline");
-    EXPECT_EQ(track::track_display_name("missing"), "missing");
-    EXPECT_EQ(track::track_display_name("empty"), "empty");
-    EXPECT_EQ(track::track_display_name("blank"), "blank");
-    EXPECT_EQ(track::track_display_name("spaces"), "  Padded  ");
-    EXPECT_EQ(track::track_display_name("long"), std::string(1023, 'x'));
+    const std::pair<const char*, std::string> names[] = {
+        {"crlf", "Muddy Hollow"}, {"lf", "Sand Dunes"}, {"nul", "Night"},      {"eof", "No Newline"},
+        {"missing", "missing"},   {"empty", "empty"},   {"blank", "blank"},    {"spaces", "  Padded  "},
+        {"long", std::string(1023, 'x')}};
+    for (const auto& [folder, name] : names)
+        EXPECT_EQ(track::track_display_name(folder), name) << folder;
 }
 
 TEST_F(ListTest, SortsByDisplayNameIgnoringCaseAndFoldersFollow)
