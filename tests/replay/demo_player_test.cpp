@@ -3,7 +3,9 @@
 // files that must neither crash the player nor feed it anything false.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/messages.h"
@@ -111,10 +113,27 @@ TEST_F(DemoPlayerTest, OldFramePerTickFiles)
         ASSERT_EQ(got.size(), 9u);                   // 1005 ... 1013
         EXPECT_EQ(got[0].first, 1005);
         EXPECT_EQ(got[0].second, expected[0][5]);
-        ASSERT_TRUE(seek_demo(p, clock, -100));
+        int rewound_to = -1;
+        SeekHooks hooks;
+        hooks.rewound = [](int target, void* user) { *static_cast<int*>(user) = target; };
+        hooks.user = &rewound_to;
+        ASSERT_TRUE(seek_demo(p, clock, -100, hooks));
+        EXPECT_EQ(rewound_to, 1000);
         EXPECT_EQ(clock, 1001);
         ASSERT_FALSE(test::history_of(0).empty());
         EXPECT_EQ(test::history_of(0).front().first, 1000);
+        // One tick on goes to the next frame and rewinds nothing.
+        rewound_to = -1;
+        ASSERT_TRUE(seek_demo(p, clock, 1.0 / 128, hooks));
+        EXPECT_EQ(rewound_to, -1);
+        EXPECT_EQ(clock, 1002);
+        close_demo_playback(p);
+        // Frames past the largest race tick are not read.
+        clear_history();
+        ASSERT_TRUE(open_demo_playback(p, file("old.zvdemo")));
+        clock = INT_MAX - 2;
+        EXPECT_EQ(play_demo_tick(p, clock), 3);
+        EXPECT_EQ(test::history_of(0).back().first, INT_MAX);
         close_demo_playback(p);
     }
     // The v4 layout keeps position, rotation, drive and engine exactly.
@@ -211,6 +230,12 @@ TEST_F(DemoPlayerTest, SeekingLandsWhereAStraightReadDoes)
             out.push_back(pose_for_tick(slot, clock));
         return out;
     };
+    // Playback reads on until it holds a block more than 64 ticks ahead.
+    for (auto [until, newest] : {std::pair{4991, 5056}, {4992, 5072}}) {
+        DemoPlayer ahead;
+        ASSERT_EQ(test::play_until(ahead, file("s.zvdemo"), until), until);
+        EXPECT_EQ(test::history_of(0).back().first, newest) << until;
+    }
     std::vector<Seen> seen;
     DemoPlayer p;
     int clock = test::play_until(p, file("s.zvdemo"), 5000);

@@ -189,6 +189,7 @@ TEST_F(DemoRecorderTest, InconsistentSetUpsRecordNothing)
     EXPECT_FALSE(begin_demo_recording_to(rec, dir_ / "a.zvdemo", test::demo_header(2), bad_slot));
     EXPECT_FALSE(begin_demo_recording_to(rec, dir_ / "a.zvdemo", test::demo_header(161), std::vector<int>(161, 0)));
     EXPECT_FALSE(begin_demo_recording_to(rec, dir_ / "no/such/../../..", test::demo_header(2), two));
+    EXPECT_FALSE(begin_demo_recording_to(rec, "/dev/full", test::demo_header(2), two));  // no room for the header
     EXPECT_FALSE(is_recording(rec));
     EXPECT_FALSE(record_demo_tick(rec, 16, true));
     EXPECT_FALSE(record_demo_message(rec, 16, "x"));

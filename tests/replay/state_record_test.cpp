@@ -329,6 +329,13 @@ TEST(StateRecord, SampledBikeReadsBackWithinResolution)
     d = decode_drive(sample_state(*bike, field).bytes[36]);
     EXPECT_TRUE(d.crashed());
     EXPECT_EQ(d.throttle, 15);                // (4500 - 15) / 127 = 35, capped
+
+    // A size or travel of nothing, or less, counts as 1.
+    for (float none : {0.0f, -3.0f}) {
+        field.field_size = bike->info.fork_travel = bike->info.swingarm_travel = none;
+        const RecordScale one = record_scale(field, bike->info);
+        EXPECT_EQ(std::vector<float>({one.side, one.fork_travel, one.shock_travel}), std::vector<float>(3, 1.0f)) << none;
+    }
 }
 
 }  // namespace
