@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "replay/demo_scan.h"
@@ -51,12 +52,9 @@ TEST_F(DemoRecorderTest, EveryRecordAndMessageComesBackExactly)
     // Blocks every 16 ticks (0 ... 288) and a forced last one at 301.
     std::optional<DemoScan> scan = scan_demo(file);
     ASSERT_TRUE(scan);
-    EXPECT_EQ(scan->state_blocks, 301 / 16 + 2);
-    EXPECT_EQ(scan->message_blocks, 4);
+    EXPECT_EQ(std::tuple(scan->state_blocks, scan->message_blocks, scan->first_tick, scan->last_tick, scan->truncated),
+              std::tuple(301LL / 16 + 2, 4LL, 0, 300, false));
     EXPECT_EQ(scan->states, (std::vector<long long>{76, 76, 76}));  // ticks 0, 4 ... 300
-    EXPECT_EQ(scan->first_tick, 0);
-    EXPECT_EQ(scan->last_tick, 300);
-    EXPECT_FALSE(scan->truncated);
 
     struct Seen {
         std::vector<std::string> texts;
@@ -257,11 +255,9 @@ TEST_F(DemoRecorderTest, HeaderVersionsAndMissingNumbers)
             EXPECT_FALSE(is_playing(p));
             continue;
         }
-        EXPECT_EQ(p.header.version, c.version);
-        EXPECT_EQ(static_cast<int>(p.header.riders.size()), c.riders);
-        EXPECT_EQ(p.header.race_length_ticks, c.length);
-        EXPECT_EQ(p.header.laps, c.laps);
-        EXPECT_EQ(p.header.start_tick, c.start);
+        const DemoHeader& h = p.header;
+        EXPECT_EQ(std::tuple(h.version, static_cast<int>(h.riders.size()), h.race_length_ticks, h.laps, h.start_tick),
+                  std::tuple(c.version, c.riders, c.length, c.laps, c.start));
         if (c.riders >= 1) {
             // Old model names gain their year; the number keeps 3 characters.
             EXPECT_EQ(p.header.riders[0].bike, "crf250(2008)");

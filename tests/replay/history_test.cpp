@@ -3,6 +3,8 @@
 // and the network bookkeeping beside it.
 #include <gtest/gtest.h>
 
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "core/messages.h"
@@ -101,9 +103,7 @@ TEST_F(History, OlderRecordDiscardsNewerAndPosesFromIt)
     EXPECT_EQ(h(2).unwritten, 5);
     // Tick 12 now lies past the newest record: 4 and 6 extrapolate by 4.
     Pose p = pose(2, 12);
-    EXPECT_EQ(p.older_tick, 4);
-    EXPECT_EQ(p.newer_tick, 6);
-    EXPECT_EQ(p.distance, 2);
+    EXPECT_EQ(std::tuple(p.older_tick, p.newer_tick, p.distance), std::tuple(4, 6, 2));
     EXPECT_EQ(x_of(p.record), k_x0 + 12000);
     EXPECT_EQ(p.record.bytes[k_at_steering], 6);  // the rest holds at the newer record
     // Older than everything: the whole ring gives way to it.
@@ -144,14 +144,12 @@ TEST_F(History, BracketingPastTheNewest)
     add(3, {8});
     // One record: it is both ends, drawn unchanged.
     Pose p = pose(3, 10);
-    EXPECT_EQ(p.older_tick, 8);
-    EXPECT_EQ(p.newer_tick, 8);
+    EXPECT_EQ(std::pair(p.older_tick, p.newer_tick), std::pair(8, 8));
     EXPECT_EQ(p.record, rec(8));
     EXPECT_EQ(pose(3, 1000).record, rec(8));
     add(3, {12});
     p = pose(3, 14);
-    EXPECT_EQ(p.older_tick, 8);
-    EXPECT_EQ(p.newer_tick, 12);
+    EXPECT_EQ(std::pair(p.older_tick, p.newer_tick), std::pair(8, 12));
     EXPECT_EQ(x_of(p.record), k_x0 + 14000);   // fraction 1.5
     EXPECT_FALSE(record_is_sampled(p.record));
 }

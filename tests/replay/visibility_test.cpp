@@ -178,15 +178,13 @@ TEST_F(Visibility, OffCourseRiderIsHiddenOnline)
 
     // The server's parameters: 1 x 1 s + 2 s.
     set_off_course_parameters(2.0, 1.0);
-    EXPECT_DOUBLE_EQ(off_course_bias(), 2.0);
-    EXPECT_DOUBLE_EQ(off_course_scale(), 1.0);
+    EXPECT_EQ(std::pair(off_course_bias(), off_course_scale()), std::pair(2.0, 1.0));
     fresh(1, 1504);
     EXPECT_TRUE(is_rider_hidden(1, online(1504)));
     fresh(1, 1503);
     EXPECT_FALSE(is_rider_hidden(1, online(1503)));
     reset_off_course_parameters();
-    EXPECT_DOUBLE_EQ(off_course_bias(), 10.0);
-    EXPECT_DOUBLE_EQ(off_course_scale(), 1.5);
+    EXPECT_EQ(std::pair(off_course_bias(), off_course_scale()), std::pair(10.0, 1.5));
 }
 
 TEST_F(Visibility, OffCourseRuleWaitsAndYields)
