@@ -3,7 +3,10 @@
 // files that must neither crash the player nor feed it anything false.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "core/messages.h"
@@ -67,10 +70,8 @@ TEST_F(DemoPlayerTest, OldFramePerTickFiles)
 
         std::optional<DemoScan> scan = scan_demo(file("old.zvdemo"));
         ASSERT_TRUE(scan);
-        EXPECT_EQ(scan->frames, 20);
+        EXPECT_EQ(std::tuple(scan->frames, scan->truncated, scan->last_tick), std::tuple(20LL, true, 19));
         EXPECT_EQ(scan->states, (std::vector<long long>{20, 20}));
-        EXPECT_TRUE(scan->truncated);
-        EXPECT_EQ(scan->last_tick, 19);
 
         DemoPlayer p;
         ASSERT_TRUE(open_demo_playback(p, file("old.zvdemo")));
@@ -111,10 +112,23 @@ TEST_F(DemoPlayerTest, OldFramePerTickFiles)
         ASSERT_EQ(got.size(), 9u);                   // 1005 ... 1013
         EXPECT_EQ(got[0].first, 1005);
         EXPECT_EQ(got[0].second, expected[0][5]);
-        ASSERT_TRUE(seek_demo(p, clock, -100));
+        int rewound_to = -1;
+        const SeekHooks hooks{nullptr, [](int target, void* user) { *static_cast<int*>(user) = target; }, &rewound_to};
+        ASSERT_TRUE(seek_demo(p, clock, -100, hooks));
+        EXPECT_EQ(rewound_to, 1000);
         EXPECT_EQ(clock, 1001);
         ASSERT_FALSE(test::history_of(0).empty());
         EXPECT_EQ(test::history_of(0).front().first, 1000);
+        // One tick on goes to the next frame and rewinds nothing.
+        rewound_to = -1;
+        ASSERT_TRUE(seek_demo(p, clock, 1.0 / 128, hooks));
+        EXPECT_EQ(rewound_to, -1);
+        EXPECT_EQ(clock, 1002);
+        // Frames past the largest race tick are not read.
+        ASSERT_TRUE(open_demo_playback(p, file("old.zvdemo")));
+        clock = INT_MAX - 2;
+        EXPECT_EQ(play_demo_tick(p, clock), 3);
+        EXPECT_EQ(test::history_of(0).back().first, INT_MAX);
         close_demo_playback(p);
     }
     // The v4 layout keeps position, rotation, drive and engine exactly.
@@ -178,8 +192,11 @@ TEST_F(DemoPlayerTest, AGhostLapStartsNow)
     clear_history();
     DemoPlayer p;
     ASSERT_TRUE(open_demo_playback(p, file("lap.zvdemo"), true));
-    const int slots[] = {3, 160};  // the second rider stays out
-    set_demo_slots(p, slots);
+    for (int out : {-1, 160}) {  // the second rider stays out
+        const int slots[] = {3, out};
+        set_demo_slots(p, slots);
+        EXPECT_EQ(p.slots, (std::vector<int>{3, k_no_history_slot})) << out;
+    }
     core::clear_messages();
     // The first block (tick 512, entries from 500) maps onto the clock.
     int clock = 40000;
@@ -211,6 +228,12 @@ TEST_F(DemoPlayerTest, SeekingLandsWhereAStraightReadDoes)
             out.push_back(pose_for_tick(slot, clock));
         return out;
     };
+    // Playback reads on until it holds a block more than 64 ticks ahead.
+    for (auto [until, newest] : {std::pair{4991, 5056}, {4992, 5072}}) {
+        DemoPlayer ahead;
+        ASSERT_EQ(test::play_until(ahead, file("s.zvdemo"), until), until);
+        EXPECT_EQ(test::history_of(0).back().first, newest) << until;
+    }
     std::vector<Seen> seen;
     DemoPlayer p;
     int clock = test::play_until(p, file("s.zvdemo"), 5000);
@@ -225,12 +248,10 @@ TEST_F(DemoPlayerTest, SeekingLandsWhereAStraightReadDoes)
         DemoPlayer straight;
         ASSERT_EQ(test::play_until(straight, file("s.zvdemo"), s.clock), s.clock);
         std::vector<std::optional<Pose>> want = poses_now(s.clock);
-        for (int slot = 0; slot < 2; ++slot) {
-            ASSERT_TRUE(want[static_cast<std::size_t>(slot)]);
-            ASSERT_TRUE(s.poses[static_cast<std::size_t>(slot)]);
-            EXPECT_EQ(s.poses[static_cast<std::size_t>(slot)]->record, want[static_cast<std::size_t>(slot)]->record);
-            EXPECT_EQ(s.poses[static_cast<std::size_t>(slot)]->older_tick, want[static_cast<std::size_t>(slot)]->older_tick);
-            EXPECT_EQ(s.poses[static_cast<std::size_t>(slot)]->newer_tick, want[static_cast<std::size_t>(slot)]->newer_tick);
+        for (std::size_t slot = 0; slot < 2; ++slot) {
+            ASSERT_TRUE(want[slot] && s.poses[slot]);
+            EXPECT_EQ(std::tuple(s.poses[slot]->record, s.poses[slot]->older_tick, s.poses[slot]->newer_tick),
+                      std::tuple(want[slot]->record, want[slot]->older_tick, want[slot]->newer_tick));
         }
     }
 }

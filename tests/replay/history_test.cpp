@@ -3,6 +3,8 @@
 // and the network bookkeeping beside it.
 #include <gtest/gtest.h>
 
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "core/messages.h"
@@ -74,31 +76,21 @@ protected:
     }
 };
 
-TEST_F(History, AppendsInTickOrder)
+TEST_F(History, AppendsInTickOrderOnceATick)
 {
     add(5, {0, 4, 8});
+    StateRecord other = rec(99);
+    EXPECT_FALSE(add_state_to_history(5, other, 4));     // an older duplicate
+    EXPECT_FALSE(add_state_to_history(5, other, 8));     // the newest
+    EXPECT_FALSE(add_state_to_history(5, rec(-4), -4));  // a negative tick is no tick
     EXPECT_EQ(h(5).head, 3);  // the first record goes after the cleared head
     EXPECT_EQ(h(5).unwritten, 3);
     EXPECT_EQ(ticks_newest_first(5), (std::vector<int>{8, 4, 0}));
-    EXPECT_EQ(x_of(h(5).ring[3].record), k_x0 + 8000);
+    EXPECT_EQ(h(5).ring[2].record, rec(4));
+    EXPECT_EQ(h(5).ring[3].record, rec(8));
     EXPECT_EQ(valid_count(4), 0);  // other slots untouched
     mark_history_written(5);
     EXPECT_EQ(h(5).unwritten, 0);
-}
-
-TEST_F(History, DuplicateTickChangesNothing)
-{
-    add(7, {0, 4, 8});
-    StateRecord other = rec(99);
-    EXPECT_FALSE(add_state_to_history(7, other, 4));   // an older duplicate
-    EXPECT_FALSE(add_state_to_history(7, other, 8));   // the newest
-    EXPECT_EQ(h(7).unwritten, 3);
-    EXPECT_EQ(h(7).head, 3);
-    EXPECT_EQ(ticks_newest_first(7), (std::vector<int>{8, 4, 0}));
-    EXPECT_EQ(h(7).ring[2].record, rec(4));
-    EXPECT_EQ(h(7).ring[3].record, rec(8));
-    EXPECT_FALSE(add_state_to_history(7, rec(-4), -4));  // a negative tick is no tick
-    EXPECT_EQ(h(7).unwritten, 3);
 }
 
 TEST_F(History, OlderRecordDiscardsNewerAndPosesFromIt)
@@ -111,9 +103,7 @@ TEST_F(History, OlderRecordDiscardsNewerAndPosesFromIt)
     EXPECT_EQ(h(2).unwritten, 5);
     // Tick 12 now lies past the newest record: 4 and 6 extrapolate by 4.
     Pose p = pose(2, 12);
-    EXPECT_EQ(p.older_tick, 4);
-    EXPECT_EQ(p.newer_tick, 6);
-    EXPECT_EQ(p.distance, 2);
+    EXPECT_EQ(std::tuple(p.older_tick, p.newer_tick, p.distance), std::tuple(4, 6, 2));
     EXPECT_EQ(x_of(p.record), k_x0 + 12000);
     EXPECT_EQ(p.record.bytes[k_at_steering], 6);  // the rest holds at the newer record
     // Older than everything: the whole ring gives way to it.
@@ -154,14 +144,12 @@ TEST_F(History, BracketingPastTheNewest)
     add(3, {8});
     // One record: it is both ends, drawn unchanged.
     Pose p = pose(3, 10);
-    EXPECT_EQ(p.older_tick, 8);
-    EXPECT_EQ(p.newer_tick, 8);
+    EXPECT_EQ(std::pair(p.older_tick, p.newer_tick), std::pair(8, 8));
     EXPECT_EQ(p.record, rec(8));
     EXPECT_EQ(pose(3, 1000).record, rec(8));
     add(3, {12});
     p = pose(3, 14);
-    EXPECT_EQ(p.older_tick, 8);
-    EXPECT_EQ(p.newer_tick, 12);
+    EXPECT_EQ(std::pair(p.older_tick, p.newer_tick), std::pair(8, 12));
     EXPECT_EQ(x_of(p.record), k_x0 + 14000);   // fraction 1.5
     EXPECT_FALSE(record_is_sampled(p.record));
 }
@@ -169,22 +157,18 @@ TEST_F(History, BracketingPastTheNewest)
 TEST_F(History, BracketingBetweenRecords)
 {
     add(4, {0, 4, 8});
-    Pose p = pose(4, 6);
-    EXPECT_EQ(p.older_tick, 4);
-    EXPECT_EQ(p.newer_tick, 8);
-    EXPECT_EQ(x_of(p.record), k_x0 + 6000);
-    EXPECT_EQ(p.record.bytes[k_at_steering], 6);
-    p = pose(4, 5);
-    EXPECT_EQ(x_of(p.record), k_x0 + 5000);
     // On a record's own tick that record is drawn as it is.
-    p = pose(4, 8);
-    EXPECT_EQ(p.older_tick, 4);
-    EXPECT_EQ(p.newer_tick, 8);
-    EXPECT_EQ(p.record, rec(8));
-    EXPECT_TRUE(record_is_sampled(p.record));
-    p = pose(4, 4);
-    EXPECT_EQ(p.older_tick, 0);
-    EXPECT_EQ(p.record, rec(4));
+    const struct {
+        int tick, older, newer;
+        bool own;
+    } cases[] = {{5, 4, 8, false}, {6, 4, 8, false}, {8, 4, 8, true}, {4, 0, 4, true}};
+    for (const auto& c : cases) {
+        Pose p = pose(4, c.tick);
+        EXPECT_EQ(std::vector<int>({p.older_tick, p.newer_tick, p.record.bytes[k_at_steering]}),
+                  std::vector<int>({c.older, c.newer, c.tick}));
+        EXPECT_EQ(x_of(p.record), k_x0 + 1000u * static_cast<std::uint32_t>(c.tick));
+        EXPECT_EQ(p.record == rec(c.tick), c.own) << c.tick;
+    }
 }
 
 TEST_F(History, BracketingBeforeTheOldest)
@@ -275,14 +259,12 @@ TEST_F(History, PoseAtTickHandsThePoseOn)
 
 TEST_F(History, SlotOutOfRangeIsRefusedWithAMessage)
 {
-    core::clear_messages();
-    EXPECT_FALSE(add_state_to_history(160, rec(4), 4));
-    EXPECT_STREQ(core::message_line(0), "add_state_to_history: slot out of range");
-    core::clear_messages();
-    EXPECT_FALSE(add_state_to_history(-1, rec(4), 4));
-    EXPECT_STREQ(core::message_line(0), "add_state_to_history: slot out of range");
-    EXPECT_EQ(slot_history(160), nullptr);
-    EXPECT_EQ(slot_history(-1), nullptr);
+    for (int slot : {160, -1}) {
+        core::clear_messages();
+        EXPECT_FALSE(add_state_to_history(slot, rec(4), 4));
+        EXPECT_STREQ(core::message_line(0), "add_state_to_history: slot out of range");
+        EXPECT_EQ(slot_history(slot), nullptr);
+    }
     EXPECT_TRUE(add_state_to_history(159, rec(4), 4));
     EXPECT_FALSE(bracket_tick(-3, 4).has_value());
 }

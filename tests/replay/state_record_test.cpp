@@ -5,6 +5,8 @@
 #include <cmath>
 #include <limits>
 #include <memory>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "replay/state_record.h"
@@ -53,11 +55,8 @@ TEST(StateRecord, MultiByteFieldsAreLittleEndian)
     StateRecord r;
     put_u24(r, 0, 0x123456);
     put_u16(r, 37, 0xBEEF);
-    EXPECT_EQ(at(r, 0), 0x56);
-    EXPECT_EQ(at(r, 1), 0x34);
-    EXPECT_EQ(at(r, 2), 0x12);
-    EXPECT_EQ(at(r, 37), 0xEF);
-    EXPECT_EQ(at(r, 38), 0xBE);
+    for (auto [i, byte] : {std::pair{0, 0x56}, {1, 0x34}, {2, 0x12}, {37, 0xEF}, {38, 0xBE}})
+        EXPECT_EQ(at(r, i), byte) << i;
     EXPECT_EQ(get_u24(r, 0), 0x123456u);
     EXPECT_EQ(get_u16(r, 37), 0xBEEFu);
 }
@@ -81,9 +80,7 @@ TEST(StateRecord, EveryFieldAtItsRangeEnds)
     StateRecord r = encode_state(v, s);
 
     EXPECT_EQ(get_u24(r, 0), 8388607u);              // 0.5 x 0xFFFFFF = 8388607.5
-    EXPECT_EQ(at(r, 0), 0xFF);
-    EXPECT_EQ(at(r, 1), 0xFF);
-    EXPECT_EQ(at(r, 2), 0x7F);
+    EXPECT_EQ(std::vector<int>(r.bytes.begin(), r.bytes.begin() + 3), (std::vector<int>{0xFF, 0xFF, 0x7F}));
     EXPECT_EQ(get_u24(r, 3), 8388607u);              // heights count from the lowest, -10
     EXPECT_EQ(get_u24(r, 6), k_max24);
     EXPECT_EQ(get_u16(r, 9), 65535u);                // w = 1
@@ -138,14 +135,10 @@ TEST(StateRecord, DriveByte)
     EXPECT_EQ(encode_drive(3, false, 1.0f, 100), 0xB7);  // 1485 / 127 = 11
     EXPECT_EQ(encode_drive(3, false, 1.0f, 128), 0xF7);  // 1905 / 127 = 15
     EXPECT_EQ(encode_drive(3, false, 1.0f, 5000), 0xF7);
-    DriveState d = decode_drive(0xB7);
-    EXPECT_TRUE(d.crashed());
-    EXPECT_EQ(d.throttle, 11);
-    EXPECT_FALSE(d.effect);
-    d = decode_drive(0x7B);
-    EXPECT_EQ(d.gear, 3);
-    EXPECT_TRUE(d.effect);
-    EXPECT_EQ(d.throttle, 7);
+    for (auto [byte, gear, effect, throttle] : {std::tuple{0xB7, k_crashed_gear, false, 11}, {0x7B, 3, true, 7}}) {
+        const DriveState d = decode_drive(static_cast<std::uint8_t>(byte));
+        EXPECT_EQ(std::tuple(d.gear, d.effect, d.throttle), std::tuple(gear, effect, throttle)) << byte;
+    }
 }
 
 StateRecord two_field_record(std::uint32_t x, std::uint8_t steering)
@@ -329,6 +322,13 @@ TEST(StateRecord, SampledBikeReadsBackWithinResolution)
     d = decode_drive(sample_state(*bike, field).bytes[36]);
     EXPECT_TRUE(d.crashed());
     EXPECT_EQ(d.throttle, 15);                // (4500 - 15) / 127 = 35, capped
+
+    // A size or travel of nothing, or less, counts as 1.
+    for (float none : {0.0f, -3.0f}) {
+        field.field_size = bike->info.fork_travel = bike->info.swingarm_travel = none;
+        const RecordScale one = record_scale(field, bike->info);
+        EXPECT_EQ(std::vector<float>({one.side, one.fork_travel, one.shock_travel}), std::vector<float>(3, 1.0f)) << none;
+    }
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
 #include <vector>
 
 #include "replay/history.h"
@@ -75,9 +76,8 @@ protected:
 
 TEST_F(Visibility, EmptyAndLocalSlots)
 {
-    EXPECT_TRUE(is_rider_hidden(5, offline(2000)));         // empty
-    EXPECT_TRUE(is_rider_hidden(-1, offline(2000)));
-    EXPECT_TRUE(is_rider_hidden(160, offline(2000)));
+    for (int slot : {5, -1, 160})                           // empty, no slot
+        EXPECT_TRUE(is_rider_hidden(slot, offline(2000))) << slot;
     drivers[5] = SlotDriver::local;
     drivers[6] = SlotDriver::local;
     EXPECT_FALSE(is_rider_hidden(5, offline(2000)));        // no history needed
@@ -94,11 +94,9 @@ TEST_F(Visibility, HistoryMustReachWithinASecond)
     EXPECT_TRUE(is_rider_hidden(3, offline(2000)));         // empty history
     add_state_to_history(3, StateRecord{}, 2000);
     add_state_to_history(3, StateRecord{}, 2004);
-    EXPECT_FALSE(is_rider_hidden(3, offline(2002)));
-    EXPECT_FALSE(is_rider_hidden(3, offline(2004 + 128)));
-    EXPECT_TRUE(is_rider_hidden(3, offline(2004 + 129)));
-    EXPECT_FALSE(is_rider_hidden(3, offline(2000 - 128)));
-    EXPECT_TRUE(is_rider_hidden(3, offline(2000 - 129)));
+    for (auto [tick, hidden] : {std::pair{2002, false}, {2004 + 128, false}, {2004 + 129, true}, {2000 - 128, false},
+                                {2000 - 129, true}})
+        EXPECT_EQ(is_rider_hidden(3, offline(tick)), hidden) << tick;
     // Without a driver table every slot counts as replayed.
     VisibilityContext bare = offline(2002);
     bare.drivers = nullptr;
@@ -117,9 +115,8 @@ TEST_F(Visibility, StaleNetworkRidersAreHidden)
     EXPECT_TRUE(is_rider_hidden(1, online(2000)));          // nothing received yet
     EXPECT_FALSE(is_rider_hidden(1, offline(2000)));        // off-line it does not matter
     note_received_state(1, 1900);
-    EXPECT_FALSE(is_rider_hidden(1, online(1900 + 127)));
-    EXPECT_TRUE(is_rider_hidden(1, online(1900 + 128)));
-    EXPECT_FALSE(is_rider_hidden(1, online(1880)));         // received ahead of the clock
+    for (auto [tick, hidden] : {std::pair{1900 + 127, false}, {1900 + 128, true}, {1880, false}})  // 1880: received ahead
+        EXPECT_EQ(is_rider_hidden(1, online(tick)), hidden) << tick;
     EXPECT_FALSE(is_rider_hidden(2, online(2100)));         // a replayed rider has no network age
     // No rider of its own on the server: nothing beyond the history counts.
     VisibilityContext no_rider = online(1900 + 128);
@@ -181,15 +178,13 @@ TEST_F(Visibility, OffCourseRiderIsHiddenOnline)
 
     // The server's parameters: 1 x 1 s + 2 s.
     set_off_course_parameters(2.0, 1.0);
-    EXPECT_DOUBLE_EQ(off_course_bias(), 2.0);
-    EXPECT_DOUBLE_EQ(off_course_scale(), 1.0);
+    EXPECT_EQ(std::pair(off_course_bias(), off_course_scale()), std::pair(2.0, 1.0));
     fresh(1, 1504);
     EXPECT_TRUE(is_rider_hidden(1, online(1504)));
     fresh(1, 1503);
     EXPECT_FALSE(is_rider_hidden(1, online(1503)));
     reset_off_course_parameters();
-    EXPECT_DOUBLE_EQ(off_course_bias(), 10.0);
-    EXPECT_DOUBLE_EQ(off_course_scale(), 1.5);
+    EXPECT_EQ(std::pair(off_course_bias(), off_course_scale()), std::pair(10.0, 1.5));
 }
 
 TEST_F(Visibility, OffCourseRuleWaitsAndYields)
