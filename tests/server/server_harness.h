@@ -155,8 +155,8 @@ protected:
         for (int i = 0; i < 10; ++i) {
             for (const RiderDescription& d : take<RiderDescription>(c))
                 if (last == k_no_slot || d.slot > last) last = d.slot;
-            auto e = take<RaceEntry>(c);
-            if (!e.empty()) return e.back().entry;
+            for (const RaceEntry& e : take<RaceEntry>(c))
+                if (e.race_id == c.race_id) return e.entry;  // not one left over from an earlier race
             advance(0.6);
             from(c, BikeAck{c.slot, c.token, c.race_id, last});
         }
