@@ -128,6 +128,40 @@ TEST(Driver, ShiftsThroughTheGearbox)
     }
 }
 
+// A robot that asks to go and does not move is stuck after 256 ticks of
+// it, counted from the end of the five seconds' grace after the start (so
+// first at tick 640 + 256 + 1 past the start), and backs up.
+TEST(Driver, StuckAfterTheStartGraceBacksUp)
+{
+    const float mid = sim::make_flat_field().field_size / 2;
+    auto world = sim::create_world();
+    world->start_tick = 100;
+    auto bike = sim::create_bike(*world, "450sxf(2017)", 1, "1");
+    sim::place_bike(*bike, {mid, 0.1f, 1800}, 0);
+    // Never stepped: it stands where it is, wheels on the ground.
+    bike->front_contact.depth = bike->rear_contact.depth = 0.05f;
+    const std::vector<LinePoint> line = straight(mid, 1800, 400, 30);
+    DriverState st;
+    int backing = -1;
+    for (int t = 0; t < 2000 && backing < 0; ++t) {
+        world->tick = t;
+        sim::RiderInput in;
+        drive_line(*bike, line, st, 1.0f, in);
+        if (st.back_up_ticks > 0)
+            backing = t;
+    }
+    EXPECT_EQ(backing, 100 + 640 + 257);
+    EXPECT_EQ(st.stuck_count, 1);
+    // Backed up, it counts as running freely again only above 15 ft/s.
+    st.back_up_ticks = 0;
+    for (float speed : {15.0f, 15.5f}) {
+        dBodySetLinearVel(bike->body(sim::k_frame), 0, 0, -speed);
+        sim::RiderInput in;
+        drive_line(*bike, line, st, 1.0f, in);
+        EXPECT_EQ(st.stuck_count, speed > 15 ? 0 : 1) << speed;
+    }
+}
+
 TEST(Driver, FollowsACurve)
 {
     // 200 ft straight, then a quarter circle of 100 ft radius to the right
