@@ -58,6 +58,8 @@ TEST_F(InputTest, NamesFindTheirControls)
     EXPECT_EQ(device_name(k_keyboard_device), "Keyboard");
     EXPECT_EQ(device_name(k_mouse_device), "Mouse");
     EXPECT_EQ(device_name(k_first_joystick_device + 40), "");
+    EXPECT_TRUE(device_attached(k_keyboard_device));
+    EXPECT_TRUE(device_attached(k_mouse_device));
     EXPECT_EQ(find_control("x"), key_code(k_keyboard_device, find_fixed_key("X")));
     EXPECT_EQ(find_control("Keyboard.key[4]"), key_code(k_keyboard_device, k_key_esc));
     // The mouse keys are the table's mouse buttons; aliases reach them too.
