@@ -96,6 +96,9 @@ TEST_F(InputTest, KeysOutsideTheTableGetNumbersAfterIt)
     EXPECT_EQ(control_name(key_code(k_keyboard_device, find_fixed_key("Page Down"))), "Page Down");
     EXPECT_EQ(control_name(axis_code(k_mouse_device, 1)), "Mouse.axis[1]");
     EXPECT_EQ(control_name(key_code(9, 0)), "");
+    EXPECT_EQ(control_name(key_code(k_first_joystick_device, 0)), "");  // no pads here
+    // The first key after the table names itself.
+    EXPECT_EQ(find_control(control_name(key_code(k_keyboard_device, base))), key_code(k_keyboard_device, base));
     // The keys known so far end right after the newest one.
     const std::string last = "Keyboard.key[" + std::to_string(control_index(*alt)) + "]";
     EXPECT_EQ(find_control(last), alt);

@@ -1,6 +1,6 @@
 // The game window on a virtual display: the depth buffer it gets when none
-// is asked for, and the window manager's close button. Needs a display (run
-// under xvfb-run); skipped otherwise.
+// is asked for, one window when a depth is, and the window manager's close
+// button. Needs a display (run under xvfb-run); skipped otherwise.
 #include <SDL.h>
 #include <gtest/gtest.h>
 
@@ -16,7 +16,7 @@ extern "C" const char* __lsan_default_options() { return "detect_leaks=0"; }
 namespace zv::platform {
 namespace {
 
-TEST(WindowScreen, DefaultDepthBufferAndTheCloseButton)
+TEST(WindowScreen, DepthBufferOneWindowAndTheCloseButton)
 {
     if (!std::getenv("DISPLAY"))
         GTEST_SKIP() << "needs a display";
@@ -25,7 +25,10 @@ TEST(WindowScreen, DefaultDepthBufferAndTheCloseButton)
     int depth = 0;
     ASSERT_EQ(SDL_GL_GetAttribute(SDL_GL_DEPTH_SIZE, &depth), 0) << SDL_GetError();
     EXPECT_GE(depth, 16);  // 0 asked: the 16 bits every driver offers, not none
+    close_window();
 
+    ASSERT_TRUE(open_window("Zarvox", 320, 200, 24, 24, {}));
+    EXPECT_EQ(SDL_GetWindowFromID(SDL_GetWindowID(sdl_window()) - 1), nullptr);  // one window, no spare
     pump_window_events();
     EXPECT_FALSE(window_close_requested());
     SDL_Event close{};
