@@ -25,12 +25,17 @@ struct Ride {
     int final_position = 0;
     int knockouts = 0;
     float final_x = 0;
+    int top_gear = 0;       // the highest gear held
+    int final_gear = 0;
+    int shifts = 0;
+    int closest_shifts = 1 << 30;  // fewest ticks between two gear changes
+    int asked_past_box = 0;        // shift inputs past the top or below first gear
 };
 
 // One robot from the middle of the flat field's far edge, facing -z, along
 // `line` for `seconds`.
 Ride ride(const std::vector<LinePoint>& line, float seconds, bool arcade = true,
-          const std::vector<LinePoint>& next = {})
+          const std::vector<LinePoint>& next = {}, int start_gear = 0)
 {
     static const track::Terrain field = sim::make_flat_field();
     auto world = sim::create_world();
@@ -41,19 +46,32 @@ Ride ride(const std::vector<LinePoint>& line, float seconds, bool arcade = true,
     setup.arcade = arcade;
     robot_setup(setup);
     sim::set_setup(*bike, setup);
+    bike->controls.gear = start_gear;
     sim::Bike* bikes[1] = {bike.get()};
     DriverState st;
     st.next = next;
     Ride r;
+    r.top_gear = start_gear;
+    int last_shift = 0;
     for (int t = 0; t < static_cast<int>(seconds * 128); ++t) {
         world->tick = t;
         sim::RiderInput in;
         drive_line(*bike, line, st, 1.0f, in);
+        const int gear = bike->controls.gear;
+        if ((in.shift > 0 && gear + 1 >= sim::gear_count(bike->info)) || (in.shift < 0 && gear == 0))
+            ++r.asked_past_box;
         sim::apply_input(*bike, in);
         sim::run_tick(*world, bikes);
         if (t > 128)
             r.max_off = std::max(r.max_off, st.line_distance);
+        if (bike->controls.gear != gear) {
+            if (r.shifts++ > 0)
+                r.closest_shifts = std::min(r.closest_shifts, t - last_shift);
+            last_shift = t;
+        }
+        r.top_gear = std::max(r.top_gear, bike->controls.gear);
     }
+    r.final_gear = bike->controls.gear;
     r.final_speed = sim::bike_speed(*bike);
     r.final_position = st.position;
     r.final_x = sim::body_position(bike->body(sim::k_frame)).x;
@@ -76,6 +94,38 @@ TEST(Driver, HoldsAStraightLineAtItsSpeed)
     EXPECT_LT(r.max_off, 3.0f);
     EXPECT_NEAR(r.final_speed, 40.0f, 4.0f);
     EXPECT_EQ(r.knockouts, 0);
+}
+
+// The robot shifts by the engine speed: up through the box as the line asks
+// for more speed, never past the top or below first, back down as it slows,
+// and never two shifts within 48 ticks.
+TEST(Driver, ShiftsThroughTheGearbox)
+{
+    float mid = sim::make_flat_field().field_size / 2;
+    auto fast_then_slow = [&](float fast, float slow) {
+        std::vector<LinePoint> line = straight(mid, 1900, 900, fast);
+        for (LinePoint p : straight(mid, 992, 900, slow))
+            line.push_back(p);
+        return line;
+    };
+    struct Case {
+        std::vector<LinePoint> line;
+        int start_gear, top, final;
+    } cases[] = {
+        {straight(mid, 1900, 1800, 60), 0, 0, 0},
+        {straight(mid, 1900, 1800, 100), 0, 3, 3},
+        {straight(mid, 1900, 1800, 160), 0, 4, 4},
+        {fast_then_slow(130, 30), 0, 4, 0},
+        // Put back on the track at rest in top gear: down one at a time.
+        {straight(mid, 1900, 1800, 60), 4, 4, 0},
+    };
+    for (const Case& c : cases) {
+        Ride r = ride(c.line, 15, true, {}, c.start_gear);
+        EXPECT_EQ(r.top_gear, c.top) << c.line[0].speed;
+        EXPECT_EQ(r.final_gear, c.final) << c.line[0].speed;
+        EXPECT_GE(r.closest_shifts, 48) << c.line[0].speed;
+        EXPECT_EQ(r.asked_past_box, 0) << c.line[0].speed;
+    }
 }
 
 TEST(Driver, FollowsACurve)
@@ -134,8 +184,13 @@ TEST(Driver, TargetSpeedFloorTurnsAndTheWayOn)
         std::vector<LinePoint> line, next;
         float low, high;
     };
+    // The bike halfway between a point at 30 ft/s and one at 40 ft/s: 35.
+    std::vector<LinePoint> rising = straight(at.x, at.z + 12, 200, 0);
+    for (std::size_t k = 0; k < rising.size(); ++k)
+        rising[k].speed = 20 + 10 * static_cast<float>(k);
     const std::vector<Case> cases = {
         {"straight", straight(at.x, at.z, 200, 30), {}, 30, 30},
+        {"between two points", rising, {}, 35, 35},
         {"crawling line", straight(at.x, at.z, 200, 2), {}, 10, 10},
         {"tight turn", right_turn(at.x, at.z, 20, 40, 0.5f), {}, in_turn, std::sqrt(220.0f + 44)},
         {"line ends short of a turn", straight(at.x, at.z, 8, 40), right_turn(at.x, at.z - 9, 20, 40, 0.5f), in_turn,
@@ -306,9 +361,47 @@ TEST(CentreLine, CornerBetweenGatesIsAnArc)
     // In the corner the speed keeps within the pace's grip.
     const LinePoint& apex = line[line.size() * 3 / 4];
     EXPECT_LE(apex.speed, std::sqrt(pace.cornering * 100) * 1.05f);
+    // A gate a thousandth of a foot past the start still makes a way of two
+    // points; closer, the start alone.
+    for (float gap : {1e-3f, 0.999e-3f}) {
+        std::vector<LinePoint> tiny = centre_line(t, field, -gap, 0, -1.5707963f, 1, pace);
+        EXPECT_EQ(tiny.size(), gap < 1e-3f ? 1u : 2u) << gap;
+    }
     EXPECT_TRUE(centre_line(track::TrackTiming{}, field, 0, 0, 0, 2, pace).empty());
     EXPECT_TRUE(centre_line(t, field, -50, 0, -1.5707963f, 2, pace, 0).empty());
     EXPECT_TRUE(centre_line(t, field, -50, 0, -1.5707963f, 0, pace).empty());
+}
+
+// Braking into a corner and accelerating out of it over the true distance
+// between points however unevenly they lie: v² changes by 2·a·d from one
+// point to the next until the pace's top speed.
+TEST(CentreLine, SpeedsBrakeAndAccelerateOverTheDistanceBetweenPoints)
+{
+    CentreLinePace pace = centre_line_pace(1);
+    std::vector<LinePoint> line;
+    float d = -100;  // in along the diagonal to (0, 0), then out along +x
+    for (int k = 0; d < 0; ++k, d += k % 2 ? 3 : 7)
+        line.push_back({d, 0, d, 0, 1});
+    const std::size_t corner = line.size();
+    d = 0;
+    for (int k = 0; d < 400; ++k, d += k % 2 ? 3 : 7)
+        line.push_back({d, 0, 0, 0, 1});
+    set_line_speeds(line, pace);
+    ASSERT_LT(line[corner].speed, pace.top_speed / 2);
+    auto gap = [&](std::size_t i) { return std::hypot(line[i].x - line[i - 1].x, line[i].z - line[i - 1].z); };
+    int braking = 0, accelerating = 0;
+    for (std::size_t i = 1; i + 2 < corner; ++i) {
+        const float v = std::min(pace.top_speed, std::sqrt(line[i + 1].speed * line[i + 1].speed + 2 * pace.braking * gap(i + 1)));
+        EXPECT_NEAR(line[i].speed, v, 1e-3f) << i;
+        braking += v < pace.top_speed;
+    }
+    for (std::size_t i = corner + 2; i < line.size(); ++i) {
+        const float v = std::min(pace.top_speed, std::sqrt(line[i - 1].speed * line[i - 1].speed + 2 * pace.accelerating * gap(i)));
+        EXPECT_NEAR(line[i].speed, v, 1e-3f) << i;
+        accelerating += v < pace.top_speed;
+    }
+    EXPECT_GT(braking, 10);
+    EXPECT_GT(accelerating, 10);
 }
 
 TEST(CentreLine, OffsetMovesAcrossTheWay)
@@ -387,6 +480,71 @@ TEST(Teacher, LapsAreOfferedToTheTable)
     offers = teach_table(track::TrackTiming{}, lines, table);
     EXPECT_TRUE(table.empty());
     EXPECT_EQ(offers.stored, 0);
+}
+
+// The teacher rides a ring of eight gates on the flat field, 160 ft round;
+// checkpoint 0 lies just past the starting gate and is left to the riders
+// on the first lap (flagged), so the table has 8 + 8 sections.
+TEST(Teacher, RidesTwoLapsAndCutsThemAtTheGates)
+{
+    static const track::Terrain field = sim::make_flat_field();
+    const float cx = field.field_size / 2, cz = field.field_size / 2, radius = 160;
+    const float pi = 3.14159265f;
+    track::TrackTiming t;
+    for (int i = 0; i < 8; ++i) {
+        const float a = static_cast<float>(i) * pi / 4;
+        t.checkpoints.push_back({25, cx + radius * std::cos(a), 0, cz + radius * std::sin(a), -std::sin(a), 0,
+                                 std::cos(a)});
+    }
+    const float g = -0.2f;  // the gate, a little before checkpoint 0
+    track::StartingGate gate;
+    gate.x = cx + radius * std::cos(g);
+    gate.z = cz + radius * std::sin(g);
+    gate.heading = std::atan2(std::sin(g), -std::cos(g));
+    t.gates = {gate};
+    t.first_lap = {track::k_autopilot_skip_flag, 1, 2, 3, 4, 5, 6, 7, 0};
+    t.normal_lap = {1, 2, 3, 4, 5, 6, 7, 0};
+    t.first_lap_autopilot = t.normal_lap_autopilot = 8;
+
+    TeachOptions o;
+    o.runs = 2;
+    TeachReport report;
+    std::vector<TaughtLine> lines = teach_track(t, field, o, report);
+    EXPECT_EQ(report.runs, 2);
+    EXPECT_EQ(report.falls, 0);
+    EXPECT_EQ(report.cancelled, 0);
+    ASSERT_EQ(report.laps, 4);
+    ASSERT_EQ(lines.size(), 32u);
+    for (int run = 0; run < 2; ++run) {
+        // The gate drops at tick 256; a section's points are the samples
+        // every 32 ticks after the gate that began it up to the tick of the
+        // gate that ends it (the first from the drop itself).
+        int begin = 256;
+        int lap_ticks[2] = {0, 0};
+        for (int j = 0; j < 16; ++j) {
+            const TaughtLine& l = lines[static_cast<std::size_t>(run * 16 + j)];
+            const int end = begin + l.time1;
+            EXPECT_EQ(l.section, j) << run;
+            ASSERT_GT(l.time1, 0) << run << " " << j;
+            if (j < 15) {
+                EXPECT_EQ(l.time2, l.time1 + lines[static_cast<std::size_t>(run * 16 + j + 1)].time1) << j;
+            }
+            const int samples = end / 32 - begin / 32 + (j == 0 ? 1 : 0);
+            EXPECT_EQ(static_cast<int>(l.points.size()), samples) << run << " " << j;
+            for (const LinePoint& q : l.points)
+                EXPECT_NEAR(std::hypot(q.x - cx, q.z - cz), radius, 12) << run << " " << j;
+            lap_ticks[j / 8] += l.time1;
+            begin = end;
+        }
+        EXPECT_EQ(report.lap_seconds[static_cast<std::size_t>(run * 2)], lap_ticks[0] / 128.0f);
+        EXPECT_EQ(report.lap_seconds[static_cast<std::size_t>(run * 2 + 1)], lap_ticks[1] / 128.0f);
+    }
+    // Both runs' lines reach the table, two to a section.
+    LineTable table;
+    EXPECT_EQ(teach_table(t, lines, table).stored, 32);
+    ASSERT_EQ(table.section_count(), 16);
+    for (int k = 0; k < 16; ++k)
+        EXPECT_TRUE(table.sections[static_cast<std::size_t>(k)].slots[1].filled()) << k;
 }
 
 }  // namespace

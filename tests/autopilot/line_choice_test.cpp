@@ -93,6 +93,14 @@ TEST_F(LineChoice, ScoresFromChainsWithThePlanAndTheFirstSection)
         EXPECT_FLOAT_EQ(s[1], c.score1);
         EXPECT_EQ(s[44], 0);
     }
+    // Exploring follows no plan: two failures make slot 0 a line of 13
+    // tries (8000 against 7000), and nothing raises it.
+    table.sections[1].slots[0].failures = 2;
+    LineScores exploring;
+    line_scores(table, 1, 3, 70, exploring);
+    EXPECT_FLOAT_EQ(exploring[0], 0.875f);
+    EXPECT_FLOAT_EQ(exploring[1], 1);
+    table.sections[1].slots[0].failures = 0;
     // A plan whose line is gone raises nothing.
     table.sections[1].planned[0] = 7;
     LineScores planned_gone;

@@ -283,6 +283,33 @@ TEST(BikeContact, BlameNeedsTenFeetASecondFromTheHitterAndFiveFromTheOther)
     }
 }
 
+// Online a fork touching another bike only detects the touch (the other
+// bike's position comes late over the network); its other parts still
+// push. Crossing 2 ft from the middle, the fork and one more part touch.
+TEST(BikeContact, OnlineAForkTouchingAnotherBikeOnlyDetects)
+{
+    int added[2] = {0, 0};
+    for (bool connected : {false, true}) {
+        auto world = create_world();
+        world->connected = connected;
+        auto hitter = create_bike(*world, "450sxf(2017)", 1, "1");
+        auto other = create_bike(*world, "450sxf(2017)", 2, "2");
+        place_bike(*hitter, {98, 0.1f, 102}, k_pi / 2);
+        place_bike(*other, {100, 0.1f, 100}, 0);
+        auto joints = [&] {
+            int n = 0;
+            for (int i = 0; i < k_body_count; ++i)
+                n += dBodyGetNumJoints(other->body(i));
+            return n;
+        };
+        const int before = joints();
+        EXPECT_TRUE(collide_bikes(*world, *hitter, *other)) << connected;
+        added[connected] = joints() - before;
+    }
+    EXPECT_GE(added[1], 1);
+    EXPECT_EQ(added[0], added[1] + 1);
+}
+
 }  // namespace
 }  // namespace zv::sim
 

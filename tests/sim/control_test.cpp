@@ -175,6 +175,90 @@ TEST_F(ControlTest, LandingDampingReturnsToNormalOverTheFalloff)
     EXPECT_FLOAT_EQ(bike->controls.landing_multiplier, 1.0f);
 }
 
+// The roll servo at speed (past the dab speed the lean range is a full
+// turn): the wanted roll rate is capped at 25/8 pi rad/s when it brings the
+// bike back upright, at 5/4 pi when it leans it further over; a bike rolling
+// faster than the cap is pushed back, slower is pushed on (full output, 1.5
+// x 75 either way). While a collision's timer runs the roll torque is
+// capped, less the more of its 192 ticks are left.
+TEST_F(ControlTest, RollServoCapsTheWantedRollRateAndACollisionCapsTheRollTorque)
+{
+    set_setup_value(*bike, SetupValue::roll_damping, 0);
+    set_setup_value(*bike, SetupValue::leveling, 0);
+    set_setup_value(*bike, SetupValue::direct_steering, 0);
+    bike->front_contact.depth = 0.05f;
+    Vec3 axis = normalized(bike->info.steering_head - bike->info.fork_lower);
+    auto torque = [&](float steer, float roll) {
+        bike->controls.steer = steer;
+        dBodySetTorque(bike->body(k_front_wheel), 0, 0, 0);
+        dBodySetAngularVel(bike->body(k_front_wheel), -2, 0, 0);
+        dBodySetAngularVel(bike->body(k_frame), 0, 0, roll);
+        dBodySetLinearVel(bike->body(k_frame), 0, 0, -100);
+        steering_step(*world, *bike);
+        return dot(to_vec(dBodyGetTorque(bike->body(k_front_wheel))), axis);
+    };
+    const float full = 1.5f * 75;
+    struct Case {
+        float steer, roll, torque;
+    } cases[] = {
+        {-1, 3, -full}, {-1, 5, full},      // leaning over: cap 3.93
+        {1, -9, full}, {1, -10.5f, -full},  // back upright: cap 9.82
+    };
+    for (const Case& c : cases)
+        EXPECT_NEAR(torque(c.steer, c.roll), c.torque, 1e-2) << c.steer << " " << c.roll;
+
+    // Roll damping 60 against a roll of 4 rad/s: 240, then the collision's
+    // cap 200 (192 - t) / 192 while the timer runs.
+    set_setup_value(*bike, SetupValue::roll_damping, 60);
+    set_setup_value(*bike, SetupValue::direct_steering, 1);
+    const struct {
+        int timer;
+        float torque;
+    } collisions[] = {{0, 240}, {-5, 240}, {1, 200 * 191 / 192.0f}, {96, 100}, {192, 0}, {250, 0}};
+    for (const auto& c : collisions) {
+        bike->collision_timer = c.timer;
+        bike->controls.landing_multiplier = 1;
+        EXPECT_NEAR(torque(0, 4), 1.5f * c.torque, 1e-2) << c.timer;
+    }
+}
+
+// The lock a front wheel on the ground may slide to: the whole quarter turn
+// up to the full-lock speed, narrowing toward the restricted lock (here 0.05
+// rad, reached at 11 ft/s: never below a foot per second past the full-lock
+// speed of 10). A wheel sliding past it turns the torque that would steer
+// further into the slide around: a quarter of the 400 maximum the other
+// way. Steering out of the slide is never cut.
+TEST_F(ControlTest, SteeringLockNarrowsWithSpeedOnTheGround)
+{
+    place_bike(*bike, {0, 0, 0}, 0);
+    set_setup_value(*bike, SetupValue::roll_damping, 0);
+    set_setup_value(*bike, SetupValue::leveling, 0);
+    set_setup_value(*bike, SetupValue::restricted_lock, 0.05f);
+    set_setup_value(*bike, SetupValue::restricted_lock_speed, 5);
+    bike->front_contact.depth = 0.05f;
+    Vec3 axis = normalized(bike->info.steering_head - bike->info.fork_lower);
+    const float R = bike->info.front.ring_radius + bike->info.front.section_radius;
+    auto torque = [&](float speed, float slide, float steer) {
+        bike->controls.steer = steer;
+        dBodySetTorque(bike->body(k_front_wheel), 0, 0, 0);
+        dBodySetAngularVel(bike->body(k_front_wheel), -speed / R, 0, 0);
+        dBodySetLinearVel(bike->body(k_front_wheel), speed * std::sin(slide), 0, -speed * std::cos(slide));
+        dBodySetLinearVel(bike->body(k_frame), 0, 0, -speed);
+        steering_step(*world, *bike);
+        return dot(to_vec(dBodyGetTorque(bike->body(k_front_wheel))), axis);
+    };
+    const float full = 1.5f * 75;
+    const struct {
+        float speed, slide, steer, torque;
+    } cases[] = {
+        {10, 0.3f, 1, full}, {10, -0.3f, -1, -full},  // the whole lock
+        {20, 0.3f, 1, -100}, {20, -0.3f, -1, 100},    // past the narrowed lock
+        {20, 0.3f, -1, -full}, {20, 0, 1, full},
+    };
+    for (const auto& c : cases)
+        EXPECT_NEAR(torque(c.speed, c.slide, c.steer), c.torque, 1e-2) << c.speed << " " << c.slide << " " << c.steer;
+}
+
 TEST_F(ControlTest, DirectSteeringOneIgnoresTheServoZeroIsOnlyTheServo)
 {
     set_setup_value(*bike, SetupValue::roll_damping, 0);
@@ -238,24 +322,38 @@ TEST(Aids, DabFootPushesOnlyWhileTheBikeRollsSlowerThanItsTarget)
     } cases[] = {{0.0f, 0, 0, true, true},   {0.39f, 0, 0, true, true},  {0.4f, 0, 0, false, true},
                  {1.0f, 0, 0, false, true},  {0.0f, 0, 100, true, true}, {0.0f, 5, 0, true, true},
                  {0.0f, 5, 100, false, true}, {0.0f, 15, 0, false, true}, {0.0f, 15.5f, 0, false, false}};
-    for (const auto& c : cases) {
-        auto world = create_world();
-        auto bike = create_bike(*world, "450sxf(2017)", 1, "1");
-        RiderSetup s = bench_setup();
-        s.arcade = false;
-        set_setup(*bike, s);
+    auto world = create_world();
+    auto bike = create_bike(*world, "450sxf(2017)", 1, "1");
+    RiderSetup s = bench_setup();
+    s.arcade = false;
+    set_setup(*bike, s);
+    // The frame's force after one step leaned `lean` rad about its length.
+    auto dab = [&](double lean, float roll_rate, float speed, float collision_timer) {
         bike->front_contact.depth = bike->rear_contact.depth = 0.05f;
         bike->controls.sit_dab = 1;
+        bike->controls.dab_foot = 0;
         bike->controls.steer = -1;  // steering into the fall: the foot's full share
-        const dReal q[4] = {std::cos(-0.15), 0, 0, std::sin(-0.15)};
+        const dReal q[4] = {std::cos(lean / 2), 0, 0, std::sin(lean / 2)};
         dBodySetQuaternion(bike->body(k_frame), q);
-        dBodySetAngularVel(bike->body(k_frame), 0, 0, c.roll_rate);
-        dBodySetLinearVel(bike->body(k_frame), 0, 0, -c.speed);
-        bike->collision_timer = c.collision_timer;
+        dBodySetAngularVel(bike->body(k_frame), 0, 0, roll_rate);
+        dBodySetLinearVel(bike->body(k_frame), 0, 0, -speed);
+        dBodySetForce(bike->body(k_frame), 0, 0, 0);
+        bike->collision_timer = collision_timer;
         dab_assist_step(*world, *bike);
-        const dReal* f = dBodyGetForce(bike->body(k_frame));
+        return dBodyGetForce(bike->body(k_frame));
+    };
+    for (const auto& c : cases) {
+        const dReal* f = dab(-0.3, c.roll_rate, c.speed, c.collision_timer);
         EXPECT_EQ(f[0] != 0 || f[1] != 0 || f[2] != 0, c.pushes) << c.roll_rate << " " << c.speed << " " << c.collision_timer;
         EXPECT_EQ(bike->controls.dab_foot > 0, c.foot) << c.speed;
+    }
+    // The foot's 400 pushes across the frame; up to 45 degrees (up 0.707) it
+    // also lifts an eighth of that, tipped further a share growing from 0.
+    for (double up : {0.9, 0.70700001716613769, 0.6, 0.3}) {
+        const dReal* f = dab(-std::acos(up), 0, 0, 0);
+        const dReal* r = dBodyGetRotation(bike->body(k_frame));
+        const double lift = up >= 0.707f ? 50 : 400 * (0.707 - up) / 0.707;
+        EXPECT_NEAR(f[1] + 400 * r[4], lift, 1e-3) << up;
     }
 }
 
