@@ -2,10 +2,14 @@
 // and the device pulls fragments; open and close log their lines.
 #include <gtest/gtest.h>
 
+#include <SDL.h>
+
 #include <chrono>
+#include <cstring>
 #include <thread>
 
 #include "platform/audio.h"
+#include "platform/log.h"
 #include "platform/options.h"
 #include "support/temp_dir.h"
 
@@ -14,11 +18,24 @@ namespace {
 
 TEST(AudioDevice, OpensMixesAndClosesOnTheDummyDriver)
 {
-    zv::test::ScopedEnv driver("SDL_AUDIODRIVER", "dummy");
+    zv::test::TempDir dir;
+    zv::test::ScopedEnv log_file("TORV_LOGFILE", dir / "log.txt");
+    log_close();
+    zv::test::ScopedEnv driver("SDL_AUDIODRIVER", "no-such-driver");
+    EXPECT_FALSE(open_audio());
+    log_close();
+    EXPECT_NE(zv::test::read_file(dir / "log.txt").value_or("").find("No audio device\n"), std::string::npos);
+
+    bool dummy = false;
+    for (int i = 0; i < SDL_GetNumAudioDrivers(); ++i)
+        dummy = dummy || std::strcmp(SDL_GetAudioDriver(i), "dummy") == 0;
+    if (!dummy)
+        GTEST_SKIP() << "SDL has no dummy audio driver here";
+    // With the driver there, failing to open is a fault, not a reason to skip.
+    zv::test::ScopedEnv dummy_driver("SDL_AUDIODRIVER", "dummy");
     zv::test::ScopedEnv options("TORV_OPTIONS", "[sound-rate:11025][sound-mixahead:1000]");
     reload_options();
-    if (!open_audio())
-        GTEST_SKIP() << "SDL has no dummy audio driver here";
+    ASSERT_TRUE(open_audio());
     EXPECT_FALSE(open_audio());                  // already open
     EXPECT_FALSE(open_readback(1000, 10));
     EXPECT_EQ(audio_output_rate(), 11025);
@@ -38,6 +55,7 @@ TEST(AudioDevice, OpensMixesAndClosesOnTheDummyDriver)
     EXPECT_FALSE(audio_is_open());
     EXPECT_FALSE(sound_is_playing(s.get()));
     reload_options();
+    log_close();
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The software mixer through the readback output: no sound device needed.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -49,56 +50,36 @@ protected:
 
 TEST(AudioLevels, VolumeAndPanGiveLevelsFrom0To31)
 {
-    EXPECT_EQ(left_level(32767, -32768), 31);
-    EXPECT_EQ(right_level(32767, -32768), 0);
-    EXPECT_EQ(left_level(32767, 0), 15);
-    EXPECT_EQ(right_level(32767, 0), 15);
-    EXPECT_EQ(left_level(32767, 32767), 0);
-    EXPECT_EQ(right_level(32767, 32767), 31);
-    EXPECT_EQ(left_level(2048, -32768), 1);   // 65535 * 2048 / 2^26 = 1.99997
-    EXPECT_EQ(left_level(2049, -32768), 2);
-    EXPECT_EQ(left_level(0, -32768), 0);
-    EXPECT_EQ(right_level(0, 32767), 0);
+    // {volume, pan, left, right}; 65535 * 2048 / 2^26 = 1.99997.
+    for (auto [volume, pan, left, right] : {std::array{32767, -32768, 31, 0}, {32767, 0, 15, 15}, {32767, 32767, 0, 31},
+                                            {2048, -32768, 1, 0}, {2049, -32768, 2, 0}, {0, -32768, 0, 0},
+                                            {0, 32767, 0, 0}}) {
+        EXPECT_EQ(left_level(volume, pan), left) << volume << " " << pan;
+        EXPECT_EQ(right_level(volume, pan), right) << volume << " " << pan;
+    }
 }
 
 TEST(AudioLevels, VolumeTablesRoundTowardSilence)
 {
-    EXPECT_EQ(volume_table_value(31, 255), 123);   // 127 * 31 / 32 = 123.03
-    EXPECT_EQ(volume_table_value(31, 1), -123);
-    EXPECT_EQ(volume_table_value(31, 0), -123);    // 0 maps like 1
-    EXPECT_EQ(volume_table_value(31, 128), 0);
-    EXPECT_EQ(volume_table_value(31, 127), 0);     // -(1 * 31 / 32)
-    EXPECT_EQ(volume_table_value(1, 255), 3);
-    EXPECT_EQ(volume_table_value(1, 1), -3);
-    EXPECT_EQ(volume_table_value(16, 64), -32);
-    EXPECT_EQ(volume_table_value(16, 192), 32);
-    EXPECT_EQ(volume_table_value(0, 255), 0);
+    // {level, sample, value}: 127 * 31 / 32 = 123.03; 0 maps like 1; 127 gives -(1 * 31 / 32).
+    for (auto [level, u, value] : {std::array{31, 255, 123}, {31, 1, -123}, {31, 0, -123}, {31, 128, 0}, {31, 129, 0},
+                                   {31, 127, 0}, {1, 255, 3}, {1, 1, -3}, {16, 64, -32}, {16, 192, 32}, {0, 255, 0}})
+        EXPECT_EQ(volume_table_value(level, u), value) << level << " " << u;
 }
 
 TEST(AudioLevels, ClippingOfBothOutputs)
 {
-    EXPECT_EQ(output_u8(-128), 0);
-    EXPECT_EQ(output_u8(-127), 1);
-    EXPECT_EQ(output_u8(0), 128);
-    EXPECT_EQ(output_u8(126), 254);
-    EXPECT_EQ(output_u8(127), 255);
-    EXPECT_EQ(output_u8(100000), 255);
-    EXPECT_EQ(static_cast<std::uint16_t>(output_s16(-127)), 0x8100);
-    EXPECT_EQ(output_s16(-126), -126 * 256);
-    EXPECT_EQ(output_s16(126), 126 * 256);
-    EXPECT_EQ(output_s16(127), 0x7F00);
-    EXPECT_EQ(output_s16(-100000), -0x7F00);
+    for (auto [sum, u8] : {std::pair{-128, 0}, {-127, 1}, {0, 128}, {126, 254}, {127, 255}, {100000, 255}})
+        EXPECT_EQ(output_u8(sum), u8) << sum;
+    for (auto [sum, s16] :
+         {std::pair{-127, -0x7F00}, {-126, -126 * 256}, {126, 126 * 256}, {127, 0x7F00}, {-100000, -0x7F00}})
+        EXPECT_EQ(output_s16(sum), s16) << sum;
 }
 
 TEST(AudioLevels, MixaheadIsLimitedTo1To32Fragments)
 {
-    EXPECT_EQ(mixahead_fragments(125), 8);
-    EXPECT_EQ(mixahead_fragments(1000), 32);
-    EXPECT_EQ(mixahead_fragments(500), 32);
-    EXPECT_EQ(mixahead_fragments(484), 30);
-    EXPECT_EQ(mixahead_fragments(10), 1);
-    EXPECT_EQ(mixahead_fragments(0), 1);
-    EXPECT_EQ(mixahead_fragments(-50), 1);
+    for (auto [ms, fragments] : {std::pair{125, 8}, {1000, 32}, {500, 32}, {484, 30}, {10, 1}, {0, 1}, {-50, 1}})
+        EXPECT_EQ(mixahead_fragments(ms), fragments) << ms;
 }
 
 TEST_F(Readback, OpensOnceAndNothingIsMadeWhileClosed)

@@ -58,6 +58,8 @@ TEST_F(InputTest, NamesFindTheirControls)
     EXPECT_EQ(device_name(k_keyboard_device), "Keyboard");
     EXPECT_EQ(device_name(k_mouse_device), "Mouse");
     EXPECT_EQ(device_name(k_first_joystick_device + 40), "");
+    EXPECT_TRUE(device_attached(k_keyboard_device));
+    EXPECT_TRUE(device_attached(k_mouse_device));
     EXPECT_EQ(find_control("x"), key_code(k_keyboard_device, find_fixed_key("X")));
     EXPECT_EQ(find_control("Keyboard.key[4]"), key_code(k_keyboard_device, k_key_esc));
     // The mouse keys are the table's mouse buttons; aliases reach them too.
@@ -94,6 +96,9 @@ TEST_F(InputTest, KeysOutsideTheTableGetNumbersAfterIt)
     EXPECT_EQ(control_name(key_code(k_keyboard_device, find_fixed_key("Page Down"))), "Page Down");
     EXPECT_EQ(control_name(axis_code(k_mouse_device, 1)), "Mouse.axis[1]");
     EXPECT_EQ(control_name(key_code(9, 0)), "");
+    EXPECT_EQ(control_name(key_code(k_first_joystick_device, 0)), "");  // no pads here
+    // The first key after the table names itself.
+    EXPECT_EQ(find_control(control_name(key_code(k_keyboard_device, base))), key_code(k_keyboard_device, base));
     // The keys known so far end right after the newest one.
     const std::string last = "Keyboard.key[" + std::to_string(control_index(*alt)) + "]";
     EXPECT_EQ(find_control(last), alt);

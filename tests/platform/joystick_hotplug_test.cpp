@@ -41,6 +41,12 @@ TEST(JoystickHotplug, APadPluggedBackInKeepsItsNumber)
     EXPECT_FALSE(device_product_name(first).empty());
     const auto button = find_control("Joystick1 button 3");
     ASSERT_TRUE(button);
+    // Axes read the pad itself; past its two axes, and past the mouse's four, is nothing.
+    SDL_JoystickSetVirtualAxis(SDL_JoystickFromInstanceID(SDL_JoystickGetDeviceInstanceID(0)), 1, -1234);
+    SDL_JoystickUpdate();
+    EXPECT_EQ(axis_value(axis_code(first, 1)), -1234.0f);
+    EXPECT_EQ(axis_value(axis_code(first, 2)), 0.0f);
+    EXPECT_EQ(axis_value(axis_code(k_mouse_device, 4)), 0.0f);
 
     // The first pad leaves: its held buttons are let go, its number stays.
     const SDL_JoystickID old_instance = SDL_JoystickGetDeviceInstanceID(0);

@@ -105,17 +105,6 @@ TEST_F(LogTest, UnopenableFileLeavesTheLogOff)
     EXPECT_FALSE(std::filesystem::exists(path));
 }
 
-TEST_F(LogTest, OrdinaryFirstMessageIsWrittenAfterTheHeader)
-{
-    std::string path = dir / "log.txt";
-    ScopedEnv env("TORV_LOGFILE", path);
-    log_printf("first\n");
-    log_close();
-    auto lines = lines_of(test::read_file(path).value_or(""));
-    ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(unstamped(lines[2]), "first");
-}
-
 TEST_F(LogTest, NoNameMeansNoLogFile)
 {
     ScopedEnv env("TORV_LOGFILE", std::nullopt);
@@ -170,57 +159,48 @@ TEST_F(LogTest, FlagsGiveTheWholeMode)
     EXPECT_EQ(lines[0], "kept");
 }
 
-TEST_F(LogTest, EveryLineIsStampedAndPartialLinesJoin)
+// What reaches the file after its two header lines, every line stamped.
+TEST_F(LogTest, MessagesAfterTheHeader)
 {
-    std::string path = dir / "lines.txt";
+    struct Case {
+        void (*write)();
+        std::vector<std::string> lines;
+    } cases[] = {
+        {[] { log_printf("first\n"); }, {"first"}},
+        // Partial lines join.
+        {[] {
+             log_printf("one\ntwo\n");
+             log_printf("par");
+             log_printf("tial\n");
+             log_printf("\n");
+             log_printf("three\nfour");
+             log_printf("\n");
+         },
+         {"one", "two", "partial", "", "three", "four"}},
+        // Messages starting with control-S are for the screen only.
+        {[] {
+             log_printf("%cscreen only\n", 19);
+             log_printf("\x13" "also hidden\n");
+             log_printf("shown \x13 inside\n");
+         },
+         {"shown \x13 inside"}},
+        {[] {
+             log_error("first problem");
+             log_error("second problem");
+             EXPECT_EQ(last_error(), "second problem");
+         },
+         {"Error: first problem", "Error: second problem"}},
+    };
+    std::string path = dir / "log.txt";
     ScopedEnv env("TORV_LOGFILE", path);
-    log_printf("one\ntwo\n");
-    log_printf("par");
-    log_printf("tial\n");
-    log_printf("\n");
-    log_printf("three\nfour");
-    log_printf("\n");
-    log_close();
-
-    auto text = test::read_file(path).value_or("");
-    auto lines = lines_of(text);
-    ASSERT_EQ(lines.size(), 8u) << text;
-    std::vector<std::string> bodies;
-    for (const auto& line : lines)
-        bodies.push_back(unstamped(line));
-    EXPECT_EQ(bodies[2], "one");
-    EXPECT_EQ(bodies[3], "two");
-    EXPECT_EQ(bodies[4], "partial");
-    EXPECT_EQ(bodies[5], "");
-    EXPECT_EQ(bodies[6], "three");
-    EXPECT_EQ(bodies[7], "four");
-}
-
-TEST_F(LogTest, ControlNineteenMessagesAreSkipped)
-{
-    std::string path = dir / "skip.txt";
-    ScopedEnv env("TORV_LOGFILE", path);
-    log_printf("%cscreen only\n", 19);
-    log_printf("\x13" "also hidden\n");
-    log_printf("shown \x13 inside\n");
-    log_close();
-    auto lines = lines_of(test::read_file(path).value_or(""));
-    ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(unstamped(lines[2]), "shown \x13 inside");
-}
-
-TEST_F(LogTest, ErrorKeepsTheLastText)
-{
-    std::string path = dir / "error.txt";
-    ScopedEnv env("TORV_LOGFILE", path);
-    log_error("first problem");
-    log_error("second problem");
-    EXPECT_EQ(last_error(), "second problem");
-    log_close();
-    auto lines = lines_of(test::read_file(path).value_or(""));
-    ASSERT_EQ(lines.size(), 4u);
-    EXPECT_EQ(unstamped(lines[2]), "Error: first problem");
-    EXPECT_EQ(unstamped(lines[3]), "Error: second problem");
+    for (const Case& c : cases) {
+        c.write();
+        log_close();
+        auto lines = lines_of(test::read_file(path).value_or(""));
+        ASSERT_EQ(lines.size(), 2 + c.lines.size()) << c.lines.front();
+        for (std::size_t i = 0; i < c.lines.size(); ++i)
+            EXPECT_EQ(unstamped(lines[2 + i]), c.lines[i]);
+    }
 }
 
 TEST_F(LogTest, StampMatchesThePlatformClock)

@@ -52,18 +52,11 @@ TEST_F(OptionsTest, FullscreenYesThreadedMaybe)
 TEST_F(OptionsTest, FlagWordsAndMissingEntries)
 {
     use("junk [a:on] [b:off][c:no] [d:yes]x [e:YES] [f:yes [g:] [fullscreenx:yes]");
-    EXPECT_EQ(option_flag("a", 0), 1);
-    EXPECT_EQ(option_flag("b", 1), 0);
-    EXPECT_EQ(option_flag("c", 1), 0);
-    EXPECT_EQ(option_flag("d", 0), 1);
-    // Words are exact and must be closed by the bracket.
-    EXPECT_EQ(option_flag("e", 7), 7);
-    EXPECT_EQ(option_flag("f", 7), 7);
-    EXPECT_EQ(option_flag("g", 7), 7);
-    // Missing entries (also a longer name, or no opening bracket) give the default silently.
-    EXPECT_EQ(option_flag("fullscreen", 5), 5);
-    EXPECT_EQ(option_flag("unc", 3), 3);
-    EXPECT_EQ(option_flag("zzz", -1), -1);
+    // Words are exact and must be closed by the bracket (e, f, g). Missing entries (also
+    // a longer name, or no opening bracket) give the default silently.
+    for (auto [name, fallback, value] : {std::tuple{"a", 0, 1}, {"b", 1, 0}, {"c", 1, 0}, {"d", 0, 1}, {"e", 7, 7},
+                                         {"f", 7, 7}, {"g", 7, 7}, {"fullscreen", 5, 5}, {"unc", 3, 3}, {"zzz", -1, -1}})
+        EXPECT_EQ(option_flag(name, fallback), value) << name;
     std::string log = log_text();
     for (const char* name : {"e", "f", "g"})
         EXPECT_NE(log.find(std::string("unrecognized setting for ") + name + "\n"), std::string::npos);
@@ -73,14 +66,11 @@ TEST_F(OptionsTest, FlagWordsAndMissingEntries)
 
 TEST_F(OptionsTest, IntegerValues)
 {
-    use("[sound-mixahead:4096][neg:-12][bad:x12][empty:][big:99999999999][trail:7ms]");
-    EXPECT_EQ(option_int("sound-mixahead", 0), 4096);
-    EXPECT_EQ(option_int("neg", 0), -12);
-    EXPECT_EQ(option_int("bad", 5), 5);
-    EXPECT_EQ(option_int("empty", 6), 6);
-    EXPECT_EQ(option_int("big", 0), 2147483647);
-    EXPECT_EQ(option_int("trail", 0), 7);
-    EXPECT_EQ(option_int("missing", 9), 9);
+    use("[sound-mixahead:4096][neg:-12][bad:x12][empty:][big:99999999999][small:-99999999999][trail:7ms]");
+    for (auto [name, fallback, value] : {std::tuple{"sound-mixahead", 0, 4096}, {"neg", 0, -12}, {"bad", 5, 5},
+                                         {"empty", 6, 6}, {"big", 0, 2147483647}, {"small", 0, -2147483647 - 1},
+                                         {"trail", 0, 7}, {"missing", 9, 9}})
+        EXPECT_EQ(option_int(name, fallback), value) << name;
     std::string log = log_text();
     EXPECT_NE(log.find("unrecognized setting for bad\n"), std::string::npos);
     EXPECT_NE(log.find("unrecognized setting for empty\n"), std::string::npos);

@@ -38,6 +38,9 @@ TEST(ProcessStatus, ReadsResidentAndPeakOrRefusesMalformedLines)
         {"VmRSS:\t1\nVmHWM:\t2 kB\n", -1, 0},
         // A number too long for any machine is refused, not wrapped.
         {"VmRSS:\t99999999999999999999999 kB\nVmHWM:\t2 kB\n", -1, 0},
+        // Digits are taken while the value is at most 2^50 before the next one.
+        {"VmRSS:\t11258999068426240 kB\nVmHWM:\t2 kB\n", 11258999068426240, 2},
+        {"VmRSS:\t11258999068426250 kB\nVmHWM:\t2 kB\n", -1, 0},
     };
     for (const Case& c : cases) {
         const std::optional<ProcessMemory> m = parse_process_status(c.text);

@@ -41,6 +41,14 @@ protected:
     }
     void put(const std::string& name, std::string_view text) { test::write_file(tmp_ / ("data/" + name), text); }
     std::string path(const std::string& name) const { return tmp_ / ("data/" + name); }
+    // The built-in set with the description text read over it.
+    EngineParams described(std::string_view text, EngineSet set = EngineSet::four_stroke)
+    {
+        put("d.braap", text);
+        EngineParams p = builtin_params(set);
+        EXPECT_TRUE(load_description("@d.braap", p));
+        return p;
+    }
 
     test::TempDir tmp_;
     test::ScopedEnv home_{"XDG_DATA_HOME", tmp_ / "xdg"};
@@ -59,12 +67,17 @@ std::string s16(std::initializer_list<int> values)
 
 TEST(EngineSets, ClassesChooseTheirBuiltInSet)
 {
-    EXPECT_EQ(engine_set_for_class("50"), EngineSet::small);
-    EXPECT_EQ(engine_set_for_class("125"), EngineSet::two_stroke);
-    EXPECT_EQ(engine_set_for_class("250"), EngineSet::two_stroke);
-    EXPECT_EQ(engine_set_for_class("250f"), EngineSet::four_stroke);
-    EXPECT_EQ(engine_set_for_class("450f"), EngineSet::four_stroke);
-    EXPECT_EQ(engine_set_for_class(""), EngineSet::four_stroke);  // no bike
+    // "" is no bike; "300" an unknown class with no description of its own.
+    for (auto [c, set, file] : {std::tuple{"50", EngineSet::small, "@default50.braap"},
+                                {"125", EngineSet::two_stroke, "@default125.braap"},
+                                {"250", EngineSet::two_stroke, "@default250.braap"},
+                                {"250f", EngineSet::four_stroke, "@default250f.braap"},
+                                {"450f", EngineSet::four_stroke, "@default450f.braap"},
+                                {"", EngineSet::four_stroke, ""},
+                                {"300", EngineSet::two_stroke, ""}}) {
+        EXPECT_EQ(engine_set_for_class(c), set) << c;
+        EXPECT_EQ(class_description(c), file) << c;
+    }
 
     const EngineParams four = builtin_params(EngineSet::four_stroke);
     EXPECT_EQ(four.table, &four_stroke_table());
@@ -81,11 +94,6 @@ TEST(EngineSets, ClassesChooseTheirBuiltInSet)
     EXPECT_EQ(small.taps[0].delay, 135);   // 1.75 ft
     EXPECT_EQ(small.taps[15].delay, 112);  // 1.75 - 0.3 ft
     EXPECT_EQ(builtin_params(EngineSet::two_stroke).high_torque, 3.5f);
-
-    EXPECT_EQ(class_description("50"), "@default50.braap");
-    EXPECT_EQ(class_description("250f"), "@default250f.braap");
-    EXPECT_EQ(class_description("450f"), "@default450f.braap");
-    EXPECT_EQ(class_description("300"), "");
 }
 
 TEST(EngineSets, BuiltInTablesHoldOneCycleAtTwoAmplitudes)
@@ -152,7 +160,7 @@ TEST(DescriptionNames, FromTheTextureNameThenShorterAtEachDash)
 
 TEST_F(DataFolder, DescriptionLinesOverTheBuiltInSet)
 {
-    put("a.braap",
+    EngineParams p = described(
         "# a test engine\n"
         "minrpm 1500   # idle\n"
         "lowtorque -1\n"
@@ -160,9 +168,8 @@ TEST_F(DataFolder, DescriptionLinesOverTheBuiltInSet)
         "bias 0 300\n"
         "scale 1 1 1 0.9 junk 7\n"
         "frobnicate 12\n"
-        "\n");
-    EngineParams p = builtin_params(EngineSet::two_stroke);
-    ASSERT_TRUE(load_description("@a.braap", p));
+        "\n",
+        EngineSet::two_stroke);
     EXPECT_EQ(p.min_rpm, 1500.0f);
     EXPECT_EQ(p.low_torque, -1.0f);
     EXPECT_EQ(p.high_torque, 4.5f);
@@ -180,16 +187,12 @@ TEST_F(DataFolder, DescriptionLinesOverTheBuiltInSet)
 
 TEST_F(DataFolder, PipeLinesWithMissingAndBadNumbers)
 {
-    put("p.braap", "pipe 2\n");
-    EngineParams p = builtin_params(EngineSet::two_stroke);
-    ASSERT_TRUE(load_description("@p.braap", p));
+    const EngineParams p = described("pipe 2\n", EngineSet::two_stroke);
     // 2 ft, spread 0.918207, gain -0.85, taps 0 ... 15.
     EXPECT_EQ(p.taps[0].delay, 154);
     EXPECT_FLOAT_EQ(p.taps[15].gain, -0.85f / 16);
 
-    put("q.braap", "pipe 2 1 0.5 4 4\nminrpm lots\nbias\nscale x\nhightorque\n");
-    EngineParams q = builtin_params(EngineSet::four_stroke);
-    ASSERT_TRUE(load_description("@q.braap", q));
+    const EngineParams q = described("pipe 2 1 0.5 4 4\nminrpm lots\nbias\nscale x\nhightorque\n");
     EXPECT_FLOAT_EQ(q.taps[4].gain, 0.5f);
     EXPECT_EQ(q.taps[3].gain, 0.0f);  // silent start, not the built-in pipe
     EXPECT_EQ(q.taps[3].delay, 62);   // silent pipe: 1 - (9/225 + 3) / 16 ft
@@ -198,18 +201,14 @@ TEST_F(DataFolder, PipeLinesWithMissingAndBadNumbers)
     EXPECT_EQ(q.scale, std::vector<float>{1.0f});
     EXPECT_EQ(q.high_torque, 2.5f);
 
-    put("n.braap", "pipe nan 1 1\nbias 1 2 3\n");
-    EngineParams n = builtin_params(EngineSet::four_stroke);
-    ASSERT_TRUE(load_description("@n.braap", n));
+    const EngineParams n = described("pipe nan 1 1\nbias 1 2 3\n");
     EXPECT_EQ(n.taps[0].gain, 0.0f);
     EXPECT_EQ(n.bias.size(), 3u);
 
     std::string many = "bias";
     for (int i = 0; i < 150; ++i)
         many += " " + std::to_string(i);
-    put("m.braap", many + "\n");
-    EngineParams m = builtin_params(EngineSet::four_stroke);
-    ASSERT_TRUE(load_description("@m.braap", m));
+    const EngineParams m = described(many + "\n");
     EXPECT_EQ(m.bias.size(), 100u);
     EXPECT_EQ(m.bias[99], 99.0f);
 }
@@ -222,13 +221,11 @@ TEST_F(DataFolder, SoundTableFileWithRemapsAndSharedSamples)
         "SOUNDTABLE 2 2\n"
         "1000 5000\n"
         "0 1\n"
-        "-1 1 " + path("s1.raw") + "\n"
+        "-1 16777216 " + path("s1.raw") + "\n"
         "6 1 -1 4 " + path("s2.raw") + "\n"
         "-1 2.5 " + path("s1.raw") + "\n"
         "-3 -1 0.5 " + path("s2.raw") + "\n");
-    put("e.braap", "soundtable   @t.table   \n");
-    EngineParams p = builtin_params(EngineSet::four_stroke);
-    ASSERT_TRUE(load_description("@e.braap", p));
+    const EngineParams p = described("soundtable   @t.table   \n");
     ASSERT_NE(p.loaded_table, nullptr);
     const SoundTable& t = *p.table;
     EXPECT_EQ(p.table, p.loaded_table.get());
@@ -243,6 +240,7 @@ TEST_F(DataFolder, SoundTableFileWithRemapsAndSharedSamples)
     EXPECT_EQ((*a.samples)[1], -1.0f);
     EXPECT_EQ((*a.samples)[3], 32767.0f / 32768.0f);
     EXPECT_TRUE(a.remap.empty());
+    EXPECT_EQ(a.cycles, 16777216.0f);  // the most cycles a float still counts one by one
     EXPECT_EQ(t.cell(0, 1).remap, (std::vector<int>{2, 1}));  // reduced modulo 4
     EXPECT_EQ(t.cell(0, 1).cycles, 4.0f);
     EXPECT_EQ(t.cell(1, 0).cycles, 2.5f);
@@ -258,14 +256,31 @@ TEST_F(DataFolder, BrokenSoundTablesKeepTheBuiltInTable)
 {
     put("s.raw", s16({100, 200}));
     put("empty.raw", "");
+    // A complete table of rows x columns cells, the first cell with `remaps` remap entries.
+    const auto whole = [&](int rows, int columns, int remaps = 0) {
+        std::string t = "SOUNDTABLE " + std::to_string(rows) + " " + std::to_string(columns) + "\n";
+        for (int i = 0; i < rows + columns + remaps; ++i)
+            t += "1 ";  // speeds, loads, remap entries
+        for (int i = 0; i < rows * columns; ++i)
+            t += "-1 1 " + path("s.raw") + "\n";
+        return t;
+    };
     struct Case {
-        const char* table;
+        std::string table;
         const char* message;
     } cases[] = {
         {"SOUNDTABLE 1\n", "Error reading '@bad.table'"},
         {"SOUNDTABLE 0 1\n", "Error reading '@bad.table'"},
         {"SOUNDTABLE 100000 100000\n", "Error reading '@bad.table'"},
         {"SOUNDTABLE 2 1\n1000\n", "Error reading '@bad.table'"},
+        {"SOUNDTABLE 1 2\n1000 0\n", "Error reading '@bad.table'"},
+        {"SOUNDTABLE 1 1\nnan 0\n-1 1 S\n", "Error reading '@bad.table'"},
+        {"SOUNDTABLE 1 1\n1000 inf\n-1 1 S\n", "Error reading '@bad.table'"},
+        {whole(257, 1), "Error reading '@bad.table'"},  // at most 256 rows, 256 columns, 4096 cells
+        {whole(1, 257), "Error reading '@bad.table'"},
+        {whole(64, 65), "Error reading '@bad.table'"},
+        {whole(1, 1, 65537), "(0, 0) Bad remap entry"},  // at most 65536 remap entries
+        {"SOUNDTABLE 1 1\n1000 0\n-2147483648 -1 1 S\n", "(0, 0) Bad remap entry"},  // the no-number value
         {"TABLE 1 1\n", "Error reading '@bad.table'"},
         {"SOUNDTABLE 1 1\n1000 0\n3 x -1 1 S\n", "(0, 0) Bad remap entry"},
         {"SOUNDTABLE 1 1\n1000 0\n-1 one S\n", "(0, 0) Bad remap entry"},
@@ -284,9 +299,7 @@ TEST_F(DataFolder, BrokenSoundTablesKeepTheBuiltInTable)
             for (std::size_t at; (at = text.find(std::string(" ") + key + "\n")) != std::string::npos;)
                 text.replace(at + 1, 1, path(file));
         put("bad.table", text);
-        put("b.braap", "soundtable @bad.table\nminrpm 1234\n");
-        EngineParams p = builtin_params(EngineSet::two_stroke);
-        ASSERT_TRUE(load_description("@b.braap", p)) << n;
+        const EngineParams p = described("soundtable @bad.table\nminrpm 1234\n", EngineSet::two_stroke);
         EXPECT_EQ(p.table, &two_stroke_table()) << n;
         EXPECT_EQ(p.loaded_table, nullptr) << n;
         EXPECT_EQ(p.min_rpm, 1234.0f) << n;  // the rest of the description still counts
@@ -295,17 +308,15 @@ TEST_F(DataFolder, BrokenSoundTablesKeepTheBuiltInTable)
     }
     core::clear_messages();
     clear_sound_cache();
-    put("b.braap", "soundtable @no.table\n");
-    EngineParams p = builtin_params(EngineSet::two_stroke);
-    ASSERT_TRUE(load_description("@b.braap", p));
+    described("soundtable @no.table\n");
     EXPECT_TRUE(shown("Error reading '@no.table'"));
+
+    put("big.table", whole(256, 16, 65536));  // every limit reached, none passed
+    const EngineParams big = described("soundtable @big.table\n");
+    ASSERT_NE(big.loaded_table, nullptr);
+    EXPECT_EQ(big.table->cells.size(), 4096u);
+    EXPECT_EQ(big.table->cell(0, 0).remap.size(), 65536u);
 }
-
-}  // namespace
-}  // namespace zv::sound
-
-namespace zv::sound {
-namespace {
 
 // Random damage to a good table and description: each load either keeps the
 // built-in table or gives one whose every cell can be played.
@@ -336,9 +347,7 @@ TEST_F(DataFolder, DamagedFilesNeverBreakTheLoader)
         }
         clear_sound_cache();
         put("t.table", table);
-        put("d.braap", braap);
-        EngineParams p = builtin_params(EngineSet::two_stroke);
-        ASSERT_TRUE(load_description("@d.braap", p));
+        const EngineParams p = described(braap, EngineSet::two_stroke);
         ASSERT_NE(p.table, nullptr);
         const SoundTable& t = *p.table;
         ASSERT_EQ(t.cells.size(), static_cast<std::size_t>(t.rows * t.columns)) << round;

@@ -34,11 +34,13 @@ TEST(StreamControls, DistanceDopplerAndPan)
     camera.velocity = {114.063f, 0, 0};  // the listener moving away
     c = stream_controls(1.0f, source, camera);
     EXPECT_NEAR(c.rate, 39690, 1);
+    camera.velocity = {-7 * static_cast<float>(k_speed_of_sound), 0, 0};  // closing at 7c: the most, 8 times
+    EXPECT_EQ(stream_controls(1.0f, source, camera).rate, 352800);
     camera.velocity = {};
     source.velocity = {2281.26f, 0, 0};  // faster than sound: an eighth
     EXPECT_EQ(stream_controls(1.0f, source, camera).rate, 5512);
 
-    camera.position = {0, 0, 0.01f};     // closer than 1/32 ft: no Doppler, no pan
+    camera.position = {0.01f, 0, 0};     // closer than 1/32 ft: no Doppler, no pan
     c = stream_controls(0.5f, source, camera);
     EXPECT_EQ(c.rate, 44100);
     EXPECT_EQ(c.pan, 0);
@@ -126,6 +128,7 @@ TEST_F(EngineSounds, StreamRunsATenthAheadOfPlaybackAndIsHeard)
     camera.position = {0, 0, 1};
     update_engine_sound(0, 1.0f, engine, camera);
     EXPECT_EQ(r->synth.write_position, k_start_write_position);  // a quarter second ahead already
+    EXPECT_EQ(r->synth.last_speed, 1000.0f);  // nothing made: the next frame starts from the old speed
     EXPECT_EQ(stream->rate, 44100);
     EXPECT_EQ(stream->volume, 32767);
 

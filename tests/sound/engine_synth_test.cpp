@@ -110,14 +110,12 @@ TEST(EngineSynth, FourNearestCellsBlendBySpeedAndLoad)
     EngineSynth s;
     s.last_speed = 1500;
     fire(s, p, 1500, 0.5f, 0, 1);
-    EXPECT_EQ(s.voices[0].cell, &t.table.cell(0, 0));
-    EXPECT_EQ(s.voices[1].cell, &t.table.cell(1, 0));
-    EXPECT_EQ(s.voices[2].cell, &t.table.cell(0, 1));
-    EXPECT_EQ(s.voices[3].cell, &t.table.cell(1, 1));
-    EXPECT_FLOAT_EQ(s.voices[0].weight, 0.375f);  // (1 - 0.25)(1 - 0.5)
-    EXPECT_FLOAT_EQ(s.voices[1].weight, 0.125f);
-    EXPECT_FLOAT_EQ(s.voices[2].weight, 0.375f);
-    EXPECT_FLOAT_EQ(s.voices[3].weight, 0.125f);
+    const int rows[] = {0, 1, 0, 1}, columns[] = {0, 0, 1, 1};
+    const float weights[] = {0.375f, 0.125f, 0.375f, 0.125f};  // (1 - 0.25)(1 - 0.5) ...
+    for (std::size_t n = 0; n < 4; ++n) {
+        EXPECT_EQ(s.voices[n].cell, &t.table.cell(rows[n], columns[n])) << n;
+        EXPECT_FLOAT_EQ(s.voices[n].weight, weights[n]) << n;
+    }
 
     s.last_speed = 9000;  // above the table: the last row twice, weight on G
     fire(s, p, 9000, 1.0f, 0, 1);
@@ -141,65 +139,44 @@ TEST(EngineSynth, SpeedMovesLinearlyOverTheFrame)
     EXPECT_FLOAT_EQ(s.frequency, 20.0f);
 }
 
-TEST(EngineSynth, BiasAndScaleListsMakeTheRhythm)
-{
-    TestTable t({0}, {0}, 10);
-    EngineParams p = dry(t.table, 1, 0);
-    p.bias = {0, 300};
-    EngineSynth s;
-    s.last_speed = 6000;
-    std::vector<float> f;
-    for (int i = 0; i < 4; ++i) {
-        fire(s, p, 6000, 0, 0, 1);
-        f.push_back(s.frequency);
-    }
-    EXPECT_EQ(f, (std::vector<float>{100, 105, 100, 105}));
-
-    p.bias = {0};
-    p.scale = {1, 1, 1, 0.9f};
-    s = EngineSynth{};
-    s.last_speed = 6000;
-    f.clear();
-    for (int i = 0; i < 8; ++i) {
-        fire(s, p, 6000, 0, 0, 1);
-        f.push_back(s.frequency);
-    }
-    EXPECT_FLOAT_EQ(f[3], 90.0f);
-    EXPECT_FLOAT_EQ(f[7], 90.0f);
-    EXPECT_FLOAT_EQ(f[4], 100.0f);
-}
-
-TEST(EngineSynth, CyclesAndRemapChooseTheStartInTheSample)
+// Firing after firing at 6000 rpm: the bias and scale lists set the rhythm,
+// the cycle count (or the remap list) the start in the sample.
+TEST(EngineSynth, ListsMakeTheRhythmAndChooseTheStartInTheSample)
 {
     TestTable t({0}, {0}, 400, 4);  // 100 samples per cycle
     EngineParams p = dry(t.table, 1, 0);
-    EngineSynth s;
-    s.last_speed = 6000;
-    fire(s, p, 6000, 0, 0, 1);                   // cycle 1
-    EXPECT_EQ(s.voices[0].position, 100 * 1024);
-    fire(s, p, 6000, 0, 0, 1);
-    EXPECT_EQ(s.voices[0].position, 200 * 1024);  // cycle 2
-    for (int i = 0; i < 2; ++i)
-        fire(s, p, 6000, 0, 0, 1);
-    EXPECT_EQ(s.voices[0].position, 0);           // cycle 4 is cycle 0
-    EXPECT_EQ(s.voices[0].step, 232);              // 100 samples per firing interval
-
-    t.table.cells[0].remap = {2, 0, 3};
-    s = EngineSynth{};
-    s.last_speed = 6000;
-    fire(s, p, 6000, 0, 0, 1);                   // remap[1 mod 3] = 0
-    EXPECT_EQ(s.voices[0].position, 0);
-    fire(s, p, 6000, 0, 0, 1);                   // remap[2] = 3
-    EXPECT_EQ(s.voices[0].position, 300 * 1024);
-    fire(s, p, 6000, 0, 0, 1);                   // remap[0] = 2
-    EXPECT_EQ(s.voices[0].position, 200 * 1024);
+    struct Case {
+        std::vector<float> bias, scale;
+        std::vector<int> remap;
+        std::vector<float> frequencies;  // firings per second after firings 1, 2, ...
+        std::vector<int> starts;         // and the start sample
+    } cases[] = {
+        {{0, 300}, {1}, {}, {100, 105, 100, 105}, {100, 200, 300, 0}},  // cycle 4 is cycle 0
+        {{0}, {1, 1, 1, 0.9f}, {}, {100, 100, 100, 90, 100, 100, 100, 90}, {100, 200, 300, 0, 100, 200, 300, 0}},
+        {{0}, {1}, {2, 0, 3}, {100, 100, 100, 100}, {0, 300, 200, 0}},  // remap[firings mod 3]
+    };
+    for (const Case& c : cases) {
+        p.bias = c.bias;
+        p.scale = c.scale;
+        t.table.cells[0].remap = c.remap;
+        EngineSynth s;
+        s.last_speed = 6000;
+        for (std::size_t i = 0; i < c.starts.size(); ++i) {
+            fire(s, p, 6000, 0, 0, 1);
+            EXPECT_FLOAT_EQ(s.frequency, c.frequencies[i]) << i;
+            EXPECT_EQ(s.voices[0].position, c.starts[i] * 1024) << i;
+            if (c.frequencies[i] == 100)
+                EXPECT_EQ(s.voices[0].step, 232) << i;  // 100 samples per firing interval
+        }
+    }
 }
 
 TEST(EngineSynth, FirstFiringAfterATenthAndVoicesEndAtTheirCell)
 {
     TestTable t({0}, {0}, 1000);
-    for (float& v : *std::const_pointer_cast<std::vector<float>>(t.table.cells[0].samples))
-        v = 0.5f;
+    auto& samples = *std::const_pointer_cast<std::vector<float>>(t.table.cells[0].samples);
+    samples.assign(1001, 0.5f);
+    samples.pop_back();  // the spare capacity past the end is loud: reading it would be heard
     const EngineParams p = dry(t.table, 1, 0);
     EngineSynth s;
     std::vector<std::uint8_t> out(4420);
@@ -226,6 +203,12 @@ TEST(EngineSynth, FirstFiringAfterATenthAndVoicesEndAtTheirCell)
     synthesize(s, p, 600, 0, two);
     EXPECT_EQ(two[0], 191);
     EXPECT_EQ(two[1], 127);
+
+    // At 44100 firings a second the phase reaches a whole cycle on the first sample.
+    EngineSynth every;
+    every.frequency = 44100;
+    synthesize(every, p, 600, 0, std::span<std::uint8_t>(two.data(), 1));
+    EXPECT_EQ(every.firings, 1);
 }
 
 TEST(EngineSynth, PipeTapsFeedBackAndSamplesClamp)
