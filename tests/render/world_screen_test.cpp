@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 
 #include <cstdio>
 #include <cstdlib>
@@ -229,6 +230,16 @@ TEST_F(WorldScreen, GhostsFadeWithTheirDistanceFromThePlayer)
     // Half faded: well away from both the opaque and the missing bike.
     EXPECT_GT(difference(half, plain), whole * 0.2);
     EXPECT_GT(difference(half, gone), whole * 0.2);
+    // Without an anchor ghosts fade from the viewed rider's bike: as the
+    // viewed bike itself this ghost is at distance 0, not drawn, even with the
+    // fade distance reaching exactly to the last bike on the grid.
+    const dReal* q = dBodyGetPosition(bikes_.back()->body(sim::k_frame));
+    const Vec3f d = {static_cast<float>(q[0]) - at[0], static_cast<float>(q[1]) - at[1], static_cast<float>(q[2]) - at[2]};
+    core::settings().ghost_fade_distance.value = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
+    WorldFrame f = frame();
+    f.bikes[0].ghost = true;
+    look_at_camera(c.eye, c.target, f);
+    EXPECT_LT(difference(read_rect(280, 100, 80, 120), gone), 1.0);
 }
 
 // Without its sky pictures the frame is cleared to the fog colour, so
