@@ -17,12 +17,12 @@ TEST(Projection, WideScreensKeepTheVerticalAngle)
     float v = static_cast<float>(std::tan(55.0 * 3.14159265358979323846 / 180.0) * 0.75);
     EXPECT_FLOAT_EQ(p.half_v, v);
     EXPECT_FLOAT_EQ(p.half_h, v * 16.0f / 9.0f);
-    Projection square = compute_projection(800, 800, 90, 0.25f, 5000);
-    EXPECT_NEAR(square.half_h, 1.0f, 1e-6);
-    EXPECT_NEAR(square.half_v, 1.0f, 1e-6);
-    Projection four_three = compute_projection(1024, 768, 90, 0.25f, 5000);
-    EXPECT_NEAR(four_three.half_h, 1.0f, 1e-6);  // exactly 4:3 takes the second form
-    EXPECT_NEAR(four_three.half_v, 0.75f, 1e-6);
+    // {width, height, half_h, half_v}: square, and exactly 4:3 takes the second form.
+    for (auto [w, h, half_h, half_v] : {std::array{800.0f, 800.0f, 1.0f, 1.0f}, {1024.0f, 768.0f, 1.0f, 0.75f}}) {
+        Projection q = compute_projection(static_cast<int>(w), static_cast<int>(h), 90, 0.25f, 5000);
+        EXPECT_NEAR(q.half_h, half_h, 1e-6) << w;
+        EXPECT_NEAR(q.half_v, half_v, 1e-6) << w;
+    }
     Projection zero = compute_projection(0, 0, 90, 0.25f, 5000);
     EXPECT_EQ(zero.width, 1);
 }
@@ -67,7 +67,12 @@ TEST(Cameras, ProjectionOfPointsAndDirections)
     EXPECT_FLOAT_EQ(centre.y, 300);
     ScreenPoint edge = project_point(p, c, {10, 0, -10});
     EXPECT_FLOAT_EQ(edge.x, 800);
-    EXPECT_FALSE(project_point(p, c, {0, 0, 10}).visible);
+    // The edges of the view and both clip planes are still in sight; behind is not.
+    for (auto [at, visible] :
+         {std::pair{Vec3f{10, 0, -10}, true}, {Vec3f{10.01f, 0, -10}, false}, {Vec3f{-10, 0, -10}, true},
+          {Vec3f{0, 7.5f, -10}, true}, {Vec3f{0, -7.6f, -10}, false}, {Vec3f{0, 0, -100}, true},
+          {Vec3f{0, 0, -100.01f}, false}, {Vec3f{0, 0, -1}, true}, {Vec3f{0, 0, -0.99f}, false}, {Vec3f{0, 0, 10}, false}})
+        EXPECT_EQ(project_point(p, c, at).visible, visible) << at[0] << " " << at[1] << " " << at[2];
     EXPECT_NEAR(project_point(p, c, {0, 0, -100}).depth, 1.0f, 1e-5);
     EXPECT_NEAR(project_point(p, c, {0, 0, -1}).depth, 0.0f, 1e-5);
     ScreenPoint sky = project_direction(p, c, {0, 0.5f, -1});

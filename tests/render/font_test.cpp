@@ -311,6 +311,8 @@ TEST(FontText, GlyphQuadsSitOnThePenAndTheBaseline)
     EXPECT_TRUE(layout_font_text(hand_metrics(false), 0, 0, 20, "\x01").empty());
     EXPECT_TRUE(layout_font_text(m, 0, 0, 0, "AB").empty());
     EXPECT_TRUE(layout_font_text(FontMetrics{}, 0, 0, 20, "AB").empty());
+    m.cell = 0;
+    EXPECT_TRUE(layout_font_text(m, 0, 0, 20, "AB").empty());
 }
 
 class FontLoading : public RenderFolders {

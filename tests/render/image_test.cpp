@@ -97,7 +97,9 @@ TEST(CustomMipChain, LevelsAreCutFromTheirPlaces)
     EXPECT_EQ(chain->pixels[83], 9 * 16 + 5);
     EXPECT_EQ(chain->pixels[84], 10 * 16 + 4);     // level 3 below level 2
 
-    EXPECT_FALSE(extract_custom_mip_chain(make(4, 5, 1, std::vector<std::uint8_t>(20))));
+    // No chain without a width, without a height, or with a height not 3/2 of the top level's.
+    for (auto [w, h] : {std::pair{4, 5}, {0, 3}, {4, 0}, {-4, 3}})
+        EXPECT_FALSE(extract_custom_mip_chain(make(w, h, 1, std::vector<std::uint8_t>(w > 0 ? 4u * h : 0u)))) << w << "x" << h;
 }
 
 TEST(PowerOfTwo, HalfRuleAndRoundDownRule)

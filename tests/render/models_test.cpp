@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
+#include <tuple>
 
 #include "render/models.h"
 #include "render_fixture.h"
@@ -43,10 +45,13 @@ TEST(BuildModel, DegenerateTrianglesAreDeletedAndCounted)
 TEST(BuildModel, MaterialAlphaAndEnvFlag)
 {
     int d = 0;
-    Model m = build_model(parse("JM1\n-1 0.25 1 0.5 0 3 1\n0 0 0 0 1 0 0 0\n1 0 0 0 1 0 1 0\n0 0 1 0 1 0 0 1\n0 1 2\n"),
-                          "@glass.jm", d);
-    EXPECT_TRUE(m.env_flag);
-    EXPECT_FLOAT_EQ(m.meshes[0].colour[3], 0.25f);
+    // A negative first number takes the second as the alpha; exactly -1 also asks for the environment map.
+    for (auto [m1, alpha, env] : {std::tuple{"-1", 0.25f, true}, {"-0.5", 0.25f, false}, {"0", 1.0f, false}, {"8", 1.0f, false}}) {
+        Model m = build_model(parse(std::string("JM1\n") + m1 + " 0.25 1 0.5 0 3 1\n0 0 0 0 1 0 0 0\n1 0 0 0 1 0 1 0\n0 0 1 0 1 0 0 1\n0 1 2\n"),
+                              "@glass.jm", d);
+        EXPECT_EQ(m.env_flag, env) << m1;
+        EXPECT_FLOAT_EQ(m.meshes[0].colour[3], alpha) << m1;
+    }
     Model old = build_model(parse("3 1\n0 0 0 0 1 0 0 0\n1 0 0 0 1 0 1 0\n0 0 1 0 1 0 0 1\n0 1 2\n"), "@old.jm", d);
     EXPECT_EQ(old.meshes[0].colour, (std::array<float, 4>{1, 1, 1, 1}));
     EXPECT_FLOAT_EQ(old.meshes[0].m1, 32.0f);
@@ -70,19 +75,16 @@ TEST(BuildModel, FivePositiveWeightsKeepTheFourLargest)
     ASSERT_TRUE(mesh.skinned());
     // 0.1 is lost; the kept 0.4 0.2 0.3 0.5 sum to 1.4.
     float sum = 0;
-    for (int s = 0; s < 4; ++s) {
-        EXPECT_NE(mesh.bone_indices[static_cast<std::size_t>(s)], 0);
-        sum += mesh.weights[static_cast<std::size_t>(s)];
+    for (std::size_t s = 0; s < 4; ++s) {
+        EXPECT_NE(mesh.bone_indices[s], 0);
+        sum += mesh.weights[s];
+        if (mesh.bone_indices[s] == 4)
+            EXPECT_NEAR(mesh.weights[s], 0.5f / 1.4f, 1e-6);
     }
     EXPECT_NEAR(sum, 1.0f, 1e-6);
-    for (int s = 0; s < 4; ++s) {
-        if (mesh.bone_indices[static_cast<std::size_t>(s)] == 4) {
-            EXPECT_NEAR(mesh.weights[static_cast<std::size_t>(s)], 0.5f / 1.4f, 1e-6);
-        }
-    }
     // All-zero weights become a quarter each.
-    for (int s = 8; s < 12; ++s)
-        EXPECT_FLOAT_EQ(mesh.weights[static_cast<std::size_t>(s)], 0.25f);
+    for (std::size_t s = 8; s < 12; ++s)
+        EXPECT_FLOAT_EQ(mesh.weights[s], 0.25f);
     std::string log = test::read_file(tmp / "log.txt").value_or("");
     std::size_t first = log.find("Warning: vertex with more than 4 bone influences in '@rider.jm'");
     ASSERT_NE(first, std::string::npos);
@@ -215,6 +217,7 @@ TEST_F(ModelCache, VariantTriesTheFolderThenTheAlternativeAndWarns)
     put("fork.jm", k_triangle);
     EXPECT_EQ(load_model_variant("@bikes/yz/body.jm", "@bikes/common/frame.jm", true)->name, "@bikes/yz/frame.jm");
     EXPECT_EQ(load_model_variant("@bikes/yz/body.jm", "@bikes/common/fork.jm", true)->name, "@bikes/common/fork.jm");
+    EXPECT_EQ(load_model_variant("@body.jm", "@bikes/common/fork.jm", true)->name, "@fork.jm");
     EXPECT_EQ(load_model_variant("@bikes/yz/body.jm", "@x/none.jm", true), nullptr);
     EXPECT_EQ(load_model_variant("@nothing.jm", "", true), nullptr);
     std::string text = log();

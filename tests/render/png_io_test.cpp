@@ -38,6 +38,16 @@ TEST(PngIo, EveryFormatRoundTripsWithItsText)
         EXPECT_EQ(back->text, img.text);
         EXPECT_EQ(png_info_text(*back), "[mip_max_alpha][numberbackground:1,0,0]");
     }
+    // A palette picture (2 x 1, indices 1 and 0) comes back as its colours.
+    const std::string hex = "89504e470d0a1a0a0000000d4948445200000002000000010803000000c3fc8fb800000006504c5445"
+                            "0a141ec8643277a0b39c0000000b4944415478da63606400000005000242c2449f0000000049454e44ae426082";
+    std::vector<std::uint8_t> palette;
+    for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
+        palette.push_back(static_cast<std::uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+    auto colours = decode_png(palette);
+    ASSERT_TRUE(colours);
+    EXPECT_EQ(colours->format, PngFormat::rgb);
+    EXPECT_EQ(colours->pixels, (std::vector<std::uint8_t>{200, 100, 50, 10, 20, 30}));
 }
 
 TEST(PngIo, SixteenBitSamplesAreStoredBigEndianAndReadBackInHostOrder)
@@ -74,12 +84,15 @@ TEST(PngIo, RefusesInconsistentImages)
     img = pattern(PngFormat::rgb, 0, 4);
     EXPECT_FALSE(encode_png(img));
     img = pattern(PngFormat::rgb, 4, 4);
-    img.text = {{"", "empty keyword"}};
-    EXPECT_FALSE(encode_png(img));
-    img.text = {{std::string(80, 'k'), "keyword too long"}};
-    EXPECT_FALSE(encode_png(img));
     img.text = {{"Comment", std::string("nul\0inside", 10)}};
     EXPECT_FALSE(encode_png(img));
+    // Keywords: 1 to 79 printable Latin-1 characters, no space at either end.
+    for (auto [key, ok] : {std::pair<std::string, bool>{"", false}, {std::string(79, 'k'), true},
+                           {std::string(80, 'k'), false}, {"a~", true}, {"a\x7f", false}, {"a\xa0", false},
+                           {"a\xa1", true}, {"a\x1f", false}, {"a b", true}, {" a", false}, {"a ", false}}) {
+        img.text = {{key, "x"}};
+        EXPECT_EQ(encode_png(img).has_value(), ok) << key;
+    }
 }
 
 TEST(PngIo, RefusesDamagedFiles)

@@ -80,6 +80,9 @@ protected:
     }
     static void TearDownTestSuite()
     {
+        // Both suites of this fixture set up on their own: the second must
+        // not take the first one's window for its own.
+        ready_ = false;
         if (bike_)
             std::unique_ptr<sim::Bike> gone(bike_);
         bike_ = nullptr;

@@ -3,6 +3,10 @@
 // tags and side files, wrap flags, companion names and pixel images.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <tuple>
+#include <utility>
+
 #include "render/textures.h"
 #include "render_fixture.h"
 
@@ -33,14 +37,12 @@ TEST_F(Textures, NonPowerOfTwoSizesBecome256)
     ASSERT_NE(load_texture("@wide.png"), 0u);
     ASSERT_NE(load_texture("@square.png"), 0u);
     ASSERT_EQ(backend_.created.size(), 2u);
-    EXPECT_EQ(backend_.created[0].width, 256);
-    EXPECT_EQ(backend_.created[0].height, 256);
-    EXPECT_EQ(backend_.created[1].width, 256);
-    EXPECT_EQ(backend_.created[1].height, 256);
+    for (const auto& c : backend_.created)
+        EXPECT_EQ(std::pair(c.width, c.height), std::pair(256, 256));
     EXPECT_EQ(backend_.created[0].levels, 9);
     std::string text = log();
-    EXPECT_NE(text.find("Warning: Non power of 2 texture '@wide.png'"), std::string::npos);
-    EXPECT_NE(text.find("Warning: Non power of 2 texture '@square.png'"), std::string::npos);
+    for (const char* name : {"@wide.png", "@square.png"})
+        EXPECT_NE(text.find(std::string("Warning: Non power of 2 texture '") + name + "'"), std::string::npos) << name;
 }
 
 TEST_F(Textures, FlatImageIsReducedEvenWithBangButSkipSparesBang)
@@ -150,8 +152,13 @@ std::string j7_frame(int w, int h, char fill) { return "J7 " + std::to_string(w)
 TEST_F(Textures, AnimationsStepLoopAndPause)
 {
     put("flag.seq", "ANIM1 2 2 4 1\n0 1\n" + j7_frame(2, 2, '\1') + j7_frame(2, 2, '\2'));
+    advance_texture_generation();
     TextureId id = load_texture("@flag.seq");
     ASSERT_NE(id, 0u);
+    // Asked for again by the next track, the animation stays with its texture.
+    advance_texture_generation();
+    EXPECT_EQ(load_texture("@flag.seq"), id);
+    release_textures(false);
     start_animation(id, 100);
     update_animations(103);
     EXPECT_TRUE(backend_.replaced.empty());
@@ -221,16 +228,14 @@ TEST_F(Textures, CustomMipChainFromTheInfo)
 
 TEST_F(Textures, WrapFlagsComeFromTheName)
 {
-    put("g-repeat.png", noise_png(4, 4));
-    put("h-hrepeat.png", noise_png(4, 4));
-    put("v-vrepeat.png", noise_png(4, 4));
-    put("plain.png", noise_png(4, 4));
-    for (const char* n : {"@g-repeat.png", "@h-hrepeat.png", "@v-vrepeat.png", "@plain.png"})
-        ASSERT_NE(load_texture(n), 0u);
-    EXPECT_TRUE(backend_.created[0].repeat_s && backend_.created[0].repeat_t);
-    EXPECT_TRUE(backend_.created[1].repeat_s && !backend_.created[1].repeat_t);
-    EXPECT_TRUE(!backend_.created[2].repeat_s && backend_.created[2].repeat_t);
-    EXPECT_TRUE(!backend_.created[3].repeat_s && !backend_.created[3].repeat_t);
+    // {name, repeats across, repeats down}
+    for (auto [name, s, t] : {std::tuple{"@g-repeat.png", true, true}, {"@h-hrepeat.png", true, false},
+                              {"@v-vrepeat.png", false, true}, {"@plain.png", false, false}}) {
+        put(name + 1, noise_png(4, 4));
+        ASSERT_NE(load_texture(name), 0u);
+        EXPECT_EQ(backend_.created.back().repeat_s, s) << name;
+        EXPECT_EQ(backend_.created.back().repeat_t, t) << name;
+    }
 }
 
 TEST_F(Textures, PpmAndPredictiveFilesLoad)
@@ -241,6 +246,12 @@ TEST_F(Textures, PpmAndPredictiveFilesLoad)
     EXPECT_EQ(backend_.created.back().channels, 3);
     ASSERT_NE(load_texture("@q.j7"), 0u);
     EXPECT_EQ(backend_.created.back().channels, 4);
+    // The same files read as plain pixels.
+    const std::uint8_t* px = nullptr;
+    int w = 0, h = 0;
+    ASSERT_TRUE(load_image_rgba("@p.ppm", px, w, h));
+    EXPECT_EQ(px[0] + px[3] * 256, 0x40 + 255 * 256);
+    EXPECT_TRUE(load_image_rgba("@q.j7", px, w, h));
 }
 
 TEST_F(Textures, MakeTextureCountsMemory)

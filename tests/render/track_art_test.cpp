@@ -154,8 +154,13 @@ TEST_F(BikeArtCycle, ArtNotRequestedAgainIsFreedWithTheOldTrack)
     EXPECT_EQ(texture_memory(), 0u);
     // A bike drawn later gets its art afresh (read again).
     const std::size_t uploads = backend_.created.size();
-    EXPECT_NE(bike_art(*bike_).bike_texture, 0u);
+    const TextureId fresh = bike_art(*bike_).bike_texture;
+    EXPECT_NE(fresh, 0u);
     EXPECT_GT(backend_.created.size(), uploads);
+    // A new paint on the same bike is read for it at once.
+    put("repaint.png", test::png_bytes(64, 64, PngFormat::rgb, std::vector<std::uint8_t>(64 * 64 * 3, 0x66)));
+    bike_->bike_texture = "@repaint";
+    EXPECT_NE(bike_art(*bike_).bike_texture, fresh);
 }
 
 // Flagger pictures through the texture loader, as the game has it.

@@ -7,10 +7,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 
 #include "core/settings.h"
 #include "platform/window.h"
@@ -25,6 +27,7 @@
 #include "sim/world.h"
 #include "support/screen_window.h"
 #include "track/scenery_cameras.h"
+#include "track/scenery_lighting.h"
 #include "track/terrain.h"
 #include "track/timing.h"
 #include "track/track.h"
@@ -227,6 +230,36 @@ TEST_F(WorldScreen, GhostsFadeWithTheirDistanceFromThePlayer)
     // Half faded: well away from both the opaque and the missing bike.
     EXPECT_GT(difference(half, plain), whole * 0.2);
     EXPECT_GT(difference(half, gone), whole * 0.2);
+    // Without an anchor ghosts fade from the viewed rider's bike: as the
+    // viewed bike itself this ghost is at distance 0, not drawn, even with the
+    // fade distance reaching exactly to the last bike on the grid.
+    const dReal* q = dBodyGetPosition(bikes_.back()->body(sim::k_frame));
+    const Vec3f d = {static_cast<float>(q[0]) - at[0], static_cast<float>(q[1]) - at[1], static_cast<float>(q[2]) - at[2]};
+    core::settings().ghost_fade_distance.value = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
+    WorldFrame f = frame();
+    f.bikes[0].ghost = true;
+    look_at_camera(c.eye, c.target, f);
+    EXPECT_LT(difference(read_rect(280, 100, 80, 120), gone), 1.0);
+}
+
+// Without its sky pictures the frame is cleared to the fog colour, so
+// nothing of what was on the screen before shows through the sky.
+TEST_F(WorldScreen, AMissingSkyLeavesNothingOfTheLastPicture)
+{
+    const std::string file = ::testing::TempDir() + "zv-skyless-lighting";
+    std::ofstream(file) << "sky_n @none.png\nsky_e @none.png\nsky_s @none.png\nsky_w @none.png\nsky_u @none.png\n";
+    track::load_lighting(file);
+    glClearColor(1, 0, 1, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    const dReal* p = dBodyGetPosition(bikes_[0]->body(sim::k_frame));
+    const Vec3f at = {static_cast<float>(p[0]), static_cast<float>(p[1]) + 2, static_cast<float>(p[2])};
+    look_at_camera(at, {at[0], at[1] + 50, at[2] - 50}, frame());
+    const std::vector<std::uint8_t> px = read_rect(0, 0, 640, 360);
+    int magenta = 0;
+    for (std::size_t i = 0; i < px.size(); i += 3)
+        magenta += px[i] > 200 && px[i + 1] < 60 && px[i + 2] > 200;
+    track::load_lighting("@rabbithill/lighting");
+    EXPECT_EQ(magenta, 0);
 }
 
 TEST_F(WorldScreen, BillboardsAreSortedAndDrawn)
