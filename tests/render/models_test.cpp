@@ -78,8 +78,9 @@ TEST(BuildModel, FivePositiveWeightsKeepTheFourLargest)
     for (std::size_t s = 0; s < 4; ++s) {
         EXPECT_NE(mesh.bone_indices[s], 0);
         sum += mesh.weights[s];
-        if (mesh.bone_indices[s] == 4)
+        if (mesh.bone_indices[s] == 4) {
             EXPECT_NEAR(mesh.weights[s], 0.5f / 1.4f, 1e-6);
+        }
     }
     EXPECT_NEAR(sum, 1.0f, 1e-6);
     // All-zero weights become a quarter each.
