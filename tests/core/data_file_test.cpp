@@ -69,6 +69,7 @@ TEST_F(OpenDataFile, WritingConfigCreatesTheMissingHomeFolders)
         DataFilePtr f = open_data_file("@config", "w");
         ASSERT_TRUE(f);
         EXPECT_TRUE(write_text(*f, "volume 7\n"));
+        EXPECT_TRUE(write_text(*f, ""));  // nothing to write succeeds on a file open for writing
         EXPECT_EQ(print(*f, "%s=%d\n", "x", 42), 5);
         EXPECT_EQ(write_char(*f, 'z'), 'z');
     }
@@ -152,6 +153,7 @@ TEST_F(OpenDataFile, WritesNeverGoToArchivesAndReadHandlesRefuseWrites)
     ASSERT_TRUE(r);
     EXPECT_EQ(write_char(*r, 'x'), -1);
     EXPECT_FALSE(write_text(*r, "x"));
+    EXPECT_FALSE(write_text(*r, ""));
     EXPECT_EQ(write_bytes(*r, "x", 1), 0u);
     EXPECT_EQ(print(*r, "x"), -1);
     EXPECT_FALSE(flush(*r));

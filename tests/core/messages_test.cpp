@@ -92,6 +92,9 @@ TEST_F(MessagesTest, LongLinesAreCutAt127Characters)
     std::string accented = std::string(126, 'a') + "\xc3\xa9" + "zz";
     show_message("%s", accented.c_str());
     EXPECT_EQ(std::string(message_line(0)), std::string(126, 'a'));
+    // Nothing but continuation bytes past the limit: nothing is left to show.
+    show_message("%s", std::string(200, '\x80').c_str());
+    EXPECT_STREQ(message_line(0), "");
     // The log keeps the whole text.
     EXPECT_NE(log_text().find(longer + "\n"), std::string::npos);
 }

@@ -92,8 +92,9 @@ TEST_F(DemoPlayerTest, OldFramePerTickFiles)
             EXPECT_EQ(got[static_cast<std::size_t>(k)].second, expected[0][static_cast<std::size_t>(k)]) << k;
         }
         for (int s = 0; s < k_history_slots; ++s)
-            if (s != 0)
+            if (s != 0) {
                 EXPECT_TRUE(test::history_of(s).empty()) << s;
+            }
         // Old records are drawn as they stand: beyond the newest the pose
         // holds the one before it instead of running ahead.
         std::optional<Pose> pose = pose_for_tick(0, 1025);

@@ -219,7 +219,7 @@ TEST_F(DemoRecorderTest, HeaderVersionsAndMissingNumbers)
     struct Case {
         std::string text;
         bool ok;
-        int version, riders, length, laps, start;
+        int version = 0, riders = 0, length = 0, laps = 0, start = 0;
     };
     const std::string v5_rider = "crf250|r|b|w|h\n1234\n";
     const std::vector<Case> cases = {

@@ -165,8 +165,9 @@ TEST(EngineSynth, ListsMakeTheRhythmAndChooseTheStartInTheSample)
             fire(s, p, 6000, 0, 0, 1);
             EXPECT_FLOAT_EQ(s.frequency, c.frequencies[i]) << i;
             EXPECT_EQ(s.voices[0].position, c.starts[i] * 1024) << i;
-            if (c.frequencies[i] == 100)
+            if (c.frequencies[i] == 100) {
                 EXPECT_EQ(s.voices[0].step, 232) << i;  // 100 samples per firing interval
+            }
         }
     }
 }

@@ -145,8 +145,9 @@ TEST(Erode, EventsAreFilteredByPushAndSpeed)
         e.ground.tiles[0].erode_on_speed = c.on_speed;
         erode(e.ground, *e.ring, pushing(c.force, 20.0f, c.speed), 100.0f);  // body on the spot: kept waiting
         ASSERT_EQ(erosion_ring_count(*e.ring), c.kept ? 1 : 0) << c.force << " at " << c.speed;
-        if (c.kept)
+        if (c.kept) {
             EXPECT_FLOAT_EQ(e.ring->events[0].fx, c.fx);
+        }
     }
 }
 

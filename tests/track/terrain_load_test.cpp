@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cmath>
 #include <span>
 
@@ -433,6 +435,11 @@ TEST_F(TerrainLoad, TextureMethodsAndLitRendering)
     EXPECT_EQ(t.normal_shadow[0], 128);
     EXPECT_EQ(t.normal_shadow[1], 55);
     EXPECT_EQ(t.normal_shadow[2], 128);
+    // Without a shadow amount for every sample the normals are left alone.
+    t.shadows.pop_back();
+    t.normal_shadow.assign(75, 0);
+    update_terrain_normals(t, 0, 0, 4, 4);
+    EXPECT_EQ(std::count(t.normal_shadow.begin(), t.normal_shadow.end(), 0), 75);
     ASSERT_EQ(t.decals.size(), 1u);
     EXPECT_EQ(textures.name_of(t.decals[0].normal_map), "@tracks/t/mark_tnorm.png");
     EXPECT_EQ(textures.name_of(t.decals[0].specular_map), "@tracks/t/mark_tspec.png");

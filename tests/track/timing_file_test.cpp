@@ -184,7 +184,9 @@ TEST(TimingParse, MalformedNumbersAndOversizedInputStayInBounds)
 
     // More than 256 checkpoints: 256 are read and the 257th radius is taken
     // for the next word, so the lists are never found.
-    t = parse_timing_gates("checkpoints:\n" + checkpoint_lines(300) + "firstlap: 0\nnormallap: 0\n");
+    t = parse_timing_gates("checkpoints:\n" + checkpoint_lines(256) + "firstlap: 0\nnormallap: 0\n");
+    EXPECT_EQ(t.checkpoints.size(), 256u);
+    t = parse_timing_gates("checkpoints:\n" + checkpoint_lines(257) + "firstlap: 0\nnormallap: 0\n");
     EXPECT_FALSE(t.has_timing());
     // More than 256 list entries: the list stops at 256 and the 257th entry
     // stands where "normallap:" should.
