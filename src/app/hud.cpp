@@ -158,21 +158,6 @@ void draw_tachometer(const HudFrame& f)
                  (c.row + 1) / 3.0f);
 }
 
-double gap_to_rider_ahead(int slot, const std::vector<track::Standing>& standings, int& index)
-{
-    index = -1;
-    for (std::size_t i = 0; i < standings.size(); ++i)
-        if (standings[i].slot == slot)
-            index = static_cast<int>(i);
-    if (index <= 0)
-        return 0;
-    const track::Standing& ahead = standings[static_cast<std::size_t>(index - 1)];
-    int p = std::min(track::rider_position(slot), track::rider_position(ahead.slot)) - 1;
-    int mine = track::crossing_tick(slot, p), theirs = track::crossing_tick(ahead.slot, p);
-    if (p < 0 || mine < 0 || theirs < 0)
-        return 0;
-    return (mine - theirs) * k_hud_tick;
-}
 
 void draw_pit_board(const HudFrame& f)
 {
@@ -366,6 +351,22 @@ void draw_results(const HudFrame& f)
 }
 
 }  // namespace
+
+double gap_to_rider_ahead(int slot, const std::vector<track::Standing>& standings, int& index)
+{
+    index = -1;
+    for (std::size_t i = 0; i < standings.size(); ++i)
+        if (standings[i].slot == slot)
+            index = static_cast<int>(i);
+    if (index <= 0)
+        return 0;
+    const track::Standing& ahead = standings[static_cast<std::size_t>(index - 1)];
+    int p = std::min(track::rider_position(slot), track::rider_position(ahead.slot)) - 1;
+    int mine = track::crossing_tick(slot, p), theirs = track::crossing_tick(ahead.slot, p);
+    if (p < 0 || mine < 0 || theirs < 0)
+        return 0;
+    return (mine - theirs) * k_hud_tick;
+}
 
 void load_hud_pictures()
 {

@@ -8,8 +8,10 @@
 
 #include <array>
 #include <string>
+#include <vector>
 
 #include "app/hud_text.h"
+#include "track/race_rules.h"
 
 namespace zv::sim {
 struct Bike;
@@ -56,6 +58,11 @@ void draw_info_layer(const HudFrame& frame);
 void draw_track_camera_overlay(const HudFrame& frame);
 // The ticker's line for the running standings ("" when nobody stands).
 std::string ticker_text();
+// The pit board's gap (seconds) from `slot` to the rider ahead in
+// `standings`, at the last timing gate both have passed (0 for the leader,
+// a rider not standing, or before a shared gate); `index` is its place
+// (-1 when it does not stand).
+double gap_to_rider_ahead(int slot, const std::vector<track::Standing>& standings, int& index);
 
 // The suspension graph ("togglegraph") and its four rings of the viewed
 // rider's samples, one per race tick.

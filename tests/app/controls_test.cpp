@@ -45,7 +45,7 @@ TEST_F(ControlsTest, NamesThatMeanNothingLeaveTheBindingLoose)
     core::parse_binding(s.throttle_key, "no such key");
     core::parse_binding(s.clutch_key, "(0,1)Mouse.key[0]");   // an axis binding on a key
     core::parse_binding(s.left_key, "(k)Mouse.axis[0]");       // a key binding on an axis
-    core::parse_binding(s.right_key, "(0,1)Joystick1.axis[0]"); // no joystick here
+    core::parse_binding(s.right_key, "(-1,1)Joystick1.axis[0]"); // no joystick here: 0, not mid-range
     bind_inputs();
     EXPECT_EQ(binding_code(s.throttle_key), k_no_code);
     EXPECT_EQ(binding_code(s.clutch_key), k_no_code);
@@ -58,6 +58,7 @@ TEST_F(ControlsTest, NamesThatMeanNothingLeaveTheBindingLoose)
     sim::RiderInput in = control_values();
     EXPECT_FLOAT_EQ(in.throttle, 0);
     EXPECT_FLOAT_EQ(in.clutch, 0);
+    EXPECT_FLOAT_EQ(in.steer, 0);
 }
 
 TEST_F(ControlsTest, ControlValuesAddEachBindingWithItsSign)

@@ -13,6 +13,7 @@
 #include "app/view.h"
 #include "core/messages.h"
 #include "core/settings.h"
+#include "race/riders.h"
 #include "hud_screen_fixture.h"
 #include "track/race_rules.h"
 
@@ -110,6 +111,33 @@ TEST_F(HudScreen, EveryViewCarriesTheMessageLinesUnlessTheHudIsHidden)
     draw_view(g, k_w, k_h, 1.0 / 60, true);
     EXPECT_EQ(lit_pixels(0, 8, 240, 20), 0);
     core::clear_messages();
+}
+
+TEST_F(HudScreen, OverlaysShowThePauseAndTheWarmupOnlyWhenTheyApply)
+{
+    // The pause text sits at 0.4 of the height, the warmup warning at 0.3.
+    const struct {
+        int kind;
+        bool connected, paused, hide_pause, pause_shown, warmup_shown;
+    } cases[] = {
+        {race::k_rider_local, false, false, false, false, false},
+        {race::k_rider_local, true, false, false, false, true},  // connected, no place in the race
+        {race::k_rider_robot, true, false, false, false, false}, // watching another rider
+        {race::k_rider_local, false, true, false, true, false},
+        {race::k_rider_local, false, true, true, false, false},
+    };
+    Game g;
+    g.view = ViewMode::rider;
+    for (const auto& c : cases) {
+        race::rider_slot(0).kind = c.kind;
+        g.connected = c.connected;
+        g.paused = c.paused;
+        clear_window();
+        draw_overlays(g, k_w, k_h, c.hide_pause);
+        EXPECT_EQ(lit_pixels(0, 140, k_w, 40) > 50, c.pause_shown) << c.kind << c.connected << c.paused;
+        EXPECT_EQ(lit_pixels(0, 100, k_w, 34) > 20, c.warmup_shown) << c.kind << c.connected << c.paused;
+    }
+    race::rider_slot(0).kind = race::k_rider_history;
 }
 
 TEST_F(HudScreen, TrackCameraShowsThePendingTextAtTheTop)

@@ -16,14 +16,12 @@ TEST(Tachometer, NeedleSpans270DegreesOver16000Rpm)
 
 TEST(Shifter, GearPicksItsCell)
 {
-    EXPECT_EQ(shifter_cell(4).column, 1);
-    EXPECT_EQ(shifter_cell(4).row, 1);
-    EXPECT_EQ(shifter_cell(0).column, 0);
-    EXPECT_EQ(shifter_cell(0).row, 0);
-    EXPECT_EQ(shifter_cell(5).column, 2);
-    EXPECT_EQ(shifter_cell(5).row, 1);
-    EXPECT_EQ(shifter_cell(9).row, 0);  // rows wrap
-    EXPECT_EQ(shifter_cell(-1).column, 0);
+    // {gear, column, row}: three a row, the rows wrap after three.
+    const int cells[][3] = {{4, 1, 1}, {0, 0, 0}, {5, 2, 1}, {8, 2, 2}, {9, 0, 0}, {-1, 0, 0}};
+    for (const auto& c : cells) {
+        EXPECT_EQ(shifter_cell(c[0]).column, c[1]) << c[0];
+        EXPECT_EQ(shifter_cell(c[0]).row, c[2]) << c[0];
+    }
 }
 
 TEST(RaceBanner, LengthForms)

@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+
 namespace zv::app {
 namespace {
 
@@ -35,11 +37,30 @@ TEST_F(Ticker, GapsToTheLeaderAtTheLastSharedGate)
     track::set_gate_time(5, 0, 2064);
     track::update_standings(2400);
     EXPECT_EQ(ticker_text(), "Lap 2    1 " + mine + "   0.000    2  77   0.500");
+    // The pit board's gap to the rider ahead counts from the first gate on.
+    const struct {
+        int slot, index;
+        double gap;
+    } boards[] = {{0, 0, 0.0}, {5, 1, 0.5}, {9, -1, 0.0}};
+    for (const auto& b : boards) {
+        int index = -2;
+        EXPECT_DOUBLE_EQ(gap_to_rider_ahead(b.slot, track::running_standings(), index), b.gap) << b.slot;
+        EXPECT_EQ(index, b.index) << b.slot;
+    }
+    // The warp restarts the race, the grid turned by one, only once the
+    // leader has run every lap.
+    const std::array<int, race::k_rider_slot_count> grid = race::starting_grid();
+    warp_restart_if_finished(g);
+    EXPECT_EQ(race::starting_grid(), grid);
     // Both laps run: no lap any more.
     track::set_gate_time(0, 2, 2600);
     track::set_gate_time(0, 3, 2900);
     track::update_standings(3000);
     EXPECT_EQ(ticker_text().substr(0, 2), "1 ");
+    warp_restart_if_finished(g);
+    EXPECT_EQ(race::starting_grid()[0], grid[1]);
+    EXPECT_EQ(race::starting_grid().back(), grid[0]);
+    race::starting_grid() = grid;
 }
 
 }  // namespace

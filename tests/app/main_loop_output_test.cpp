@@ -16,20 +16,22 @@ namespace {
 
 TEST(ScreenshotNumber, OneAboveTheHighestNumberedName)
 {
-    EXPECT_EQ(next_screenshot_number(std::vector<std::string>{}), 0);
-    EXPECT_EQ(next_screenshot_number(std::vector<std::string>{"config", "lastlog.txt"}), 0);
-    EXPECT_EQ(next_screenshot_number(std::vector<std::string>{"screenshot000.png"}), 1);
-    EXPECT_EQ(next_screenshot_number(std::vector<std::string>{"screenshot007.png", "screenshot012.png",
-                                                              "screenshot3.png"}),
-              13);
-    // Four digits and more count too; names without a number do not.
-    EXPECT_EQ(next_screenshot_number(std::vector<std::string>{"screenshot1234.png", "screenshotx.png",
-                                                              "screenshot", "old/screenshot999.png"}),
-              1235);
-    // A number too long for an int is ignored rather than wrapped.
-    EXPECT_EQ(next_screenshot_number(std::vector<std::string>{"screenshot99999999999999999999.png",
-                                                              "screenshot5.png"}),
-              6);
+    const struct {
+        std::vector<std::string> names;
+        int next;
+    } cases[] = {
+        {{}, 0},
+        {{"config", "lastlog.txt"}, 0},
+        {{"screenshot000.png"}, 1},
+        {{"screenshot007.png", "screenshot012.png", "screenshot3.png"}, 13},
+        // Four digits and more count too; names without a number or without
+        // the whole word first do not.
+        {{"screenshot1234.png", "screenshotx.png", "screenshot", "old/screenshot999.png", "screensh0t9999.png"}, 1235},
+        // A number too long for an int is ignored rather than wrapped.
+        {{"screenshot99999999999999999999.png", "screenshot5.png"}, 6},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(next_screenshot_number(c.names), c.next) << c.next;
 }
 
 TEST(Png, RgbRoundTripKeepsEveryPixel)
@@ -96,15 +98,20 @@ TEST(Font, GlyphsAndWidths)
     // 'I': a bar down the middle column, serifs top and bottom.
     for (int row = 0; row < k_glyph_height; ++row)
         EXPECT_TRUE(glyph_pixel('I', 2, row)) << row;
-    EXPECT_TRUE(glyph_pixel('I', 1, 0));
-    EXPECT_FALSE(glyph_pixel('I', 0, 3));
-    // A space is empty; outside the glyph nothing is set.
+    // '-' spans every column of row 3, '#' every row of column 1; a space is
+    // empty; outside the glyph nothing is set.
+    const struct {
+        char c;
+        int column, row;
+        bool set;
+    } pixels[] = {{'I', 1, 0, true}, {'I', 0, 3, false}, {'-', 0, 3, true}, {'-', 4, 3, true},
+                  {'#', 1, 0, true}, {'#', 1, 6, true},  {'-', 0, 2, false}, {'A', 5, 0, false},
+                  {'A', -1, 0, false}, {'A', 0, 7, false}, {'#', 1, -1, false}};
+    for (const auto& p : pixels)
+        EXPECT_EQ(glyph_pixel(p.c, p.column, p.row), p.set) << p.c << ' ' << p.column << ' ' << p.row;
     for (int col = 0; col < k_glyph_width; ++col)
         for (int row = 0; row < k_glyph_height; ++row)
             EXPECT_FALSE(glyph_pixel(' ', col, row));
-    EXPECT_FALSE(glyph_pixel('A', 5, 0));
-    EXPECT_FALSE(glyph_pixel('A', -1, 0));
-    EXPECT_FALSE(glyph_pixel('A', 0, 7));
     // Characters without a glyph draw as '?'.
     for (int col = 0; col < k_glyph_width; ++col)
         for (int row = 0; row < k_glyph_height; ++row)

@@ -220,15 +220,20 @@ TEST_F(TickTest, AMenuHoldsASinglePlayerRaceStill)
 
 TEST_F(TickTest, EscOpensAndClosesTheMenuAndCloseQuits)
 {
-    push("esc", true, 100.001);
-    run(1);
-    EXPECT_EQ(g.menu_page, k_menu_main);
-    push("esc", false, 100.010);
-    push("esc", true, 100.011);
-    push("close", true, 100.012);
-    run(2);
-    EXPECT_EQ(g.menu_page, k_menu_closed);
-    EXPECT_TRUE(g.quit);
+    // In the editor too, which sees the keys first.
+    for (ViewMode view : {ViewMode::rider, ViewMode::editor}) {
+        g.view = view;
+        g.quit = false;
+        push("esc", true, 100.001);
+        run(1);
+        EXPECT_EQ(g.menu_page, k_menu_main);
+        push("esc", false, 100.010);
+        push("esc", true, 100.011);
+        push("close", true, 100.012);
+        run(2);
+        EXPECT_EQ(g.menu_page, k_menu_closed);
+        EXPECT_TRUE(g.quit);
+    }
 }
 
 TEST_F(TickTest, PauseStopsTheRaceAndStepRunsOneTick)

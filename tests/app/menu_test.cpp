@@ -181,9 +181,12 @@ TEST_F(MenuTest, TypeAheadFindsTheNextBikeHoldingTheText)
     EXPECT_EQ(st().type_ahead, "");
     type("KX125");
     EXPECT_STREQ(s.bike.current(), "kx125");
-    // A text nothing holds leaves the choice where it is.
+    // A text nothing holds leaves the choice where it is; the text keeps
+    // its first 31 characters.
     type("zz");
     EXPECT_STREQ(s.bike.current(), "kx125");
+    type(std::string(30, 'q'));
+    EXPECT_EQ(st().type_ahead, "KX125zz" + std::string(24, 'q'));
 }
 
 TEST_F(MenuTest, TypeAheadBelongsToOneSetting)
@@ -204,6 +207,13 @@ TEST_F(MenuTest, TypeAheadBelongsToOneSetting)
     type("n");
     EXPECT_EQ(st().type_ahead, "n");
     EXPECT_EQ(s.skill.index, 0);  // "Novice", from "Expert" on and round
+    // Tab runs on through every holder of "e" and round to the first.
+    key(UiKey::backspace);
+    type("e");
+    for (int expected : {1, 2, 0, 1}) {
+        key(UiKey::tab);
+        EXPECT_EQ(s.skill.index, expected);
+    }
 }
 
 TEST_F(MenuTest, SlidersTakeClicksNearTheBarOnly)
@@ -271,9 +281,11 @@ TEST_F(MenuTest, PointerHighlightsTheItemUnderIt)
     key(UiKey::down);
     menu_pointer(g, r.left + 3.0f, r.top + 2.0f, false);
     EXPECT_EQ(st().current, 5);
-    // Outside every item the highlight stays.
+    // Outside every item the highlight stays; the first item takes it too.
     menu_pointer(g, 1.0f, 1.0f, false);
     EXPECT_EQ(st().current, 5);
+    menu_pointer(g, st().page.items[0].rect.left + 2.0f, st().page.items[0].rect.top + 2.0f, false);
+    EXPECT_EQ(st().current, 0);
     // A click on a button activates it.
     const Rect quit = st().page.items[8].rect;
     click_at(quit.left + 2.0f, quit.top + 2.0f);

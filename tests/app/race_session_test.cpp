@@ -5,6 +5,9 @@
 #include "app/race_session.h"
 
 #include "app/main_loop.h"
+#include "app/menu.h"
+#include "app/menu_series.h"
+#include "track/race_rules.h"
 #include "race/riders.h"
 #include "render/textures.h"
 #include "mini_session_fixture.h"
@@ -67,6 +70,31 @@ TEST_F(RaceSession, TheSelectedTrackTheViewerAndTheScreensReports)
     EXPECT_FALSE(load(&kinds));
     EXPECT_EQ(g.viewed, 0);
     EXPECT_EQ(race::bike_count(), 0);
+}
+
+// A series event runs on its own track with the player in the grid's first
+// gate; only a counted event records its places once the race is over.
+TEST_F(RaceSession, OnlyACountedSeriesEventRecordsItsResult)
+{
+    time_two_checkpoint_laps();
+    core::settings().laps.value = 1;
+    for (bool counted : {false, true}) {
+        Series s;
+        s.file = "cup.series";
+        s.events.resize(2);
+        for (SeriesEvent& e : s.events)
+            e.track = k_folder;
+        startup_lists().series = {s};
+        start_series_event(g, 0, counted);
+        EXPECT_EQ(g.menu_page, k_menu_closed);
+        EXPECT_EQ(race::rider_slot(0).kind, race::k_rider_local);
+        for (int gate : {0, 1, 2})
+            track::set_gate_time(0, gate, 2000 + 300 * gate);
+        track::update_standings(3000);
+        ASSERT_TRUE(track::has_final_standings());
+        finish_series_event(g);
+        EXPECT_EQ(startup_lists().series[0].standings.size(), counted ? 1u : 0u) << counted;
+    }
 }
 
 TEST_F(RaceSession, EveryBikeMadeGoesThroughTheArtHookBeforeTheMemoryLine)

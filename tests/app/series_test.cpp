@@ -163,7 +163,8 @@ TEST_F(SeriesTest, SkillWordsAreCaseSensitiveAndUnknownMeansExpert)
     EXPECT_EQ(app::series_skill_index("novice"), 2);
     EXPECT_EQ(app::series_skill_index("Godlike"), 2);
 
-    write("s.series", "S 1 Rookie 4 1\n" + event_text("A", "hills"));
+    // The longest word the reader takes, unknown as well.
+    write("s.series", "S 1 " + std::string(1023, 'R') + " 4 1\n" + event_text("A", "hills"));
     std::optional<app::Series> s = app::read_series("s.series", tracks_);
     ASSERT_TRUE(s);
     EXPECT_EQ(s->skill, 2);
