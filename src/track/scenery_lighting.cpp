@@ -26,7 +26,7 @@ bool all_finite(std::initializer_list<float> values)
 
 bool read_vec3(const std::string& value, Vec3f& out)
 {
-    Vec3f v;
+    Vec3f v{};
     if (std::sscanf(value.c_str(), " [ %f %f %f ] ", &v[0], &v[1], &v[2]) != 3 ||
         !all_finite({v[0], v[1], v[2]}))
         return false;

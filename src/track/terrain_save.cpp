@@ -71,8 +71,8 @@ bool save_terrain(const Terrain& t, std::string_view track_path)
     auto [lo_it, hi_it] = std::minmax_element(t.heights.begin(), t.heights.end());
     const double lo = *lo_it, hi = *hi_it;
     if (auto f = open_for_writing(base, "terrain.hf")) {
-        bool w = core::print(*f, "%d %f %f %f\n", t.size_exponent, static_cast<double>(t.cell_size), lo, hi) > 0;
-        files.push_back({std::move(f), "terrain.hf", w});
+        bool good = core::print(*f, "%d %f %f %f\n", t.size_exponent, static_cast<double>(t.cell_size), lo, hi) > 0;
+        files.push_back({std::move(f), "terrain.hf", good});
     } else {
         ok = report("terrain.hf");
     }
@@ -85,8 +85,8 @@ bool save_terrain(const Terrain& t, std::string_view track_path)
         }
     }
     if (auto f = open_for_writing(base, "terrain.png")) {
-        bool w = write_png_grey16(*f, t.grid_side, t.grid_side, samples.data());
-        files.push_back({std::move(f), "terrain.png", w});
+        bool good = write_png_grey16(*f, t.grid_side, t.grid_side, samples.data());
+        files.push_back({std::move(f), "terrain.png", good});
     } else {
         ok = report("terrain.png");
     }
@@ -99,14 +99,14 @@ bool save_terrain(const Terrain& t, std::string_view track_path)
     for (std::size_t k = 0; k < stored.size(); ++k)
         doubled[k] = static_cast<std::uint8_t>(std::min(stored[k] * 2, 255));
     if (auto f = open_for_writing(base, "shading.ppm")) {
-        bool w = write_pnm(*f, 3, t.grid_side, t.grid_side, doubled.data());
-        files.push_back({std::move(f), "shading.ppm", w});
+        bool good = write_pnm(*f, 3, t.grid_side, t.grid_side, doubled.data());
+        files.push_back({std::move(f), "shading.ppm", good});
     } else {
         ok = report("shading.ppm");
     }
     if (auto f = open_for_writing(base, "shadingx2.ppm")) {
-        bool w = write_pnm(*f, 3, t.grid_side, t.grid_side, stored.data());
-        files.push_back({std::move(f), "shadingx2.ppm", w});
+        bool good = write_pnm(*f, 3, t.grid_side, t.grid_side, stored.data());
+        files.push_back({std::move(f), "shadingx2.ppm", good});
     } else {
         ok = report("shadingx2.ppm");
     }
@@ -114,19 +114,19 @@ bool save_terrain(const Terrain& t, std::string_view track_path)
     std::vector<std::uint8_t> map = t.tile_map;
     map.resize(static_cast<std::size_t>(t.tile_side) * t.tile_side, 0);
     if (auto f = open_for_writing(base, "tilemap")) {
-        bool w = core::write_bytes(*f, map.data(), map.size()) == map.size();
-        files.push_back({std::move(f), "tilemap", w});
+        bool good = core::write_bytes(*f, map.data(), map.size()) == map.size();
+        files.push_back({std::move(f), "tilemap", good});
     } else {
         ok = report("tilemap");
     }
 
     if (auto f = open_for_writing(base, "decals")) {
-        bool w = true;
+        bool good = true;
         for (const Decal& d : t.decals)
-            w &= core::print(*f, "[%f %f] %f %f %f %s\n", static_cast<double>(d.x), static_cast<double>(d.z),
+            good &= core::print(*f, "[%f %f] %f %f %f %s\n", static_cast<double>(d.x), static_cast<double>(d.z),
                              static_cast<double>(d.angle), static_cast<double>(d.size),
                              static_cast<double>(d.aspect), d.texture_name.c_str()) > 0;
-        files.push_back({std::move(f), "decals", w});
+        files.push_back({std::move(f), "decals", good});
     } else {
         ok = report("decals");
     }

@@ -324,8 +324,9 @@ TEST_F(CommandLineTest, HelpListsEveryOptionUnderItsGroup)
     for (const char* g : groups) {
         heading.push_back(help.find("\n" + std::string(g) + ":\n"));
         ASSERT_NE(heading.back(), std::string::npos) << g;
-        if (heading.size() > 1)
+        if (heading.size() > 1) {
             EXPECT_GT(heading.back(), heading[heading.size() - 2]) << g << " out of order";
+        }
     }
 
     const std::vector<OptionHelp> options = command_line_options();
@@ -391,8 +392,9 @@ TEST_F(CommandLineTest, HelpAndVersionAreAnsweredBeforeStartUp)
         SCOPED_TRACE(argv[1]);
         EXPECT_EQ(status, c.status);
         EXPECT_TRUE(out.starts_with(c.starts)) << out.substr(0, 80);
-        if (c.starts.empty())
+        if (c.starts.empty()) {
             EXPECT_EQ(out, "");
+        }
     }
     EXPECT_EQ(captured([](std::FILE* f) { print_version(f); }), version);
     // The parser passes over them quietly.
