@@ -30,6 +30,7 @@
 #include "sim/world.h"
 #include "support/screen_window.h"
 #include "support/temp_dir.h"
+#include "track/ground_fixture.h"
 #include "track/terrain.h"
 #include "track/terrain_hooks.h"
 #include "track/timing.h"
@@ -285,6 +286,24 @@ TEST_F(TerrainScreen, SmallViewportComposesLowDetailTexturesInMemory)
     }
     glViewport(0, 0, k_width, k_height);
     setenv("TORV_LOGFILE", suite_log.c_str(), 1);
+}
+
+// A ground without tile types draws its light times the middle grey: shading
+// (100, 50, 200) comes out as itself.
+TEST_F(TerrainScreen, RegionWithoutTileTypesDrawsItsLight)
+{
+    track::Terrain t = test::square_ground(1, 4);
+    t.shading.clear();
+    for (int k = 0; k < 25; ++k)
+        t.shading.insert(t.shading.end(), {100, 50, 200});
+    t.shadows.assign(25, 0);
+    draw_region_from_above(t, {0, 0, 4, 4}, 32, {}, {});
+    const std::vector<std::uint8_t> px = read_rect(4, 4, 24, 24);
+    const int want[3] = {100, 50, 200};
+    int off = 0;
+    for (std::size_t k = 0; k < px.size(); ++k)
+        off += std::abs(px[k] - want[k % 3]) > 1;
+    EXPECT_EQ(off, 0) << "first pixel " << int(px[0]) << " " << int(px[1]) << " " << int(px[2]);
 }
 
 TEST_F(TerrainScreen, SkyCornerHasNoSeam)
