@@ -8,6 +8,7 @@
 #include "app/menu.h"
 #include "app/menu_series.h"
 #include "track/race_rules.h"
+#include "race/race_demo.h"
 #include "race/riders.h"
 #include "render/textures.h"
 #include "mini_session_fixture.h"
@@ -85,7 +86,10 @@ TEST_F(RaceSession, OnlyACountedSeriesEventRecordsItsResult)
         for (SeriesEvent& e : s.events)
             e.track = k_folder;
         startup_lists().series = {s};
+        // The record setting holds for series events too.
+        core::settings().record.index = counted ? 1 : 0;
         start_series_event(g, 0, counted);
+        EXPECT_EQ(race::demo_recording(), counted);
         EXPECT_EQ(g.menu_page, k_menu_closed);
         EXPECT_EQ(race::rider_slot(0).kind, race::k_rider_local);
         for (int gate : {0, 1, 2})
