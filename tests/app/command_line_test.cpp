@@ -20,6 +20,20 @@
 namespace zv::app {
 namespace {
 
+// Output written to a stream by f, as text.
+template <typename F>
+std::string captured(F f)
+{
+    char* buf = nullptr;
+    std::size_t size = 0;
+    std::FILE* stream = open_memstream(&buf, &size);
+    f(stream);
+    std::fclose(stream);
+    std::string text(buf, size);
+    std::free(buf);
+    return text;
+}
+
 class CommandLineTest : public ::testing::Test {
 protected:
     CommandLineTest()
@@ -43,14 +57,10 @@ protected:
         values = StartupValues{};
         std::vector<const char*> argv{"zarvox"};
         argv.insert(argv.end(), args.begin(), args.end());
-        char* buf = nullptr;
-        std::size_t size = 0;
-        std::FILE* stream = open_memstream(&buf, &size);
-        std::optional<int> status =
-            parse_command_line(static_cast<int>(argv.size()), argv.data(), values, stream);
-        std::fclose(stream);
-        err.assign(buf, size);
-        std::free(buf);
+        std::optional<int> status;
+        err = captured([&](std::FILE* f) {
+            status = parse_command_line(static_cast<int>(argv.size()), argv.data(), values, f);
+        });
         return status;
     }
 
@@ -295,20 +305,6 @@ TEST_F(CommandLineTest, NoMmxIsLoggedOnlyWhenPresent)
     std::string log = test::read_file(tmp / "log.txt").value_or("");
     EXPECT_NE(log.find("Ignoring MMX\n"), std::string::npos);
     EXPECT_EQ(log.find("Ignoring MMX"), log.rfind("Ignoring MMX"));  // once
-}
-
-// Output written to a stream by f, as text.
-template <typename F>
-std::string captured(F f)
-{
-    char* buf = nullptr;
-    std::size_t size = 0;
-    std::FILE* stream = open_memstream(&buf, &size);
-    f(stream);
-    std::fclose(stream);
-    std::string text(buf, size);
-    std::free(buf);
-    return text;
 }
 
 // Every option the parser knows is in the help, with a text, on a line of its

@@ -19,47 +19,19 @@
 #include "core/messages.h"
 #include "core/settings.h"
 #include "platform/input.h"
+#include "app/menu_fixture.h"
 
 namespace zv::app {
 namespace {
 
-class MenuPagesTest : public ::testing::Test {
+class MenuPagesTest : public test::MenuFixture {
 protected:
-    MenuPagesTest()
-    {
-        core::reset_settings();
-        reset_menu_state();
-        bind_inputs();
-    }
+    MenuPagesTest() { bind_inputs(); }
     ~MenuPagesTest() override
     {
         release_inputs();
-        reset_menu_state();
         startup_flags().lineup_rotation = 0;
         startup_lists().demos = {};
-        core::reset_settings();
-    }
-    void key(const UiInput& in)
-    {
-        menu_begin_tick(g);
-        menu_key(g, in);
-    }
-    void key(UiKey k) { key(pressed(k)); }
-    std::vector<std::string> labels(int page)
-    {
-        g.menu_page = page;
-        ensure_page(g);
-        std::vector<std::string> out;
-        for (const Widget& w : menu_state().page.items)
-            out.push_back(w.shown_label());
-        return out;
-    }
-    void go_to(int page, const std::string& label)
-    {
-        std::vector<std::string> l = labels(page);
-        auto it = std::find(l.begin(), l.end(), label);
-        ASSERT_NE(it, l.end()) << label;
-        menu_state().current = static_cast<int>(it - l.begin());
     }
     std::vector<int> gates()
     {
@@ -68,7 +40,6 @@ protected:
             out.push_back(c.index);
         return out;
     }
-    Game g;
 };
 
 TEST_F(MenuPagesTest, PagesListTheirItemsInOrder)

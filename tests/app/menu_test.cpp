@@ -13,67 +13,19 @@
 #include "app/menu_model.h"
 #include "app/menu_pages.h"
 #include "core/settings.h"
+#include "app/menu_fixture.h"
 
 namespace zv::app {
 namespace {
 
-class MenuTest : public ::testing::Test {
+class MenuTest : public test::MenuFixture {
 protected:
-    MenuTest()
-    {
-        core::reset_settings();
-        reset_menu_state();
-        g.menu_page = k_menu_main;
-    }
-    ~MenuTest() override
-    {
-        reset_menu_state();
-        core::reset_settings();
-    }
-
-    // One key in a tick of its own.
-    void key(const UiInput& in)
-    {
-        menu_begin_tick(g);
-        menu_key(g, in);
-    }
-    void key(UiKey k) { key(pressed(k)); }
-    void type(std::string_view text)
-    {
-        for (char c : text)
-            key(typed(static_cast<unsigned char>(c)));
-    }
+    MenuTest() { g.menu_page = k_menu_main; }
     void click_at(float x, float y)
     {
         menu_pointer(g, x, y, false);
         key(UiKey::click);
     }
-    MenuState& st() { return menu_state(); }
-    // Index of the item showing `label` on the open page.
-    int item(const std::string& label)
-    {
-        ensure_page(g);
-        for (std::size_t i = 0; i < st().page.items.size(); ++i)
-            if (st().page.items[i].shown_label() == label)
-                return static_cast<int>(i);
-        return -1;
-    }
-    std::vector<std::string> labels()
-    {
-        ensure_page(g);
-        std::vector<std::string> out;
-        for (const Widget& w : st().page.items)
-            out.push_back(w.shown_label());
-        return out;
-    }
-    void go_to(const std::string& label)
-    {
-        int i = item(label);
-        ASSERT_GE(i, 0) << label;
-        st().current = i;
-    }
-
-    Game g;
 };
 
 TEST_F(MenuTest, MainPageItemsAndTheWayToTheTimeTrialStart)

@@ -10,6 +10,7 @@
 
 #include <numeric>
 #include <string>
+#include <tuple>
 
 namespace {
 
@@ -70,16 +71,12 @@ TEST_F(SeriesTest, ReadsAGoodFileWithQuotedNamesAndStandings)
     EXPECT_EQ(s->riders, (std::vector<int>{5, 9, 12}));
     EXPECT_EQ(s->field_size(), 4);
     ASSERT_EQ(s->events.size(), 2u);
-    EXPECT_EQ(s->events[0].name, "Round One");
-    EXPECT_EQ(s->events[0].track, "hills");
-    EXPECT_EQ(s->events[1].name, "Finale");
-    EXPECT_EQ(s->events[1].track, "sand pit");
-    EXPECT_EQ(s->events[1].values, (std::array<int, 2>{3, 7}));
-    EXPECT_EQ(s->events[0].points[0], 25);
-    EXPECT_EQ(s->events[0].points[5], 15);
-    EXPECT_EQ(s->events[0].points[39], 0);
-    EXPECT_EQ(s->events[0].extra[0], 100);
-    EXPECT_EQ(s->events[0].extra[39], 139);
+    const app::SeriesEvent &first = s->events[0], &last = s->events[1];
+    EXPECT_EQ(std::tuple(first.name, first.track, last.name, last.track),
+              std::tuple("Round One", "hills", "Finale", "sand pit"));
+    EXPECT_EQ(last.values, (std::array<int, 2>{3, 7}));
+    EXPECT_EQ(std::tuple(first.points[0], first.points[5], first.points[39]), std::tuple(25, 15, 0));
+    EXPECT_EQ(std::tuple(first.extra[0], first.extra[39]), std::tuple(100, 139));
 
     // Only the first row is complete.
     ASSERT_EQ(s->standings.size(), 1u);

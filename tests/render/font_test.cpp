@@ -6,6 +6,7 @@
 #include <cmath>
 #include <limits>
 #include <string>
+#include <tuple>
 
 #include "render/font.h"
 #include "render/render_fixture.h"
@@ -39,18 +40,12 @@ TEST(FontMetricsFile, ReadsTheLayoutAndEveryCharacter)
     EXPECT_EQ(p.stopped_at_line, 0);
     EXPECT_EQ(p.problem, "");
     const FontMetrics& m = *p.metrics;
-    EXPECT_EQ(m.cell, 32);
+    EXPECT_EQ(std::tuple(m.cell, m.baseline, m.left), std::tuple(32, 24, 4));
     EXPECT_FLOAT_EQ(m.size, 22);
-    EXPECT_EQ(m.baseline, 24);
-    EXPECT_EQ(m.left, 4);
     EXPECT_FLOAT_EQ(m.cap_height, 16);
     const FontGlyph& a = m.glyphs['A'];
-    EXPECT_TRUE(a.present);
     EXPECT_FLOAT_EQ(a.advance, 17);
-    EXPECT_EQ(a.x0, 4);
-    EXPECT_EQ(a.y0, 8);
-    EXPECT_EQ(a.x1, 21);
-    EXPECT_EQ(a.y1, 24);
+    EXPECT_EQ(std::tuple(a.present, a.x0, a.y0, a.x1, a.y1), std::tuple(true, 4, 8, 21, 24));
     EXPECT_TRUE(m.glyphs[' '].present);
     EXPECT_FLOAT_EQ(m.glyphs[' '].advance, 8);
     EXPECT_FALSE(m.glyphs['B'].present);
@@ -71,10 +66,8 @@ TEST(FontMetricsFile, CommentsBlankLinesLineEndsAndNewerEntries)
     EXPECT_TRUE(m.glyphs[233].present);
     // A character without an ink box is drawn as its whole cell.
     m = parsed_ok(k_header + "char 88 20\n");
-    EXPECT_EQ(m.glyphs['X'].x0, 0);
-    EXPECT_EQ(m.glyphs['X'].y0, 0);
-    EXPECT_EQ(m.glyphs['X'].x1, 32);
-    EXPECT_EQ(m.glyphs['X'].y1, 32);
+    const FontGlyph& x = m.glyphs['X'];
+    EXPECT_EQ(std::tuple(x.x0, x.y0, x.x1, x.y1), std::tuple(0, 0, 32, 32));
     // A later line for the same code replaces the earlier one.
     m = parsed_ok(k_header + "char 65 10\nchar 65 11 1 1 2 2\n");
     EXPECT_FLOAT_EQ(m.glyphs['A'].advance, 11);
@@ -276,24 +269,18 @@ TEST(FontText, GlyphQuadsSitOnThePenAndTheBaseline)
     // columns 4..13 and rows 10..23, widened by a texel: 3..15 and 9..25.
     std::vector<GlyphQuad> q = layout_font_text(m, 100, 50, 10, "A BA");
     ASSERT_EQ(q.size(), 3u);  // the space has no ink
-    EXPECT_FLOAT_EQ(q[0].x0, 100 + (3 - 4) * 0.5f);
-    EXPECT_FLOAT_EQ(q[0].x1, 100 + (15 - 4) * 0.5f);
-    EXPECT_FLOAT_EQ(q[0].y0, 50 + (9 - 24) * 0.5f);
-    EXPECT_FLOAT_EQ(q[0].y1, 50 + (25 - 24) * 0.5f);
-    EXPECT_FLOAT_EQ(q[0].s0, (32 + 3) / 512.0f);
-    EXPECT_FLOAT_EQ(q[0].s1, (32 + 15) / 512.0f);
-    EXPECT_FLOAT_EQ(q[0].t0, (128 + 9) / 512.0f);
-    EXPECT_FLOAT_EQ(q[0].t1, (128 + 25) / 512.0f);
     // 'B' fills its cell (column 2, row 4); widening stays inside it. The
     // pen has moved by 'A' and the space: (10 + 5) / 2.
-    EXPECT_FLOAT_EQ(q[1].x0, 107.5f + (0 - 4) * 0.5f);
-    EXPECT_FLOAT_EQ(q[1].x1, 107.5f + (32 - 4) * 0.5f);
-    EXPECT_FLOAT_EQ(q[1].y0, 50 - 12);
-    EXPECT_FLOAT_EQ(q[1].y1, 50 + 4);
-    EXPECT_FLOAT_EQ(q[1].s0, 64 / 512.0f);
-    EXPECT_FLOAT_EQ(q[1].s1, 96 / 512.0f);
-    EXPECT_FLOAT_EQ(q[1].t0, 128 / 512.0f);
-    EXPECT_FLOAT_EQ(q[1].t1, 160 / 512.0f);
+    const float want[2][8] = {
+        {100 + (3 - 4) * 0.5f, 100 + (15 - 4) * 0.5f, 50 + (9 - 24) * 0.5f, 50 + (25 - 24) * 0.5f,
+         (32 + 3) / 512.0f, (32 + 15) / 512.0f, (128 + 9) / 512.0f, (128 + 25) / 512.0f},
+        {107.5f + (0 - 4) * 0.5f, 107.5f + (32 - 4) * 0.5f, 50 - 12, 50 + 4, 64 / 512.0f, 96 / 512.0f,
+         128 / 512.0f, 160 / 512.0f}};
+    for (std::size_t i = 0; i < 2; ++i) {
+        const float got[8] = {q[i].x0, q[i].x1, q[i].y0, q[i].y1, q[i].s0, q[i].s1, q[i].t0, q[i].t1};
+        for (std::size_t k = 0; k < 8; ++k)
+            EXPECT_FLOAT_EQ(got[k], want[i][k]) << "quad " << i << " value " << k;
+    }
     EXPECT_FLOAT_EQ(q[2].x0, 107.5f + 6.25f - 0.5f);
     // A character outside the font draws the '?' cell (column 15, row 3).
     std::vector<GlyphQuad> odd = layout_font_text(m, 0, 0, 20, "\x01\xff");

@@ -84,6 +84,16 @@ public:
     }
     void uniform_vec3s(int, int, const float*) override {}
     void uniform_mat3s(int, int, bool, const float*) override {}
+
+    // The values given to a sampler uniform of this name, in order.
+    std::vector<unsigned> values_of(const std::string& name) const
+    {
+        std::vector<unsigned> out;
+        for (const auto& [value, n] : ints)
+            if (n == name)
+                out.push_back(value);
+        return out;
+    }
 };
 
 TEST(ShaderBuild, AllSevenBuildAndBindSamplers)
@@ -93,15 +103,9 @@ TEST(ShaderBuild, AllSevenBuildAndBindSamplers)
     ASSERT_TRUE(build_shader_programs());
     EXPECT_TRUE(shaders_in_use());
     EXPECT_EQ(fake.alive.size(), 21u);
-    int nmap = 0, smap = 0, base = 0;
-    for (auto& [value, name] : fake.ints) {
-        if (name == "nmap") { ++nmap; EXPECT_EQ(value, 1u); }
-        if (name == "smap") { ++smap; EXPECT_EQ(value, 2u); }
-        if (name == "base") { ++base; EXPECT_EQ(value, 1u); }
-    }
-    EXPECT_EQ(nmap, 4);
-    EXPECT_EQ(smap, 2);
-    EXPECT_EQ(base, 1);
+    EXPECT_EQ(fake.values_of("nmap"), std::vector<unsigned>(4, 1u));
+    EXPECT_EQ(fake.values_of("smap"), std::vector<unsigned>(2, 2u));
+    EXPECT_EQ(fake.values_of("base"), std::vector<unsigned>(1, 1u));
 
     reset_shader_changes();
     use_program(3);
@@ -140,13 +144,7 @@ TEST(ShaderBuild, GroundProgramIsBuiltApartAndFailsAlone)
     ASSERT_TRUE(build_ground_program());
     EXPECT_TRUE(ground_program_ready());
     EXPECT_EQ(fake.alive.size(), 24u);
-    int shade = 0;
-    for (auto& [value, name] : fake.ints)
-        if (name == "shade") {
-            ++shade;
-            EXPECT_EQ(value, 1u);
-        }
-    EXPECT_EQ(shade, 1);
+    EXPECT_EQ(fake.values_of("shade"), std::vector<unsigned>(1, 1u));
     use_program(k_program_ground);
     EXPECT_EQ(current_program(), k_program_ground);
     use_program(0);

@@ -66,40 +66,33 @@ TEST(GroundTextureSettings, LevelBiasAndResolutionFromTheSettings)
 
 TEST(GroundTextureSettings, TileLevelsForBiasAndMipmaps)
 {
-    // A 256 x 256 tile has 9 levels (256 ... 1).
-    GroundTileLevels l = ground_tile_levels(256, 256, 1, true);
-    EXPECT_EQ(l.base_level, 1);
-    EXPECT_EQ(l.max_level, 8);
-    EXPECT_EQ(l.width, 128);
-    EXPECT_EQ(l.height, 128);
-    EXPECT_TRUE(l.mipmapped);
-    // The bias stops where a side would drop below 4 texels.
-    l = ground_tile_levels(256, 256, 10, true);
-    EXPECT_EQ(l.base_level, 6);
-    EXPECT_EQ(l.width, 4);
-    EXPECT_EQ(l.max_level, 8);
-    // Without mipmaps one level remains.
-    l = ground_tile_levels(256, 256, 2, false);
-    EXPECT_EQ(l.base_level, 2);
-    EXPECT_EQ(l.max_level, 2);
-    EXPECT_EQ(l.width, 64);
-    EXPECT_FALSE(l.mipmapped);
-    l = ground_tile_levels(256, 256, 0, false);
-    EXPECT_EQ(l.base_level, 0);
-    EXPECT_EQ(l.max_level, 0);
-    // The shorter side decides: 64 x 16 keeps 16 x 4 at most.
-    l = ground_tile_levels(64, 16, 3, true);
-    EXPECT_EQ(l.base_level, 2);
-    EXPECT_EQ(l.width, 16);
-    EXPECT_EQ(l.height, 4);
-    EXPECT_EQ(l.max_level, 6);
-    // Tiny and broken sizes stay at their only level.
-    l = ground_tile_levels(2, 2, 5, true);
-    EXPECT_EQ(l.base_level, 0);
-    EXPECT_EQ(l.max_level, 1);
-    l = ground_tile_levels(0, -4, 5, true);
-    EXPECT_EQ(l.base_level, 0);
-    EXPECT_EQ(l.width, 1);
+    // -1: not checked (a size that is no size has no meaningful rest).
+    struct Case {
+        int w, h, bias;
+        bool mipmaps;
+        int base, max, width, height, mipmapped;
+    };
+    const Case cases[] = {
+        {256, 256, 1, true, 1, 8, 128, 128, 1},  // a 256 x 256 tile has 9 levels (256 ... 1)
+        {256, 256, 10, true, 6, 8, 4, 4, 1},     // the bias stops where a side would drop below 4 texels
+        {256, 256, 2, false, 2, 2, 64, 64, 0},   // without mipmaps one level remains
+        {256, 256, 0, false, 0, 0, 256, 256, 0},
+        {64, 16, 3, true, 2, 6, 16, 4, 1},       // the shorter side decides: 16 x 4 at most
+        {2, 2, 5, true, 0, 1, 2, 2, 1},          // tiny and broken sizes stay at their only level
+        {0, -4, 5, true, 0, -1, 1, -1, -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.w << "x" << c.h << " bias " << c.bias << " mipmaps " << c.mipmaps);
+        const GroundTileLevels l = ground_tile_levels(c.w, c.h, c.bias, c.mipmaps);
+        EXPECT_EQ(l.base_level, c.base);
+        EXPECT_EQ(l.width, c.width);
+        if (c.max >= 0)
+            EXPECT_EQ(l.max_level, c.max);
+        if (c.height >= 0)
+            EXPECT_EQ(l.height, c.height);
+        if (c.mipmapped >= 0)
+            EXPECT_EQ(l.mipmapped, c.mipmapped == 1);
+    }
 }
 
 TEST(LowDetailTextures, EdgeFollowsTheResolution)
