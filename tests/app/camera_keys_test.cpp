@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <utility>
 
 #include "app/camera_keys.h"
 
@@ -30,6 +31,12 @@ void expect_quat(const Quat& q, double w, double x, double y, double z)
     EXPECT_NEAR(q.x, x, k_eps);
     EXPECT_NEAR(q.y, y, k_eps);
     EXPECT_NEAR(q.z, z, k_eps);
+}
+
+void expect_rows(const render::Mat3f& m, const render::Mat3f& want)
+{
+    for (std::size_t i = 0; i < 9; ++i)
+        EXPECT_NEAR(m[i], want[i], k_eps) << i;
 }
 
 class CameraKeys : public ::testing::Test {
@@ -85,15 +92,12 @@ TEST_F(CameraKeys, DeleteChoosesTheNeighbourNearerTheTick)
 {
     for (int t : {100, 200, 400})
         add_keyframe(key(t));
-    EXPECT_EQ(keyframe_to_delete(50), 0);    // none at or before: the first
-    EXPECT_EQ(keyframe_to_delete(400), 2);   // none after: the last
-    EXPECT_EQ(keyframe_to_delete(9999), 2);
-    EXPECT_EQ(keyframe_to_delete(140), 0);   // 40 back, 60 ahead
-    EXPECT_EQ(keyframe_to_delete(160), 1);   // 60 back, 40 ahead
-    EXPECT_EQ(keyframe_to_delete(150), 0);   // a tie takes the earlier one
-    EXPECT_EQ(keyframe_to_delete(200), 1);   // one exactly at the tick
-    EXPECT_EQ(keyframe_to_delete(300), 1);   // tie between 200 and 400
-    EXPECT_EQ(keyframe_to_delete(301), 2);
+    // None at or before: the first; none after: the last; 140 is 40 back and
+    // 60 ahead, 160 the other way round; a tie (150, 300) takes the earlier
+    // one; 200 is exactly at one.
+    for (auto [tick, index] : {std::pair{50, 0}, {400, 2}, {9999, 2}, {140, 0}, {160, 1}, {150, 0}, {200, 1},
+                               {300, 1}, {301, 2}})
+        EXPECT_EQ(keyframe_to_delete(tick), index) << tick;
     delete_keyframe(160);
     EXPECT_EQ(ticks(), (std::vector<std::int32_t>{100, 400}));
     delete_keyframe(-2147483647 - 1);
@@ -128,16 +132,10 @@ TEST_F(CameraKeys, QuaternionRowsAreTheCameraAxes)
 {
     // Yaw 90 degrees: the camera's right axis is world -z, its backward
     // axis world +x, up stays up.
-    render::Mat3f m = quaternion_rows(yaw_pitch_quaternion(M_PI / 2, 0));
-    const float expected[9] = {0, 0, -1, 0, 1, 0, 1, 0, 0};
-    for (int i = 0; i < 9; ++i)
-        EXPECT_NEAR(m[static_cast<std::size_t>(i)], expected[i], k_eps) << i;
+    expect_rows(quaternion_rows(yaw_pitch_quaternion(M_PI / 2, 0)), {0, 0, -1, 0, 1, 0, 1, 0, 0});
     // Pitch 90 degrees up: the camera looks along world +y, so its backward
     // axis is -y and its up axis tilts back to +z.
-    m = quaternion_rows(yaw_pitch_quaternion(0, M_PI / 2));
-    const float pitched[9] = {1, 0, 0, 0, 0, 1, 0, -1, 0};
-    for (int i = 0; i < 9; ++i)
-        EXPECT_NEAR(m[static_cast<std::size_t>(i)], pitched[i], k_eps) << i;
+    expect_rows(quaternion_rows(yaw_pitch_quaternion(0, M_PI / 2)), {1, 0, 0, 0, 0, 1, 0, -1, 0});
     render::Camera c = pose_camera({{1, 2, 3}, {}, 60});
     EXPECT_EQ(c.position, (render::Vec3f{1, 2, 3}));
     EXPECT_EQ(c.rotation, (render::Mat3f{1, 0, 0, 0, 1, 0, 0, 0, 1}));
@@ -149,22 +147,15 @@ TEST_F(CameraKeys, FreeCameraRotation)
     c.yaw = 0.7;
     c.pitch = -0.2;
     render::Mat3f plain = quaternion_rows(yaw_pitch_quaternion(0.7, -0.2));
-    render::Mat3f m = free_camera_rows(c);
-    for (int i = 0; i < 9; ++i)
-        EXPECT_NEAR(m[static_cast<std::size_t>(i)], plain[static_cast<std::size_t>(i)], k_eps) << i;
+    expect_rows(free_camera_rows(c), plain);
     // The turn adds to the yaw.
     c.yaw = 0.5;
     c.turn = 0.2;
-    m = free_camera_rows(c);
-    for (int i = 0; i < 9; ++i)
-        EXPECT_NEAR(m[static_cast<std::size_t>(i)], plain[static_cast<std::size_t>(i)], k_eps) << i;
+    expect_rows(free_camera_rows(c), plain);
     // A quarter roll turns the right axis up and the up axis left.
     FreeCamera r;
     r.roll = M_PI / 2;
-    m = free_camera_rows(r);
-    const float rolled[9] = {0, 1, 0, -1, 0, 0, 0, 0, 1};
-    for (int i = 0; i < 9; ++i)
-        EXPECT_NEAR(m[static_cast<std::size_t>(i)], rolled[i], k_eps) << i;
+    expect_rows(free_camera_rows(r), {0, 1, 0, -1, 0, 0, 0, 0, 1});
     // Yaw then pitch composed by hand gives the camangle quaternion.
     const Quat yaw{static_cast<float>(std::cos(0.35)), 0, static_cast<float>(std::sin(0.35)), 0};
     const Quat pitch{static_cast<float>(std::cos(-0.1)), static_cast<float>(std::sin(-0.1)), 0, 0};

@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <vector>
 
 namespace zv::app {
@@ -128,12 +129,10 @@ TEST(FrameTiming, HistogramBucketsDoubleFromOneTick)
 
 TEST(FrameTiming, ConnectedClientsBendTheirAdvance)
 {
-    EXPECT_DOUBLE_EQ(connected_rate(-2.0, true), 0.5);
-    EXPECT_DOUBLE_EQ(connected_rate(-0.5, false), 0.75);
-    EXPECT_DOUBLE_EQ(connected_rate(0.5, true), 2.5);
-    EXPECT_DOUBLE_EQ(connected_rate(3.0, true), 4.0);
-    EXPECT_DOUBLE_EQ(connected_rate(1.0 / 16, false), 1.0625);
-    EXPECT_DOUBLE_EQ(connected_rate(3.0, false), 1.125);
+    // {offset, behind the server, rate}
+    for (auto [offset, behind, rate] : {std::tuple{-2.0, true, 0.5}, {-0.5, false, 0.75}, {0.5, true, 2.5},
+                                        {3.0, true, 4.0}, {1.0 / 16, false, 1.0625}, {3.0, false, 1.125}})
+        EXPECT_DOUBLE_EQ(connected_rate(offset, behind), rate) << offset << " " << behind;
 }
 
 class TickTest : public ::testing::Test {

@@ -11,6 +11,7 @@
 #include <numeric>
 #include <string>
 #include <tuple>
+#include <utility>
 
 namespace {
 
@@ -154,11 +155,8 @@ TEST_F(SeriesTest, NoStandingsFileMeansNoEventsRun)
 
 TEST_F(SeriesTest, SkillWordsAreCaseSensitiveAndUnknownMeansExpert)
 {
-    EXPECT_EQ(app::series_skill_index("Novice"), 0);
-    EXPECT_EQ(app::series_skill_index("Amateur"), 1);
-    EXPECT_EQ(app::series_skill_index("Expert"), 2);
-    EXPECT_EQ(app::series_skill_index("novice"), 2);
-    EXPECT_EQ(app::series_skill_index("Godlike"), 2);
+    for (auto [word, skill] : {std::pair{"Novice", 0}, {"Amateur", 1}, {"Expert", 2}, {"novice", 2}, {"Godlike", 2}})
+        EXPECT_EQ(app::series_skill_index(word), skill) << word;
 
     // The longest word the reader takes, unknown as well.
     write("s.series", "S 1 " + std::string(1023, 'R') + " 4 1\n" + event_text("A", "hills"));

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <utility>
 
 #include "render/bike_draw.h"
 #include "sim/bike.h"
@@ -19,10 +20,9 @@ Vec3f turn(const Mat3f& r, const Vec3f& v)
 
 TEST(BikeArt, TextureFilesGetPngWhenBare)
 {
-    EXPECT_EQ(art_texture_file("@bike_450f"), "@bike_450f.png");
-    EXPECT_EQ(art_texture_file("@paint/ktm-stock.png"), "@paint/ktm-stock.png");
-    EXPECT_EQ(art_texture_file("@v1.2/wheels"), "@v1.2/wheels.png");
-    EXPECT_EQ(art_texture_file(""), "");
+    for (auto [name, file] : {std::pair{"@bike_450f", "@bike_450f.png"}, {"@paint/ktm-stock.png", "@paint/ktm-stock.png"},
+                              {"@v1.2/wheels", "@v1.2/wheels.png"}, {"", ""}})
+        EXPECT_EQ(art_texture_file(name), file) << name;
 }
 
 TEST(BikeArt, BodyMatrixIsColumnMajorWithTranslation)
@@ -54,10 +54,8 @@ TEST(BikeArt, RotationBetweenTurnsOneDirectionOntoAnother)
 
 TEST(BikeArt, PlateDigits)
 {
-    EXPECT_EQ(digit_segments('8'), 0x7f);
-    EXPECT_EQ(digit_segments('1'), 0x06);
-    EXPECT_EQ(digit_segments('0'), 0x3f);
-    EXPECT_EQ(digit_segments('x'), 0);
+    for (auto [c, segments] : {std::pair{'8', 0x7f}, {'1', 0x06}, {'0', 0x3f}, {'x', 0}})
+        EXPECT_EQ(digit_segments(c), segments) << c;
 }
 
 Vec3f cross3(const Vec3f& a, const Vec3f& b)

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <string>
 #include <tuple>
+#include <utility>
 
 #include "render/models.h"
 #include "render_fixture.h"
@@ -131,11 +132,10 @@ TEST(BuildModel, TextureDensityIgnoresShortEdgesAndTakesFollowers)
 
 TEST(Lod, NumbersAndOrder)
 {
-    EXPECT_EQ(lod_number("front_wheel_lod1.jm", "front_wheel"), 1);
-    EXPECT_EQ(lod_number("front_wheel_lod12.jm.gz", "front_wheel"), 12);
-    EXPECT_EQ(lod_number("front_wheel_lod1", "front_wheel"), -1);  // no extension
-    EXPECT_EQ(lod_number("front_wheel_lodx.jm", "front_wheel"), -1);
-    EXPECT_EQ(lod_number("front_wheels_lod1.jm", "front_wheel"), -1);
+    // The third has no extension.
+    for (auto [name, number] : {std::pair{"front_wheel_lod1.jm", 1}, {"front_wheel_lod12.jm.gz", 12},
+                                {"front_wheel_lod1", -1}, {"front_wheel_lodx.jm", -1}, {"front_wheels_lod1.jm", -1}})
+        EXPECT_EQ(lod_number(name, "front_wheel"), number) << name;
     Model base, a, b, c;
     insert_lod(base, {4, &b});
     insert_lod(base, {2, &a});
