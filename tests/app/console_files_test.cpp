@@ -2,6 +2,8 @@
 // file offered to the race server and the name of the demo being recorded.
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "app/console_fixture.h"
 #include "core/atomic_file.h"
 #include "sim/setup.h"
@@ -153,13 +155,13 @@ TEST(DemoNames, EndingAndLength)
     DemoName n = demo_name_from_argument(" race1");
     EXPECT_EQ(n.status, DemoNameStatus::ok);
     EXPECT_EQ(n.file, "race1.zvdemo");
-    EXPECT_EQ(demo_name_from_argument("best.zvdemo").file, "best.zvdemo");  // already ends so
-    EXPECT_EQ(demo_name_from_argument("best.zvdem").file, "best.zvdem.zvdemo");
-    EXPECT_EQ(demo_name_from_argument("best.ZVDEMO").file, "best.ZVDEMO.zvdemo");
-    EXPECT_EQ(demo_name_from_argument("  two words here ").file, "two.zvdemo");
-    EXPECT_EQ(demo_name_from_argument("\ttabbed\tname").file, "tabbed.zvdemo");
-    EXPECT_EQ(demo_name_from_argument("").status, DemoNameStatus::empty);
-    EXPECT_EQ(demo_name_from_argument("    ").status, DemoNameStatus::empty);
+    // The first already ends so.
+    for (auto [argument, file] : {std::pair{"best.zvdemo", "best.zvdemo"}, {"best.zvdem", "best.zvdem.zvdemo"},
+                                  {"best.ZVDEMO", "best.ZVDEMO.zvdemo"}, {"  two words here ", "two.zvdemo"},
+                                  {"\ttabbed\tname", "tabbed.zvdemo"}})
+        EXPECT_EQ(demo_name_from_argument(argument).file, file) << argument;
+    for (const char* blank : {"", "    "})
+        EXPECT_EQ(demo_name_from_argument(blank).status, DemoNameStatus::empty) << '"' << blank << '"';
 
     // 1016 characters plus ".zvdemo" fit in 1023; one more does not.
     n = demo_name_from_argument(std::string(1016, 'd'));

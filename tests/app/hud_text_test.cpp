@@ -12,10 +12,8 @@ namespace {
 
 TEST(Tachometer, NeedleSpans270DegreesOver16000Rpm)
 {
-    EXPECT_DOUBLE_EQ(tachometer_angle(0), -135.0);
-    EXPECT_DOUBLE_EQ(tachometer_angle(8000), 0.0);
-    EXPECT_DOUBLE_EQ(tachometer_angle(16000), 135.0);
-    EXPECT_DOUBLE_EQ(tachometer_angle(4000), -67.5);
+    for (auto [rpm, angle] : {std::pair{0, -135.0}, {8000, 0.0}, {16000, 135.0}, {4000, -67.5}})
+        EXPECT_DOUBLE_EQ(tachometer_angle(rpm), angle) << rpm;
 }
 
 TEST(Shifter, GearPicksItsCell)

@@ -7,6 +7,7 @@
 
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/controls.h"
@@ -194,10 +195,8 @@ TEST_F(MenuPagesTest, PresetsLineNamesTheMatchingPreset)
 TEST_F(MenuPagesTest, RenderingMethodsNeedTheirDriverFeatures)
 {
     // No context in the tests: the driver offers nothing.
-    EXPECT_TRUE(render_method_available(0));
-    EXPECT_FALSE(render_method_available(2));
-    EXPECT_FALSE(render_method_available(4));
-    EXPECT_FALSE(render_method_available(7));
+    for (auto [method, available] : {std::pair{0, true}, {2, false}, {4, false}, {7, false}})
+        EXPECT_EQ(render_method_available(method), available) << method;
     labels(k_menu_advanced_graphics);
     const Page& p = menu_state().page;
     core::settings().render_texture.index = 0;

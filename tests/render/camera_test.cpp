@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cmath>
+#include <utility>
 
 #include "render/billboard_order.h"
 #include "render/camera.h"
@@ -83,10 +84,8 @@ TEST(Cameras, ProjectionOfPointsAndDirections)
 
 TEST(Billboards, KeysSortFarthestFirst)
 {
-    EXPECT_EQ(billboard_depth_key(0), 16777216u);
-    EXPECT_EQ(billboard_depth_key(-1.0f / 1024), 16777215u);
-    EXPECT_EQ(billboard_depth_key(-1e9f), 0u);
-    EXPECT_EQ(billboard_depth_key(1e9f), 4294967295u);
+    for (auto [depth, key] : {std::pair{0.0f, 16777216u}, {-1.0f / 1024, 16777215u}, {-1e9f, 0u}, {1e9f, 4294967295u}})
+        EXPECT_EQ(billboard_depth_key(depth), key) << depth;
     std::vector<BillboardItem> items, scratch;
     std::vector<std::uint32_t> keys = {70000, 3, 0x01020304, 3, 0xff000000, 256, 0};
     for (std::size_t i = 0; i < keys.size(); ++i)

@@ -2,6 +2,7 @@
 // failure, through a recording compiler.
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <utility>
 
 #include <map>
@@ -17,21 +18,18 @@ namespace {
 TEST(Extensions, OnlyWholeWordsCount)
 {
     const char* list = "GL_ARB_vertex_shader_tessellator GL_ARB_multitexture GL_EXT_framebuffer_object";
-    EXPECT_FALSE(extension_listed(list, "GL_ARB_vertex_shader"));
-    EXPECT_TRUE(extension_listed(list, "GL_ARB_multitexture"));
-    EXPECT_TRUE(extension_listed(list, "GL_EXT_framebuffer_object"));
-    EXPECT_FALSE(extension_listed("XGL_ARB_multitexture", "GL_ARB_multitexture"));
-    EXPECT_TRUE(extension_listed("GL_A GL_ARB_vertex_shader_x GL_ARB_vertex_shader", "GL_ARB_vertex_shader"));
-    EXPECT_FALSE(extension_listed("", "GL_ARB_multitexture"));
+    // {list, extension, listed}
+    for (auto [in, name, listed] :
+         {std::tuple{list, "GL_ARB_vertex_shader", false}, {list, "GL_ARB_multitexture", true},
+          {list, "GL_EXT_framebuffer_object", true}, {"XGL_ARB_multitexture", "GL_ARB_multitexture", false},
+          {"GL_A GL_ARB_vertex_shader_x GL_ARB_vertex_shader", "GL_ARB_vertex_shader", true},
+          {"", "GL_ARB_multitexture", false}})
+        EXPECT_EQ(extension_listed(in, name), listed) << in << " / " << name;
 
     GlCaps c = caps_from_strings("v", "r", "2.1 Mesa", "GL_ARB_vertex_shader GL_ARB_fragment_shader");
-    EXPECT_TRUE(c.vertex_shader);
-    EXPECT_TRUE(c.fragment_shader);
-    EXPECT_FALSE(c.multitexture);
+    EXPECT_EQ(std::tuple(c.vertex_shader, c.fragment_shader, c.multitexture), std::tuple(true, true, false));
     GlCaps none = caps_from_strings(nullptr, nullptr, nullptr, nullptr);
-    EXPECT_EQ(none.vendor, "NULL");
-    EXPECT_EQ(none.extensions, "NULL");
-    EXPECT_EQ(none.major, 0);
+    EXPECT_EQ(std::tuple(none.vendor, none.extensions, none.major), std::tuple("NULL", "NULL", 0));
 }
 
 TEST(Version, MajorAndMinorFromTheFront)

@@ -177,10 +177,9 @@ TEST_F(Textures, AnimationsStepLoopAndPause)
 
 TEST(AnimationStep, StopsAtTheLastStepWithoutLoop)
 {
-    EXPECT_EQ(animation_step(50, 100, 4, 3, false), 0);   // before the start
-    EXPECT_EQ(animation_step(108, 100, 4, 3, false), 2);
-    EXPECT_EQ(animation_step(500, 100, 4, 3, false), 2);
-    EXPECT_EQ(animation_step(112, 100, 4, 3, true), 0);
+    // {now, looping, step}: 50 is before the start.
+    for (auto [now, loop, step] : {std::tuple{50, false, 0}, {108, false, 2}, {500, false, 2}, {112, true, 0}})
+        EXPECT_EQ(animation_step(now, 100, 4, 3, loop), step) << now << " " << loop;
 }
 
 TEST_F(Textures, BadSequenceFallsBackToPngAndLogs)
