@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <initializer_list>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace zv::app {
@@ -64,6 +65,14 @@ protected:
         return status;
     }
 
+    // Parses the arguments without a complaint, then expects `want` in `field`.
+    template <typename T>
+    void parses_to(std::initializer_list<const char*> args, const T& field, std::type_identity_t<T> want)
+    {
+        EXPECT_EQ(run(args), std::nullopt) << *args.begin();
+        EXPECT_EQ(field, want) << *args.begin();
+    }
+
     StartupValues values;
     std::string err;
     core::Settings& s = core::settings();
@@ -73,18 +82,15 @@ protected:
 
 TEST_F(CommandLineTest, ValueJoinedOrNextAgree)
 {
-    EXPECT_EQ(run({"--width=1024"}), std::nullopt);
-    EXPECT_EQ(s.xres, 1024);
+    parses_to({"--width=1024"}, s.xres, 1024);
     s.xres = 640;
     EXPECT_EQ(run({"--width", "1024", "--height", "768"}), std::nullopt);
     EXPECT_EQ(s.xres, 1024);
     EXPECT_EQ(s.yres, 768);
     EXPECT_FALSE(values.file_argument);  // "1024" was the value, not a file
     s.xres = 640;
-    EXPECT_EQ(run({"--width"}), std::nullopt);  // last: no value
-    EXPECT_EQ(s.xres, 640);
-    EXPECT_EQ(run({"--width=wide"}), std::nullopt);  // "%d" fails: nothing stored
-    EXPECT_EQ(s.xres, 640);
+    parses_to({"--width"}, s.xres, 640);        // last: no value
+    parses_to({"--width=wide"}, s.xres, 640);   // "%d" fails: nothing stored
     EXPECT_EQ(err, "");
 }
 
@@ -133,26 +139,18 @@ TEST_F(CommandLineTest, IntegerOptionsClamp)
     EXPECT_EQ(run({"--texture-detail=-3", "--ground-texture-detail", "2"}), std::nullopt);
     EXPECT_EQ(g.model_texture_bias, 0);
     EXPECT_EQ(g.ground_texture_bias, 2);
-    EXPECT_EQ(run({"--fake-loss", "-5"}), std::nullopt);
-    EXPECT_EQ(flags.packet_loss_percent, 0);
-    EXPECT_EQ(run({"--fake-loss=250"}), std::nullopt);
-    EXPECT_EQ(flags.packet_loss_percent, 100);
-    EXPECT_EQ(run({"--roostfrequency", "5000"}), std::nullopt);
-    EXPECT_EQ(g.roost_frequency, 1000);
+    parses_to({"--fake-loss", "-5"}, flags.packet_loss_percent, 0);
+    parses_to({"--fake-loss=250"}, flags.packet_loss_percent, 100);
+    parses_to({"--roostfrequency", "5000"}, g.roost_frequency, 1000);
 }
 
 TEST_F(CommandLineTest, FloatOptionsClampAndConvert)
 {
-    EXPECT_EQ(run({"--erode", "250"}), std::nullopt);
-    EXPECT_EQ(flags.erosion, 100.0f);
-    EXPECT_EQ(run({"--erode=-1"}), std::nullopt);
-    EXPECT_EQ(flags.erosion, 0.0f);
-    EXPECT_EQ(run({"--fake-lag", "250"}), std::nullopt);
-    EXPECT_FLOAT_EQ(flags.fake_lag, 0.25f);
-    EXPECT_EQ(run({"--fake-lag", "5000"}), std::nullopt);
-    EXPECT_EQ(flags.fake_lag, 1.0f);
-    EXPECT_EQ(run({"--lod-scale", "0"}), std::nullopt);
-    EXPECT_FLOAT_EQ(g.lod_scale, 0.000001f);
+    parses_to({"--erode", "250"}, flags.erosion, 100.0f);
+    parses_to({"--erode=-1"}, flags.erosion, 0.0f);
+    parses_to({"--fake-lag", "250"}, flags.fake_lag, 0.25f);
+    parses_to({"--fake-lag", "5000"}, flags.fake_lag, 1.0f);
+    parses_to({"--lod-scale", "0"}, g.lod_scale, 0.000001f);
     EXPECT_EQ(run({"--lod-scale=1e9", "--lod-bias", "-7.5", "--detail", "0.01"}), std::nullopt);
     EXPECT_FLOAT_EQ(g.lod_scale, 1000000.0f);
     EXPECT_FLOAT_EQ(g.lod_bias, -7.5f);
@@ -160,8 +158,7 @@ TEST_F(CommandLineTest, FloatOptionsClampAndConvert)
     EXPECT_EQ(run({"--max-detail-distance", "20"}), std::nullopt);
     EXPECT_EQ(g.detail_distance, 20.0f);
     EXPECT_EQ(g.fade_distance, 25.0f);
-    EXPECT_EQ(run({"--lock-fps", "30"}), std::nullopt);
-    EXPECT_EQ(values.lock_fps, 30.0f);
+    parses_to({"--lock-fps", "30"}, values.lock_fps, 30.0f);
 }
 
 TEST_F(CommandLineTest, BadValuesNameTheirOption)
@@ -189,10 +186,8 @@ TEST_F(CommandLineTest, BenchmarkTakesPositiveSeconds)
 {
     EXPECT_EQ(run({}), std::nullopt);
     EXPECT_EQ(values.benchmark_seconds, 0.0f);  // no benchmark by default
-    EXPECT_EQ(run({"--benchmark", "20"}), std::nullopt);
-    EXPECT_EQ(values.benchmark_seconds, 20.0f);
-    EXPECT_EQ(run({"--benchmark=0.5"}), std::nullopt);
-    EXPECT_EQ(values.benchmark_seconds, 0.5f);
+    parses_to({"--benchmark", "20"}, values.benchmark_seconds, 20.0f);
+    parses_to({"--benchmark=0.5"}, values.benchmark_seconds, 0.5f);
     // No time at all, or less, is no benchmark: an error, nothing stored.
     for (const char* v : {"0", "-3", "-0.0", "nan"}) {
         EXPECT_EQ(run({"--benchmark", v}), 1) << v;

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 
 namespace zv::app {
 namespace {
@@ -23,14 +24,11 @@ TEST_F(GraphicsValuesTest, CompatibilityPreset)
     core::apply_graphics_preset(core::compatibility_preset());
     GraphicsValues g = derive_graphics_values();
     EXPECT_FLOAT_EQ(g.ground_detail_factor, 0.125f / 70.0f);
-    EXPECT_EQ(g.ground_texture_bias, 1);
-    EXPECT_EQ(g.ground_texture_resolution, 64);
     EXPECT_FLOAT_EQ(g.lod_scale, 1.0f);  // exactly 1: not cubed
     EXPECT_FLOAT_EQ(g.lod_bias, 0.0f);
-    EXPECT_EQ(g.model_texture_bias, 1);
-    EXPECT_EQ(g.texture_compression, 0);
-    EXPECT_EQ(g.roost_frequency, 1000);
-    EXPECT_EQ(g.reflections, 1);
+    EXPECT_EQ(std::tuple(g.ground_texture_bias, g.ground_texture_resolution, g.model_texture_bias, g.texture_compression,
+                         g.roost_frequency, g.reflections),
+              std::tuple(1, 64, 1, 0, 1000, 1));
     EXPECT_FALSE(g.detail_distance);
 }
 
@@ -42,9 +40,7 @@ TEST_F(GraphicsValuesTest, HighFpsPreset)
     EXPECT_EQ(g.ground_texture_bias, 3);                // 10 - 7
     EXPECT_FLOAT_EQ(g.lod_scale, 3.375f);               // (75 * 0.02)^3
     EXPECT_FLOAT_EQ(g.lod_bias, 12.5f);                 // 50 - 50 * 0.75
-    EXPECT_EQ(g.texture_compression, 1);
-    EXPECT_EQ(g.roost_frequency, 0);
-    EXPECT_EQ(g.reflections, 0);
+    EXPECT_EQ(std::tuple(g.texture_compression, g.roost_frequency, g.reflections), std::tuple(1, 0, 0));
 }
 
 TEST_F(GraphicsValuesTest, ModelDetailEnds)
@@ -70,10 +66,8 @@ TEST_F(GraphicsValuesTest, TruncationAndResolution)
     s.ground_texture_dim.parse("1024x1024");
     s.roost_density.value = 999.9;
     GraphicsValues g = derive_graphics_values();
-    EXPECT_EQ(g.ground_texture_bias, 0);
-    EXPECT_EQ(g.model_texture_bias, 9);
-    EXPECT_EQ(g.ground_texture_resolution, 1024);
-    EXPECT_EQ(g.roost_frequency, 999);
+    EXPECT_EQ(std::tuple(g.ground_texture_bias, g.model_texture_bias, g.ground_texture_resolution, g.roost_frequency),
+              std::tuple(0, 9, 1024, 999));
     s.ground_texture_dim.parse("32x32");
     EXPECT_EQ(derive_graphics_values().ground_texture_resolution, 32);
 }
