@@ -238,20 +238,16 @@ FontMetrics hand_metrics(bool with_question_mark = true)
 TEST(FontText, WidthIsTheSumOfScaledAdvances)
 {
     FontMetrics m = hand_metrics();
-    EXPECT_FLOAT_EQ(font_text_width(m, "AB", 20), 22.5f);
-    EXPECT_FLOAT_EQ(font_text_width(m, "AB", 40), 45);
-    EXPECT_FLOAT_EQ(font_text_width(m, "A B A", 10), (10 + 5 + 12.5f + 5 + 10) / 2);
-    EXPECT_FLOAT_EQ(font_text_width(m, "", 20), 0);
-    // Characters outside the font measure as '?'.
-    EXPECT_FLOAT_EQ(font_text_width(m, "A\x01" "B", 20), 30.5f);
-    EXPECT_FLOAT_EQ(font_text_width(m, "\xe9\x7f", 20), 16);
+    // Characters outside the font measure as '?'; sizes that are no sizes
+    // measure nothing.
+    for (auto [text, size, width] :
+         {std::tuple{"AB", 20.0f, 22.5f}, {"AB", 40.0f, 45.0f}, {"A B A", 10.0f, (10 + 5 + 12.5f + 5 + 10) / 2},
+          {"", 20.0f, 0.0f}, {"A\x01" "B", 20.0f, 30.5f}, {"\xe9\x7f", 20.0f, 16.0f}, {"AB", 0.0f, 0.0f},
+          {"AB", -5.0f, 0.0f}, {"AB", std::numeric_limits<float>::quiet_NaN(), 0.0f},
+          {"AB", std::numeric_limits<float>::infinity(), 0.0f}})
+        EXPECT_FLOAT_EQ(font_text_width(m, text, size), width) << text << " at " << size;
     // Without a '?' they take no room.
     EXPECT_FLOAT_EQ(font_text_width(hand_metrics(false), "A\x01" "B", 20), 22.5f);
-    // Sizes that are no sizes.
-    EXPECT_FLOAT_EQ(font_text_width(m, "AB", 0), 0);
-    EXPECT_FLOAT_EQ(font_text_width(m, "AB", -5), 0);
-    EXPECT_FLOAT_EQ(font_text_width(m, "AB", std::numeric_limits<float>::quiet_NaN()), 0);
-    EXPECT_FLOAT_EQ(font_text_width(m, "AB", std::numeric_limits<float>::infinity()), 0);
     EXPECT_FLOAT_EQ(font_text_width(FontMetrics{}, "AB", 20), 0);
     // Capitals 7 high at an em of 10 (cap height 14 of 20).
     EXPECT_FLOAT_EQ(font_size_for_cap_height(m, 7), 10);
