@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <initializer_list>
 #include <string>
+#include <tuple>
 #include <type_traits>
 #include <vector>
 
@@ -253,13 +254,9 @@ TEST_F(CommandLineTest, FlagsAndDebugLevels)
                    "--accurate-skip", "--print-orientation", "--glfinish", "--hidden-pause",
                    "--hidden-hud", "--record-video", "--warp", "--super-debug"}),
               std::nullopt);
-    EXPECT_TRUE(flags.flat_shading);
-    EXPECT_TRUE(flags.no_vertex_arrays);
-    EXPECT_TRUE(flags.learning);
-    EXPECT_TRUE(flags.practice);
-    EXPECT_TRUE(flags.editor);
-    EXPECT_TRUE(flags.accurate_skip);
-    EXPECT_TRUE(flags.print_orientation);
+    EXPECT_EQ(std::tuple(flags.flat_shading, flags.no_vertex_arrays, flags.learning, flags.practice, flags.editor,
+                         flags.accurate_skip, flags.print_orientation),
+              std::tuple(true, true, true, true, true, true, true));
     EXPECT_TRUE(values.glfinish && values.hide_pause_text && values.hide_hud);
     EXPECT_TRUE(values.record_video && values.warp);
     EXPECT_EQ(core::debug_level(), 2);

@@ -152,9 +152,8 @@ TEST_F(Commands, KeyframeCommands)
     race::physics_world()->tick = 640;
     EXPECT_EQ(run("/addkey"), 1);
     ASSERT_EQ(camera_keyframes().size(), 3u);
-    EXPECT_EQ(camera_keyframes()[0].tick, 128);
-    EXPECT_EQ(camera_keyframes()[1].tick, 256);
-    EXPECT_EQ(camera_keyframes()[1].fov, 60);
+    EXPECT_EQ(std::tuple(camera_keyframes()[0].tick, camera_keyframes()[1].tick, camera_keyframes()[1].fov),
+              std::tuple(128, 256, 60));
     EXPECT_EQ(messages(), Lines(3, "Keyframe added"));
 
     EXPECT_EQ(run("/listkeys"), 1);

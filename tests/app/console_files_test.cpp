@@ -2,6 +2,7 @@
 // file offered to the race server and the name of the demo being recorded.
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <utility>
 
 #include "app/console_fixture.h"
@@ -24,10 +25,9 @@ TEST_F(FileCommands, ReadSetupTakesOnlySetupKeys)
     EXPECT_EQ(run("/readsetup   fast  "), 1);  // blanks around the name are cut
     EXPECT_EQ(messages(), Lines{"Setup updated"});
     const core::Settings& s = core::settings();
-    EXPECT_EQ(s.name.text, "Speedy");
-    EXPECT_EQ(s.number.text, "7");
-    EXPECT_EQ(s.max_steering_force.value, 800);
-    EXPECT_EQ(s.xres, 640);  // a general key is not a setup key
+    // A general key ("xres") is not a setup key.
+    EXPECT_EQ(std::tuple(s.name.text, s.number.text, s.max_steering_force.value, s.xres),
+              std::tuple("Speedy", "7", 800, 640));
 
     EXPECT_EQ(run("/readsetup nothere"), 1);
     EXPECT_EQ(run("/readsetup"), 1);  // the folder itself is no setup

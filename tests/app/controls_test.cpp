@@ -42,11 +42,8 @@ TEST_F(ControlsTest, DefaultNamesBindToTheirKeys)
     EXPECT_EQ(binding_code(s.pause_key), key("Pause"));
     const FixedKeys& k = fixed_keys();
     EXPECT_EQ(k.close, platform::key_code(platform::k_keyboard_device, platform::k_key_close));
-    EXPECT_EQ(k.esc, key("Esc"));
-    EXPECT_EQ(k.keypad_enter, key("Keypad Enter"));
-    EXPECT_EQ(k.tab, key("Tab"));
-    EXPECT_EQ(k.digits[0], key("0"));
-    EXPECT_EQ(k.digits[9], key("9"));
+    EXPECT_EQ((std::array{k.esc, k.keypad_enter, k.tab, k.digits[0], k.digits[9]}),
+              (std::array{key("Esc"), key("Keypad Enter"), key("Tab"), key("0"), key("9")}));
 }
 
 TEST_F(ControlsTest, NamesThatMeanNothingLeaveTheBindingLoose)

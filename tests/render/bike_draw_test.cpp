@@ -29,12 +29,8 @@ TEST(BikeArt, BodyMatrixIsColumnMajorWithTranslation)
 {
     auto m = body_matrix({1, 2, 3}, {0, -1, 0, 1, 0, 0, 0, 0, 1});
     // Column 0 is the body's x axis in world coordinates: (0, 1, 0).
-    EXPECT_FLOAT_EQ(m[0], 0);
-    EXPECT_FLOAT_EQ(m[1], 1);
-    EXPECT_FLOAT_EQ(m[4], -1);
-    EXPECT_FLOAT_EQ(m[12], 1);
-    EXPECT_FLOAT_EQ(m[14], 3);
-    EXPECT_FLOAT_EQ(m[15], 1);
+    for (auto [at, value] : {std::pair{0, 0.0f}, {1, 1.0f}, {4, -1.0f}, {12, 1.0f}, {14, 3.0f}, {15, 1.0f}})
+        EXPECT_FLOAT_EQ(m[static_cast<std::size_t>(at)], value) << at;
 }
 
 TEST(BikeArt, RotationBetweenTurnsOneDirectionOntoAnother)

@@ -59,11 +59,9 @@ TEST(FontMetricsFile, CommentsBlankLinesLineEndsAndNewerEntries)
                        "\tchar  66   9.25\t1 2 10 12 \r\n"
                        "char 233 9 1 0 9 12";  // no final line feed
     FontMetrics m = parsed_ok(text);
-    EXPECT_EQ(m.cell, 16);
+    EXPECT_EQ(std::tuple(m.cell, m.glyphs['B'].y1, m.glyphs[233].present), std::tuple(16, 12, true));
     EXPECT_FLOAT_EQ(m.size, 12.5f);
     EXPECT_FLOAT_EQ(m.glyphs['B'].advance, 9.25f);
-    EXPECT_EQ(m.glyphs['B'].y1, 12);
-    EXPECT_TRUE(m.glyphs[233].present);
     // A character without an ink box is drawn as its whole cell.
     m = parsed_ok(k_header + "char 88 20\n");
     const FontGlyph& x = m.glyphs['X'];
@@ -164,10 +162,10 @@ TEST(FontMetricsFile, OutOfRangeCharactersStopTheReading)
                             "char 66 10 0 10 10 5", "char x 10", "char 66 10 0 0 1e1 10"}) {
         FontParse p = parse_font_metrics(k_header + k_chars + bad + "\nchar 67 12\n");
         ASSERT_TRUE(p.metrics) << bad;
-        EXPECT_EQ(p.stopped_at_line, 9) << bad;
-        EXPECT_TRUE(p.metrics->glyphs['A'].present) << bad;
-        EXPECT_FALSE(p.metrics->glyphs['B'].present) << bad;
-        EXPECT_FALSE(p.metrics->glyphs['C'].present) << bad;
+        const auto& glyphs = p.metrics->glyphs;
+        EXPECT_EQ(std::tuple(p.stopped_at_line, glyphs['A'].present, glyphs['B'].present, glyphs['C'].present),
+                  std::tuple(9, true, false, false))
+            << bad;
     }
     // Limits themselves are fine: a box filling the cell, an advance of four cells.
     FontMetrics m = parsed_ok(k_header + "char 66 128 0 0 32 32\nchar 0 0\nchar 255 1\n");
