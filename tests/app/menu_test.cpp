@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/controls.h"
@@ -259,11 +260,8 @@ TEST_F(MenuTest, ChooserListPagesAndTheChosenIndex)
     std::vector<std::string> l = labels();
     ASSERT_EQ(l.size(), 23u);  // Cancel, Prev Page, 20 entries, Next Page
     EXPECT_EQ(st().page.title, "Choose Bike");
-    EXPECT_EQ(l[0], "Cancel");
-    EXPECT_EQ(l[1], "Prev Page");
-    EXPECT_EQ(l[2], "entry 20");
-    EXPECT_EQ(l[21], "entry 39");
-    EXPECT_EQ(l[22], "Next Page");
+    EXPECT_EQ(std::tuple(l[0], l[1], l[2], l[21], l[22]),
+              std::tuple("Cancel", "Prev Page", "entry 20", "entry 39", "Next Page"));
 
     st().current = 22;
     key(UiKey::enter);

@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <tuple>
 
 namespace {
 
@@ -150,13 +151,11 @@ TEST_F(StartupTest, ListsHoldDemosAndReadableSeries)
     const app::StartupLists& lists = app::startup_lists();
     EXPECT_EQ(lists.demos.names, (std::vector<std::string>{"fast"}));
     ASSERT_EQ(lists.series.size(), 1u);
-    EXPECT_EQ(lists.series[0].name, "Good");
-    EXPECT_EQ(lists.series[0].skill, 1);
+    EXPECT_EQ(std::tuple(lists.series[0].name, lists.series[0].skill), std::tuple("Good", 1));
 
     app::shut_down(values_, app::startup_lists());
-    EXPECT_TRUE(app::startup_lists().tracks.empty());
-    EXPECT_TRUE(app::startup_lists().demos.empty());
-    EXPECT_TRUE(app::startup_lists().series.empty());
+    EXPECT_EQ(std::tuple(lists.tracks.empty(), lists.demos.empty(), lists.series.empty()),
+              std::tuple(true, true, true));
 }
 
 TEST_F(StartupTest, EarlyEndings)

@@ -2,6 +2,9 @@
 // well-formed and damaged bytes.
 #include <gtest/gtest.h>
 
+#include <tuple>
+#include <utility>
+
 #include "render/image_formats.h"
 #include "render_fixture.h"
 
@@ -115,9 +118,7 @@ TEST(Anim1, ReadsStepsAndFrames)
     auto seq = anim("ANIM1 3 2 4 1\n0 1 0\n" + j7(2, 2) + j7(2, 2), err);
     ASSERT_TRUE(seq) << err;
     EXPECT_EQ(seq->steps, (std::vector<int>{0, 1, 0}));
-    EXPECT_EQ(seq->frames.size(), 2u);
-    EXPECT_EQ(seq->ticks_per_step, 4);
-    EXPECT_TRUE(seq->loop);
+    EXPECT_EQ(std::tuple(seq->frames.size(), seq->ticks_per_step, seq->loop), std::tuple(2u, 4, true));
 }
 
 TEST(Anim1, EveryFailureNamesItsCause)

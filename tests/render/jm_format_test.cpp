@@ -103,9 +103,7 @@ TEST(JmFormat, ReadsVersionOneAndTheOlderLayout)
 {
     auto v1 = read_jm("JM1\n1 1 1 1 1 3 1\n0 0 0 0 1 0 0 0\n1 0 0 0 1 0 1 0\n0 0 1 0 1 0 0 1\n0 1 2\n");
     ASSERT_TRUE(v1);
-    EXPECT_EQ(v1->version, 1);
-    EXPECT_EQ(v1->bone_count, 0);
-    ASSERT_EQ(v1->meshes.size(), 1u);
+    EXPECT_EQ(std::tuple(v1->version, v1->bone_count, v1->meshes.size()), std::tuple(1, 0, 1u));
     auto old = read_jm("3 1\n0 0 0 0 1 0 0 0\n1 0 0 0 1 0 1 0\n0 0 1 0 1 0 0 1\n0 1 2\n");
     ASSERT_TRUE(old);
     EXPECT_EQ(old->version, 0);
