@@ -148,8 +148,7 @@ TEST_F(SeriesTest, NoStandingsFileMeansNoEventsRun)
     write("n.series", "N 0 Expert 1 " + event_text("Solo", "valley"));
     std::optional<app::Series> s = app::read_series("n.series", tracks_);
     ASSERT_TRUE(s);
-    EXPECT_TRUE(s->riders.empty());
-    EXPECT_TRUE(s->standings.empty());
+    EXPECT_EQ(std::tuple(s->riders.empty(), s->standings.empty()), std::tuple(true, true));
     EXPECT_EQ(s->totals, (std::vector<std::int64_t>{0}));
 }
 
