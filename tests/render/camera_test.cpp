@@ -36,8 +36,8 @@ TEST(Cameras, LookAtBuildsARightHandedFrame)
     EXPECT_NEAR(side.rotation[2], -1.0f, 1e-6);     // side axis is -z
     EXPECT_NEAR(side.rotation[6], 1.0f, 1e-6);      // backward is +x
     Camera down = look_at({0, 10, 0}, {0, 0, 0});
-    EXPECT_NEAR(down.rotation[0], 1.0f, 1e-6);
-    EXPECT_NEAR(down.rotation[7], 1.0f, 1e-6);
+    for (std::size_t at : {0u, 7u})
+        EXPECT_NEAR(down.rotation[at], 1.0f, 1e-6) << at;
     EXPECT_EQ(down.velocity, (Vec3f{0, 0, 0}));
 }
 

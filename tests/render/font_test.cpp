@@ -255,9 +255,8 @@ TEST(FontText, WidthIsTheSumOfScaledAdvances)
 TEST(FontText, GlyphQuadsSitOnThePenAndTheBaseline)
 {
     FontMetrics m = hand_metrics();
-    EXPECT_EQ(font_glyph_for(m, 'A'), 'A');
-    EXPECT_EQ(font_glyph_for(m, 0x01), '?');
-    EXPECT_EQ(font_glyph_for(m, 0xe9), '?');
+    EXPECT_EQ(std::tuple(font_glyph_for(m, 'A'), font_glyph_for(m, 0x01), font_glyph_for(m, 0xe9)),
+              std::tuple('A', '?', '?'));
     EXPECT_EQ(font_glyph_for(hand_metrics(false), 0x01), -1);
     // Em 10: half the cell pixels. 'A' (cell column 1, row 4) inked in
     // columns 4..13 and rows 10..23, widened by a texel: 3..15 and 9..25.

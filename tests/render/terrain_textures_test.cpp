@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <tuple>
+#include <vector>
 #include <utility>
 
 #include "render/terrain_textures.h"
@@ -153,9 +155,7 @@ TEST(LowDetailTextures, ComposedInMemory)
     tiles[1].width = 2;
     tiles[1].height = 2;
     Image im = compose_low_detail(t, {0, 0, 4, 4}, 4, tiles);
-    ASSERT_EQ(im.width, 4);
-    ASSERT_EQ(im.height, 4);
-    ASSERT_EQ(im.channels, 3);
+    ASSERT_EQ(std::tuple(im.width, im.height, im.channels), std::tuple(4, 4, 3));
     auto px = [&](int x, int y) {
         std::size_t o = (static_cast<std::size_t>(y) * 4 + static_cast<std::size_t>(x)) * 3;
         return std::array<int, 3>{im.pixels[o], im.pixels[o + 1], im.pixels[o + 2]};
@@ -174,9 +174,7 @@ TEST(LowDetailTextures, ComposedInMemory)
     Image coarse = compose_low_detail(t, {0, 0, 4, 4}, 1, tiles);
     ASSERT_EQ(coarse.pixels.size(), 3u);
     // Texel centre at sample (2, 2), tile 1, its mean grey 127.
-    EXPECT_EQ(coarse.pixels[0], 127 * 100 * 2 / 255);
-    EXPECT_EQ(coarse.pixels[1], 127 * 50 * 2 / 255);
-    EXPECT_EQ(coarse.pixels[2], 127 * 200 * 2 / 255);
+    EXPECT_EQ(coarse.pixels, (std::vector<std::uint8_t>{127 * 100 * 2 / 255, 127 * 50 * 2 / 255, 127 * 200 * 2 / 255}));
 
     // A picture without a width (or a height) is no picture: the mean colour.
     for (bool no_width : {true, false}) {
@@ -184,9 +182,9 @@ TEST(LowDetailTextures, ComposedInMemory)
         odd[1].mean = {10, 20, 30};
         (no_width ? odd[1].width : odd[1].height) = 0;
         Image flat = compose_low_detail(t, {0, 0, 4, 4}, 4, odd);
-        EXPECT_EQ(flat.pixels[6], 10 * 100 * 2 / 255) << no_width;
-        EXPECT_EQ(flat.pixels[7], 20 * 50 * 2 / 255) << no_width;
-        EXPECT_EQ(flat.pixels[8], 30 * 200 * 2 / 255) << no_width;
+        EXPECT_EQ(std::vector<std::uint8_t>(flat.pixels.begin() + 6, flat.pixels.begin() + 9),
+                  (std::vector<std::uint8_t>{10 * 100 * 2 / 255, 20 * 50 * 2 / 255, 30 * 200 * 2 / 255}))
+            << no_width;
     }
 
     // Tiles beyond the list get grey, an empty rectangle still gives pixels.
