@@ -4,6 +4,7 @@
 #include "app/hud_text.h"
 
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -28,10 +29,10 @@ TEST(Shifter, GearPicksItsCell)
 
 TEST(RaceBanner, LengthForms)
 {
-    EXPECT_EQ(race_length_text(5, 0), "5 laps");
-    EXPECT_EQ(race_length_text(0, 10 * 60 * 128), "10 minutes");
-    EXPECT_EQ(race_length_text(2, 10 * 60 * 128), "10 minutes + 2 laps");
-    EXPECT_EQ(race_length_text(0, 89 * 128), "1 minutes");  // rounded
+    // {laps, ticks, text}: 89 seconds round to one minute.
+    for (auto [laps, ticks, text] : {std::tuple{5, 0, "5 laps"}, {0, 10 * 60 * 128, "10 minutes"},
+                                     {2, 10 * 60 * 128, "10 minutes + 2 laps"}, {0, 89 * 128, "1 minutes"}})
+        EXPECT_EQ(race_length_text(laps, ticks), text) << laps << " " << ticks;
     EXPECT_FLOAT_EQ(banner_opacity(0), 1.0f);
     EXPECT_FLOAT_EQ(banner_opacity(2.5), 0.5f);
     EXPECT_FLOAT_EQ(banner_opacity(3.5), 0.0f);
@@ -71,8 +72,8 @@ TEST(PitBoard, RaceAndTimeTrialLines)
 
 TEST(Results, RowsAndPenalties)
 {
-    EXPECT_EQ(results_title(true), "Final Results");
-    EXPECT_EQ(results_title(false), "Unofficial Results");
+    EXPECT_EQ(std::pair(results_title(true), results_title(false)),
+              std::pair(std::string("Final Results"), std::string("Unofficial Results")));
     EXPECT_EQ(results_header().size(), 6u);
     ResultInput r{2, "7", 5, 1.5, 128 * 70, 3, true};
     auto row = result_row(r);
