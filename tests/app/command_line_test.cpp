@@ -123,13 +123,11 @@ TEST_F(CommandLineTest, OneFileArgumentOnly)
 
 TEST_F(CommandLineTest, UnknownOptionsFail)
 {
-    EXPECT_EQ(run({"--wdth=3"}), 1);
-    EXPECT_EQ(err, "bad option '--wdth=3'\n");
-    EXPECT_EQ(run({"-"}), 1);
-    EXPECT_EQ(err, "bad option '-'\n");
-    EXPECT_EQ(run({"--fugly=1"}), 1);  // a plain flag takes no value
-    EXPECT_EQ(err, "bad option '--fugly=1'\n");
-    EXPECT_EQ(run({"--Debug"}), 1);
+    // "--fugly" is a plain flag and takes no value; options are case-sensitive.
+    for (const char* option : {"--wdth=3", "-", "--fugly=1", "--Debug"}) {
+        EXPECT_EQ(run({option}), 1) << option;
+        EXPECT_EQ(err, std::string("bad option '") + option + "'\n");
+    }
 }
 
 TEST_F(CommandLineTest, IntegerOptionsClamp)
