@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 #include <utility>
 
 #include "app/camera_keys.h"
@@ -58,8 +59,7 @@ TEST_F(CameraKeys, KeptInTickOrderEqualTicksAfterEarlierOnes)
     add_keyframe(key(200, 4));  // after the earlier 200
     add_keyframe(key(-50, 5));
     EXPECT_EQ(ticks(), (std::vector<std::int32_t>{-50, 100, 200, 200, 300}));
-    EXPECT_EQ(camera_keyframes()[2].position[0], 3);
-    EXPECT_EQ(camera_keyframes()[3].position[0], 4);
+    EXPECT_EQ(std::pair(camera_keyframes()[2].position[0], camera_keyframes()[3].position[0]), std::pair(3.0f, 4.0f));
 }
 
 TEST_F(CameraKeys, AddFromTheFreeCameraUsesTheYawPitchQuaternion)
@@ -72,8 +72,7 @@ TEST_F(CameraKeys, AddFromTheFreeCameraUsesTheYawPitchQuaternion)
     EXPECT_EQ(k.position, (render::Vec3f{1.5f, 2, -3}));
     // cos 45 = sin 45: every product is one half.
     expect_quat(k.rotation, 0.5, 0.5, 0.5, -0.5);
-    EXPECT_EQ(k.fov, 75);
-    EXPECT_EQ(k.tick, 640);
+    EXPECT_EQ(std::tuple(k.fov, k.tick), std::tuple(75, 640));
 }
 
 TEST_F(CameraKeys, CamangleStoresRadiansAndClearsTheOtherAngles)

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <array>
 #include <cstdlib>
 #include <initializer_list>
 #include <string>
@@ -215,9 +216,7 @@ TEST_F(CommandLineTest, ChaseCenterNeedsThreeNumbers)
 {
     EXPECT_EQ(values.chase_center[1], 2.52f);
     EXPECT_EQ(run({"--chase-center", "1,-2.5, 3"}), std::nullopt);
-    EXPECT_EQ(values.chase_center[0], 1.0f);
-    EXPECT_EQ(values.chase_center[1], -2.5f);
-    EXPECT_EQ(values.chase_center[2], 3.0f);
+    EXPECT_EQ(values.chase_center, (std::array<float, 3>{1.0f, -2.5f, 3.0f}));
     EXPECT_EQ(run({"--chase-center=1,2"}), 1);
     EXPECT_EQ(err, "Bad arg for --chase-center\n");
     EXPECT_EQ(run({"--chase-center=1 ,2,3"}), 1);
@@ -229,17 +228,15 @@ TEST_F(CommandLineTest, ConnectStripsTheLinkSchemeAndPushesHistory)
     s.server_history[0].text = "old.example";
     s.server_history_selected = 3;
     EXPECT_EQ(run({"--track", "hill", "--connect", "zarvox:race.example:5000"}), std::nullopt);
-    EXPECT_EQ(s.server_name.text, "race.example:5000");
     EXPECT_EQ(values.connect_target, "race.example:5000");
-    EXPECT_EQ(s.server_history[0].text, "race.example:5000");
-    EXPECT_EQ(s.server_history[1].text, "old.example");
+    EXPECT_EQ(std::tuple(s.server_name.text, s.server_history[0].text, s.server_history[1].text),
+              std::tuple("race.example:5000", "race.example:5000", "old.example"));
     EXPECT_EQ(s.server_history_selected, -1);
     EXPECT_FALSE(values.track_override);  // the server picks the track
 
     // Equal to entry 0: the history stays as it is.
     EXPECT_EQ(run({"--connect=race.example:5000"}), std::nullopt);
-    EXPECT_EQ(s.server_history[1].text, "old.example");
-    EXPECT_EQ(s.server_history[2].text, "");
+    EXPECT_EQ(std::pair(s.server_history[1].text, s.server_history[2].text), std::pair(std::string("old.example"), std::string()));
 
     EXPECT_EQ(run({"--connect", "zarvox:"}), std::nullopt);
     EXPECT_FALSE(values.connect_target);
