@@ -82,9 +82,7 @@ TEST_F(CameraKeys, CamangleStoresRadiansAndClearsTheOtherAngles)
     aim_free_camera(180, -30);
     EXPECT_DOUBLE_EQ(free_camera().yaw, 180 * 0.017453292519943295);
     EXPECT_DOUBLE_EQ(free_camera().pitch, -30 * 0.017453292519943295);
-    EXPECT_EQ(free_camera().roll, 0);
-    EXPECT_EQ(free_camera().turn, 0);
-    EXPECT_TRUE(free_camera().aimed);
+    EXPECT_EQ(std::tuple(free_camera().roll, free_camera().turn, free_camera().aimed), std::tuple(0.0, 0.0, true));
 }
 
 TEST_F(CameraKeys, DeleteChoosesTheNeighbourNearerTheTick)
@@ -202,16 +200,14 @@ TEST_F(CameraKeys, PoseInterpolatesBetweenKeyframesAndHoldsOutside)
     EXPECT_NEAR(p->position[2], 7.5f, k_eps);
     EXPECT_NEAR(p->fov, 77.0f, 1e-4);
 
-    p = keyframe_camera_pose(-1000);  // before the first: held
-    ASSERT_TRUE(p);
-    EXPECT_EQ(p->position, (render::Vec3f{0, 0, 0}));
-    EXPECT_EQ(p->fov, 90);
-    p = keyframe_camera_pose(300);  // exactly at a keyframe
-    EXPECT_EQ(p->position, (render::Vec3f{10, -4, 2}));
-    EXPECT_EQ(p->fov, 110);
-    p = keyframe_camera_pose(1e9);  // after the last: held
-    EXPECT_EQ(p->position, (render::Vec3f{10, -4, 12}));
-    EXPECT_EQ(p->fov, 50);
+    // Before the first and after the last the pose is held; at 300 exactly
+    // on a keyframe.
+    for (auto [tick, position, fov] : {std::tuple{-1000.0, render::Vec3f{0, 0, 0}, 90.0f},
+                                       {300.0, render::Vec3f{10, -4, 2}, 110.0f}, {1e9, render::Vec3f{10, -4, 12}, 50.0f}}) {
+        p = keyframe_camera_pose(tick);
+        ASSERT_TRUE(p) << tick;
+        EXPECT_EQ(std::pair(p->position, p->fov), std::pair(position, fov)) << tick;
+    }
     EXPECT_FALSE(keyframe_camera_pose(std::nan("")).has_value());
 }
 

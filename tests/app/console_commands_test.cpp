@@ -4,6 +4,7 @@
 
 #include <initializer_list>
 #include <tuple>
+#include <utility>
 
 #include "app/console_fixture.h"
 #include "app/hud.h"
@@ -194,8 +195,7 @@ TEST_F(Commands, CamangleNeedsABikeAndTwoNumbers)
     EXPECT_EQ(run("/camangle 90 -10"), 1);
     EXPECT_DOUBLE_EQ(free_camera().yaw, 90 * 0.017453292519943295);
     EXPECT_DOUBLE_EQ(free_camera().pitch, -10 * 0.017453292519943295);
-    EXPECT_EQ(free_camera().roll, 0);
-    EXPECT_EQ(free_camera().turn, 0);
+    EXPECT_EQ(std::pair(free_camera().roll, free_camera().turn), std::pair(0.0, 0.0));
     EXPECT_EQ(messages(), Lines{"Camera aimed"});
 
     for (const char* c : {"/camangle", "/camangle 45", "/camangle x 3", "/camangle 1 inf"})

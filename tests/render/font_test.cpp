@@ -7,6 +7,7 @@
 #include <limits>
 #include <string>
 #include <tuple>
+#include <utility>
 
 #include "render/font.h"
 #include "render/render_fixture.h"
@@ -90,8 +91,7 @@ TEST(FontMetricsFile, TruncatedFilesKeepWhatCameBefore)
     ASSERT_TRUE(p.metrics);
     EXPECT_EQ(p.stopped_at_line, 9);
     EXPECT_NE(p.problem, "");
-    EXPECT_TRUE(p.metrics->glyphs['A'].present);
-    EXPECT_FALSE(p.metrics->glyphs['B'].present);
+    EXPECT_EQ(std::pair(p.metrics->glyphs['A'].present, p.metrics->glyphs['B'].present), std::pair(true, false));
     // Cut in the header: no usable font.
     for (std::size_t cut : {std::size_t{0}, std::size_t{20}, k_header.size() - 3, k_header.size()}) {
         p = parse_font_metrics(whole.substr(0, cut));
@@ -143,8 +143,7 @@ TEST(FontMetricsFile, OutOfRangeLayoutValues)
     // A second cell size would leave the ink boxes read so far meaningless.
     FontParse twice = parse_font_metrics(k_header + k_chars + "cell 64\nchar 66 17\n");
     ASSERT_TRUE(twice.metrics);
-    EXPECT_EQ(twice.stopped_at_line, 9);
-    EXPECT_FALSE(twice.metrics->glyphs['B'].present);
+    EXPECT_EQ(std::pair(twice.stopped_at_line, twice.metrics->glyphs['B'].present), std::pair(9, false));
     // A cap height beyond the cell or below a pixel is refused, the rest kept.
     for (const char* bad : {"capheight 40\n", "capheight 0.01\n", "capheight -16\n"}) {
         FontParse cap = parse_font_metrics(k_header + "char 72 18 6 8 21 24\n" + bad);
