@@ -278,13 +278,12 @@ TEST_F(TickTest, TabCyclesTheViewsAndDigitsPickCameras)
 
 TEST(AxisBinding, ValueIsScaledIntoTheBindingRange)
 {
-    EXPECT_FLOAT_EQ(axis_binding_value(16384, 0, 1), 0.5f);
-    EXPECT_FLOAT_EQ(axis_binding_value(-32768, 0, 1), 0.0f);
-    EXPECT_FLOAT_EQ(axis_binding_value(32767, 0, 0.5f), 1.0f);
-    // A reversed range reads the axis the other way.
-    EXPECT_FLOAT_EQ(axis_binding_value(-16384, 0, -1), 0.5f);
-    // An empty range gives nothing rather than a division by zero.
-    EXPECT_FLOAT_EQ(axis_binding_value(1000, 0.25f, 0.25f), 0.0f);
+    // {raw, low, high, value}: a reversed range reads the axis the other way;
+    // an empty range gives nothing rather than a division by zero.
+    for (auto [raw, low, high, value] : {std::tuple{16384, 0.0f, 1.0f, 0.5f}, {-32768, 0.0f, 1.0f, 0.0f},
+                                         {32767, 0.0f, 0.5f, 1.0f}, {-16384, 0.0f, -1.0f, 0.5f},
+                                         {1000, 0.25f, 0.25f, 0.0f}})
+        EXPECT_FLOAT_EQ(axis_binding_value(raw, low, high), value) << raw << " in " << low << ".." << high;
 }
 
 }  // namespace

@@ -234,9 +234,8 @@ TEST_F(StartupTest, GenericShapeDigestReadsTheSevenFilesInOrder)
     std::filesystem::remove_all(dir_.path() / "data");
     EXPECT_EQ(app::generic_shape_digest(), "9c1185a5c5e9fc54612808977ee8f548b2258d31");
 
-    EXPECT_FALSE(app::is_stock_shape_digest(""));
-    EXPECT_FALSE(app::is_stock_shape_digest("8eb208f7e05d987a9b044a8e98c6b087f15a0bfc"));
-    EXPECT_FALSE(app::is_stock_shape_digest("9C1185A5C5E9FC54612808977EE8F548B2258D31"));
+    for (const char* digest : {"", "8eb208f7e05d987a9b044a8e98c6b087f15a0bfc", "9C1185A5C5E9FC54612808977EE8F548B2258D31"})
+        EXPECT_FALSE(app::is_stock_shape_digest(digest)) << digest;
 }
 
 TEST_F(StartupTest, StartUpKeepsTheShapeCheckResult)
