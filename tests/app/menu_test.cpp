@@ -7,6 +7,7 @@
 
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "app/controls.h"
@@ -209,11 +210,9 @@ TEST_F(MenuTest, SlidersTakeClicksNearTheBarOnly)
 TEST_F(MenuTest, SliderValueRoundsToTheStep)
 {
     core::NumberSetting n{"Height", 0, 0.03125, 0, 1};
-    EXPECT_DOUBLE_EQ(slider_value(n, 100, 200, 150), 0.5);
     // 0.51 of the way: round(0.51 / 0.03125) = 16 steps.
-    EXPECT_DOUBLE_EQ(slider_value(n, 100, 200, 151), 0.5);
-    EXPECT_DOUBLE_EQ(slider_value(n, 100, 200, 90), 0.0);
-    EXPECT_DOUBLE_EQ(slider_value(n, 100, 200, 215), 1.0);
+    for (auto [x, value] : {std::pair{150, 0.5}, {151, 0.5}, {90, 0.0}, {215, 1.0}})
+        EXPECT_DOUBLE_EQ(slider_value(n, 100, 200, x), value) << x;
     core::NumberSetting sprocket{"Rear Sprocket", 0, 1, -2, 2};
     EXPECT_DOUBLE_EQ(slider_value(sprocket, 0, 40, 10), -1.0);
     // A bar without length gives the minimum.

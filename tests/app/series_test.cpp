@@ -239,9 +239,8 @@ TEST_F(SeriesTest, RecordedResultsGoToTheStandingsFileAndReadBack)
     EXPECT_EQ(app::next_series_event(*s), 0);
 
     // Rows that are not one place per rider inside the field change nothing.
-    EXPECT_FALSE(app::record_series_result(*s, {0, 1}));
-    EXPECT_FALSE(app::record_series_result(*s, {0, 1, 3}));
-    EXPECT_FALSE(app::record_series_result(*s, {0, -1, 2}));
+    for (const std::vector<int>& places : {std::vector<int>{0, 1}, {0, 1, 3}, {0, -1, 2}})
+        EXPECT_FALSE(app::record_series_result(*s, places)) << places.size() << " places, the last " << places.back();
     EXPECT_TRUE(s->standings.empty());
 
     // Player 2nd, robots 1st and 3rd; then the player wins.

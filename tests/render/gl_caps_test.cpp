@@ -178,9 +178,9 @@ TEST(ShaderSources, EverySlotHasBothStages)
     EXPECT_NE(shader_source(5).fragment.find("#define SMAP"), std::string::npos);
     EXPECT_TRUE(shader_source(8).vertex.empty());
     ShaderSource ground = ground_shader_source();
-    EXPECT_NE(ground.vertex.find("gl_ObjectPlaneS[1]"), std::string::npos);
-    EXPECT_NE(ground.fragment.find("uniform sampler2D shade"), std::string::npos);
-    EXPECT_NE(ground.fragment.find("fogged("), std::string::npos);
+    for (auto [stage, text] : {std::pair{&ground.vertex, "gl_ObjectPlaneS[1]"}, {&ground.fragment, "uniform sampler2D shade"},
+                               {&ground.fragment, "fogged("}})
+        EXPECT_NE(stage->find(text), std::string::npos) << text;
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // the smoothness reduction and border colours.
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <utility>
 
 #include "render/image.h"
@@ -98,9 +99,7 @@ TEST(PowerOfTwo, HalfRuleAndRoundDownRule)
         EXPECT_EQ(half_power_of_two(side), half) << side;
     for (auto [side, down] : {std::pair{300, 256}, {512, 512}, {1, 1}})
         EXPECT_EQ(round_down_power_of_two(side), down) << side;
-    EXPECT_TRUE(is_power_of_two(1));
-    EXPECT_FALSE(is_power_of_two(0));
-    EXPECT_FALSE(is_power_of_two(300));
+    EXPECT_EQ(std::tuple(is_power_of_two(1), is_power_of_two(0), is_power_of_two(300)), std::tuple(true, false, false));
 }
 
 TEST(Resample, NearestNeighbourPicksFlooredColumns)
