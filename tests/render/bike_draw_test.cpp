@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 #include <utility>
 
 #include "render/bike_draw.h"
@@ -37,9 +38,8 @@ TEST(BikeArt, RotationBetweenTurnsOneDirectionOntoAnother)
 {
     Vec3f a = {1, 0, 0}, b = {0, 0.6f, 0.8f};
     Vec3f r = turn(rotation_between(a, b), a);
-    EXPECT_NEAR(r[0], 0, 1e-6);
-    EXPECT_NEAR(r[1], 0.6f, 1e-6);
-    EXPECT_NEAR(r[2], 0.8f, 1e-6);
+    for (auto [axis, value] : {std::pair{0, 0.0f}, {1, 0.6f}, {2, 0.8f}})
+        EXPECT_NEAR(r[static_cast<std::size_t>(axis)], value, 1e-6) << axis;
     Vec3f same = turn(rotation_between(a, a), {0, 1, 0});
     EXPECT_NEAR(same[1], 1, 1e-6);
     Vec3f back = turn(rotation_between(a, {-1, 0, 0}), a);
@@ -64,9 +64,8 @@ TEST(BikeArt, NumberPlatesFaceTheirReadersTheRightWayRound)
     const sim::BikeInfo* info = sim::find_bike_info("450sxf(2017)");
     ASSERT_NE(info, nullptr);
     auto plates = number_plates(*info);
-    EXPECT_EQ(plates[0].body, sim::k_fork_upper);
-    EXPECT_EQ(plates[1].body, sim::k_frame);
-    EXPECT_EQ(plates[2].body, sim::k_frame);
+    EXPECT_EQ(std::tuple(plates[0].body, plates[1].body, plates[2].body),
+              std::tuple(sim::k_fork_upper, sim::k_frame, sim::k_frame));
     for (const NumberPlate& p : plates) {
         // Reading directions: unit length, square to each other.
         EXPECT_NEAR(p.right[0] * p.right[0] + p.right[1] * p.right[1] + p.right[2] * p.right[2], 1, 1e-5);
