@@ -94,10 +94,8 @@ TEST_F(FileCommands, ListFilesWithAndWithoutAPattern)
     EXPECT_EQ(all.size(), core::working_set_entries().size());
 
     EXPECT_EQ(run("/ listfiles   ALPHA  "), 1);
-    Lines some = messages();
-    ASSERT_EQ(some.size(), 2u);  // both spellings, in the working set's order
-    EXPECT_EQ(some[0], "Alpha.txt -> " + data + "Alpha.txt");
-    EXPECT_EQ(some[1], "notes/alpha.TXT -> " + home() + "notes/alpha.TXT");
+    // Both spellings, in the working set's order.
+    EXPECT_EQ(messages(), (Lines{"Alpha.txt -> " + data + "Alpha.txt", "notes/alpha.TXT -> " + home() + "notes/alpha.TXT"}));
 
     EXPECT_EQ(run("/listfiles hill/TERRAIN"), 1);
     EXPECT_EQ(messages().size(), 1u);

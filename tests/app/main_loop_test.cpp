@@ -253,10 +253,8 @@ TEST_F(TickTest, TheTitleScreenRunsNoRaceAndIgnoresRaceKeys)
     push("tab", true, 100.002);
     push("s", true, 100.003);
     run(8);
-    EXPECT_TRUE(throttle.empty());
-    EXPECT_FALSE(g.paused);
-    EXPECT_FALSE(g.screenshot_requested);
-    EXPECT_EQ(g.view, ViewMode::title);
+    EXPECT_EQ(std::tuple(throttle.empty(), g.paused, g.screenshot_requested, g.view),
+              std::tuple(true, false, false, ViewMode::title));
 }
 
 TEST_F(TickTest, TabCyclesTheViewsAndDigitsPickCameras)

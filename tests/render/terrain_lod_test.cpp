@@ -79,8 +79,7 @@ TEST(TerrainLod, ChunkLevelByErrorAngleAndStepDistance)
     for (const Case& c : cases)
         EXPECT_EQ(chunk_level(*c.error, c.distance, *c.detail), c.level) << c.distance;
     // The tile textures reach to where the step distance asks for step 8.
-    EXPECT_FALSE(chunk_beyond_tiles(399, d));
-    EXPECT_TRUE(chunk_beyond_tiles(400, d));
+    EXPECT_EQ(std::pair(chunk_beyond_tiles(399, d), chunk_beyond_tiles(400, d)), std::pair(false, true));
     EXPECT_FALSE(chunk_beyond_tiles(500, terrain_detail_for(0.0025f, 1000, 1005)));
 }
 
@@ -162,9 +161,8 @@ TEST(TerrainLod, ErrorTablesGrowWithTheStep)
     auto bump = flat_chunk(0);
     bump[static_cast<std::size_t>(chunk_vertex(5, 7)) * 3 + 1] = 3;
     auto e = lod_errors(bump);
-    EXPECT_FLOAT_EQ(e[0], 0.0f);
-    EXPECT_FLOAT_EQ(e[1], 3.0f);
-    EXPECT_FLOAT_EQ(e[5], 3.0f);
+    for (auto [level, error] : {std::pair{0, 0.0f}, {1, 3.0f}, {5, 3.0f}})
+        EXPECT_FLOAT_EQ(e[static_cast<std::size_t>(level)], error) << level;
 }
 
 }  // namespace
