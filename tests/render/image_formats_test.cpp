@@ -30,8 +30,8 @@ TEST(Predictive, DecodesWithClampedPlanePredictionAndWrap)
     ASSERT_EQ(c.token(), "J6");
     auto im = decode_predictive(c, 3);
     ASSERT_TRUE(im);
-    EXPECT_EQ(im->channels, 3);
-    EXPECT_EQ(im->pixels, (std::vector<std::uint8_t>{10, 0, 5, 30, 200, 5, 50, 200, 5, 100, 250, 5}));
+    EXPECT_EQ(std::tie(im->channels, im->pixels),
+              std::tuple(3, std::vector<std::uint8_t>{10, 0, 5, 30, 200, 5, 50, 200, 5, 100, 250, 5}));
 }
 
 TEST(Predictive, ShortDataAndBadSizesFail)
@@ -50,8 +50,7 @@ TEST(Pnm, BinaryAndAsciiWithScaling)
     std::string err;
     auto p6 = decode_pnm(cat("P6\n# made by hand\n2 1\n15\n", {15, 0, 7, 1, 2, 3}), err);
     ASSERT_TRUE(p6);
-    EXPECT_EQ(p6->channels, 3);
-    EXPECT_EQ(p6->pixels, (std::vector<std::uint8_t>{255, 0, 119, 17, 34, 51}));
+    EXPECT_EQ(std::tie(p6->channels, p6->pixels), std::tuple(3, std::vector<std::uint8_t>{255, 0, 119, 17, 34, 51}));
 
     auto p3 = decode_pnm(bytes("P3 1 1 255\n9 8 7\n"), err);
     ASSERT_TRUE(p3);
@@ -59,8 +58,7 @@ TEST(Pnm, BinaryAndAsciiWithScaling)
 
     auto p5 = decode_pnm(cat("P5 2 1 255\n", {3, 250}), err);
     ASSERT_TRUE(p5);
-    EXPECT_EQ(p5->channels, 1);
-    EXPECT_EQ(p5->pixels, (std::vector<std::uint8_t>{3, 250}));
+    EXPECT_EQ(std::tie(p5->channels, p5->pixels), std::tuple(1, std::vector<std::uint8_t>{3, 250}));
 
     auto wide = decode_pnm(cat("P5 1 1 65535\n", {0xff, 0xff}), err);
     ASSERT_TRUE(wide);
@@ -87,8 +85,7 @@ TEST(PngForTexture, GreyBecomesRgbAndGreyAlphaRgba)
     std::string info;
     auto grey = decode_png_for_texture(test::png_bytes(2, 1, PngFormat::grey, {7, 9}, {{"Comment", "[compress]"}}), &info);
     ASSERT_TRUE(grey);
-    EXPECT_EQ(grey->channels, 3);
-    EXPECT_EQ(grey->pixels, (std::vector<std::uint8_t>{7, 7, 7, 9, 9, 9}));
+    EXPECT_EQ(std::tie(grey->channels, grey->pixels), std::tuple(3, std::vector<std::uint8_t>{7, 7, 7, 9, 9, 9}));
     EXPECT_NE(info.find("[compress]"), std::string::npos);
     auto ga = decode_png_for_texture(test::png_bytes(1, 1, PngFormat::grey_alpha, {7, 9}), nullptr);
     ASSERT_TRUE(ga);
