@@ -45,18 +45,13 @@ TEST_F(GraphicsValuesTest, HighFpsPreset)
 
 TEST_F(GraphicsValuesTest, ModelDetailEnds)
 {
-    s.model_detail.set(5);
-    GraphicsValues g = derive_graphics_values();
-    EXPECT_FLOAT_EQ(g.lod_scale, 1.9f * 1.9f * 1.9f);
-    EXPECT_FLOAT_EQ(g.lod_bias, 50.0f);  // below 10: full bias
-    s.model_detail.set(100);
-    g = derive_graphics_values();
-    EXPECT_FLOAT_EQ(g.lod_scale, 0.0f);
-    EXPECT_FLOAT_EQ(g.lod_bias, 0.0f);
-    s.model_detail.set(20);
-    g = derive_graphics_values();
-    EXPECT_FLOAT_EQ(g.lod_scale, 4.096f);  // 1.6^3
-    EXPECT_FLOAT_EQ(g.lod_bias, 25.0f);
+    // {detail, scale, bias}: 1.9^3 and full bias below 10; 1.6^3 at 20.
+    for (auto [detail, scale, bias] : {std::tuple{5, 1.9f * 1.9f * 1.9f, 50.0f}, {100, 0.0f, 0.0f}, {20, 4.096f, 25.0f}}) {
+        s.model_detail.set(detail);
+        const GraphicsValues g = derive_graphics_values();
+        EXPECT_FLOAT_EQ(g.lod_scale, scale) << detail;
+        EXPECT_FLOAT_EQ(g.lod_bias, bias) << detail;
+    }
 }
 
 TEST_F(GraphicsValuesTest, TruncationAndResolution)
