@@ -196,9 +196,8 @@ TEST_F(StartupTest, OptionsWinOverTheDerivedGraphicsValues)
     reset();
     config("model_detail=100\n");
     ASSERT_EQ(start({"--lod-bias=7.5", "--roostfrequency", "3"}), std::nullopt);
-    EXPECT_FLOAT_EQ(app::graphics_values().lod_bias, 7.5f);
-    EXPECT_FLOAT_EQ(app::graphics_values().lod_scale, 0.0f);
-    EXPECT_EQ(app::graphics_values().roost_frequency, 3);
+    const app::GraphicsValues& g = app::graphics_values();
+    EXPECT_EQ(std::tuple(g.lod_bias, g.lod_scale, g.roost_frequency), std::tuple(7.5f, 0.0f, 3));
 }
 
 TEST_F(StartupTest, ShutdownLogsEveryStageAndWritesTheConfig)

@@ -169,10 +169,9 @@ TEST(BorderColour, FullestEdgeBinWinsAndTiesKeepTheFirst)
         im.pixels.insert(im.pixels.end(), c.begin(), c.end());
     }
     auto b = border_colour(im);
-    EXPECT_FLOAT_EQ(b[0], 1.0f);
-    EXPECT_FLOAT_EQ(b[1], 3.0f / 7.0f);  // 128 * 7 / 255 = 3
-    EXPECT_FLOAT_EQ(b[2], 0.0f);
-    EXPECT_FLOAT_EQ(b[3], 0.0f);
+    const float want[4] = {1.0f, 3.0f / 7.0f, 0.0f, 0.0f};  // green: 128 * 7 / 255 = 3 sevenths
+    for (std::size_t i = 0; i < 4; ++i)
+        EXPECT_FLOAT_EQ(b[i], want[i]) << i;
 
     Image tie = make(2, 1, 3, {0, 255, 0, 0, 0, 255});
     auto t = border_colour(tie);
