@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace zv::app {
@@ -72,8 +73,7 @@ TEST(MenuSeries, TableCellsForEveryRoundState)
                                                    "161"}));
     EXPECT_EQ(t.rows[1], (std::vector<std::string>{"999", "Joe Motocross", "22 (2)", "45 (1-3)", "72 (1-1-2)",
                                                    "- (3-)", "159"}));
-    EXPECT_EQ(t.rows[2][1], "Robot 2");
-    EXPECT_EQ(t.rows[2].back(), "149");
+    EXPECT_EQ(std::pair(t.rows[2][1], t.rows[2].back()), std::pair(std::string("Robot 2"), std::string("149")));
     EXPECT_EQ(series_title_lines(s), (std::vector<std::string>{"Next Event: Four"}));
 
     add_row(s, {2, 1, 0});

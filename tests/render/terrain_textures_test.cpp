@@ -44,9 +44,8 @@ TEST(TerrainMethods, DriverNeedsOfEachMethod)
 
     for (auto [method, texture_method] : {std::pair{0, 1}, {1, 2}, {2, 3}, {3, 2}, {4, 3}, {9, 1}})
         EXPECT_EQ(terrain_texture_method(method), texture_method) << method;
-    EXPECT_FALSE(terrain_method_uses_shaders(2));
-    EXPECT_TRUE(terrain_method_uses_shaders(3));
-    EXPECT_TRUE(terrain_method_uses_shaders(4));
+    EXPECT_EQ(std::tuple(terrain_method_uses_shaders(2), terrain_method_uses_shaders(3), terrain_method_uses_shaders(4)),
+              std::tuple(false, true, true));
 }
 
 TEST(GroundTextureSettings, LevelBiasAndResolutionFromTheSettings)
