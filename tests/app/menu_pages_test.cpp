@@ -53,9 +53,7 @@ TEST_F(MenuPagesTest, PagesListTheirItemsInOrder)
     EXPECT_EQ(race.back(), "Gate 40");
     // Gates 1-20 and 21-40 stand in two columns of 20.
     const Page& p = menu_state().page;
-    EXPECT_EQ(p.items[7].column, 0);
-    EXPECT_EQ(p.items[27].column, 1);
-    EXPECT_EQ(p.items[7].row, p.items[27].row);
+    EXPECT_EQ(std::tuple(p.items[7].column, p.items[27].column, p.items[7].row), std::tuple(0, 1, p.items[27].row));
 
     // {page, item count, some items by place}
     struct Sample {

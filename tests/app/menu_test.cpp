@@ -182,16 +182,13 @@ TEST_F(MenuTest, SlidersTakeClicksNearTheBarOnly)
     ASSERT_GT(w.bar_right, w.bar_left);
     const float y = (w.rect.top + w.rect.bottom) * 0.5f;
 
-    click_at(static_cast<float>(w.bar_left - 20), y);
-    EXPECT_EQ(s.laps.value, 5);  // too far from the bar
-    EXPECT_EQ(st().current, laps);
-    click_at(static_cast<float>(w.bar_left - 10), y);
-    EXPECT_EQ(s.laps.value, 0);  // the minimum
-    click_at(static_cast<float>(w.bar_right + 10), y);
-    EXPECT_EQ(s.laps.value, 50);
-    // 0.3 of the bar: 0 + round(0.3 * 50 / 1) * 1 = 15.
-    click_at(w.bar_left + 0.3f * (w.bar_right - w.bar_left), y);
-    EXPECT_EQ(s.laps.value, 15);
+    // 20 pixels left is too far from the bar (the laps stay 5), 10 left sets
+    // the minimum; 0.3 of the bar gives 0 + round(0.3 * 50 / 1) * 1 = 15.
+    for (auto [x, value] : {std::pair{w.bar_left - 20.0f, 5}, {w.bar_left - 10.0f, 0}, {w.bar_right + 10.0f, 50},
+                            {w.bar_left + 0.3f * (w.bar_right - w.bar_left), 15}}) {
+        click_at(x, y);
+        EXPECT_EQ(std::pair(s.laps.value, st().current), std::pair(double(value), laps)) << x;
+    }
     // Dragging with the button held follows the pointer.
     menu_pointer(g, w.bar_left + 0.5f * (w.bar_right - w.bar_left), y, true);
     EXPECT_EQ(s.laps.value, 25);
