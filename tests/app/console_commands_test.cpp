@@ -123,9 +123,8 @@ TEST_F(Commands, RenderStatsTurnsTheLinesOnAndClearsTheMaxima)
     startup_flags().render_stats_level = 0;
     render::render_stats().max.model_polygons = 900;
     EXPECT_EQ(run("/renderstats"), 1);
-    EXPECT_EQ(startup_flags().render_stats_level, 1);
-    EXPECT_EQ(render::render_stats().max.model_polygons, 0);
-    EXPECT_TRUE(messages().empty());
+    EXPECT_EQ(std::tuple(startup_flags().render_stats_level, render::render_stats().max.model_polygons, messages()),
+              std::tuple(1, 0, Lines{}));
     startup_flags().render_stats_level = old_level;
 }
 
