@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -59,10 +60,8 @@ protected:
     int item(const std::string& label)
     {
         const std::vector<std::string> l = labels();
-        for (std::size_t i = 0; i < l.size(); ++i)
-            if (l[i] == label)
-                return static_cast<int>(i);
-        return -1;
+        const auto at = std::find(l.begin(), l.end(), label);
+        return at == l.end() ? -1 : static_cast<int>(at - l.begin());
     }
     void go_to(const std::string& label)
     {
