@@ -119,10 +119,9 @@ TEST_F(CameraKeys, ListLines)
 {
     add_keyframe({{1.234f, -5.5f, 100}, yaw_pitch_quaternion(M_PI / 2, 0), 90, 256});
     add_keyframe({{0, 0, 0}, {}, 90, -64});
-    std::vector<std::string> lines = keyframe_lines();
-    ASSERT_EQ(lines.size(), 2u);
-    EXPECT_EQ(lines[0], "pos = { 0.00, 0.00, 0.00 }, rot = { 1.00, 0.00, 0.00, 0.00 }, time = -0.50");
-    EXPECT_EQ(lines[1], "pos = { 1.23, -5.50, 100.00 }, rot = { 0.71, 0.00, 0.71, 0.00 }, time = 2.00");
+    EXPECT_EQ(keyframe_lines(), (std::vector<std::string>{
+                                    "pos = { 0.00, 0.00, 0.00 }, rot = { 1.00, 0.00, 0.00, 0.00 }, time = -0.50",
+                                    "pos = { 1.23, -5.50, 100.00 }, rot = { 0.71, 0.00, 0.71, 0.00 }, time = 2.00"}));
 }
 
 TEST_F(CameraKeys, QuaternionRowsAreTheCameraAxes)

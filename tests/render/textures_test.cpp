@@ -113,11 +113,9 @@ TEST_F(Textures, GenerationsKeepPermanentAndRequestedTextures)
     EXPECT_EQ(load_texture("@font.png"), font);
     EXPECT_EQ(texture_memory(), (64u + 16 + 4 + 1) * 3);  // permanent: not counted again
     release_textures(false);
-    EXPECT_EQ(backend_.destroyed, (std::vector<TextureId>{b}));
-    EXPECT_EQ(texture_count(), 2);
+    EXPECT_EQ(std::pair(backend_.destroyed, texture_count()), std::pair(std::vector<TextureId>{b}, 2));
     release_textures(true);
-    EXPECT_EQ(texture_count(), 0);
-    EXPECT_EQ(backend_.destroyed.size(), 3u);
+    EXPECT_EQ(std::pair(backend_.destroyed.size(), texture_count()), std::pair(std::size_t{3}, 0));
 }
 
 TEST_F(Textures, LinkResolvesToItsTargetOrStaysWhite)
