@@ -127,7 +127,7 @@ TEST_F(Textures, LinkResolvesToItsTargetOrStaysWhite)
     TextureId real = load_texture("@good.png");
     ASSERT_NE(real, 0u);
     EXPECT_EQ(texture_name(real), "@real.png");
-    EXPECT_EQ(std::pair(load_texture("@good.png"), load_texture("@real.png")), std::pair(real, real));
+    EXPECT_EQ((std::pair{load_texture("@good.png"), load_texture("@real.png")}), std::pair(real, real));
     EXPECT_EQ(backend_.created.size(), 1u);
 
     EXPECT_EQ(load_texture("@bad.png"), 0u);
