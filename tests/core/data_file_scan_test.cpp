@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <tuple>
 
 namespace zv::test {
 namespace {
@@ -170,10 +171,7 @@ TEST_F(Scan, LiteralsPercentAndCounts)
     DataFile& f = open("pos = ( 1 , 2 ) 50% done");
     int x = 0, y = 0, before = -1, after = -1, pct = 0;
     EXPECT_EQ(scan(f, "pos = (%n%d ,%d )%n", &before, &x, &y, &after), 2);  // %n is not counted
-    EXPECT_EQ(x, 1);
-    EXPECT_EQ(y, 2);
-    EXPECT_EQ(before, 7);
-    EXPECT_EQ(after, 15);
+    EXPECT_EQ(std::tuple(x, y, before, after), std::tuple(1, 2, 7, 15));
     EXPECT_EQ(scan(f, "%d%% don", &pct), 1);
     EXPECT_EQ(pct, 50);
     EXPECT_EQ(rest(), "e");
@@ -187,9 +185,7 @@ TEST_F(Scan, LiteralsPercentAndCounts)
     char c1 = 1, c2 = 1;
     int n = -1;
     EXPECT_EQ(scan(h, "%c%c%n", &c1, &c2, &n), 2);
-    EXPECT_EQ(c1, 0);
-    EXPECT_EQ(c2, 0);
-    EXPECT_EQ(n, 2);
+    EXPECT_EQ(std::tuple(c1, c2, n), std::tuple(0, 0, 2));
     EXPECT_EQ(rest(), "ab");
 }
 

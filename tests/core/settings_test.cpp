@@ -239,11 +239,8 @@ TEST_F(SettingsTest, VideoModesKeepOneDepthAndOneEntryPerSize)
     s.video_mode.index = 1;
     set_video_modes(modes);
     ASSERT_EQ(s.video_mode.count(), 5);
-    EXPECT_STREQ(s.video_mode.choices[0], "Default Fullscreen");
-    EXPECT_STREQ(s.video_mode.choices[1], "Windowed");
-    EXPECT_STREQ(s.video_mode.choices[2], "1024x768");
-    EXPECT_STREQ(s.video_mode.choices[3], "800x600");
-    EXPECT_STREQ(s.video_mode.choices[4], "1920x1080");
+    EXPECT_EQ(std::vector<std::string>(s.video_mode.choices.begin(), s.video_mode.choices.begin() + 5),
+              (std::vector<std::string>{"Default Fullscreen", "Windowed", "1024x768", "800x600", "1920x1080"}));
     EXPECT_EQ(s.video_mode.index, 0);
     ASSERT_EQ(video_mode_sizes().size(), 5u);
     EXPECT_EQ(video_mode_sizes()[3].width, 800);

@@ -66,16 +66,11 @@ TEST_F(DemoRecorderTest, EveryRecordAndMessageComesBackExactly)
     p.message_user = &seen;
     ASSERT_EQ(test::play_until(p, file, 400), 400);
     const DemoHeader& h = p.header;
-    EXPECT_EQ(h.version, 6);
-    EXPECT_EQ(h.laps, 3);
-    EXPECT_EQ(h.start_tick, 1792);
-    EXPECT_EQ(h.track, "tracks/valley");
+    EXPECT_EQ(std::tuple(h.version, h.laps, h.start_tick, h.track), std::tuple(6, 3, 1792, "tracks/valley"));
     ASSERT_EQ(h.riders.size(), 3u);
-    EXPECT_EQ(h.riders[2].description, "450sxf(2017)|rider-2|||head");
-    EXPECT_EQ(h.riders[2].rider_texture, "rider-2");
-    EXPECT_EQ(h.riders[2].head_texture, "head");
-    EXPECT_EQ(h.riders[2].number, "12");
-    EXPECT_EQ(h.riders[2].name, "Rider 2");
+    const DemoRider& r = h.riders[2];
+    EXPECT_EQ(std::tuple(r.description, r.rider_texture, r.head_texture, r.number, r.name),
+              std::tuple("450sxf(2017)|rider-2|||head", "rider-2", "head", "12", "Rider 2"));
     for (int rider = 0; rider < 3; ++rider) {
         auto got = test::history_of(rider);
         ASSERT_EQ(got.size(), 76u) << rider;

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <tuple>
 #include <vector>
 
 namespace zv::track {
@@ -50,10 +51,8 @@ TEST(Deform, SmoothBrushWeightsLimitsAndNotice)
     EXPECT_TRUE(t.modified);
     EXPECT_EQ(t.change_count, 1u);
     ASSERT_EQ(h.hooks.changed.size(), 1u);
-    EXPECT_EQ(h.hooks.changed[0].i0, 7);
-    EXPECT_EQ(h.hooks.changed[0].i1, 14);
-    EXPECT_EQ(h.hooks.changed[0].j0, 17);
-    EXPECT_EQ(h.hooks.changed[0].j1, 24);
+    const auto& c = h.hooks.changed[0];
+    EXPECT_EQ(std::tuple(c.i0, c.i1, c.j0, c.j1), std::tuple(7, 14, 17, 24));
 
     // Lowering past the minimum widens it; at the corner the rectangle is clipped.
     deform(t, 0.0f, 0.0f, 2.5f, -3.0f);

@@ -4,6 +4,7 @@
 
 #include "core/data_file.h"
 #include "track/terrain_fixture.h"
+#include "support/expect_rows.h"
 
 #include <gtest/gtest.h>
 
@@ -90,20 +91,13 @@ TEST_F(TileInfo, DefaultsOfAnEmptyTile)
     ASSERT_EQ(tiles.size(), 1u);
     const TileType& t = tiles[0];
     EXPECT_EQ(t.texture, 0u);
-    EXPECT_FLOAT_EQ(t.friction[0].coefficient, 1.0f);
-    EXPECT_FLOAT_EQ(t.friction[0].speed, 1.0f);
-    EXPECT_FLOAT_EQ(t.friction[1].speed, 0.0f);
-    EXPECT_FLOAT_EQ(t.roll_resist[0].low, 5.0f);
-    EXPECT_FLOAT_EQ(t.roll_resist[0].high, 15.0f);
-    EXPECT_FLOAT_EQ(t.roll_resist[0].speed, 1.0f);
-    EXPECT_FLOAT_EQ(t.erode_depth, 1.0f);
-    EXPECT_FLOAT_EQ(t.erode_lower, 50.0f);
-    EXPECT_FLOAT_EQ(t.erode_upper, 150.0f);
-    EXPECT_FLOAT_EQ(t.erode_displacement, 2.0f);
-    EXPECT_FLOAT_EQ(t.erode_radius, 4.0f);
-    EXPECT_FLOAT_EQ(t.erode_max_slope, 0.25f);
-    EXPECT_FLOAT_EQ(t.erode_off_speed, 10.0f);
-    EXPECT_FLOAT_EQ(t.erode_on_speed, 15.0f);
+    test::expect_float_rows("tile", {{t.friction[0].coefficient, 1.0f}, {t.friction[0].speed, 1.0f},
+                                     {t.friction[1].speed, 0.0f}, {t.roll_resist[0].low, 5.0f},
+                                     {t.roll_resist[0].high, 15.0f}, {t.roll_resist[0].speed, 1.0f},
+                                     {t.erode_depth, 1.0f}, {t.erode_lower, 50.0f}, {t.erode_upper, 150.0f},
+                                     {t.erode_displacement, 2.0f}, {t.erode_radius, 4.0f},
+                                     {t.erode_max_slope, 0.25f}, {t.erode_off_speed, 10.0f},
+                                     {t.erode_on_speed, 15.0f}});
     for (const RoostType& r : t.roost) {
         EXPECT_EQ(r.mode, 0);
         EXPECT_EQ(textures_.name_of(r.texture), "@roost.png");
@@ -121,11 +115,9 @@ TEST_F(TileInfo, FrictionPointsAreSortedOnCommit)
     auto tiles = read("friction 0.9 3\nfriction 1.1 1\naddtile\n");
     ASSERT_EQ(tiles.size(), 1u);
     const TileType& t = tiles[0];
-    EXPECT_FLOAT_EQ(t.friction[0].coefficient, 1.1f);
-    EXPECT_FLOAT_EQ(t.friction[0].speed, 1.0f);
-    EXPECT_FLOAT_EQ(t.friction[1].coefficient, 0.9f);
-    EXPECT_FLOAT_EQ(t.friction[1].speed, 3.0f);
-    EXPECT_FLOAT_EQ(t.friction[2].speed, 0.0f);
+    test::expect_float_rows("friction", {{t.friction[0].coefficient, 1.1f}, {t.friction[0].speed, 1.0f},
+                                         {t.friction[1].coefficient, 0.9f}, {t.friction[1].speed, 3.0f},
+                                         {t.friction[2].speed, 0.0f}});
     EXPECT_NEAR(friction_at_speed(t, 4.0f), 1.025f, 1e-6f);
     EXPECT_FLOAT_EQ(friction_at_speed(t, 0.25f), 1.1f);
     EXPECT_FLOAT_EQ(friction_at_speed(t, 16.0f), 0.9f);
@@ -207,27 +199,16 @@ TEST_F(TileInfo, RoostNumbersColoursAndWarnings)
                       "roost\nroost\nroost\nroost\naddtile\n");
     ASSERT_EQ(tiles.size(), 1u);
     const RoostType& r = tiles[0].roost[0];
-    EXPECT_EQ(r.mode, 1);
-    EXPECT_FLOAT_EQ(r.size, 0.0f);
-    EXPECT_FLOAT_EQ(r.dig, 3e9f);
-    EXPECT_EQ(r.r, 44);   // 300 mod 256
-    EXPECT_EQ(r.g, 255);  // low byte of -1
-    EXPECT_EQ(r.b, 12);
-    EXPECT_EQ(r.a, 0);
-    EXPECT_EQ(r.fade_r, 1);   // 128 per second is 1 per tick
-    EXPECT_EQ(r.fade_g, -1);  // -1.0078 per tick, truncated
-    EXPECT_FLOAT_EQ(r.slow_speed, -15.0f);
-    EXPECT_FLOAT_EQ(r.count, 0.0f);
-    // Numbers no float holds are refused like words.
-    EXPECT_FLOAT_EQ(r.fast_speed, 0.0f);
-    EXPECT_EQ(r.fade_b, 0);
-    EXPECT_EQ(count("tileinfo warning: bad fast_speed"), 1);
-    EXPECT_EQ(count("tileinfo warning: bad fade_b"), 1);
-    EXPECT_EQ(count("tileinfo warning: bad size"), 1);
-    EXPECT_EQ(count("tileinfo warning: bad a"), 1);
-    EXPECT_EQ(count("tileinfo warning: bad count"), 1);
-    EXPECT_EQ(count("tileinfo warning: unknown roost parameter 'bogus=1'"), 1);
-    EXPECT_EQ(count("tileinfo warning: too many roost types"), 1);
+    // r is 300 mod 256, g the low byte of -1; fade_r 128 per second is 1 per
+    // tick, fade_g -1.0078 per tick truncated. Numbers no float holds (fast
+    // speed, fade_b) are refused like words.
+    test::expect_rows<int>("roost", {{r.mode, 1}, {r.r, 44}, {r.g, 255}, {r.b, 12}, {r.a, 0}, {r.fade_r, 1},
+                                     {r.fade_g, -1}, {r.fade_b, 0}});
+    test::expect_float_rows("roost", {{r.size, 0.0f}, {r.dig, 3e9f}, {r.slow_speed, -15.0f}, {r.count, 0.0f},
+                                      {r.fast_speed, 0.0f}});
+    for (const char* w : {"bad fast_speed", "bad fade_b", "bad size", "bad a", "bad count",
+                          "unknown roost parameter 'bogus=1'", "too many roost types"})
+        EXPECT_EQ(count(std::string("tileinfo warning: ") + w), 1) << w;
     for (const RoostType& rt : tiles[0].roost)
         EXPECT_EQ(rt.mode, 1);
 }
