@@ -230,10 +230,6 @@ TEST_F(GameTest, HoldingTheThrottleAfterTheGateDropMovesTheBike)
     EXPECT_NE(text.find("] Rider 19 (kind 0) is "), std::string::npos);
 }
 
-}  // namespace
-
-namespace {
-
 TEST_F(GameTest, RecordVideoWritesEveryRaceFrameToStandardOutput)
 {
     test::write_file(home() / "config", "xres=160\nyres=120\nvideo_mode=Windowed\n");
@@ -267,10 +263,6 @@ TEST_F(GameTest, RecordVideoWritesEveryRaceFrameToStandardOutput)
     EXPECT_GT(shown, message_writing(last_.out) + 30);
 }
 
-}  // namespace
-
-namespace {
-
 TEST_F(GameTest, PlatformOptionsReachTheWindow)
 {
     // A flag that is neither yes nor no keeps its default and says so.
@@ -291,10 +283,6 @@ TEST_F(GameTest, PlatformOptionsReachTheWindow)
     // There is no second thread to wait for.
     EXPECT_EQ(log().find("Message processing thread done"), std::string::npos);
 }
-
-}  // namespace
-
-namespace {
 
 // The build's own generated data (rabbithill and the rest) as the game's
 // home; the virtual display is drawn by the software renderer.
@@ -411,10 +399,6 @@ TEST_F(WorldViewTest, BenchmarkPrintsItsFrameRateAndEnds)
     EXPECT_EQ(last_.out, "");
 }
 
-}  // namespace
-
-namespace {
-
 // From the main page (open at start-up) to a time trial: "Time Trial" is the
 // fourth item of the main page, "Start" the second of its own page.
 const std::string k_start_time_trial =
@@ -528,10 +512,6 @@ TEST_F(WorldViewTest, ATimeTrialLapIsTimedAndShownOnThePitBoard)
     EXPECT_GT(after, before + 30) << "lap times on the pit board";
 }
 
-}  // namespace
-
-namespace {
-
 // From the main page (open at start-up) to a race: "New Race" is the first
 // item of the main page, "Start" the second of its own page.
 const std::string k_start_race = "wait_log 'GL_EXTENSIONS: '\n"
@@ -601,10 +581,6 @@ TEST_F(HudTest, AfterARaceLoadsTheBannerGoesAndTheFrameRateRecovers)
     EXPECT_GE(most, 2) << "digits of the frame rate";
 }
 
-}  // namespace
-
-namespace {
-
 TEST_F(GameTest, FullScreenFillsTheDisplayAndScreenshotsAreItsSize)
 {
     // The default video mode is full screen at the desktop's mode; the
@@ -633,7 +609,6 @@ TEST_F(GameTest, FullScreenFillsTheDisplayAndScreenshotsAreItsSize)
     ASSERT_TRUE(config);
     EXPECT_TRUE(config->starts_with("xres=640\nyres=480\n")) << config->substr(0, 40);
 }
-
 
 // A demo of one rider riding along x at z = 100 for 20 s on the flat track
 // (256 ft across from height 0): one state entry per 16-tick block.

@@ -213,12 +213,6 @@ TEST_F(KnockFixture, PenaltyTableAddsTicks)
     EXPECT_EQ(knockout_penalty(40), 0);
 }
 
-}  // namespace
-}  // namespace zv::sim
-
-namespace zv::sim {
-namespace {
-
 TEST(BikeContact, RunningIntoAnotherBikeBlamesTheHitter)
 {
     track::Terrain field = make_flat_field(5, 4);
@@ -448,12 +442,6 @@ TEST_F(ObjectFixture, GateObjectsCountOnlyUntilTenSecondsAfterTheStart)
     EXPECT_TRUE(seen & k_part_front_wheel);
     EXPECT_GT(body_position(bike->body(k_front_wheel)).z, 195.0f);
 }
-
-}  // namespace
-}  // namespace zv::sim
-
-namespace zv::sim {
-namespace {
 
 TEST(HostileShapes, BrokenSpheresMakeNoContactAndNoNan)
 {

@@ -150,12 +150,6 @@ TEST(Tyre, RollingResistanceFadesBelowOneFootPerSecond)
     EXPECT_FALSE(air.wheel.on_ground());
 }
 
-}  // namespace
-}  // namespace zv::sim
-
-namespace zv::sim {
-namespace {
-
 TEST(Tyre, DownwardNormalsAreTurnedUp)
 {
     Vec3 straight = upward_normal({0, -1, 0});

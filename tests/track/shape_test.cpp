@@ -2,6 +2,7 @@
 
 #include "core/data_file.h"
 #include "track/track_fixture.h"
+#include "support/expect_rows.h"
 
 #include <gtest/gtest.h>
 
@@ -32,15 +33,10 @@ TEST_F(ShapeFiles, ReadsSpheresAndTheirBoundingRadius)
     auto s = read_text("2\n3 4 0 1 0.8 5000 40\n0 0 -2 3.5 1.2 100 2\n");
     ASSERT_TRUE(s);
     ASSERT_EQ(s->spheres.size(), 2u);
-    EXPECT_FLOAT_EQ(s->spheres[0].x, 3);
-    EXPECT_FLOAT_EQ(s->spheres[0].y, 4);
-    EXPECT_FLOAT_EQ(s->spheres[0].radius, 1);
-    EXPECT_FLOAT_EQ(s->spheres[0].friction, 0.8f);
-    EXPECT_FLOAT_EQ(s->spheres[0].spring, 5000);
-    EXPECT_FLOAT_EQ(s->spheres[0].damping, 40);
-    EXPECT_FLOAT_EQ(s->spheres[1].z, -2);
-    EXPECT_FLOAT_EQ(s->spheres[1].friction, 1.2f);
-    EXPECT_FLOAT_EQ(s->bounding_radius, 6.0f);
+    const auto& a = s->spheres[0];
+    test::expect_float_rows("spheres", {{a.x, 3}, {a.y, 4}, {a.radius, 1}, {a.friction, 0.8f}, {a.spring, 5000},
+                                        {a.damping, 40}, {s->spheres[1].z, -2}, {s->spheres[1].friction, 1.2f},
+                                        {s->bounding_radius, 6.0f}});
 
     auto empty = read_text("0\n");
     ASSERT_TRUE(empty);
