@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <numbers>
+#include <tuple>
 
 namespace zv::track {
 namespace {
@@ -63,14 +64,9 @@ TEST(LapPositions, LapEndsAndLapCounts)
     EXPECT_EQ(lap_end_position(t, 3), 10);
 
     EXPECT_EQ(laps_completed(t, 0), 0);
-    EXPECT_EQ(laps_completed(t, 2), 0);
-    EXPECT_EQ(laps_completed(t, 3), 1);
-    EXPECT_EQ(laps_completed(t, 6), 1);
-    EXPECT_EQ(laps_completed(t, 7), 2);
-    EXPECT_EQ(checkpoints_into_lap(t, 2), 2);
-    EXPECT_EQ(checkpoints_into_lap(t, 3), 1);
-    EXPECT_EQ(checkpoints_into_lap(t, 6), 4);
-    EXPECT_EQ(checkpoints_into_lap(t, 7), 1);
+    // {position, laps completed, checkpoints into the lap}
+    for (auto [p, laps, into] : {std::tuple{2, 0, 2}, {3, 1, 1}, {6, 1, 4}, {7, 2, 1}})
+        EXPECT_EQ(std::pair(laps_completed(t, p), checkpoints_into_lap(t, p)), std::pair(laps, into)) << p;
 
     // A one-checkpoint first lap: lap 1 ends at the first passage.
     TrackTiming one = t;
