@@ -4,6 +4,8 @@
 
 #include <cmath>
 #include <string>
+#include <tuple>
+#include <utility>
 
 #include "core/messages.h"
 #include "sim/bike.h"
@@ -138,13 +140,11 @@ TEST(SetupAdapter, FreshSettingsGiveTheDefaultRiderSetup)
     core::Settings settings;
     RiderSetup r = rider_setup_from(settings);
     RiderSetup d;
-    EXPECT_EQ(r.roll_damping, d.roll_damping);
-    EXPECT_EQ(r.max_dab_speed, d.max_dab_speed);
-    EXPECT_EQ(r.arcade, d.arcade);
-    EXPECT_EQ(r.front_antilock, d.front_antilock);
-    EXPECT_EQ(r.rear_antilock, d.rear_antilock);
-    EXPECT_EQ(r.stop_wheelies, d.stop_wheelies);
-    EXPECT_EQ(r.reverse_steering, d.reverse_steering);
+    auto aids = [](const RiderSetup& s) {
+        return std::tuple(s.roll_damping, s.max_dab_speed, s.arcade, s.front_antilock, s.rear_antilock,
+                          s.stop_wheelies, s.reverse_steering);
+    };
+    EXPECT_EQ(aids(r), aids(d));
     EXPECT_FLOAT_EQ(r.rider_mass_distribution, d.rider_mass_distribution);
     settings.stop_wheelies.parse("Front Only");
     settings.arcade.parse("No");

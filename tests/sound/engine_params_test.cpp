@@ -4,6 +4,8 @@
 
 #include <cmath>
 #include <string>
+#include <tuple>
+#include <utility>
 
 #include "core/data_file.h"
 #include "core/messages.h"
@@ -81,10 +83,8 @@ TEST(EngineSets, ClassesChooseTheirBuiltInSet)
 
     const EngineParams four = builtin_params(EngineSet::four_stroke);
     EXPECT_EQ(four.table, &four_stroke_table());
-    EXPECT_EQ(four.cycles_per_revolution, 0.5f);
-    EXPECT_EQ(four.low_torque, -2.5f);
-    EXPECT_EQ(four.high_torque, 2.5f);
-    EXPECT_EQ(four.min_rpm, 1000.0f);
+    EXPECT_EQ(std::tuple(four.cycles_per_revolution, four.low_torque, four.high_torque, four.min_rpm),
+              std::tuple(0.5f, -2.5f, 2.5f, 1000.0f));
     EXPECT_EQ(four.bias, std::vector<float>{0.0f});
     EXPECT_EQ(four.scale, std::vector<float>{1.0f});
     EXPECT_EQ(four.taps[0].delay, 386);
@@ -170,9 +170,7 @@ TEST_F(DataFolder, DescriptionLinesOverTheBuiltInSet)
         "frobnicate 12\n"
         "\n",
         EngineSet::two_stroke);
-    EXPECT_EQ(p.min_rpm, 1500.0f);
-    EXPECT_EQ(p.low_torque, -1.0f);
-    EXPECT_EQ(p.high_torque, 4.5f);
+    EXPECT_EQ(std::tuple(p.min_rpm, p.low_torque, p.high_torque), std::tuple(1500.0f, -1.0f, 4.5f));
     EXPECT_EQ(p.bias, (std::vector<float>{0, 300}));
     EXPECT_EQ(p.scale, (std::vector<float>{1, 1, 1, 0.9f}));
     EXPECT_EQ(p.cycles_per_revolution, 1.0f);  // not named: the built-in value
@@ -196,10 +194,8 @@ TEST_F(DataFolder, PipeLinesWithMissingAndBadNumbers)
     EXPECT_FLOAT_EQ(q.taps[4].gain, 0.5f);
     EXPECT_EQ(q.taps[3].gain, 0.0f);  // silent start, not the built-in pipe
     EXPECT_EQ(q.taps[3].delay, 62);   // silent pipe: 1 - (9/225 + 3) / 16 ft
-    EXPECT_EQ(q.min_rpm, 1000.0f);
-    EXPECT_EQ(q.bias, std::vector<float>{0.0f});
-    EXPECT_EQ(q.scale, std::vector<float>{1.0f});
-    EXPECT_EQ(q.high_torque, 2.5f);
+    EXPECT_EQ(std::pair(q.min_rpm, q.high_torque), std::pair(1000.0f, 2.5f));
+    EXPECT_EQ(std::pair(q.bias, q.scale), std::pair(std::vector<float>{0.0f}, std::vector<float>{1.0f}));
 
     const EngineParams n = described("pipe nan 1 1\nbias 1 2 3\n");
     EXPECT_EQ(n.taps[0].gain, 0.0f);
