@@ -2,6 +2,7 @@
 // video mode list, the server history and the bike names.
 #include "core/bike_names.h"
 #include "core/settings.h"
+#include "support/expect_rows.h"
 
 #include <gtest/gtest.h>
 
@@ -151,21 +152,14 @@ TEST_F(SettingsTest, KeyTableHasEveryKeyOnce)
 TEST_F(SettingsTest, StabilityEndsGiveThePresetColumns)
 {
     apply_stability(0);
-    EXPECT_EQ(s.roll_damping.value, 40);
-    EXPECT_EQ(s.roll_limit_angle.value, 90);
-    EXPECT_EQ(s.roll_limit_factor.value, 0);
-    EXPECT_EQ(s.direct_steering.value, 1);
-    EXPECT_EQ(s.slow_damping_factor.value, 1);
-    EXPECT_EQ(s.land_damping_falloff.value, 0);
-    EXPECT_EQ(s.land_damping_factor.value, 1);
-    EXPECT_EQ(s.restricted_lock.value, 45);
-
+    test::expect_rows<double>("stability 0", {{s.roll_damping.value, 40}, {s.roll_limit_angle.value, 90},
+                                              {s.roll_limit_factor.value, 0}, {s.direct_steering.value, 1},
+                                              {s.slow_damping_factor.value, 1}, {s.land_damping_falloff.value, 0},
+                                              {s.land_damping_factor.value, 1}, {s.restricted_lock.value, 45}});
     apply_stability(100);
-    EXPECT_EQ(s.roll_damping.value, 80);
-    EXPECT_EQ(s.roll_limit_angle.value, 35);
-    EXPECT_EQ(s.roll_limit_factor.value, 32);
-    EXPECT_EQ(s.direct_steering.value, 0);
-    EXPECT_EQ(s.restricted_lock.value, 5);
+    test::expect_rows<double>("stability 100", {{s.roll_damping.value, 80}, {s.roll_limit_angle.value, 35},
+                                                {s.roll_limit_factor.value, 32}, {s.direct_steering.value, 0},
+                                                {s.restricted_lock.value, 5}});
 
     apply_stability(-40);  // below the table: P0
     EXPECT_EQ(s.roll_damping.value, 40);
@@ -176,25 +170,23 @@ TEST_F(SettingsTest, StabilityEndsGiveThePresetColumns)
 
 TEST_F(SettingsTest, StabilityInterpolatesBetweenPoints)
 {
-    // 50 lies halfway between P2 (40) and P3 (60).
+    // 50 lies halfway between P2 (40) and P3 (60): roll damping 60 .. 70,
+    // limit angle 45 .. 40, limit factor 10 .. 32, slow damping 1.5 .. 2,
+    // restricted lock 10 .. 5.
     apply_stability(50);
-    EXPECT_DOUBLE_EQ(s.roll_damping.value, 65);          // 60 .. 70
-    EXPECT_DOUBLE_EQ(s.roll_limit_angle.value, 42.5);    // 45 .. 40
-    EXPECT_DOUBLE_EQ(s.roll_limit_factor.value, 21);     // 10 .. 32
-    EXPECT_DOUBLE_EQ(s.slow_damping_factor.value, 1.75); // 1.5 .. 2
-    EXPECT_DOUBLE_EQ(s.restricted_lock.value, 7.5);      // 10 .. 5
-    EXPECT_DOUBLE_EQ(s.direct_steering.value, 1);
-    EXPECT_DOUBLE_EQ(s.leveling.value, 20);
-    // 90: halfway between P4 (80) and P5 (100).
+    test::expect_double_rows("stability 50", {{s.roll_damping.value, 65}, {s.roll_limit_angle.value, 42.5},
+                                              {s.roll_limit_factor.value, 21}, {s.slow_damping_factor.value, 1.75},
+                                              {s.restricted_lock.value, 7.5}, {s.direct_steering.value, 1},
+                                              {s.leveling.value, 20}});
+    // 90: halfway between P4 (80) and P5 (100): roll damping 75 .. 80,
+    // direct steering 1 .. 0.
     apply_stability(90);
-    EXPECT_DOUBLE_EQ(s.roll_damping.value, 77.5);        // 75 .. 80
-    EXPECT_DOUBLE_EQ(s.direct_steering.value, 0.5);      // 1 .. 0
+    test::expect_double_rows("stability 90", {{s.roll_damping.value, 77.5}, {s.direct_steering.value, 0.5}});
     // 30: halfway between P1 and P2.
     apply_stability(30);
-    EXPECT_DOUBLE_EQ(s.land_damping_falloff.value, 0.1875);
-    EXPECT_DOUBLE_EQ(s.land_damping_factor.value, 1.75);
-    EXPECT_DOUBLE_EQ(s.restricted_lock.value, 12.5);
-    EXPECT_DOUBLE_EQ(s.roll_limit_factor.value, 7.5);
+    test::expect_double_rows("stability 30", {{s.land_damping_falloff.value, 0.1875},
+                                              {s.land_damping_factor.value, 1.75}, {s.restricted_lock.value, 12.5},
+                                              {s.roll_limit_factor.value, 7.5}});
 }
 
 TEST_F(SettingsTest, DefaultsEqualTheStartUpPresets)

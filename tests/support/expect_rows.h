@@ -25,4 +25,11 @@ inline void expect_float_rows(const char* table, std::initializer_list<std::pair
         EXPECT_FLOAT_EQ(got, want) << table << " row " << row++;
 }
 
+inline void expect_double_rows(const char* table, std::initializer_list<std::pair<double, double>> rows)
+{
+    int row = 0;
+    for (const auto& [got, want] : rows)
+        EXPECT_DOUBLE_EQ(got, want) << table << " row " << row++;
+}
+
 }  // namespace zv::test
