@@ -247,12 +247,9 @@ TEST_F(TrackLoading, StagesShowTheirTextsAndEndDone)
     put("statues", "[20 0 20] 0 null null null\n");
     ASSERT_TRUE(load_track());
     auto has = [&](const char* text) { return std::find(shown.begin(), shown.end(), text) != shown.end(); };
-    EXPECT_TRUE(has("Scanning"));
-    EXPECT_TRUE(has("Scanning...done"));
-    EXPECT_TRUE(has("Loading lighting...done"));
-    EXPECT_TRUE(has("Loading flaggers...done"));
-    EXPECT_TRUE(has("Loading statues...done"));
-    EXPECT_TRUE(has("Loading map...done"));
+    for (const char* stage : {"Scanning", "Scanning...done", "Loading lighting...done", "Loading flaggers...done",
+                              "Loading statues...done", "Loading map...done"})
+        EXPECT_TRUE(has(stage)) << stage;
     EXPECT_FALSE(has("Loading billboards"));  // no billboards file
     auto at = [&](const char* text) { return std::find(shown.begin(), shown.end(), text) - shown.begin(); };
     EXPECT_LT(at("Scanning...done"), at("Loading lighting"));
