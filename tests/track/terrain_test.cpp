@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <limits>
+#include <tuple>
 
 namespace zv::track {
 namespace {
@@ -121,12 +122,10 @@ TEST(TerrainTile, TruncatesAndClamps)
     Terrain t = small_terrain();
     t.tiles.resize(9);
     t.tile_map = {5, 6, 7, 8};
-    EXPECT_EQ(terrain_tile_index(t, 3.9f, 0.0f), 0);
-    EXPECT_EQ(terrain_tile_index(t, 4.0f, 0.0f), 1);
-    EXPECT_EQ(terrain_tile_index(t, -0.5f, 4.5f), 2);  // truncation toward zero
-    EXPECT_EQ(terrain_tile_index(t, -100.0f, 5.0f), 2);
-    EXPECT_EQ(terrain_tile_index(t, 100.0f, 100.0f), 3);
-    EXPECT_EQ(terrain_tile_index(t, std::numeric_limits<float>::quiet_NaN(), 7.9f), 2);
+    // -0.5 truncates toward zero.
+    for (auto [x, z, index] : {std::tuple{3.9f, 0.0f, 0}, {4.0f, 0.0f, 1}, {-0.5f, 4.5f, 2}, {-100.0f, 5.0f, 2},
+                               {100.0f, 100.0f, 3}, {std::numeric_limits<float>::quiet_NaN(), 7.9f, 2}})
+        EXPECT_EQ(terrain_tile_index(t, x, z), index) << x << " " << z;
     EXPECT_EQ(terrain_tile(t, 5.0f, 5.0f), &t.tiles[8]);
     EXPECT_EQ(terrain_tile(t, 1.0f, 5.0f), &t.tiles[7]);
 }

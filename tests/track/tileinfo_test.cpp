@@ -45,11 +45,10 @@ TEST(TileCurves, FrictionInterpolatesOnSquaredSpeeds)
     tile.friction[0] = {1.1f, 1.0f};
     tile.friction[1] = {0.9f, 3.0f};
     EXPECT_NEAR(friction_at_speed(tile, 2.0f * 2.0f), 1.025f, 1e-6f);
-    EXPECT_FLOAT_EQ(friction_at_speed(tile, 0.0f), 1.1f);
-    EXPECT_FLOAT_EQ(friction_at_speed(tile, 0.99f), 1.1f);
-    EXPECT_FLOAT_EQ(friction_at_speed(tile, 1.0f), 1.1f);  // t = 0 at the first speed
-    EXPECT_FLOAT_EQ(friction_at_speed(tile, 9.0f), 0.9f);  // point 2 has speed 0: last scanned
-    EXPECT_FLOAT_EQ(friction_at_speed(tile, 400.0f), 0.9f);
+    // t = 0 at the first speed; past 9, point 2 has speed 0: the last scanned.
+    test::expect_float_rows("friction", {{friction_at_speed(tile, 0.0f), 1.1f}, {friction_at_speed(tile, 0.99f), 1.1f},
+                                         {friction_at_speed(tile, 1.0f), 1.1f}, {friction_at_speed(tile, 9.0f), 0.9f},
+                                         {friction_at_speed(tile, 400.0f), 0.9f}});
 
     // All eight points used: past the last one gives its coefficient.
     for (int k = 0; k < k_curve_points; ++k)
@@ -150,11 +149,10 @@ TEST_F(TileInfo, BadPointLinesKeepTheCurve)
     ASSERT_EQ(tiles.size(), 1u);
     EXPECT_EQ(count("tileinfo warning: bad friction parameters"), 2);
     EXPECT_EQ(count("tileinfo warning: bad roll_resist parameters"), 2);
-    EXPECT_FLOAT_EQ(tiles[0].friction[0].coefficient, 1.0f);
-    EXPECT_FLOAT_EQ(tiles[0].friction[0].speed, 1.0f);
-    EXPECT_FLOAT_EQ(tiles[0].roll_resist[0].low, 0.0f);
-    EXPECT_FLOAT_EQ(tiles[0].roll_resist[0].high, 0.0f);
-    EXPECT_FLOAT_EQ(tiles[0].roll_resist[0].speed, 0.5f);
+    const TileType& t = tiles[0];
+    test::expect_float_rows("tile", {{t.friction[0].coefficient, 1.0f}, {t.friction[0].speed, 1.0f},
+                                     {t.roll_resist[0].low, 0.0f}, {t.roll_resist[0].high, 0.0f},
+                                     {t.roll_resist[0].speed, 0.5f}});
 }
 
 TEST_F(TileInfo, RollResistPointsSortAndOverflow)
