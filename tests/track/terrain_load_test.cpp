@@ -6,6 +6,7 @@
 #include "core/digest.h"
 #include "core/loading_status.h"
 #include "track/terrain_fixture.h"
+#include "support/expect_rows.h"
 
 #include <gtest/gtest.h>
 
@@ -13,6 +14,7 @@
 
 #include <cmath>
 #include <span>
+#include <tuple>
 
 namespace zv::track {
 namespace {
@@ -277,14 +279,10 @@ TEST_F(TerrainLoad, TileMapEntries)
     put("tilemap", std::string("\xc8\x03", 2));  // 200 and 3; the rest is missing
     ASSERT_TRUE(load());
     ASSERT_EQ(t.tiles.size(), 12u);
-    ASSERT_EQ(t.tile_map.size(), 4u);
-    EXPECT_EQ(t.tile_map[0], 11);
-    EXPECT_EQ(t.tile_map[1], 3);
-    EXPECT_EQ(t.tile_map[2], 0);
-    EXPECT_EQ(t.tile_map[3], 0);
-    EXPECT_FLOAT_EQ(terrain_tile(1.0f, 1.0f)->erode_depth, 11.0f);
-    EXPECT_FLOAT_EQ(terrain_tile(5.0f, 1.0f)->erode_depth, 3.0f);
-    EXPECT_FLOAT_EQ(terrain_tile(5.0f, 5.0f)->erode_depth, 0.0f);
+    EXPECT_EQ(t.tile_map, (std::vector<std::uint8_t>{11, 3, 0, 0}));
+    test::expect_float_rows("erode depth", {{terrain_tile(1.0f, 1.0f)->erode_depth, 11.0f},
+                                            {terrain_tile(5.0f, 1.0f)->erode_depth, 3.0f},
+                                            {terrain_tile(5.0f, 5.0f)->erode_depth, 0.0f}});
 
     // A longer file is read only as far as the map goes.
     put("tilemap", std::string("\x01\x02\x03\x04\x05\x06", 6));
@@ -398,13 +396,9 @@ TEST_F(TerrainLoad, TextureMethodsAndLitRendering)
 
     // Method 3 without a frame buffer object falls back to method 1.
     ASSERT_TRUE(load_terrain(k_track, o));
-    EXPECT_EQ(hooks.fbo_edge, 1024);
-    EXPECT_EQ(t.texture_method, 1);
-    EXPECT_EQ(t.texture_edge, 256);
+    EXPECT_EQ(std::tuple(hooks.fbo_edge, t.texture_method, t.texture_edge), std::tuple(1024, 1, 256));
     EXPECT_TRUE(shown("Terrain texture rendering with TexSubImage"));
-    EXPECT_EQ(hooks.lod_tables_side, 5);
-    EXPECT_EQ(hooks.lod_textures, 1);
-    EXPECT_EQ(hooks.low_detail, -1);
+    EXPECT_EQ(std::tuple(hooks.lod_tables_side, hooks.lod_textures, hooks.low_detail), std::tuple(5, 1, -1));
     // The composed texture takes tile and decal pictures as pixels.
     EXPECT_EQ(hooks.pixels, (std::vector<std::string>{"@tracks/t/grass.png", "@tracks/t/mark.png"}));
     EXPECT_EQ(t.tiles[0].pixels.width, 1);
@@ -414,8 +408,7 @@ TEST_F(TerrainLoad, TextureMethodsAndLitRendering)
 
     hooks.fbo = true;
     ASSERT_TRUE(load_terrain(k_track, o));
-    EXPECT_EQ(t.texture_method, 3);
-    EXPECT_EQ(t.texture_edge, 1024);
+    EXPECT_EQ(std::pair(t.texture_method, t.texture_edge), std::pair(3, 1024));
     EXPECT_TRUE(shown("Terrain texture rendering with framebuffer objects"));
     EXPECT_EQ(hooks.low_detail, 0);
     EXPECT_FALSE(t.lit);  // no shaders
