@@ -35,10 +35,8 @@ TEST(StartProcedure, PlanFromFixedDraws)
 {
     StartPlan p = fixed_plan();
     ASSERT_EQ(p.blip_count, 2);
-    EXPECT_EQ(p.blip_on[0], 64);
-    EXPECT_EQ(p.blip_off[0], 128);
-    EXPECT_EQ(p.blip_on[1], 384);
-    EXPECT_EQ(p.blip_off[1], 416);
+    EXPECT_EQ((std::vector<int>{p.blip_on[0], p.blip_off[0], p.blip_on[1], p.blip_off[1]}),
+              (std::vector<int>{64, 128, 384, 416}));
     EXPECT_EQ(p.rev_tick, k_ready + 16);
     EXPECT_EQ(p.launch_tick, k_start + 38);  // 0.3 s, truncated to ticks
 }
