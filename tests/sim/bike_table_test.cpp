@@ -63,15 +63,14 @@ TEST(BikeTable, ClassesShareTheirValues)
     EXPECT_STREQ(s17->bike_class, "250f");
     EXPECT_STREQ(find_bike_info("350sxf(2013)")->bike_class, "250f");
     EXPECT_STREQ(s11->bike_class, "450f");
-    EXPECT_FLOAT_EQ(s17->fork_hs_rebound, 32.0f);
-    EXPECT_FLOAT_EQ(s17->engine_inertia, 0.006836f);
-    EXPECT_FLOAT_EQ(s17->rider_mass, 5.46875f);
-    EXPECT_FLOAT_EQ(find_bike_info("crf250(2017)")->frame_mass, 4.24f);
-    EXPECT_FLOAT_EQ(find_bike_info("cr250(2007)")->fork_mass, 0.75375f);
-    EXPECT_FLOAT_EQ(find_bike_info("cr125")->frame_mass, 3.65375f);
-    EXPECT_FLOAT_EQ(find_bike_info("rs50cr")->driveline_stiffness, 1200.0f);
-    EXPECT_FLOAT_EQ(find_bike_info("rs50cr")->driveline_damping, 1.0f);
-    EXPECT_FLOAT_EQ(find_bike_info("yz125")->downshift_rpm, 9400.0f);
+    test::expect_float_rows("classes", {{s17->fork_hs_rebound, 32.0f}, {s17->engine_inertia, 0.006836f},
+                                        {s17->rider_mass, 5.46875f},
+                                        {find_bike_info("crf250(2017)")->frame_mass, 4.24f},
+                                        {find_bike_info("cr250(2007)")->fork_mass, 0.75375f},
+                                        {find_bike_info("cr125")->frame_mass, 3.65375f},
+                                        {find_bike_info("rs50cr")->driveline_stiffness, 1200.0f},
+                                        {find_bike_info("rs50cr")->driveline_damping, 1.0f},
+                                        {find_bike_info("yz125")->downshift_rpm, 9400.0f}});
 
     float lo = 1e9f, hi = -1e9f;
     for (const BikeInfo& b : bike_table()) {

@@ -47,14 +47,13 @@ TEST_F(Flagging, ReadsStarterFinisherAndCornersLimitingCheckpoints)
     ASSERT_TRUE(load_flaggers("@tracks/mini/flaggers", 4));
     const Flaggers& f = flaggers();
     ASSERT_TRUE(f.starter);
-    EXPECT_FLOAT_EQ(f.starter->walk_duration, 2);
-    EXPECT_FLOAT_EQ(f.starter->end[0], 16);
+    ASSERT_TRUE(f.finish);
+    test::expect_float_rows("flaggers", {{f.starter->walk_duration, 2}, {f.starter->end[0], 16},
+                                         {billboard(f.starter->billboard).size, 3},
+                                         {billboard(f.finish->billboard).y, 1}});
     EXPECT_EQ(f.starter->textures[4], tex("s4"));
     EXPECT_EQ(shown(f.starter->billboard), tex("s0"));
-    EXPECT_FLOAT_EQ(billboard(f.starter->billboard).size, 3);
-    ASSERT_TRUE(f.finish);
     EXPECT_EQ(shown(f.finish->billboard), tex("f0"));
-    EXPECT_FLOAT_EQ(billboard(f.finish->billboard).y, 1);
     ASSERT_EQ(f.corners.size(), 2u);  // the third corner lacks its textures
     EXPECT_EQ(f.corners[0].checkpoints, (std::array<int, 4>{0, 3, -1, 3}));
     EXPECT_EQ(f.corners[1].checkpoints, (std::array<int, 4>{-1, -1, -1, 2}));

@@ -48,18 +48,13 @@ TEST_F(TerrainLoad, InlineSamplesOnTheSmallestField)
     put("tileinfo", "addtile\n");
     put("tilemap", std::string(1, '\0'));
     ASSERT_TRUE(load());
-    EXPECT_EQ(t.size_exponent, 0);
-    EXPECT_EQ(t.grid_side, 3);
-    EXPECT_EQ(t.tile_side, 1);
-    EXPECT_FLOAT_EQ(t.cell_size, 4.0f);
-    EXPECT_FLOAT_EQ(t.field_size, 8.0f);
-    EXPECT_FLOAT_EQ(t.min_height, -10.0f);
-    EXPECT_FLOAT_EQ(t.max_height, 30.0f);
-    EXPECT_EQ(h(0, 0), -10.0f);  // sample 0 is the minimum exactly
-    EXPECT_EQ(h(1, 0), 30.0f);   // 65535 the maximum exactly
-    EXPECT_FLOAT_EQ(h(2, 0), -10.0f + 32768.0f * 40.0f / 65535.0f);
-    EXPECT_FLOAT_EQ(h(0, 1), -10.0f + 1.0f * 40.0f / 65535.0f);  // i varies fastest
-    EXPECT_FLOAT_EQ(h(2, 2), -10.0f + 6.0f * 40.0f / 65535.0f);
+    EXPECT_EQ(std::tuple(t.size_exponent, t.grid_side, t.tile_side), std::tuple(0, 3, 1));
+    // Sample 0 is the minimum exactly, 65535 the maximum exactly; i varies fastest.
+    EXPECT_EQ(std::pair(h(0, 0), h(1, 0)), std::pair(-10.0f, 30.0f));
+    test::expect_float_rows("field", {{t.cell_size, 4.0f}, {t.field_size, 8.0f}, {t.min_height, -10.0f},
+                                      {t.max_height, 30.0f}, {h(2, 0), -10.0f + 32768.0f * 40.0f / 65535.0f},
+                                      {h(0, 1), -10.0f + 1.0f * 40.0f / 65535.0f},
+                                      {h(2, 2), -10.0f + 6.0f * 40.0f / 65535.0f}});
     ASSERT_EQ(t.tile_map.size(), 1u);
     EXPECT_EQ(t.texture_method, 1);
     EXPECT_FALSE(t.lit);
