@@ -246,12 +246,10 @@ TEST_F(HandleReads, LinesCharsAndPushBack)
     ASSERT_TRUE(read_line(*f, buf, sizeof buf));  // cut at size - 1 bytes
     EXPECT_STREQ(buf, "long li");
     std::string line;
-    ASSERT_TRUE(read_line(*f, line));
-    EXPECT_EQ(line, "ne here\n");
-    ASSERT_TRUE(read_line(*f, line));
-    EXPECT_EQ(line, "\n");
-    ASSERT_TRUE(read_line(*f, line));
-    EXPECT_EQ(line, "last");
+    for (const char* want : {"ne here\n", "\n", "last"}) {
+        ASSERT_TRUE(read_line(*f, line)) << want;
+        EXPECT_EQ(line, want);
+    }
     EXPECT_FALSE(read_line(*f, line));
     EXPECT_FALSE(read_line(*f, buf, sizeof buf));
     EXPECT_EQ(read_char(*f), -1);

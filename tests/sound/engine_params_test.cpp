@@ -232,15 +232,14 @@ TEST_F(DataFolder, SoundTableFileWithRemapsAndSharedSamples)
     EXPECT_EQ(t.cell(0, 1).load, 1.0f);
     const SoundCell& a = t.cell(0, 0);
     ASSERT_EQ(a.sample_count(), 4);
-    EXPECT_EQ((*a.samples)[0], 0.5f);
-    EXPECT_EQ((*a.samples)[1], -1.0f);
-    EXPECT_EQ((*a.samples)[3], 32767.0f / 32768.0f);
+    EXPECT_EQ((std::vector<float>{(*a.samples)[0], (*a.samples)[1], (*a.samples)[3]}),
+              (std::vector<float>{0.5f, -1.0f, 32767.0f / 32768.0f}));
     EXPECT_TRUE(a.remap.empty());
-    EXPECT_EQ(a.cycles, 16777216.0f);  // the most cycles a float still counts one by one
     EXPECT_EQ(t.cell(0, 1).remap, (std::vector<int>{2, 1}));  // reduced modulo 4
-    EXPECT_EQ(t.cell(0, 1).cycles, 4.0f);
-    EXPECT_EQ(t.cell(1, 0).cycles, 2.5f);
-    EXPECT_EQ(t.cell(1, 1).cycles, 1.0f);  // at least one cycle
+    // The first cell has the most cycles a float still counts one by one,
+    // the last at least one cycle.
+    EXPECT_EQ((std::vector<float>{a.cycles, t.cell(0, 1).cycles, t.cell(1, 0).cycles, t.cell(1, 1).cycles}),
+              (std::vector<float>{16777216.0f, 4.0f, 2.5f, 1.0f}));
     EXPECT_EQ(t.cell(1, 1).remap, (std::vector<int>{0}));
     EXPECT_EQ(t.cell(1, 0).samples, a.samples);  // one sample file, loaded once
     // Cached by name: a second load is the same table, even after the file goes.
