@@ -6,6 +6,7 @@
 #include "sim/bike.h"
 #include "sim/drivetrain.h"
 #include "sim/world.h"
+#include "support/expect_rows.h"
 
 namespace zv::sim {
 namespace {
@@ -30,11 +31,11 @@ TEST(Engine, TorqueInterpolatesBothCurves)
 
 TEST(Clutch, AutomaticClutchOpensOverTwoThousandRpm)
 {
-    EXPECT_FLOAT_EQ(clutch_engagement(1, 6000, 5000), 0.5f);
-    EXPECT_FLOAT_EQ(clutch_engagement(1, 4000, 5000), 0.0f);
-    EXPECT_FLOAT_EQ(clutch_engagement(0.3f, 6500, 5000), 0.3f);
-    EXPECT_FLOAT_EQ(clutch_engagement(0.4f, 9000, 5000), 0.4f);
-    EXPECT_FLOAT_EQ(clutch_engagement(1, 1000, 0), 0.5f);
+    test::expect_float_rows("clutch", {{clutch_engagement(1, 6000, 5000), 0.5f},
+                                       {clutch_engagement(1, 4000, 5000), 0.0f},
+                                       {clutch_engagement(0.3f, 6500, 5000), 0.3f},
+                                       {clutch_engagement(0.4f, 9000, 5000), 0.4f},
+                                       {clutch_engagement(1, 1000, 0), 0.5f}});
 }
 
 TEST(Gearbox, MissingGearsAreSkipped)

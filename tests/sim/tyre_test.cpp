@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 
 #include "sim/maneuver.h"
 #include "sim/tyre.h"
@@ -99,11 +100,9 @@ TEST(Tyre, SpringGrowsWithSquash)
 
 TEST(Tyre, ArcadeGripFallsWithLean)
 {
-    EXPECT_FLOAT_EQ(friction_scale(false, 1), 1.0f);
-    EXPECT_FLOAT_EQ(friction_scale(true, k_pi / 8), 0.8125f);
-    EXPECT_FLOAT_EQ(friction_scale(true, -k_pi / 4), 0.625f);
-    EXPECT_FLOAT_EQ(friction_scale(true, 1.5f), 0.625f);
-    EXPECT_FLOAT_EQ(friction_scale(true, 0), 1.0f);
+    for (auto [arcade, lean, scale] : {std::tuple{false, 1.0f, 1.0f}, {true, float(k_pi / 8), 0.8125f},
+                                       {true, float(-k_pi / 4), 0.625f}, {true, 1.5f, 0.625f}, {true, 0.0f, 1.0f}})
+        EXPECT_FLOAT_EQ(friction_scale(arcade, lean), scale) << arcade << " " << lean;
 }
 
 TEST(Tyre, DefaultTileGripsTheSameAtEverySpeed)

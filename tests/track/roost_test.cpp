@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <tuple>
 #include <vector>
 
 namespace zv::track {
@@ -58,11 +59,9 @@ TEST(Roost, BudgetFollowsTheFrequency)
 
 TEST(Roost, RiderOrderStartsAtTheTickAndWraps)
 {
-    EXPECT_EQ(roost_rider_order(5, 3, 0), 2);
-    EXPECT_EQ(roost_rider_order(5, 3, 1), 0);
-    EXPECT_EQ(roost_rider_order(5, 3, 2), 1);
-    EXPECT_EQ(roost_rider_order(7, 1, 0), 0);
-    EXPECT_EQ(roost_rider_order(4, 0, 0), 0);
+    for (auto [tick, riders, k, order] :
+         {std::tuple{5, 3, 0, 2}, {5, 3, 1, 0}, {5, 3, 2, 1}, {7, 1, 0, 0}, {4, 0, 0, 0}})
+        EXPECT_EQ(roost_rider_order(tick, riders, k), order) << tick << " " << riders << " " << k;
 }
 
 TEST(Roost, FractionalCountIsAChanceOfOneParticle)

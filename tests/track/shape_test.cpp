@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
 
 namespace zv::track {
 namespace {
@@ -46,16 +47,15 @@ TEST_F(ShapeFiles, ReadsSpheresAndTheirBoundingRadius)
 
 TEST_F(ShapeFiles, AnyMissingNumberMakesTheFileCountAsMissing)
 {
-    EXPECT_FALSE(read_text(""));
-    EXPECT_FALSE(read_text("two\n"));
-    EXPECT_FALSE(read_text("2\n3 4 0 1 0.8 5000 40\n0 0 -2 3.5 1.2 100\n"));  // six numbers
-    EXPECT_FALSE(read_text("1\n3 4 zero 1 0.8 5000 40\n"));
-    EXPECT_FALSE(read_text("-1\n"));
-    EXPECT_FALSE(read_text("1\n0 0 0 nan 1 1 1\n"));
-    EXPECT_FALSE(read_text("1\n0 0 0 1e39 1 1 1\n"));
-    // A hostile count is refused before anything is allocated for it.
-    EXPECT_FALSE(read_text("2000000000\n0 0 0 1 1 1 1\n"));
-    EXPECT_FALSE(read_text(std::to_string(k_max_shape_spheres + 1) + "\n"));
+    // The third has a sphere of six numbers. A hostile count (the last two)
+    // is refused before anything is allocated for it.
+    for (const std::string& text : {std::string(), std::string("two\n"),
+                                    std::string("2\n3 4 0 1 0.8 5000 40\n0 0 -2 3.5 1.2 100\n"),
+                                    std::string("1\n3 4 zero 1 0.8 5000 40\n"), std::string("-1\n"),
+                                    std::string("1\n0 0 0 nan 1 1 1\n"), std::string("1\n0 0 0 1e39 1 1 1\n"),
+                                    std::string("2000000000\n0 0 0 1 1 1 1\n"),
+                                    std::to_string(k_max_shape_spheres + 1) + "\n"})
+        EXPECT_FALSE(read_text(text)) << text;
 }
 
 TEST_F(ShapeFiles, CachedByNameAndLoadedOnce)

@@ -70,14 +70,9 @@ TEST_F(TerrainLoad, SixteenBitPngHeightsRepeatTheLastColumnAndRow)
     put("terrain.png", test::png_bytes(test::grey16(3, 2, {0, 1000, 65535, 50, 60, 70})));
     ASSERT_TRUE(load());
     auto height = [](unsigned s) { return static_cast<float>(100.0 + s * 100.0 / 65535.0); };
-    EXPECT_FLOAT_EQ(h(0, 0), 100.0f);
-    EXPECT_FLOAT_EQ(h(1, 0), height(1000));
-    EXPECT_FLOAT_EQ(h(2, 0), 200.0f);
-    EXPECT_FLOAT_EQ(h(4, 0), 200.0f);
-    EXPECT_FLOAT_EQ(h(0, 1), height(50));
-    EXPECT_FLOAT_EQ(h(4, 1), height(70));
-    EXPECT_FLOAT_EQ(h(1, 4), height(60));
-    EXPECT_FLOAT_EQ(h(4, 4), height(70));
+    test::expect_float_rows("heights", {{h(0, 0), 100.0f}, {h(1, 0), height(1000)}, {h(2, 0), 200.0f},
+                                        {h(4, 0), 200.0f}, {h(0, 1), height(50)}, {h(4, 1), height(70)},
+                                        {h(1, 4), height(60)}, {h(4, 4), height(70)}});
 }
 
 TEST_F(TerrainLoad, EightBitGreyPngIsScaledBy257)
