@@ -77,10 +77,8 @@ TEST_F(SetupTest, ConversionsOfTheMenuScale)
     s.sticky_dab = true;
     set_setup(*bike, s);
     EXPECT_EQ(bike->arcade, 0);
-    EXPECT_TRUE(bike->flags & k_flag_wheelie_cut);
-    EXPECT_TRUE(bike->flags & k_flag_wheelie_front);
-    EXPECT_TRUE(bike->flags & k_flag_rear_antilock);
-    EXPECT_TRUE(bike->flags & k_flag_sticky_dab);
+    for (auto flag : {k_flag_wheelie_cut, k_flag_wheelie_front, k_flag_rear_antilock, k_flag_sticky_dab})
+        EXPECT_TRUE(bike->flags & flag) << flag;
 }
 
 TEST_F(SetupTest, ToleranceEdges)

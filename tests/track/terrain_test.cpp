@@ -63,10 +63,10 @@ TEST(TerrainHeight, OutsideTheFieldContinuesFromTheEdge)
     EXPECT_FLOAT_EQ(terrain_height(t, -5.0f, 0.5f), 2.0f);
     EXPECT_FLOAT_EQ(terrain_height(t, 1.5f, -3.0f), 2.5f);
     // Beyond the far edges: the last column and row.
-    EXPECT_FLOAT_EQ(terrain_height(t, 100.0f, 7.0f), 8.0f);  // between (4,3)=7 and (4,4)=9
-    EXPECT_FLOAT_EQ(terrain_height(t, 8.0f, 8.0f), 9.0f);
-    EXPECT_FLOAT_EQ(terrain_height(t, 1e30f, 1e30f), 9.0f);
-    EXPECT_FLOAT_EQ(terrain_height(t, -1e30f, -1e30f), 1.0f);
+    // The first lies between (4,3) = 7 and (4,4) = 9.
+    for (auto [x, z, height] : {std::tuple{100.0f, 7.0f, 8.0f}, {8.0f, 8.0f, 9.0f}, {1e30f, 1e30f, 9.0f},
+                                {-1e30f, -1e30f, 1.0f}})
+        EXPECT_FLOAT_EQ(terrain_height(t, x, z), height) << x << " " << z;
     // Nonsense coordinates still read inside the grid.
     float nan = std::numeric_limits<float>::quiet_NaN();
     EXPECT_TRUE(std::isfinite(terrain_height(t, nan, nan)));

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <utility>
 
 namespace zv::track {
 namespace {
@@ -222,10 +223,8 @@ TEST_F(TileInfo, ErodeValuesAndKeywordCase)
     auto tiles = read("  \t erode_depth 2.5\nerode_lower x\nErode_depth 7\nerode_on_speed 20\n"
                       "\n\r\nerode_max_slope 0.5   \naddtile\n");
     ASSERT_EQ(tiles.size(), 1u);
-    EXPECT_FLOAT_EQ(tiles[0].erode_depth, 2.5f);
-    EXPECT_FLOAT_EQ(tiles[0].erode_lower, 50.0f);
-    EXPECT_FLOAT_EQ(tiles[0].erode_on_speed, 20.0f);
-    EXPECT_FLOAT_EQ(tiles[0].erode_max_slope, 0.5f);
+    test::expect_float_rows("erode", {{tiles[0].erode_depth, 2.5f}, {tiles[0].erode_lower, 50.0f},
+                                      {tiles[0].erode_on_speed, 20.0f}, {tiles[0].erode_max_slope, 0.5f}});
     EXPECT_EQ(count("tileinfo warning: bad erode_lower"), 1);
     EXPECT_EQ(count("tileinfo warning: Unknown identifier 'Erode_depth'"), 1);
     EXPECT_EQ(messages().size(), 2u);
@@ -278,8 +277,7 @@ TEST_F(TileInfo, TexturelistLines)
         EXPECT_FLOAT_EQ(tiles[0].roll_resist[static_cast<std::size_t>(k)].low, 4.0f);
         EXPECT_FLOAT_EQ(tiles[0].roll_resist[static_cast<std::size_t>(k)].high, 12.0f);
     }
-    EXPECT_EQ(tiles[0].roost[0].mode, 1);
-    EXPECT_EQ(tiles[0].roost[1].mode, 0);
+    EXPECT_EQ(std::pair(tiles[0].roost[0].mode, tiles[0].roost[1].mode), std::pair(1, 0));
     EXPECT_EQ(textures_.name_of(tiles[0].roost[0].texture), "@roost.png");
     EXPECT_FLOAT_EQ(tiles[0].erode_radius, 4.0f);
 

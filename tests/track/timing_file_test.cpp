@@ -197,10 +197,8 @@ TEST(TimingParse, MalformedNumbersAndOversizedInputStayInBounds)
     std::string junk;
     for (int i = 0; i < 4096; ++i)
         junk.push_back(static_cast<char>((i * 131) & 0xff));
-    EXPECT_FALSE(parse_timing_gates(junk).has_timing());
-    EXPECT_FALSE(parse_timing_gates("startinggate:\n" + junk).has_timing());
-    EXPECT_FALSE(parse_timing_gates("checkpoints:\n" + junk).has_timing());
-    EXPECT_FALSE(parse_timing_gates(std::string(5000, 'c')).has_timing());
+    for (const std::string& text : {junk, "startinggate:\n" + junk, "checkpoints:\n" + junk, std::string(5000, 'c')})
+        EXPECT_FALSE(parse_timing_gates(text).has_timing()) << text.substr(0, 20);
     t = parse_timing_gates("startinggate:\n[1 2 3] 0 " + std::string(3000, 'm') + "\n");
     ASSERT_EQ(t.gates.size(), 1u);  // the rest of the line is no gate
     EXPECT_EQ(t.gates[0].model.size(), 1013u);  // what fits in the line's 1023 bytes
