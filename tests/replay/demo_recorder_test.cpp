@@ -96,10 +96,8 @@ TEST_F(DemoRecorderTest, BackupsRotateByTheSetting)
     // Three kept: after four more races, 00 is the previous race.
     for (const char* t : {"a", "b", "c", "d"})
         record_named(3, t);
-    EXPECT_EQ(track_in(demos() / "default.zvdemo"), "d");
-    EXPECT_EQ(track_in(demos() / "default00.zvdemo"), "c");
-    EXPECT_EQ(track_in(demos() / "default01.zvdemo"), "b");
-    EXPECT_EQ(track_in(demos() / "default02.zvdemo"), "a");
+    for (auto [name, track] : {std::pair{"default", "d"}, {"default00", "c"}, {"default01", "b"}, {"default02", "a"}})
+        EXPECT_EQ(track_in(demos() / (std::string(name) + ".zvdemo")), track) << name;
     EXPECT_FALSE(fs::exists(demos() / "default03.zvdemo"));
 
     // A gap in the numbers moves nothing into it; the oldest kept is still
@@ -265,10 +263,9 @@ TEST_F(DemoRecorderTest, HeaderVersionsAndMissingNumbers)
     test::write_file(dir_.path() / "h.zvdemo", "ZV05 2 0\nt\nkx250f\n1\na|b\n2\n");
     DemoPlayer p;
     ASSERT_TRUE(open_demo_playback(p, dir_ / "h.zvdemo"));
-    EXPECT_EQ(p.header.riders[0].bike, "kx250f(2008)");
-    EXPECT_EQ(p.header.riders[0].rider_texture, "");
-    EXPECT_EQ(p.header.riders[1].rider_texture, "b");
-    EXPECT_EQ(p.header.riders[1].head_texture, "");
+    const auto& r = p.header.riders;
+    EXPECT_EQ(std::tuple(r[0].bike, r[0].rider_texture, r[1].rider_texture, r[1].head_texture),
+              std::tuple("kx250f(2008)", "", "b", ""));
     close_demo_playback(p);
     EXPECT_EQ(translate_bike_name("yz250f"), "yz250f(2008)");
     EXPECT_EQ(translate_bike_name("yz250f(2008)"), "yz250f(2008)");

@@ -9,6 +9,8 @@
 #include "sim/step.h"
 #include "sim/world.h"
 #include "track/timing.h"
+#include "support/expect_rows.h"
+#include "track/scenery.h"
 
 namespace zv::sim {
 namespace {
@@ -142,10 +144,8 @@ TEST(Knockout, LongFallLowersTheLimits)
 
 TEST(Knockout, RecoveryReachShrinks)
 {
-    EXPECT_FLOAT_EQ(recovery_reach(512), 5.0f);
-    EXPECT_FLOAT_EQ(recovery_reach(320), 2.5f);
-    EXPECT_FLOAT_EQ(recovery_reach(128), 0.0f);
-    EXPECT_FLOAT_EQ(recovery_reach(5000), 5.0f);
+    test::expect_float_rows("reach", {{recovery_reach(512), 5.0f}, {recovery_reach(320), 2.5f},
+                                      {recovery_reach(128), 0.0f}, {recovery_reach(5000), 5.0f}});
 }
 
 struct KnockFixture : ::testing::Test {
@@ -303,14 +303,6 @@ TEST(BikeContact, OnlineAForkTouchingAnotherBikeOnlyDetects)
     EXPECT_GE(added[1], 1);
     EXPECT_EQ(added[0], added[1] + 1);
 }
-
-}  // namespace
-}  // namespace zv::sim
-
-#include "track/scenery.h"
-
-namespace zv::sim {
-namespace {
 
 struct ObjectFixture : ::testing::Test {
     track::Terrain field = make_flat_field(5, 4);  // 256 ft

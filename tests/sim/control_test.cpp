@@ -1,10 +1,12 @@
 // Rider input to controls, the steering torque in the air, lean ranges.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 
 #include "sim/bike.h"
 #include "sim/control.h"
+#include "sim/maneuver.h"
 #include "sim/world.h"
 
 namespace zv::sim {
@@ -150,16 +152,6 @@ TEST_F(ControlTest, SteeringInTheAirIsDirectTorquePlusCentring)
     steering_step(*world, *bike);
     EXPECT_NEAR(length(to_vec(dBodyGetTorque(bike->body(k_front_wheel)))), 10.0f, 1e-3);
 }
-
-}  // namespace
-}  // namespace zv::sim
-
-#include <array>
-
-#include "sim/maneuver.h"
-
-namespace zv::sim {
-namespace {
 
 TEST_F(ControlTest, LandingDampingReturnsToNormalOverTheFalloff)
 {

@@ -8,8 +8,10 @@
 #include <utility>
 
 #include "core/messages.h"
+#include "core/settings.h"
 #include "sim/bike.h"
 #include "sim/setup.h"
+#include "sim/setup_adapter.h"
 #include "sim/world.h"
 
 namespace zv::sim {
@@ -123,15 +125,6 @@ TEST_F(SetupTest, MechanicRefusesAMovingBike)
     EXPECT_TRUE(apply_setup(*bike, s, 117.0));
     EXPECT_FLOAT_EQ(bike->value(SetupValue::leveling), 77.0f);
 }
-
-}  // namespace
-}  // namespace zv::sim
-
-#include "core/settings.h"
-#include "sim/setup_adapter.h"
-
-namespace zv::sim {
-namespace {
 
 TEST(SetupAdapter, FreshSettingsGiveTheDefaultRiderSetup)
 {
