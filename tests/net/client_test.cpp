@@ -510,10 +510,9 @@ TEST_F(ClientFlow, HostileBytesInEveryStateChangeNothingHarmful)
 
 TEST(ClientText, RaceLengthForms)
 {
-    EXPECT_EQ(race_length_text(0, 5), "5 laps");
-    EXPECT_EQ(race_length_text(-3, 2), "2 laps");
-    EXPECT_EQ(race_length_text(10 * 60 * 128, 0), "10 minutes");
-    EXPECT_EQ(race_length_text(10 * 60 * 128 - 3000, 2), "10 minutes + 2 laps");
+    for (auto [ticks, laps, text] : {std::tuple{0, 5, "5 laps"}, {-3, 2, "2 laps"}, {10 * 60 * 128, 0, "10 minutes"},
+                                     {10 * 60 * 128 - 3000, 2, "10 minutes + 2 laps"}})
+        EXPECT_EQ(race_length_text(ticks, laps), text) << ticks << " " << laps;
 }
 
 }  // namespace

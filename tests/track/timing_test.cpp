@@ -95,9 +95,8 @@ TEST(CheckpointZone, RadiusAndSide)
 
 TEST(Headings, NormalisedIntoRange)
 {
-    EXPECT_FLOAT_EQ(normalize_heading(0.5f), 0.5f);
-    EXPECT_FLOAT_EQ(normalize_heading(pi), pi);
-    EXPECT_FLOAT_EQ(normalize_heading(-pi), -pi);
+    for (float heading : {0.5f, pi, -pi})
+        EXPECT_FLOAT_EQ(normalize_heading(heading), heading) << heading;
     EXPECT_NEAR(normalize_heading(4), 4 - 2 * pi, 1e-5);
     EXPECT_NEAR(normalize_heading(-4), -4 + 2 * pi, 1e-5);
     EXPECT_NEAR(normalize_heading(10), 10 - 4 * pi, 1e-5);
