@@ -6,6 +6,7 @@
 #include "platform/input_sdl.h"
 #include "platform/key_names.h"
 #include "platform/names.h"
+#include "support/expect_rows.h"
 
 #include <SDL.h>
 #include <cstdio>
@@ -134,10 +135,10 @@ TEST_F(InputTest, KeyAndButtonEventsAreQueuedWithTheirTime)
     motion.motion.yrel = -4;
     EXPECT_TRUE(handle_input_event(motion, t1));
     EXPECT_TRUE(handle_input_event(motion, t1));
-    EXPECT_FLOAT_EQ(axis_value(*find_control("mouse-x")), 6);
-    EXPECT_FLOAT_EQ(axis_value(*find_control("mouse-y")), -8);
-    EXPECT_FLOAT_EQ(axis_value(*find_control("cursor-x")), 30);
-    EXPECT_FLOAT_EQ(axis_value(key_code(k_keyboard_device, 5)), 0);
+    test::expect_float_rows("axes", {{axis_value(*find_control("mouse-x")), 6},
+                                     {axis_value(*find_control("mouse-y")), -8},
+                                     {axis_value(*find_control("cursor-x")), 30},
+                                     {axis_value(key_code(k_keyboard_device, 5)), 0}});
     SDL_Event quit{};
     quit.type = SDL_QUIT;
     EXPECT_FALSE(handle_input_event(quit, t1));
