@@ -158,7 +158,6 @@ void draw_tachometer(const HudFrame& f)
                  (c.row + 1) / 3.0f);
 }
 
-
 void draw_pit_board(const HudFrame& f)
 {
     int slot = f.viewed_slot;

@@ -126,5 +126,23 @@ TEST_F(Multiplayer, RiderListAndTheServerClock)
     EXPECT_TRUE(race_tick_allowed(g)) << "off-line the race always runs";
 }
 
+// The player watches a server's race only once joined and without a place in
+// it; every other step of the connection is no watching.
+TEST_F(Multiplayer, SpectatingIsJoinedOrRacingWithoutAPlace)
+{
+    using S = net::ConnectionState;
+    client.slot = 4;
+    client.entry = net::k_no_slot;
+    for (S state : {S::connecting, S::sending_info, S::track_accepted, S::loading_bikes, S::joined, S::racing,
+                    S::restarting, S::disconnecting}) {
+        client.state = state;
+        EXPECT_EQ(multiplayer_spectating(), state == S::joined || state == S::racing) << net::state_name(state);
+    }
+    client.entry = 4;
+    EXPECT_FALSE(multiplayer_spectating()) << "racing with a place";
+    client.state = S::joined;
+    EXPECT_FALSE(multiplayer_spectating()) << "joined with a place";
+}
+
 }  // namespace
 }  // namespace zv::app

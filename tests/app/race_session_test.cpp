@@ -4,12 +4,17 @@
 // and the longest loading wait after the bikes.
 #include "app/race_session.h"
 
+#include "app/controls.h"
 #include "app/main_loop.h"
 #include "app/menu.h"
 #include "app/menu_series.h"
 #include "track/race_rules.h"
+#include "race/race_demo.h"
 #include "race/riders.h"
+#include "platform/events.h"
+#include "platform/input.h"
 #include "render/textures.h"
+#include "sim/bike.h"
 #include "mini_session_fixture.h"
 
 #include <gtest/gtest.h>
@@ -72,6 +77,45 @@ TEST_F(RaceSession, TheSelectedTrackTheViewerAndTheScreensReports)
     EXPECT_EQ(race::bike_count(), 0);
 }
 
+// Holding "Back up" in a time trial puts the player back at the checkpoint
+// and abandons the attempt, but only where the setting allows it; a race of
+// laps never does.
+TEST_F(RaceSession, BackingUpRestartsOnlyAnAllowedTimeTrialAttempt)
+{
+    struct Row {
+        bool trial;
+        int abort;
+        bool held;
+        bool restarts;
+    } rows[] = {{true, 1, true, true}, {true, 1, false, false}, {true, 0, true, false}, {false, 1, true, false}};
+    time_two_checkpoint_laps();
+    race::GateKinds kinds{};
+    kinds[0] = race::k_gate_human;
+    double now = 100;
+    for (const Row& r : rows) {
+        SCOPED_TRACE(::testing::Message() << r.trial << r.abort << r.held);
+        ASSERT_TRUE(load(r.trial ? nullptr : &kinds));
+        ASSERT_EQ(g.time_trial, r.trial);
+        g.view = ViewMode::rider;
+        core::settings().time_trial_abort.index = r.abort;
+        bind_inputs();
+        sim::Bike& bike = *race::rider_slot(0).bike;
+        const sim::Vec3 gate = sim::body_position(bike.body(sim::k_frame));
+        sim::place_bike(bike, {gate.x + 20, gate.y, gate.z}, 0);
+        if (r.held) {
+            ASSERT_TRUE(platform::push_event_at(*platform::find_control("b"), true,
+                                                platform::event_time_from_seconds(now + 0.001)));
+        }
+        now += k_tick;
+        g.clock = FrameClock{now, 0, k_tick};
+        run_ticks(g, now);
+        const sim::Vec3 at = sim::body_position(bike.body(sim::k_frame));
+        EXPECT_EQ(std::abs(at.x - gate.x) < 5, r.restarts) << at.x << " from " << gate.x;
+        release_inputs();
+        platform::clear_events();
+    }
+}
+
 // A series event runs on its own track with the player in the grid's first
 // gate; only a counted event records its places once the race is over.
 TEST_F(RaceSession, OnlyACountedSeriesEventRecordsItsResult)
@@ -85,7 +129,10 @@ TEST_F(RaceSession, OnlyACountedSeriesEventRecordsItsResult)
         for (SeriesEvent& e : s.events)
             e.track = k_folder;
         startup_lists().series = {s};
+        // The record setting holds for series events too.
+        core::settings().record.index = counted ? 1 : 0;
         start_series_event(g, 0, counted);
+        EXPECT_EQ(race::demo_recording(), counted);
         EXPECT_EQ(g.menu_page, k_menu_closed);
         EXPECT_EQ(race::rider_slot(0).kind, race::k_rider_local);
         for (int gate : {0, 1, 2})

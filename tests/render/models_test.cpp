@@ -253,9 +253,19 @@ TEST(Skinning, BonesMoveVerticesByTheirWeights)
     EXPECT_FLOAT_EQ(mesh.positions[4], 2.0f);  // bone 1: (0,0,0) rel, up 2
     EXPECT_FLOAT_EQ(mesh.positions[5], 1.0f);
     // Half and half: (1,0,1) and R*(1,0,0) + (0,2,1) = (0,2,0) mean.
-    EXPECT_FLOAT_EQ(mesh.positions[6], 0.5f);
-    EXPECT_FLOAT_EQ(mesh.positions[7], 1.0f);
-    EXPECT_FLOAT_EQ(mesh.positions[8], 0.5f);
+    // A weight below zero and a bone before the first count for nothing.
+    for (int pass = 0; pass < 2; ++pass) {
+        SCOPED_TRACE(pass == 0 ? "as loaded" : "with a negative weight and bone -1");
+        EXPECT_FLOAT_EQ(mesh.positions[6], 0.5f);
+        EXPECT_FLOAT_EQ(mesh.positions[7], 1.0f);
+        EXPECT_FLOAT_EQ(mesh.positions[8], 0.5f);
+        ASSERT_EQ(mesh.bone_indices[9], 1);
+        mesh.weights[10] = -0.5f;
+        mesh.bone_indices[10] = 1;
+        mesh.weights[11] = 0.5f;
+        mesh.bone_indices[11] = -1;
+        skin_mesh(mesh, 2, c, t, r);
+    }
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include <filesystem>
 
 #include "core/settings.h"
+#include "platform/log.h"
 #include "platform/window.h"
 #include "render/camera.h"
 #include "render/gl.h"
@@ -28,7 +29,10 @@
 #include "sim/bike.h"
 #include "sim/world.h"
 #include "support/screen_window.h"
+#include "support/temp_dir.h"
+#include "track/ground_fixture.h"
 #include "track/terrain.h"
+#include "track/terrain_hooks.h"
 #include "track/timing.h"
 #include "track/track.h"
 
@@ -250,6 +254,56 @@ TEST_F(TerrainScreen, NumberReadsFromBothSides)
         ASSERT_GT(dark, 20) << "side " << side << ": the digit drawn";
         EXPECT_GT(sum_x / dark, w / 2.0 + 4) << "side " << side << ": not mirrored";
     }
+}
+
+// Copying the low-detail textures off the frame buffer needs a viewport at
+// least as wide and as tall as one texture; otherwise they are composed in
+// memory, and the log says so.
+TEST_F(TerrainScreen, SmallViewportComposesLowDetailTexturesInMemory)
+{
+    ASSERT_TRUE(load_with(static_cast<int>(TerrainMethod::hardware_copy)));
+    track::Terrain& t = track::loaded_terrain();
+    ASSERT_EQ(t.texture_method, 2);
+    const int e = low_detail_edge(t.texture_edge);
+    const std::string suite_log = std::getenv("TORV_LOGFILE");
+    const std::string log = suite_log + ".lod";
+    struct Row {
+        int w, h;
+        bool in_memory;
+    } rows[] = {{e - 1, e, true}, {e, e - 1, true}, {e, e, false}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(std::to_string(r.w) + "x" + std::to_string(r.h) + " for " + std::to_string(e));
+        platform::log_close();
+        std::filesystem::remove(log);
+        setenv("TORV_LOGFILE", log.c_str(), 1);
+        glViewport(0, 0, r.w, r.h);
+        track::terrain_render_hooks()->create_low_detail_textures(t, track::low_detail_texture_count(t));
+        platform::log_close();
+        const bool said = test::read_file(log).value_or("").find("composed in memory: the window is smaller than " +
+                                                                 std::to_string(e) + "x" + std::to_string(e)) !=
+                          std::string::npos;
+        EXPECT_EQ(said, r.in_memory);
+    }
+    glViewport(0, 0, k_width, k_height);
+    setenv("TORV_LOGFILE", suite_log.c_str(), 1);
+}
+
+// A ground without tile types draws its light times the middle grey: shading
+// (100, 50, 200) comes out as itself.
+TEST_F(TerrainScreen, RegionWithoutTileTypesDrawsItsLight)
+{
+    track::Terrain t = test::square_ground(1, 4);
+    t.shading.clear();
+    for (int k = 0; k < 25; ++k)
+        t.shading.insert(t.shading.end(), {100, 50, 200});
+    t.shadows.assign(25, 0);
+    draw_region_from_above(t, {0, 0, 4, 4}, 32, {}, {});
+    const std::vector<std::uint8_t> px = read_rect(4, 4, 24, 24);
+    const int want[3] = {100, 50, 200};
+    int off = 0;
+    for (std::size_t k = 0; k < px.size(); ++k)
+        off += std::abs(px[k] - want[k % 3]) > 1;
+    EXPECT_EQ(off, 0) << "first pixel " << int(px[0]) << " " << int(px[1]) << " " << int(px[2]);
 }
 
 TEST_F(TerrainScreen, SkyCornerHasNoSeam)

@@ -185,6 +185,17 @@ TEST(LowDetailTextures, ComposedInMemory)
     EXPECT_EQ(coarse.pixels[1], 127 * 50 * 2 / 255);
     EXPECT_EQ(coarse.pixels[2], 127 * 200 * 2 / 255);
 
+    // A picture without a width (or a height) is no picture: the mean colour.
+    for (bool no_width : {true, false}) {
+        TileSource odd[2] = {tiles[0], tiles[1]};
+        odd[1].mean = {10, 20, 30};
+        (no_width ? odd[1].width : odd[1].height) = 0;
+        Image flat = compose_low_detail(t, {0, 0, 4, 4}, 4, odd);
+        EXPECT_EQ(flat.pixels[6], 10 * 100 * 2 / 255) << no_width;
+        EXPECT_EQ(flat.pixels[7], 20 * 50 * 2 / 255) << no_width;
+        EXPECT_EQ(flat.pixels[8], 30 * 200 * 2 / 255) << no_width;
+    }
+
     // Tiles beyond the list get grey, an empty rectangle still gives pixels.
     Image none = compose_low_detail(t, {0, 0, 4, 4}, 2, {});
     EXPECT_EQ(none.pixels[0], 128 * 37 * 2 / 255);
