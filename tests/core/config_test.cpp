@@ -12,6 +12,7 @@
 
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -241,9 +242,7 @@ TEST_F(ConfigTest, SpecialPlainValues)
     read_config_text("map_scale=20\nmessage_lines=12\ndemo_backups=3\nbillboard_optimize_lookahead=2\n"
                       "track=hillside\nground_texture_distance=99\n");
     EXPECT_EQ(s.map_scale, 8.0f);
-    EXPECT_EQ(s.message_lines, 12);
-    EXPECT_EQ(s.demo_backups, 3);
-    EXPECT_EQ(s.billboard_optimize_lookahead, 2);
+    EXPECT_EQ(std::tuple(s.message_lines, s.demo_backups, s.billboard_optimize_lookahead), std::tuple(12, 3, 2));
     EXPECT_STREQ(s.track, "hillside");
     EXPECT_EQ(s.track, intern("hillside"));
     EXPECT_EQ(s.ground_detail.value, 70);
@@ -345,11 +344,9 @@ TEST_F(ConfigTest, SetupKeysAreTheirOwnGroup)
     f = open_data_file("@setups/other", "rb");
     ASSERT_TRUE(f);
     read_setup_lines(*f);
-    EXPECT_EQ(s.brake_torque.value, 120);
+    EXPECT_EQ(std::tuple(s.brake_torque.value, s.xres, s.laps.value), std::tuple(120.0, 640, 5.0));
     EXPECT_EQ(s.name.text, "Setup Sam ");
     EXPECT_STREQ(s.bike.current(), "kx250f(2008)");
-    EXPECT_EQ(s.xres, 640);
-    EXPECT_EQ(s.laps.value, 5);
 }
 
 TEST_F(ConfigTest, WritingOrderAndFormats)

@@ -22,12 +22,8 @@ TEST(Spheres, TouchDepthNormalAndPosition)
     WorldSphere b{{1.5f, 0, 0}, 1, 0.5f, 2000, 300};
     SphereTouch t;
     ASSERT_TRUE(sphere_sphere(*world, a, b, ContactMode::detect, &t));
-    EXPECT_FLOAT_EQ(t.depth, 0.5f);
-    EXPECT_FLOAT_EQ(t.normal.x, 1);
-    EXPECT_FLOAT_EQ(t.position.x, 0.75f);
-    EXPECT_FLOAT_EQ(t.friction, 0.5f);
-    EXPECT_FLOAT_EQ(t.spring, 2000);
-    EXPECT_FLOAT_EQ(t.damping, 100);
+    test::expect_float_rows("touch", {{t.depth, 0.5f}, {t.normal.x, 1}, {t.position.x, 0.75f}, {t.friction, 0.5f},
+                                      {t.spring, 2000}, {t.damping, 100}});
     b.centre = {2, 0, 0};  // exactly touching is apart
     EXPECT_FALSE(sphere_sphere(*world, a, b, ContactMode::detect, &t));
 }

@@ -83,12 +83,8 @@ TEST_F(View, LightingDefaultsWithoutAFile)
     load_lighting("@tracks/mini/lighting");
     const Lighting& l = lighting();
     float k = 1 / std::sqrt(3.0f);
-    EXPECT_FLOAT_EQ(l.sun_vector[0], k);
-    EXPECT_FLOAT_EQ(l.sun_vector[2], k);
-    EXPECT_FLOAT_EQ(l.ambient[1], 0.5f);
-    EXPECT_FLOAT_EQ(l.global_ambient[2], 0.2f);
-    EXPECT_FLOAT_EQ(l.near_plane, 0.25f);
-    EXPECT_FLOAT_EQ(l.far_plane, 5000);
+    test::expect_float_rows("defaults", {{l.sun_vector[0], k}, {l.sun_vector[2], k}, {l.ambient[1], 0.5f},
+                                         {l.global_ambient[2], 0.2f}, {l.near_plane, 0.25f}, {l.far_plane, 5000}});
     EXPECT_FALSE(l.dynamic_lighting);
     EXPECT_EQ(l.fog_density, 0);
     EXPECT_EQ(textures.requested, (std::vector<std::string>{"@sky-n.ppm", "@sky-e.ppm", "@sky-s.ppm",

@@ -316,11 +316,7 @@ TEST_F(TerrainLoad, DecalsNeedTheirTextures)
     ASSERT_TRUE(load(2));
     ASSERT_EQ(t.decals.size(), 2u);
     const Decal& a = t.decals[0];
-    EXPECT_FLOAT_EQ(a.x, 1.0f);
-    EXPECT_FLOAT_EQ(a.z, 2.0f);
-    EXPECT_FLOAT_EQ(a.size, 4.0f);
-    EXPECT_FLOAT_EQ(a.aspect, 2.0f);
-    EXPECT_FLOAT_EQ(a.cos_angle, 1.0f);
+    test::expect_float_rows("decal", {{a.x, 1.0f}, {a.z, 2.0f}, {a.size, 4.0f}, {a.aspect, 2.0f}, {a.cos_angle, 1.0f}});
     EXPECT_EQ(a.texture_name, "@tracks/t/a.png");
     EXPECT_EQ(textures.name_of(a.texture), "@tracks/t/a.png");
     EXPECT_EQ(a.normal_map, 0u);  // no lit rendering headless

@@ -101,11 +101,8 @@ TEST_F(TileInfo, DefaultsOfAnEmptyTile)
     for (const RoostType& r : t.roost) {
         EXPECT_EQ(r.mode, 0);
         EXPECT_EQ(textures_.name_of(r.texture), "@roost.png");
-        EXPECT_FLOAT_EQ(r.count, 10.0f);
-        EXPECT_FLOAT_EQ(r.slow_angle, 1.5707964f);
-        EXPECT_FLOAT_EQ(r.fast_angle, 0.19634955f);
-        EXPECT_EQ(r.a, 255);
-        EXPECT_EQ(r.fade_a, -2);
+        test::expect_float_rows("roost", {{r.count, 10.0f}, {r.slow_angle, 1.5707964f}, {r.fast_angle, 0.19634955f}});
+        EXPECT_EQ((std::pair<int, int>(r.a, r.fade_a)), std::pair(255, -2));
     }
     EXPECT_TRUE(messages().empty());
 }
