@@ -146,10 +146,8 @@ TEST(BikeTable, InstanceMassesAndJoints)
 TEST(BikeTable, PlateColours)
 {
     PlateColours c = parse_plate_colours("a bike [numberbackground:0.5,0.25,1] [numberforeground:1,1,0]");
-    EXPECT_FLOAT_EQ(c.background[0], 0.5f);
-    EXPECT_FLOAT_EQ(c.background[1], 0.25f);
-    EXPECT_FLOAT_EQ(c.foreground[2], 0.0f);
-    EXPECT_FLOAT_EQ(c.foreground[0], 1.0f);
+    test::expect_float_rows("plate", {{c.background[0], 0.5f}, {c.background[1], 0.25f}, {c.foreground[2], 0.0f},
+                                      {c.foreground[0], 1.0f}});
     PlateColours d = parse_plate_colours("[numberbackground:oops");
     EXPECT_FLOAT_EQ(d.background[0], 1.0f);
     EXPECT_FLOAT_EQ(d.foreground[0], 0.0f);

@@ -112,10 +112,8 @@ TEST_F(ControlTest, HeldControlsAtTheStart)
 {
     bike->controls.throttle = 1;
     hold_controls(*bike);
-    EXPECT_EQ(bike->controls.throttle, 0.0f);
-    EXPECT_EQ(bike->controls.clutch, 0.0f);
-    EXPECT_EQ(bike->controls.front_brake, 1.0f);
-    EXPECT_EQ(bike->controls.sit_dab, 1.0f);
+    const auto& c = bike->controls;
+    EXPECT_EQ(std::tuple(c.throttle, c.clutch, c.front_brake, c.sit_dab), std::tuple(0.0f, 0.0f, 1.0f, 1.0f));
 }
 
 TEST(LeanRange, ServoAndDabRanges)

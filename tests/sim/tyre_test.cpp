@@ -74,10 +74,8 @@ TEST(Torus, CellRangeCoversTheReachAndRefusesWhatItCannotSearch)
         CellRange got{};
         ASSERT_EQ(cell_range(field, c.c, c.reach, got), c.ok) << c.c.x << " " << c.reach;
         if (c.ok) {
-            EXPECT_EQ(got.i0, c.cells.i0) << c.reach;
-            EXPECT_EQ(got.i1, c.cells.i1) << c.reach;
-            EXPECT_EQ(got.j0, c.cells.j0) << c.reach;
-            EXPECT_EQ(got.j1, c.cells.j1) << c.reach;
+            EXPECT_EQ(std::tuple(got.i0, got.i1, got.j0, got.j1),
+                      std::tuple(c.cells.i0, c.cells.i1, c.cells.j0, c.cells.j1)) << c.reach;
         }
     }
     field.cell_size = 0;

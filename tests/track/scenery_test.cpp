@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <map>
+#include <tuple>
 
 namespace zv::track {
 namespace {
@@ -48,10 +49,7 @@ TEST(TintedNames, OnlyHashSixHexDigitsHashIsATint)
     for (const auto& c : tints) {
         auto t = parse_tinted_name(c.text);
         ASSERT_TRUE(t) << c.text;
-        EXPECT_EQ(t->r, c.r) << c.text;
-        EXPECT_EQ(t->g, c.g) << c.text;
-        EXPECT_EQ(t->b, c.b) << c.text;
-        EXPECT_EQ(t->name, c.name) << c.text;
+        EXPECT_EQ(std::tuple(t->r, t->g, t->b, t->name), std::tuple(c.r, c.g, c.b, c.name)) << c.text;
     }
     // Just outside each range: '/' ':' '`' 'g' '@' 'G'; too few digits; no
     // closing '#'; no tint at all.
@@ -118,8 +116,7 @@ TEST_F(Scenery, StatuesLoadModelTextureShapeAndStopAtABadEntry)
     EXPECT_FALSE(rock.shape);
     EXPECT_EQ(rock.texture, 0u);
     EXPECT_EQ(rock.shape_name, "");
-    EXPECT_FLOAT_EQ(rock.spin, 16.0f);  // angle 4 >= 3.25 gives 2^4
-    EXPECT_FLOAT_EQ(rock.angle, 4.0f);
+    test::expect_float_rows("rock", {{rock.spin, 16.0f}, {rock.angle, 4.0f}});  // angle 4 >= 3.25 gives 2^4
 
     // Without a model the texture is not loaded; a missing shape warns.
     const TrackObject& lonely = track_object(2);

@@ -168,10 +168,7 @@ TEST(TerrainLowDetail, CountAndRectangles)
     EXPECT_EQ(r0.x0, 0);
     EXPECT_EQ(r0.x1, 448);
     SampleRect r1 = low_detail_texture_rect(t, 1, 2);
-    EXPECT_EQ(r1.x0, 320);
-    EXPECT_EQ(r1.x1, 832);
-    EXPECT_EQ(r1.z0, 704);
-    EXPECT_EQ(r1.z1, 1025);
+    EXPECT_EQ(std::tuple(r1.x0, r1.x1, r1.z0, r1.z1), std::tuple(320, 832, 704, 1025));
     t.size_exponent = 1;
     EXPECT_EQ(low_detail_texture_count(t), 0);
     t.size_exponent = 12;

@@ -1,6 +1,7 @@
 // Lap positions over the first-lap and normal-lap lists, checkpoint zones,
 // headings, start positions and the pose at a checkpoint.
 #include "track/timing.h"
+#include "support/expect_rows.h"
 
 #include <gtest/gtest.h>
 
@@ -150,10 +151,7 @@ TEST(CheckpointPoseTest, FacesAlongTheDirectionOnTheNearestSample)
 
     CheckpointPose pose;
     ASSERT_TRUE(checkpoint_pose(t, 1, ground, pose));
-    EXPECT_FLOAT_EQ(pose.x, 40);
-    EXPECT_FLOAT_EQ(pose.z, 70);
-    EXPECT_FLOAT_EQ(pose.y, 24);
-    EXPECT_FLOAT_EQ(pose.heading, -pi / 2);
+    test::expect_float_rows("pose", {{pose.x, 40}, {pose.z, 70}, {pose.y, 24}, {pose.heading, -pi / 2}});
     // The bike faces -(sin, cos) of its heading: along +x here.
     EXPECT_NEAR(-std::sin(pose.heading), 1, 1e-6);
     EXPECT_NEAR(-std::cos(pose.heading), 0, 1e-6);
