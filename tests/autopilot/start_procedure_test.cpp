@@ -9,6 +9,7 @@
 #include "autopilot/start_procedure.h"
 #include "sim/bike.h"
 #include "sim/world.h"
+#include "support/expect_rows.h"
 
 namespace zv::autopilot {
 namespace {
@@ -75,12 +76,11 @@ TEST(StartProcedure, ControlsThroughTheStart)
         EXPECT_EQ(governs, r.governs) << "tick " << r.tick;
         if (!governs)
             continue;
-        EXPECT_FLOAT_EQ(in.throttle, r.throttle) << "tick " << r.tick;
-        EXPECT_FLOAT_EQ(in.front_brake, r.brake) << "tick " << r.tick;
-        EXPECT_FLOAT_EQ(in.rear_brake, r.brake) << "tick " << r.tick;
-        EXPECT_FLOAT_EQ(in.clutch, r.clutch) << "tick " << r.tick;
         // Held bikes stand straight; the launch keeps the controller's steer.
-        EXPECT_FLOAT_EQ(in.steer, r.tick < L ? 0.0f : 0.25f) << "tick " << r.tick;
+        SCOPED_TRACE(r.tick);
+        test::expect_float_rows("input", {{in.throttle, r.throttle}, {in.front_brake, r.brake},
+                                          {in.rear_brake, r.brake}, {in.clutch, r.clutch},
+                                          {in.steer, r.tick < L ? 0.0f : 0.25f}});
     }
 }
 

@@ -148,8 +148,7 @@ TEST_F(ConfigTest, AxisBindingRoundTripsWithSixDecimals)
     read_config_text("throttle_key=(0.25,0.75)Joystick1.axis[1]\n");
     EXPECT_EQ(s.throttle_key.key_name, nullptr);
     EXPECT_STREQ(s.throttle_key.axis_name, "Joystick1.axis[1]");
-    EXPECT_FLOAT_EQ(s.throttle_key.low, 0.25f);
-    EXPECT_FLOAT_EQ(s.throttle_key.high, 0.75f);
+    test::expect_float_rows("axis", {{s.throttle_key.low, 0.25f}, {s.throttle_key.high, 0.75f}});
     std::string file = written();
     EXPECT_EQ(line_of(file, "throttle_key"), "throttle_key=(0.250000,0.750000)Joystick1.axis[1]");
     reset_settings();
@@ -199,8 +198,7 @@ TEST_F(ConfigTest, KeyBindingsWithAndWithoutMarker)
     parse_binding(b, "(k)y");
     EXPECT_EQ(b.axis_name, nullptr);
     EXPECT_STREQ(b.key_name, "y");
-    EXPECT_FLOAT_EQ(b.low, 0.0f);
-    EXPECT_FLOAT_EQ(b.high, 1.0f);
+    test::expect_float_rows("key", {{b.low, 0.0f}, {b.high, 1.0f}});
 }
 
 TEST_F(ConfigTest, ValuesKeepTrailingSpacesAndLoseLineEnds)

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <set>
 #include <string>
+#include <tuple>
 #include <utility>
 
 namespace zv::core {
@@ -196,10 +197,10 @@ TEST_F(SettingsTest, DefaultsEqualTheStartUpPresets)
     Settings before = s;
     apply_stability(0);
     apply_stability(100);
-    EXPECT_EQ(s.roll_damping.value, before.roll_damping.value);
-    EXPECT_EQ(s.land_damping_falloff.value, before.land_damping_falloff.value);
-    EXPECT_EQ(s.direct_steering.value, before.direct_steering.value);
-    EXPECT_EQ(s.restricted_lock.value, before.restricted_lock.value);
+    test::expect_rows<double>("stability 100", {{s.roll_damping.value, before.roll_damping.value},
+                                                {s.land_damping_falloff.value, before.land_damping_falloff.value},
+                                                {s.direct_steering.value, before.direct_steering.value},
+                                                {s.restricted_lock.value, before.restricted_lock.value}});
     ASSERT_NE(matching_graphics_preset(), nullptr);
     EXPECT_STREQ(matching_graphics_preset()->name, "Compatibility");
 }
@@ -262,10 +263,9 @@ TEST_F(SettingsTest, ServerHistoryShiftsAndDropsTheOldest)
     for (int i = 0; i < 15; ++i)
         push_server_history("h" + std::to_string(i));
     // 17 names pushed: "a.example" fell off the end, "b.example" is last.
-    EXPECT_EQ(s.server_history[0].text, "h14");
-    EXPECT_EQ(s.server_history[14].text, "h0");
-    EXPECT_EQ(s.server_history[15].text, "b.example");
-    EXPECT_EQ(s.server_name.text, "h14");
+    const auto& h = s.server_history;
+    EXPECT_EQ(std::tuple(h[0].text, h[14].text, h[15].text, s.server_name.text),
+              std::tuple("h14", "h0", "b.example", "h14"));
 }
 
 TEST(BikeNamesTest, MenuAndTableHoldTheSameSixtyEightNames)

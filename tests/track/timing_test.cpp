@@ -1,6 +1,7 @@
 // Lap positions over the first-lap and normal-lap lists, checkpoint zones,
 // headings, start positions and the pose at a checkpoint.
 #include "track/timing.h"
+
 #include "support/expect_rows.h"
 
 #include <gtest/gtest.h>
