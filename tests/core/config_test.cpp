@@ -229,9 +229,8 @@ TEST_F(ConfigTest, HistoryEntriesMustBeShorterThan127)
     std::string ok(126, 'a'), too_long(127, 'b');
     read_config_text("server_name_hist00=" + ok + "\nserver_name_hist01=" + too_long
                       + "\nserver_name_hist15=last\nserver_name=" + too_long + "x\n");
-    EXPECT_EQ(s.server_history[0].text, ok);
-    EXPECT_EQ(s.server_history[1].text, "");
-    EXPECT_EQ(s.server_history[15].text, "last");
+    EXPECT_EQ(std::tuple(s.server_history[0].text, s.server_history[1].text, s.server_history[15].text),
+              std::tuple(ok, "", "last"));
     EXPECT_EQ(s.server_name.text, too_long);  // the field itself is cut to 127
 }
 

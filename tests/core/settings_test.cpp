@@ -13,6 +13,7 @@
 #include <string>
 #include <tuple>
 #include <utility>
+#include <vector>
 
 namespace zv::core {
 namespace {
@@ -120,13 +121,11 @@ TEST_F(SettingsTest, DefaultsOfGatesAndBindings)
     ASSERT_EQ(s.slots[0].count(), 5);
     EXPECT_STREQ(s.slots[0].choices[4], "Robot (4 stroke)");
 
-    EXPECT_STREQ(s.dab_key.key_name, "right ctrl");
-    EXPECT_STREQ(s.rewind_key.key_name, "\\");
     EXPECT_EQ(s.throttle_key.axis_name, nullptr);
-    EXPECT_STREQ(s.track, "rabbithill");
-    EXPECT_EQ(s.server_name.text, "race.zarvox.org");
-    EXPECT_STREQ(s.bike.current(), "450sxf(2017)");
-    EXPECT_STREQ(s.video_mode.current(), "Default Fullscreen");
+    EXPECT_EQ((std::vector<std::string>{s.dab_key.key_name, s.rewind_key.key_name, s.track, s.server_name.text,
+                                        s.bike.current(), s.video_mode.current()}),
+              (std::vector<std::string>{"right ctrl", "\\", "rabbithill", "race.zarvox.org", "450sxf(2017)",
+                                        "Default Fullscreen"}));
 }
 
 TEST_F(SettingsTest, KeyTableHasEveryKeyOnce)

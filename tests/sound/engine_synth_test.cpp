@@ -181,9 +181,7 @@ TEST(EngineSynth, FirstFiringAfterATenthAndVoicesEndAtTheirCell)
     // 10 Hz to begin with: 3804 per sample of a 2^24 cycle, the first firing
     // at sample 4410.
     synthesize(s, p, 600, 0, out);
-    EXPECT_EQ(out[0], 127);
-    EXPECT_EQ(out[4410], 127);
-    EXPECT_EQ(out[4411], 191);
+    EXPECT_EQ((std::vector<int>{out[0], out[4410], out[4411]}), (std::vector<int>{127, 127, 191}));
     EXPECT_EQ(s.firings, 1);
     EXPECT_EQ(s.write_position, (k_start_write_position + 4420) & k_ring_mask);
     EXPECT_EQ(s.ring[static_cast<std::size_t>(k_start_write_position + 4411)], 0.5f);

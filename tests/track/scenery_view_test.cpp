@@ -10,6 +10,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
+#include <utility>
 
 namespace zv::track {
 namespace {
@@ -123,8 +125,7 @@ TEST_F(View, LightingKeywordsFlaresAndLimits)
                              {l.flares[0].elements[1].size, 0.6f}, {l.flares[0].elements[0].color[2], 0.25f},
                              {l.fog_density, 0.01f}, {l.fog_color[1], 0.6f}, {l.near_plane, 0.875f},
                              {l.far_plane, 0.875f}});
-    EXPECT_EQ(l.sky_names[k_sky_north], "@north.png");
-    EXPECT_EQ(l.sky_names[k_sky_east], "@sky-e.ppm");
+    EXPECT_EQ(std::tuple(l.sky_names[k_sky_north], l.sky_names[k_sky_east]), std::tuple("@north.png", "@sky-e.ppm"));
     EXPECT_EQ(l.flares[0].kind, FlareKind::point);
     EXPECT_EQ(l.flares[0].elements[1].texture_name, "@flare2.png");
     EXPECT_EQ(l.flares[1].kind, FlareKind::direction);
