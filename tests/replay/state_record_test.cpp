@@ -15,6 +15,7 @@
 #include "sim/drivetrain.h"
 #include "sim/maneuver.h"
 #include "sim/world.h"
+#include "support/expect_rows.h"
 
 namespace zv::replay {
 namespace {
@@ -275,9 +276,8 @@ TEST(StateRecord, SampledBikeReadsBackWithinResolution)
     bike->controls.dab_foot = 0.5f;
 
     const RecordScale s = record_scale(field, bike->info);
-    EXPECT_FLOAT_EQ(s.side, field.field_size);
-    EXPECT_FLOAT_EQ(s.fork_travel, bike->info.fork_travel);
-    EXPECT_FLOAT_EQ(s.shock_travel, bike->info.swingarm_travel);
+    test::expect_float_rows("scale", {{s.side, field.field_size}, {s.fork_travel, bike->info.fork_travel},
+                                      {s.shock_travel, bike->info.swingarm_travel}});
     StateRecord r = sample_state(*bike, field);
     StateValues v = decode_state(r, s);
     EXPECT_TRUE(v.sampled);

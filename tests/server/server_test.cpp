@@ -546,9 +546,8 @@ TEST_F(ServerTest, FilesArriveInTheIncomingFolderWithinTheirLimits)
             ASSERT_TRUE(content.has_value()) << c.name;
             std::size_t total = 0;
             for (std::size_t n : c.parts) total += n;
-            EXPECT_EQ(content->size(), total);
-            EXPECT_EQ(content->front(), 'a');
-            EXPECT_EQ(content->back(), static_cast<char>('a' + c.parts.size() - 1));
+            EXPECT_EQ(std::tuple(content->size(), content->front(), content->back()),
+                      std::tuple(total, 'a', static_cast<char>('a' + c.parts.size() - 1)));
         }
     }
     // Nothing else was left behind: no escapes, no half-written parts.

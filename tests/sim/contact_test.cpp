@@ -30,9 +30,8 @@ TEST(Spheres, TouchDepthNormalAndPosition)
 
 TEST(Spheres, ForceModeIsClampedAndSplitBetweenBodies)
 {
-    EXPECT_FLOAT_EQ(sphere_force(0.5f, 0, 2500, 250), 1000);
-    EXPECT_FLOAT_EQ(sphere_force(0.1f, 2, 2500, 250), 750);
-    EXPECT_FLOAT_EQ(sphere_force(0.01f, -10, 2500, 250), -1000);
+    test::expect_float_rows("force", {{sphere_force(0.5f, 0, 2500, 250), 1000}, {sphere_force(0.1f, 2, 2500, 250), 750},
+                                      {sphere_force(0.01f, -10, 2500, 250), -1000}});
     auto world = create_world();
     BodyHandle ba(dBodyCreate(world->id())), bb(dBodyCreate(world->id()));
     dBodySetLinearVel(ba.get(), 2, 0, 0);  // A closes in on B at 2 ft/s

@@ -1,11 +1,13 @@
 // Height, normal and tile queries on a terrain built in memory.
 #include "track/terrain.h"
 #include "track/ground_fixture.h"
+#include "support/expect_rows.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
+#include <string>
 #include <tuple>
 
 namespace zv::track {
@@ -94,9 +96,8 @@ TEST(TerrainNormal, EachTriangleGivesCellSquaredTimesSlopes)
     };
     for (const Case& c : cases) {
         TerrainVec3 n = terrain_normal(t, c.x, c.z);
-        EXPECT_FLOAT_EQ(n.x, c.nx) << c.x << "," << c.z;
-        EXPECT_FLOAT_EQ(n.y, c.ny) << c.x << "," << c.z;
-        EXPECT_FLOAT_EQ(n.z, c.nz) << c.x << "," << c.z;
+        SCOPED_TRACE(std::to_string(c.x) + "," + std::to_string(c.z));
+        test::expect_float_rows("normal", {{n.x, c.nx}, {n.y, c.ny}, {n.z, c.nz}});
     }
 }
 
@@ -135,9 +136,7 @@ TEST(TerrainVertexNormal, FlatSlopedAndEdge)
     Terrain t = small_terrain();
     std::fill(t.heights.begin(), t.heights.end(), 3.0f);
     TerrainVec3 flat = terrain_vertex_normal(t, 2, 2);
-    EXPECT_FLOAT_EQ(flat.x, 0.0f);
-    EXPECT_FLOAT_EQ(flat.y, 1.0f);
-    EXPECT_FLOAT_EQ(flat.z, 0.0f);
+    test::expect_float_rows("flat", {{flat.x, 0.0f}, {flat.y, 1.0f}, {flat.z, 0.0f}});
 
     // The plane h = 0.5 x + 0.25 z: every fan normal is the plane's.
     for (int j = 0; j < 5; ++j)

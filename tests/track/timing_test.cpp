@@ -118,9 +118,7 @@ TEST(StartPositions, RowsBehindTheGates)
     t.gates = {a, b};
 
     StartPose p = start_position(t, 0, 512);
-    EXPECT_FLOAT_EQ(p.x, 100);
-    EXPECT_FLOAT_EQ(p.z, 200 + 0.625f);
-    EXPECT_FLOAT_EQ(p.heading, 0);
+    test::expect_float_rows("gate 0", {{p.x, 100}, {p.z, 200 + 0.625f}, {p.heading, 0}});
     p = start_position(t, 1, 512);  // gate 1, row 0
     EXPECT_NEAR(p.x, 120 + 0.625f, 1e-4);
     EXPECT_NEAR(p.z, 200, 1e-4);
@@ -133,9 +131,7 @@ TEST(StartPositions, RowsBehindTheGates)
     // Without gates: a line across the middle of the field.
     TrackTiming none;
     p = start_position(none, 3, 512);
-    EXPECT_FLOAT_EQ(p.x, 256 + 15);
-    EXPECT_FLOAT_EQ(p.z, 256);
-    EXPECT_FLOAT_EQ(p.heading, 0);
+    test::expect_float_rows("no gates", {{p.x, 256 + 15}, {p.z, 256}, {p.heading, 0}});
 }
 
 TEST(CheckpointPoseTest, FacesAlongTheDirectionOnTheNearestSample)
