@@ -155,11 +155,7 @@ TEST_F(GameTest, TheScreenshotKeySavesAPngOfTheWindowAndTermEndsTheRun)
 {
     int status = play({"--track", "flat", "--super-debug"}, k_wait_loaded + k_close_menu +
                                            // Press until the game has seen the key.
-                                           "n=0\n"
-                                           "until grep -q 'Saved \"screenshot000.png\"' \"$LOG\"; do\n"
-                                           "  n=$((n+1)); [ $n -gt 60 ] && break; kill -0 $pid 2>/dev/null || break\n"
-                                           "  xdotool windowfocus \"$wid\" 2>/dev/null; xdotool key s; sleep 0.5\n"
-                                           "done\n"
+                                           "tap s 'Saved \"screenshot000.png\"'\n"
                                            "wait_file \"$DIR/xdg/Zarvox/screenshot000.png\"\n"
                                            "kill -TERM $pid\n");
     ASSERT_EQ(status, 0) << last_.err << log();
@@ -193,11 +189,7 @@ TEST_F(GameTest, HoldingTheThrottleAfterTheGateDropMovesTheBike)
                       k_wait_loaded + k_close_menu +
                       "wait_log 'Start gate dropped at tick'\n"
                       // Hold the throttle; press again until the game has seen it.
-                      "n=0\n"
-                      "until grep -q '] X pressed' \"$LOG\"; do\n"
-                      "  n=$((n+1)); [ $n -gt 60 ] && break; kill -0 $pid 2>/dev/null || break\n"
-                      "  xdotool windowfocus \"$wid\" 2>/dev/null; xdotool keyup x; xdotool keydown x; sleep 0.5\n"
-                      "done\n"
+                      "hold '] X pressed'\n"
                       "n=0\n"
                       "until awk '/Tick [0-9]+: rider/ && $(NF-4) + 0 >= 20 { found = 1 } END { exit !found }' "
                       "\"$LOG\"; do\n"
@@ -415,11 +407,7 @@ const std::string k_start_time_trial =
 // until the game has seen it.
 std::string hold_throttle_until(const std::string& pattern)
 {
-    std::string script = "n=0\n"
-                         "until grep -q '] X pressed' \"$LOG\"; do\n"
-                         "  n=$((n+1)); [ $n -gt 60 ] && break; kill -0 $pid 2>/dev/null || break\n"
-                         "  xdotool windowfocus \"$wid\" 2>/dev/null; xdotool keyup x; xdotool keydown x; sleep 0.5\n"
-                         "done\n";
+    std::string script = "hold '] X pressed'\n";
     script.append("wait_log '").append(pattern).append("'\n");
     return script;
 }
@@ -659,11 +647,7 @@ TEST_F(GameTest, ADemoOnTheCommandLinePlaysAndTheRewindKeyMovesItBack)
     int status = play({demo, "--super-debug"},
                       k_wait_loaded + k_close_menu +
                       "wait_log 'Tick 768: rider 0 is'\n"
-                      "n=0\n"
-                      "until grep -q 'Rewound to tick' \"$LOG\"; do\n"
-                      "  n=$((n+1)); [ $n -gt 60 ] && break; kill -0 $pid 2>/dev/null || break\n"
-                      "  xdotool windowfocus \"$wid\" 2>/dev/null; xdotool key backslash; sleep 0.5\n"
-                      "done\n"
+                      "tap backslash 'Rewound to tick'\n"
                       "kill -TERM $pid\n");
     ASSERT_EQ(status, 0) << last_.err << log();
     const std::string text = log();
