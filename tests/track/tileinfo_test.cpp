@@ -268,11 +268,11 @@ TEST_F(TileInfo, TexturelistLines)
     ASSERT_EQ(tiles.size(), 5u);
     EXPECT_EQ(tiles[0].texture_name, "@grass.png");
     EXPECT_EQ(textures_.name_of(tiles[0].texture), "@grass.png");
-    for (int k = 0; k < k_curve_points; ++k) {
-        EXPECT_FLOAT_EQ(tiles[0].friction[static_cast<std::size_t>(k)].coefficient, 0.8f);
-        EXPECT_FLOAT_EQ(tiles[0].friction[static_cast<std::size_t>(k)].speed, k == 0 ? 1.0f : 0.0f);
-        EXPECT_FLOAT_EQ(tiles[0].roll_resist[static_cast<std::size_t>(k)].low, 4.0f);
-        EXPECT_FLOAT_EQ(tiles[0].roll_resist[static_cast<std::size_t>(k)].high, 12.0f);
+    for (std::size_t k = 0; k < static_cast<std::size_t>(k_curve_points); ++k) {
+        const auto& f = tiles[0].friction[k];
+        const auto& r = tiles[0].roll_resist[k];
+        test::expect_float_rows("curves", {{f.coefficient, 0.8f}, {f.speed, k == 0 ? 1.0f : 0.0f}, {r.low, 4.0f},
+                                           {r.high, 12.0f}});
     }
     EXPECT_EQ(std::pair(tiles[0].roost[0].mode, tiles[0].roost[1].mode), std::pair(1, 0));
     EXPECT_EQ(textures_.name_of(tiles[0].roost[0].texture), "@roost.png");
@@ -282,11 +282,9 @@ TEST_F(TileInfo, TexturelistLines)
     EXPECT_EQ(tiles[1].texture_name, "@mud.png");
     EXPECT_FLOAT_EQ(tiles[1].friction[3].coefficient, 1.0f);
     EXPECT_EQ(tiles[2].texture_name, "@1 2 dirt.png");
-    EXPECT_FLOAT_EQ(tiles[2].roll_resist[0].low, 5.0f);
-    EXPECT_FLOAT_EQ(tiles[2].roll_resist[0].high, 15.0f);
-    // A number that is no number falls back to the plain value.
-    EXPECT_FLOAT_EQ(tiles[3].friction[0].coefficient, 1.0f);
-    EXPECT_FLOAT_EQ(tiles[3].roll_resist[0].low, 3.0f);
+    // A number that is no number (tile 3) falls back to the plain value.
+    test::expect_float_rows("plain", {{tiles[2].roll_resist[0].low, 5.0f}, {tiles[2].roll_resist[0].high, 15.0f},
+                                      {tiles[3].friction[0].coefficient, 1.0f}, {tiles[3].roll_resist[0].low, 3.0f}});
     // The last line has no line break and keeps its last character.
     EXPECT_EQ(tiles[4].texture_name, "@last.png");
 }
