@@ -264,9 +264,9 @@ TEST_F(EndOfRace, TheHeadlessRaceRunsToTheEndOrToItsCap)
 
 TEST(HeadlessCap, LatestStartTimeLimitFiveMinutesALapAndTheDelay)
 {
-    EXPECT_EQ(headless_cap_ticks(2, 0), 1920 + 2 * 38400 + 640);
-    EXPECT_EQ(headless_cap_ticks(0, 0), 1920 + 38400 + 640);
-    EXPECT_EQ(headless_cap_ticks(1, 128 * 600), 1920 + 76800 + 38400 + 640);
+    for (auto [laps, ticks, cap] : {std::tuple{2, 0, 1920 + 2 * 38400 + 640}, {0, 0, 1920 + 38400 + 640},
+                                    {1, 128 * 600, 1920 + 76800 + 38400 + 640}})
+        EXPECT_EQ(headless_cap_ticks(laps, ticks), cap) << laps << " " << ticks;
     EXPECT_EQ(headless_cap_ticks(1000000, 0), 1 << 30);
 }
 

@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <tuple>
+#include <utility>
 
 #include "sim/bike.h"
 #include "sim/drivetrain.h"
@@ -54,10 +55,9 @@ TEST(Gearbox, MissingGearsAreSkipped)
 
 TEST(Wrap, AnglesLandInMinusPiToPi)
 {
-    EXPECT_NEAR(wrap_angle(3 * k_pi / 2), -k_pi / 2, 1e-5);
-    EXPECT_NEAR(wrap_angle(-3 * k_pi / 2), k_pi / 2, 1e-5);
-    EXPECT_NEAR(wrap_angle(k_pi), k_pi, 1e-5);
-    EXPECT_NEAR(wrap_angle(-k_pi), k_pi, 1e-5);
+    for (auto [angle, wrapped] :
+         {std::pair{3 * k_pi / 2, -k_pi / 2}, {-3 * k_pi / 2, k_pi / 2}, {k_pi, k_pi}, {-k_pi, k_pi}})
+        EXPECT_NEAR(wrap_angle(angle), wrapped, 1e-5) << angle;
     EXPECT_EQ(wrap_angle(INFINITY), 0.0f);
 }
 
