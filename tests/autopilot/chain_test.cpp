@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
 #include <vector>
 
 namespace zv::autopilot {
@@ -131,11 +132,8 @@ TEST_F(Chains, CheapestChainAndRaceStartPlan)
 
 TEST_F(Chains, SectionIndicesWrapIntoTheNormalLap)
 {
-    EXPECT_EQ(table_section(table, 0), 0);
-    EXPECT_EQ(table_section(table, 1), 1);
-    EXPECT_EQ(table_section(table, 2), 2);
-    EXPECT_EQ(table_section(table, 3), 2);
-    EXPECT_EQ(table_section(table, -1), -1);
+    for (auto [section, wrapped] : {std::pair{0, 0}, {1, 1}, {2, 2}, {3, 2}, {-1, -1}})
+        EXPECT_EQ(table_section(table, section), wrapped) << section;
     LineTable none;
     create_table(none, 0, 3);
     EXPECT_TRUE(none.empty());

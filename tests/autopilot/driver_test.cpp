@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "autopilot/centre_line.h"
@@ -478,14 +479,12 @@ TEST(Teacher, LapsAreOfferedToTheTable)
     };
     LineTable table;
     TaughtOffers offers = teach_table(t, lines, table);
-    EXPECT_EQ(offers.stored, 2);
-    EXPECT_EQ(offers.refused, 4);
+    EXPECT_EQ(std::pair(offers.stored, offers.refused), std::pair(2, 4));
     ASSERT_EQ(table.section_count(), 3);
     EXPECT_EQ(table.first_lap, 2);
     const LineSlot& first = table.sections[1].slots[0];
     const LineSlot& second = table.sections[1].slots[1];
-    EXPECT_EQ(first.time2, 700);
-    EXPECT_EQ(second.time1, 200);
+    EXPECT_EQ(std::pair(first.time2, second.time1), std::pair(700, 200));
     EXPECT_NE(first.id, second.id);
     EXPECT_FALSE(table.sections[1].slots[2].filled());
     EXPECT_FALSE(table.sections[0].slots[0].filled());

@@ -10,6 +10,7 @@
 #include "core/debug_level.h"
 #include "sim/world.h"
 #include "support/data_folder_test.h"
+#include "support/expect_rows.h"
 
 #include <gtest/gtest.h>
 
@@ -242,10 +243,9 @@ TEST_F(Learning, AFinishedRobotSlowsAlongTheRestOfItsLine)
     ride(1, 0, 2, 0, 0, true);
     ASSERT_TRUE(r.on_own_line);
     ASSERT_EQ(r.own_line.size(), 4u);
-    EXPECT_FLOAT_EQ(r.own_line[0].speed, 40);
-    EXPECT_FLOAT_EQ(r.own_line[1].speed, 40 * 0.75f);  // 2 of 3 left after it
-    EXPECT_FLOAT_EQ(r.own_line[2].speed, 40 * 0.5f);
-    EXPECT_FLOAT_EQ(r.own_line[3].speed, 40 * 0.25f);
+    // Point 1 has 2 of 3 left after it.
+    test::expect_float_rows("own line", {{r.own_line[0].speed, 40}, {r.own_line[1].speed, 40 * 0.75f},
+                                         {r.own_line[2].speed, 40 * 0.5f}, {r.own_line[3].speed, 40 * 0.25f}});
     EXPECT_FLOAT_EQ(line.points[3].speed, 40);  // the learnt line stays as it was
 }
 

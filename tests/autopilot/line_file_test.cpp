@@ -5,8 +5,11 @@
 
 #include "core/debug_level.h"
 #include "support/data_folder_test.h"
+#include "support/expect_rows.h"
 
 #include <gtest/gtest.h>
+
+#include <tuple>
 
 namespace zv::autopilot {
 namespace {
@@ -76,10 +79,7 @@ TEST_F(LineFile, ReadingRules)
     // The spaced point reads whole.
     read(cases[0].text);
     const LinePoint& p = slot(0, 0).points[0];
-    EXPECT_FLOAT_EQ(p.x, 1);
-    EXPECT_FLOAT_EQ(p.z, 3);
-    EXPECT_FLOAT_EQ(p.speed, 4);
-    EXPECT_FLOAT_EQ(p.attitude, 5);
+    test::expect_float_rows("point", {{p.x, 1}, {p.z, 3}, {p.speed, 4}, {p.attitude, 5}});
 }
 
 TEST_F(LineFile, LargeStatisticsAreScaledDownOnReading)
@@ -107,10 +107,7 @@ TEST_F(LineFile, LargeStatisticsAreScaledDownOnReading)
         std::string text = std::string("ct03 2\n1\n1 10 20 ") + c.stats + "\n[1 2 3] 4 5\n0\n";
         ASSERT_EQ(read(text), 1);
         const LineSlot& s = slot(0, 0);
-        EXPECT_EQ(s.tests, c.tests);
-        EXPECT_EQ(s.sum1, c.sum1);
-        EXPECT_EQ(s.sum2, c.sum2);
-        EXPECT_EQ(s.failures, c.failures);
+        EXPECT_EQ(std::tuple(s.tests, s.sum1, s.sum2, s.failures), std::tuple(c.tests, c.sum1, c.sum2, c.failures));
     }
 }
 

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <vector>
 
 namespace zv::autopilot {
@@ -92,9 +93,7 @@ TEST_F(Offer, AFullSectionReplacesItsWorstLineOnlyForAClearlyFasterOne)
     EXPECT_EQ(worst.id, old_id);
     EXPECT_EQ(offer_line(table, 0, line(0, 100), false, 1000, 2000), OfferResult::evicted);
     EXPECT_NE(worst.id, old_id);
-    EXPECT_EQ(worst.time1, 1000);
-    EXPECT_EQ(worst.tests, 0);
-    EXPECT_EQ(worst.best1, k_no_time);
+    EXPECT_EQ(std::tuple(worst.time1, worst.tests, worst.best1), std::tuple(1000, 0, k_no_time));
     EXPECT_FLOAT_EQ(worst.points[2].z, 100);
     const std::string log = log_text();
     EXPECT_NE(log.find("auto pilot: 0 rejected (too slow)\n"), std::string::npos);

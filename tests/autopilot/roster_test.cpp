@@ -9,6 +9,7 @@
 #include <cstring>
 #include <set>
 #include <string>
+#include <utility>
 
 namespace zv::autopilot {
 namespace {
@@ -17,15 +18,12 @@ class Roster : public test::DataFolderTest {};
 
 TEST_F(Roster, PersonalitiesByName)
 {
-    EXPECT_EQ(find_personality("vesk"), 1);
-    EXPECT_EQ(find_personality("drun"), 3);
-    EXPECT_EQ(find_personality("tester"), 4);
-    EXPECT_EQ(find_personality("empty"), 1);  // the player's entry is never matched
-    EXPECT_EQ(find_personality("nobody"), 1);
+    // The player's entry ("empty") is never matched.
+    for (auto [name, index] : {std::pair{"vesk", 1}, {"drun", 3}, {"tester", 4}, {"empty", 1}, {"nobody", 1}})
+        EXPECT_EQ(find_personality(name), index) << name;
     EXPECT_NE(log_text().find("auto pilot personality 'nobody' not found\n"), std::string::npos);
     const Personality& drun = personalities()[3];
-    EXPECT_EQ(drun.first_variant, 1);
-    EXPECT_EQ(drun.second_variant, 0);
+    EXPECT_EQ(std::pair(drun.first_variant, drun.second_variant), std::pair(1, 0));
     EXPECT_FLOAT_EQ(drun.lead_threshold, 10);
     EXPECT_FLOAT_EQ(drun.reaction_max, 0.1f);
 }

@@ -9,6 +9,7 @@
 #include "autopilot/start_procedure.h"
 #include "sim/bike.h"
 #include "sim/world.h"
+#include "support/expect_rows.h"
 
 namespace zv::autopilot {
 namespace {
@@ -35,10 +36,8 @@ TEST(StartProcedure, PlanFromFixedDraws)
 {
     StartPlan p = fixed_plan();
     ASSERT_EQ(p.blip_count, 2);
-    EXPECT_EQ(p.blip_on[0], 64);
-    EXPECT_EQ(p.blip_off[0], 128);
-    EXPECT_EQ(p.blip_on[1], 384);
-    EXPECT_EQ(p.blip_off[1], 416);
+    EXPECT_EQ((std::vector<int>{p.blip_on[0], p.blip_off[0], p.blip_on[1], p.blip_off[1]}),
+              (std::vector<int>{64, 128, 384, 416}));
     EXPECT_EQ(p.rev_tick, k_ready + 16);
     EXPECT_EQ(p.launch_tick, k_start + 38);  // 0.3 s, truncated to ticks
 }
@@ -77,12 +76,11 @@ TEST(StartProcedure, ControlsThroughTheStart)
         EXPECT_EQ(governs, r.governs) << "tick " << r.tick;
         if (!governs)
             continue;
-        EXPECT_FLOAT_EQ(in.throttle, r.throttle) << "tick " << r.tick;
-        EXPECT_FLOAT_EQ(in.front_brake, r.brake) << "tick " << r.tick;
-        EXPECT_FLOAT_EQ(in.rear_brake, r.brake) << "tick " << r.tick;
-        EXPECT_FLOAT_EQ(in.clutch, r.clutch) << "tick " << r.tick;
         // Held bikes stand straight; the launch keeps the controller's steer.
-        EXPECT_FLOAT_EQ(in.steer, r.tick < L ? 0.0f : 0.25f) << "tick " << r.tick;
+        SCOPED_TRACE(r.tick);
+        test::expect_float_rows("input", {{in.throttle, r.throttle}, {in.front_brake, r.brake},
+                                          {in.rear_brake, r.brake}, {in.clutch, r.clutch},
+                                          {in.steer, r.tick < L ? 0.0f : 0.25f}});
     }
 }
 

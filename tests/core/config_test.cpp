@@ -5,12 +5,15 @@
 #include "core/data_file.h"
 #include "core/messages.h"
 #include "data_file_fixture.h"
+#include "support/expect_rows.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
 #include <sstream>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 namespace zv::core {
@@ -123,16 +126,12 @@ TEST_F(ConfigTest, OldBikeNameIsRenamedAndPaintListRebuilt)
 TEST_F(ConfigTest, StabilityAppliesThePresetAndLaterAidsOverride)
 {
     read_config_text("stability=0\nroll_damping=55\n");
-    EXPECT_EQ(s.stability.value, 0);
-    EXPECT_EQ(s.roll_damping.value, 55);
-    EXPECT_EQ(s.roll_limit_angle.value, 90);
-    EXPECT_EQ(s.roll_limit_factor.value, 0);
-    EXPECT_EQ(s.direct_steering.value, 1);
-    EXPECT_EQ(s.slow_damping_factor.value, 1);
-    EXPECT_EQ(s.land_damping_falloff.value, 0);
-    EXPECT_EQ(s.land_damping_factor.value, 1);
-    EXPECT_EQ(s.restricted_lock.value, 45);
-    EXPECT_EQ(s.leveling.value, 20);
+    test::expect_rows<double>("stability 0",
+                              {{s.stability.value, 0}, {s.roll_damping.value, 55}, {s.roll_limit_angle.value, 90},
+                               {s.roll_limit_factor.value, 0}, {s.direct_steering.value, 1},
+                               {s.slow_damping_factor.value, 1}, {s.land_damping_falloff.value, 0},
+                               {s.land_damping_factor.value, 1}, {s.restricted_lock.value, 45},
+                               {s.leveling.value, 20}});
 
     read_config_text("stability=50\n");
     EXPECT_DOUBLE_EQ(s.roll_damping.value, 65);
@@ -149,8 +148,7 @@ TEST_F(ConfigTest, AxisBindingRoundTripsWithSixDecimals)
     read_config_text("throttle_key=(0.25,0.75)Joystick1.axis[1]\n");
     EXPECT_EQ(s.throttle_key.key_name, nullptr);
     EXPECT_STREQ(s.throttle_key.axis_name, "Joystick1.axis[1]");
-    EXPECT_FLOAT_EQ(s.throttle_key.low, 0.25f);
-    EXPECT_FLOAT_EQ(s.throttle_key.high, 0.75f);
+    test::expect_float_rows("axis", {{s.throttle_key.low, 0.25f}, {s.throttle_key.high, 0.75f}});
     std::string file = written();
     EXPECT_EQ(line_of(file, "throttle_key"), "throttle_key=(0.250000,0.750000)Joystick1.axis[1]");
     reset_settings();
@@ -181,10 +179,10 @@ TEST_F(ConfigTest, KeyBindingsWithAndWithoutMarker)
     EXPECT_STREQ(s.rear_brake_key.key_name, "(1,2");
     EXPECT_FALSE(s.dab_key.bound());
     std::string file = written();
-    EXPECT_EQ(line_of(file, "left_key"), "left_key=(k)a");
-    EXPECT_EQ(line_of(file, "right_key"), "right_key=(k)d");
-    EXPECT_EQ(line_of(file, "dab_key"), "<missing>");  // unbound: not written
-    EXPECT_EQ(line_of(file, "rewind_key"), "rewind_key=(k)\\");
+    // The unbound dab key is not written.
+    for (auto [key, line] : {std::pair{"left_key", "left_key=(k)a"}, {"right_key", "right_key=(k)d"},
+                             {"dab_key", "<missing>"}, {"rewind_key", "rewind_key=(k)\\"}})
+        EXPECT_EQ(line_of(file, key), line) << key;
 
     // Rebinding a key to an axis forgets the key, and back.
     Binding b{"Test", "x"};
@@ -200,8 +198,7 @@ TEST_F(ConfigTest, KeyBindingsWithAndWithoutMarker)
     parse_binding(b, "(k)y");
     EXPECT_EQ(b.axis_name, nullptr);
     EXPECT_STREQ(b.key_name, "y");
-    EXPECT_FLOAT_EQ(b.low, 0.0f);
-    EXPECT_FLOAT_EQ(b.high, 1.0f);
+    test::expect_float_rows("key", {{b.low, 0.0f}, {b.high, 1.0f}});
 }
 
 TEST_F(ConfigTest, ValuesKeepTrailingSpacesAndLoseLineEnds)
@@ -232,9 +229,8 @@ TEST_F(ConfigTest, HistoryEntriesMustBeShorterThan127)
     std::string ok(126, 'a'), too_long(127, 'b');
     read_config_text("server_name_hist00=" + ok + "\nserver_name_hist01=" + too_long
                       + "\nserver_name_hist15=last\nserver_name=" + too_long + "x\n");
-    EXPECT_EQ(s.server_history[0].text, ok);
-    EXPECT_EQ(s.server_history[1].text, "");
-    EXPECT_EQ(s.server_history[15].text, "last");
+    EXPECT_EQ(std::tuple(s.server_history[0].text, s.server_history[1].text, s.server_history[15].text),
+              std::tuple(ok, "", "last"));
     EXPECT_EQ(s.server_name.text, too_long);  // the field itself is cut to 127
 }
 
@@ -243,9 +239,7 @@ TEST_F(ConfigTest, SpecialPlainValues)
     read_config_text("map_scale=20\nmessage_lines=12\ndemo_backups=3\nbillboard_optimize_lookahead=2\n"
                       "track=hillside\nground_texture_distance=99\n");
     EXPECT_EQ(s.map_scale, 8.0f);
-    EXPECT_EQ(s.message_lines, 12);
-    EXPECT_EQ(s.demo_backups, 3);
-    EXPECT_EQ(s.billboard_optimize_lookahead, 2);
+    EXPECT_EQ(std::tuple(s.message_lines, s.demo_backups, s.billboard_optimize_lookahead), std::tuple(12, 3, 2));
     EXPECT_STREQ(s.track, "hillside");
     EXPECT_EQ(s.track, intern("hillside"));
     EXPECT_EQ(s.ground_detail.value, 70);
@@ -347,11 +341,9 @@ TEST_F(ConfigTest, SetupKeysAreTheirOwnGroup)
     f = open_data_file("@setups/other", "rb");
     ASSERT_TRUE(f);
     read_setup_lines(*f);
-    EXPECT_EQ(s.brake_torque.value, 120);
+    EXPECT_EQ(std::tuple(s.brake_torque.value, s.xres, s.laps.value), std::tuple(120.0, 640, 5.0));
     EXPECT_EQ(s.name.text, "Setup Sam ");
     EXPECT_STREQ(s.bike.current(), "kx250f(2008)");
-    EXPECT_EQ(s.xres, 640);
-    EXPECT_EQ(s.laps.value, 5);
 }
 
 TEST_F(ConfigTest, WritingOrderAndFormats)
@@ -401,15 +393,11 @@ TEST_F(ConfigTest, WritingOrderAndFormats)
     std::string file = written();
     EXPECT_EQ(keys_of(file), expected);
     EXPECT_EQ(file.substr(0, 40), "xres=640\nyres=480\ndraw_fps=0\ndraw_time=0");
-    EXPECT_EQ(line_of(file, "laps"), "laps=5.000000");
-    EXPECT_EQ(line_of(file, "slot19"), "slot19=Human");
-    EXPECT_EQ(line_of(file, "first_person_height"), "first_person_height=0.000000");
-    EXPECT_EQ(line_of(file, "land_damping_falloff"), "land_damping_falloff=0.250000");
-    EXPECT_EQ(line_of(file, "server_name"), "server_name=race.zarvox.org");
-    EXPECT_EQ(line_of(file, "server_name_hist03"), "server_name_hist03=");
-    EXPECT_EQ(line_of(file, "dab_key"), "dab_key=(k)right ctrl");
-    EXPECT_EQ(line_of(file, "map_scale"), "map_scale=1.000000");
-    EXPECT_EQ(line_of(file, "video_mode"), "video_mode=Default Fullscreen");
+    for (std::string_view line : {"laps=5.000000", "slot19=Human", "first_person_height=0.000000",
+                                  "land_damping_falloff=0.250000", "server_name=race.zarvox.org",
+                                  "server_name_hist03=",
+                                  "dab_key=(k)right ctrl", "map_scale=1.000000", "video_mode=Default Fullscreen"})
+        EXPECT_EQ(line_of(file, line.substr(0, line.find('='))), line);
     EXPECT_EQ(file.back(), '\n');
 }
 

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <tuple>
 
 namespace zv::test {
 namespace {
@@ -39,15 +40,9 @@ TEST_F(Scan, IntegersOfEveryBaseAndSize)
     unsigned x = 0, u = 0, u2 = 0;
     unsigned o = 0;
     EXPECT_EQ(scan(f, "%d %d %i %i %i %x %o %u %u", &d, &i1, &i2, &i3, &i4, &x, &o, &u, &u2), 9);
-    EXPECT_EQ(d, 42);
-    EXPECT_EQ(i1, -17);
-    EXPECT_EQ(i2, 31);
-    EXPECT_EQ(i3, 15);  // a leading 0 is octal for %i
-    EXPECT_EQ(i4, 9);
-    EXPECT_EQ(x, 255u);
-    EXPECT_EQ(o, 511u);
-    EXPECT_EQ(u, 4294967295u);
-    EXPECT_EQ(u2, 4294967295u);  // "-1" as unsigned, as strtoul reads it
+    // A leading 0 is octal for %i; "-1" as unsigned reads as strtoul reads it.
+    EXPECT_EQ(std::tuple(d, i1, i2, i3, i4), std::tuple(42, -17, 31, 15, 9));
+    EXPECT_EQ(std::tuple(x, o, u, u2), std::tuple(255u, 511u, 4294967295u, 4294967295u));
     short h = 0;
     signed char hh = 0;
     long l = 0;
@@ -89,12 +84,7 @@ TEST_F(Scan, FloatsIntoFloatAndDouble)
     EXPECT_EQ(scan(f, "%f %lg %e %lf %le %la %lf %lf %lf %Lf", &a, &b, &c, &d, &e, &hx, &inf, &ninf,
                    &nan, &ld),
               10);
-    EXPECT_EQ(a, 1.5f);
-    EXPECT_EQ(b, -225.0);
-    EXPECT_EQ(c, 0.5f);
-    EXPECT_EQ(d, 3.0);
-    EXPECT_EQ(e, 0.001);
-    EXPECT_EQ(hx, 8.0);
+    EXPECT_EQ(std::tuple(a, b, c, d, e, hx), std::tuple(1.5f, -225.0, 0.5f, 3.0, 0.001, 8.0));
     EXPECT_TRUE(std::isinf(inf) && inf > 0);
     EXPECT_TRUE(std::isinf(ninf) && ninf < 0);
     EXPECT_TRUE(std::isnan(nan));
@@ -135,10 +125,7 @@ TEST_F(Scan, WidthsLimitEveryConversion)
     char c3[3] = {};
     int hx = 0;
     EXPECT_EQ(scan(f, "%3d%d %5s%s %4lf%*d %3c%3x", &a, &b, s, s2, &d, c3, &hx), 7);
-    EXPECT_EQ(a, 123);
-    EXPECT_EQ(b, 45);
-    EXPECT_STREQ(s, "abcde");
-    EXPECT_STREQ(s2, "fgh");
+    EXPECT_EQ(std::tuple(a, b, std::string(s), std::string(s2)), std::tuple(123, 45, "abcde", "fgh"));
     EXPECT_DOUBLE_EQ(d, 3.14);
     EXPECT_EQ(std::string(c3, 3), "xyz");
     EXPECT_EQ(hx, 1);  // "0x1f" cut to "0x1" by the width
@@ -170,10 +157,7 @@ TEST_F(Scan, LiteralsPercentAndCounts)
     DataFile& f = open("pos = ( 1 , 2 ) 50% done");
     int x = 0, y = 0, before = -1, after = -1, pct = 0;
     EXPECT_EQ(scan(f, "pos = (%n%d ,%d )%n", &before, &x, &y, &after), 2);  // %n is not counted
-    EXPECT_EQ(x, 1);
-    EXPECT_EQ(y, 2);
-    EXPECT_EQ(before, 7);
-    EXPECT_EQ(after, 15);
+    EXPECT_EQ(std::tuple(x, y, before, after), std::tuple(1, 2, 7, 15));
     EXPECT_EQ(scan(f, "%d%% don", &pct), 1);
     EXPECT_EQ(pct, 50);
     EXPECT_EQ(rest(), "e");
@@ -187,9 +171,7 @@ TEST_F(Scan, LiteralsPercentAndCounts)
     char c1 = 1, c2 = 1;
     int n = -1;
     EXPECT_EQ(scan(h, "%c%c%n", &c1, &c2, &n), 2);
-    EXPECT_EQ(c1, 0);
-    EXPECT_EQ(c2, 0);
-    EXPECT_EQ(n, 2);
+    EXPECT_EQ(std::tuple(c1, c2, n), std::tuple(0, 0, 2));
     EXPECT_EQ(rest(), "ab");
 }
 
@@ -197,10 +179,9 @@ TEST_F(Scan, EndOfInputBeforeTheFirstAssignmentIsMinusOne)
 {
     int a = 0, b = 0;
     char s[8];
-    EXPECT_EQ(scan(open(""), "%d", &a), -1);
-    EXPECT_EQ(scan(open("   \n\t"), "%d", &a), -1);
-    EXPECT_EQ(scan(open("ab"), "abc%d", &a), -1);
-    EXPECT_EQ(scan(open("5"), "%*d %d", &a), -1);  // suppressed conversions do not count
+    // Suppressed conversions do not count.
+    for (auto [input, format] : {std::pair{"", "%d"}, {"   \n\t", "%d"}, {"ab", "abc%d"}, {"5", "%*d %d"}})
+        EXPECT_EQ(scan(open(input), format, &a, &b), -1) << format;
     EXPECT_EQ(scan(open("5"), "%d %d", &a, &b), 1);
     EXPECT_EQ(scan(open(""), "%c", s), -1);
     EXPECT_EQ(scan(open(""), "%[a-z]", s), -1);

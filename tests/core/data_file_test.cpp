@@ -5,6 +5,7 @@
 #include "platform/log.h"
 
 #include <filesystem>
+#include <utility>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -122,10 +123,9 @@ TEST_F(OpenDataFile, GzipVariantIsInflatedForEveryKindOfName)
 {
     write_file(data() + "a.txt.gz", gzip("loose gzip"));
     write_file(data() + "pack.saf", saf({{"b.txt.gz", gzip("member gzip")}}));
-    EXPECT_EQ(read_name("@a.txt"), "loose gzip");
+    for (auto [name, text] : {std::pair{"@a.txt", "loose gzip"}, {"@b.txt", "member gzip"}, {"@B.TXT", "member gzip"}})
+        EXPECT_EQ(read_name(name), text) << name;
     EXPECT_EQ(read_name(data() + "a.txt"), "loose gzip");
-    EXPECT_EQ(read_name("@b.txt"), "member gzip");
-    EXPECT_EQ(read_name("@B.TXT"), "member gzip");
     // Asked for by its own name, a ".gz" file is delivered as stored.
     EXPECT_EQ(read_name("@a.txt.gz"), gzip("loose gzip"));
     // The uncompressed file wins over its ".gz" form.
@@ -173,10 +173,9 @@ TEST_F(OpenDataFile, NumberedBackupTakesTheFirstFreeNumber)
         ASSERT_TRUE(f);
         write_text(*f, "new results");
     }
-    EXPECT_EQ(read_file(home() + "results.txt"), "new results");
-    EXPECT_EQ(read_file(home() + "results.txt.~3~"), "old results");
-    EXPECT_EQ(read_file(home() + "results.txt.~1~"), "one");
-    EXPECT_EQ(read_file(home() + "results.txt.~2~"), "two");
+    for (auto [suffix, text] :
+         {std::pair{"", "new results"}, {".~3~", "old results"}, {".~1~", "one"}, {".~2~", "two"}})
+        EXPECT_EQ(read_file(home() + "results.txt" + suffix), text) << suffix;
 
     // A file that does not exist yet needs no backup.
     EXPECT_TRUE(open_data_file("@fresh", "~wb"));
@@ -246,12 +245,10 @@ TEST_F(HandleReads, LinesCharsAndPushBack)
     ASSERT_TRUE(read_line(*f, buf, sizeof buf));  // cut at size - 1 bytes
     EXPECT_STREQ(buf, "long li");
     std::string line;
-    ASSERT_TRUE(read_line(*f, line));
-    EXPECT_EQ(line, "ne here\n");
-    ASSERT_TRUE(read_line(*f, line));
-    EXPECT_EQ(line, "\n");
-    ASSERT_TRUE(read_line(*f, line));
-    EXPECT_EQ(line, "last");
+    for (const char* want : {"ne here\n", "\n", "last"}) {
+        ASSERT_TRUE(read_line(*f, line)) << want;
+        EXPECT_EQ(line, want);
+    }
     EXPECT_FALSE(read_line(*f, line));
     EXPECT_FALSE(read_line(*f, buf, sizeof buf));
     EXPECT_EQ(read_char(*f), -1);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <random>
+#include <tuple>
 
 namespace zv::test {
 namespace {
@@ -27,14 +28,8 @@ TEST_F(SafArchives, OffsetsFollowTheDirectory)
     write_file(data() + "pack.saf", saf({{"a", "AAA"}, {"dir/b", "BBBBB"}, {"empty", ""}}));
     auto m = members_of(data() + "pack.saf");
     ASSERT_EQ(m.size(), 3u);
-    EXPECT_EQ(m[0].name, "a");
-    EXPECT_EQ(m[0].offset, 22u);
-    EXPECT_EQ(m[0].size, 3u);
-    EXPECT_EQ(m[1].name, "dir/b");
-    EXPECT_EQ(m[1].offset, 25u);
-    EXPECT_EQ(m[1].size, 5u);
-    EXPECT_EQ(m[2].name, "empty");
-    EXPECT_EQ(m[2].offset, 30u);
+    for (auto [k, name, offset, size] : {std::tuple{0u, "a", 22u, 3u}, {1u, "dir/b", 25u, 5u}, {2u, "empty", 30u, 0u}})
+        EXPECT_EQ(std::tuple(m[k].name, m[k].offset, m[k].size), std::tuple(std::string(name), offset, size)) << k;
     EXPECT_EQ(read_name("@dir/b"), "BBBBB");
     EXPECT_EQ(read_name("@empty"), "");
     EXPECT_EQ(read_name("@a"), "AAA");

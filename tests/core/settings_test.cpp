@@ -2,6 +2,7 @@
 // video mode list, the server history and the bike names.
 #include "core/bike_names.h"
 #include "core/settings.h"
+#include "support/expect_rows.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +11,9 @@
 #include <cmath>
 #include <set>
 #include <string>
+#include <tuple>
 #include <utility>
+#include <vector>
 
 namespace zv::core {
 namespace {
@@ -118,13 +121,11 @@ TEST_F(SettingsTest, DefaultsOfGatesAndBindings)
     ASSERT_EQ(s.slots[0].count(), 5);
     EXPECT_STREQ(s.slots[0].choices[4], "Robot (4 stroke)");
 
-    EXPECT_STREQ(s.dab_key.key_name, "right ctrl");
-    EXPECT_STREQ(s.rewind_key.key_name, "\\");
     EXPECT_EQ(s.throttle_key.axis_name, nullptr);
-    EXPECT_STREQ(s.track, "rabbithill");
-    EXPECT_EQ(s.server_name.text, "race.zarvox.org");
-    EXPECT_STREQ(s.bike.current(), "450sxf(2017)");
-    EXPECT_STREQ(s.video_mode.current(), "Default Fullscreen");
+    EXPECT_EQ((std::vector<std::string>{s.dab_key.key_name, s.rewind_key.key_name, s.track, s.server_name.text,
+                                        s.bike.current(), s.video_mode.current()}),
+              (std::vector<std::string>{"right ctrl", "\\", "rabbithill", "race.zarvox.org", "450sxf(2017)",
+                                        "Default Fullscreen"}));
 }
 
 TEST_F(SettingsTest, KeyTableHasEveryKeyOnce)
@@ -151,21 +152,14 @@ TEST_F(SettingsTest, KeyTableHasEveryKeyOnce)
 TEST_F(SettingsTest, StabilityEndsGiveThePresetColumns)
 {
     apply_stability(0);
-    EXPECT_EQ(s.roll_damping.value, 40);
-    EXPECT_EQ(s.roll_limit_angle.value, 90);
-    EXPECT_EQ(s.roll_limit_factor.value, 0);
-    EXPECT_EQ(s.direct_steering.value, 1);
-    EXPECT_EQ(s.slow_damping_factor.value, 1);
-    EXPECT_EQ(s.land_damping_falloff.value, 0);
-    EXPECT_EQ(s.land_damping_factor.value, 1);
-    EXPECT_EQ(s.restricted_lock.value, 45);
-
+    test::expect_rows<double>("stability 0", {{s.roll_damping.value, 40}, {s.roll_limit_angle.value, 90},
+                                              {s.roll_limit_factor.value, 0}, {s.direct_steering.value, 1},
+                                              {s.slow_damping_factor.value, 1}, {s.land_damping_falloff.value, 0},
+                                              {s.land_damping_factor.value, 1}, {s.restricted_lock.value, 45}});
     apply_stability(100);
-    EXPECT_EQ(s.roll_damping.value, 80);
-    EXPECT_EQ(s.roll_limit_angle.value, 35);
-    EXPECT_EQ(s.roll_limit_factor.value, 32);
-    EXPECT_EQ(s.direct_steering.value, 0);
-    EXPECT_EQ(s.restricted_lock.value, 5);
+    test::expect_rows<double>("stability 100", {{s.roll_damping.value, 80}, {s.roll_limit_angle.value, 35},
+                                                {s.roll_limit_factor.value, 32}, {s.direct_steering.value, 0},
+                                                {s.restricted_lock.value, 5}});
 
     apply_stability(-40);  // below the table: P0
     EXPECT_EQ(s.roll_damping.value, 40);
@@ -176,25 +170,23 @@ TEST_F(SettingsTest, StabilityEndsGiveThePresetColumns)
 
 TEST_F(SettingsTest, StabilityInterpolatesBetweenPoints)
 {
-    // 50 lies halfway between P2 (40) and P3 (60).
+    // 50 lies halfway between P2 (40) and P3 (60): roll damping 60 .. 70,
+    // limit angle 45 .. 40, limit factor 10 .. 32, slow damping 1.5 .. 2,
+    // restricted lock 10 .. 5.
     apply_stability(50);
-    EXPECT_DOUBLE_EQ(s.roll_damping.value, 65);          // 60 .. 70
-    EXPECT_DOUBLE_EQ(s.roll_limit_angle.value, 42.5);    // 45 .. 40
-    EXPECT_DOUBLE_EQ(s.roll_limit_factor.value, 21);     // 10 .. 32
-    EXPECT_DOUBLE_EQ(s.slow_damping_factor.value, 1.75); // 1.5 .. 2
-    EXPECT_DOUBLE_EQ(s.restricted_lock.value, 7.5);      // 10 .. 5
-    EXPECT_DOUBLE_EQ(s.direct_steering.value, 1);
-    EXPECT_DOUBLE_EQ(s.leveling.value, 20);
-    // 90: halfway between P4 (80) and P5 (100).
+    test::expect_double_rows("stability 50", {{s.roll_damping.value, 65}, {s.roll_limit_angle.value, 42.5},
+                                              {s.roll_limit_factor.value, 21}, {s.slow_damping_factor.value, 1.75},
+                                              {s.restricted_lock.value, 7.5}, {s.direct_steering.value, 1},
+                                              {s.leveling.value, 20}});
+    // 90: halfway between P4 (80) and P5 (100): roll damping 75 .. 80,
+    // direct steering 1 .. 0.
     apply_stability(90);
-    EXPECT_DOUBLE_EQ(s.roll_damping.value, 77.5);        // 75 .. 80
-    EXPECT_DOUBLE_EQ(s.direct_steering.value, 0.5);      // 1 .. 0
+    test::expect_double_rows("stability 90", {{s.roll_damping.value, 77.5}, {s.direct_steering.value, 0.5}});
     // 30: halfway between P1 and P2.
     apply_stability(30);
-    EXPECT_DOUBLE_EQ(s.land_damping_falloff.value, 0.1875);
-    EXPECT_DOUBLE_EQ(s.land_damping_factor.value, 1.75);
-    EXPECT_DOUBLE_EQ(s.restricted_lock.value, 12.5);
-    EXPECT_DOUBLE_EQ(s.roll_limit_factor.value, 7.5);
+    test::expect_double_rows("stability 30", {{s.land_damping_falloff.value, 0.1875},
+                                              {s.land_damping_factor.value, 1.75}, {s.restricted_lock.value, 12.5},
+                                              {s.roll_limit_factor.value, 7.5}});
 }
 
 TEST_F(SettingsTest, DefaultsEqualTheStartUpPresets)
@@ -204,10 +196,10 @@ TEST_F(SettingsTest, DefaultsEqualTheStartUpPresets)
     Settings before = s;
     apply_stability(0);
     apply_stability(100);
-    EXPECT_EQ(s.roll_damping.value, before.roll_damping.value);
-    EXPECT_EQ(s.land_damping_falloff.value, before.land_damping_falloff.value);
-    EXPECT_EQ(s.direct_steering.value, before.direct_steering.value);
-    EXPECT_EQ(s.restricted_lock.value, before.restricted_lock.value);
+    test::expect_rows<double>("stability 100", {{s.roll_damping.value, before.roll_damping.value},
+                                                {s.land_damping_falloff.value, before.land_damping_falloff.value},
+                                                {s.direct_steering.value, before.direct_steering.value},
+                                                {s.restricted_lock.value, before.restricted_lock.value}});
     ASSERT_NE(matching_graphics_preset(), nullptr);
     EXPECT_STREQ(matching_graphics_preset()->name, "Compatibility");
 }
@@ -239,11 +231,8 @@ TEST_F(SettingsTest, VideoModesKeepOneDepthAndOneEntryPerSize)
     s.video_mode.index = 1;
     set_video_modes(modes);
     ASSERT_EQ(s.video_mode.count(), 5);
-    EXPECT_STREQ(s.video_mode.choices[0], "Default Fullscreen");
-    EXPECT_STREQ(s.video_mode.choices[1], "Windowed");
-    EXPECT_STREQ(s.video_mode.choices[2], "1024x768");
-    EXPECT_STREQ(s.video_mode.choices[3], "800x600");
-    EXPECT_STREQ(s.video_mode.choices[4], "1920x1080");
+    EXPECT_EQ(std::vector<std::string>(s.video_mode.choices.begin(), s.video_mode.choices.begin() + 5),
+              (std::vector<std::string>{"Default Fullscreen", "Windowed", "1024x768", "800x600", "1920x1080"}));
     EXPECT_EQ(s.video_mode.index, 0);
     ASSERT_EQ(video_mode_sizes().size(), 5u);
     EXPECT_EQ(video_mode_sizes()[3].width, 800);
@@ -273,10 +262,9 @@ TEST_F(SettingsTest, ServerHistoryShiftsAndDropsTheOldest)
     for (int i = 0; i < 15; ++i)
         push_server_history("h" + std::to_string(i));
     // 17 names pushed: "a.example" fell off the end, "b.example" is last.
-    EXPECT_EQ(s.server_history[0].text, "h14");
-    EXPECT_EQ(s.server_history[14].text, "h0");
-    EXPECT_EQ(s.server_history[15].text, "b.example");
-    EXPECT_EQ(s.server_name.text, "h14");
+    const auto& h = s.server_history;
+    EXPECT_EQ(std::tuple(h[0].text, h[14].text, h[15].text, s.server_name.text),
+              std::tuple("h14", "h0", "b.example", "h14"));
 }
 
 TEST(BikeNamesTest, MenuAndTableHoldTheSameSixtyEightNames)

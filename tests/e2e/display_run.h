@@ -145,8 +145,25 @@ inline const std::string k_find_window =
 
 // press KEY NAME: the xdotool key, pressed until the game logs NAME pressed
 // (the game logs keys at --super-debug). shot VIEW: a screenshot (the s key)
-// noted as "VIEW file" in $DIR/shots.txt once it is on disk.
+// noted as "VIEW file" in $DIR/shots.txt once it is on disk. tap KEY
+// PATTERN: KEY pressed every half second (up to 60 times) until a log line
+// matches PATTERN; hold PATTERN: the throttle (x) held the same way, pressed
+// afresh each time.
 inline const std::string k_key_helpers =
+    "tap() {\n"
+    "  n=0\n"
+    "  until grep -q -e \"$2\" \"$LOG\"; do\n"
+    "    n=$((n+1)); [ $n -gt 60 ] && return 1; kill -0 $pid 2>/dev/null || return 1\n"
+    "    xdotool windowfocus \"$wid\" 2>/dev/null; xdotool key \"$1\"; sleep 0.5\n"
+    "  done\n"
+    "}\n"
+    "hold() {\n"
+    "  n=0\n"
+    "  until grep -q -e \"$1\" \"$LOG\"; do\n"
+    "    n=$((n+1)); [ $n -gt 60 ] && return 1; kill -0 $pid 2>/dev/null || return 1\n"
+    "    xdotool windowfocus \"$wid\" 2>/dev/null; xdotool keyup x; xdotool keydown x; sleep 0.5\n"
+    "  done\n"
+    "}\n"
     "press() {\n"
     "  before=$(grep -c -F -- \"] $2 pressed\" \"$LOG\")\n"
     "  n=0\n"

@@ -155,11 +155,7 @@ TEST_F(GameTest, TheScreenshotKeySavesAPngOfTheWindowAndTermEndsTheRun)
 {
     int status = play({"--track", "flat", "--super-debug"}, k_wait_loaded + k_close_menu +
                                            // Press until the game has seen the key.
-                                           "n=0\n"
-                                           "until grep -q 'Saved \"screenshot000.png\"' \"$LOG\"; do\n"
-                                           "  n=$((n+1)); [ $n -gt 60 ] && break; kill -0 $pid 2>/dev/null || break\n"
-                                           "  xdotool windowfocus \"$wid\" 2>/dev/null; xdotool key s; sleep 0.5\n"
-                                           "done\n"
+                                           "tap s 'Saved \"screenshot000.png\"'\n"
                                            "wait_file \"$DIR/xdg/Zarvox/screenshot000.png\"\n"
                                            "kill -TERM $pid\n");
     ASSERT_EQ(status, 0) << last_.err << log();
@@ -193,11 +189,7 @@ TEST_F(GameTest, HoldingTheThrottleAfterTheGateDropMovesTheBike)
                       k_wait_loaded + k_close_menu +
                       "wait_log 'Start gate dropped at tick'\n"
                       // Hold the throttle; press again until the game has seen it.
-                      "n=0\n"
-                      "until grep -q '] X pressed' \"$LOG\"; do\n"
-                      "  n=$((n+1)); [ $n -gt 60 ] && break; kill -0 $pid 2>/dev/null || break\n"
-                      "  xdotool windowfocus \"$wid\" 2>/dev/null; xdotool keyup x; xdotool keydown x; sleep 0.5\n"
-                      "done\n"
+                      "hold '] X pressed'\n"
                       "n=0\n"
                       "until awk '/Tick [0-9]+: rider/ && $(NF-4) + 0 >= 20 { found = 1 } END { exit !found }' "
                       "\"$LOG\"; do\n"
@@ -229,10 +221,6 @@ TEST_F(GameTest, HoldingTheThrottleAfterTheGateDropMovesTheBike)
     // The session's end reports the same rider.
     EXPECT_NE(text.find("] Rider 19 (kind 0) is "), std::string::npos);
 }
-
-}  // namespace
-
-namespace {
 
 TEST_F(GameTest, RecordVideoWritesEveryRaceFrameToStandardOutput)
 {
@@ -267,10 +255,6 @@ TEST_F(GameTest, RecordVideoWritesEveryRaceFrameToStandardOutput)
     EXPECT_GT(shown, message_writing(last_.out) + 30);
 }
 
-}  // namespace
-
-namespace {
-
 TEST_F(GameTest, PlatformOptionsReachTheWindow)
 {
     // A flag that is neither yes nor no keeps its default and says so.
@@ -291,10 +275,6 @@ TEST_F(GameTest, PlatformOptionsReachTheWindow)
     // There is no second thread to wait for.
     EXPECT_EQ(log().find("Message processing thread done"), std::string::npos);
 }
-
-}  // namespace
-
-namespace {
 
 // The build's own generated data (rabbithill and the rest) as the game's
 // home; the virtual display is drawn by the software renderer.
@@ -411,10 +391,6 @@ TEST_F(WorldViewTest, BenchmarkPrintsItsFrameRateAndEnds)
     EXPECT_EQ(last_.out, "");
 }
 
-}  // namespace
-
-namespace {
-
 // From the main page (open at start-up) to a time trial: "Time Trial" is the
 // fourth item of the main page, "Start" the second of its own page.
 const std::string k_start_time_trial =
@@ -431,11 +407,7 @@ const std::string k_start_time_trial =
 // until the game has seen it.
 std::string hold_throttle_until(const std::string& pattern)
 {
-    std::string script = "n=0\n"
-                         "until grep -q '] X pressed' \"$LOG\"; do\n"
-                         "  n=$((n+1)); [ $n -gt 60 ] && break; kill -0 $pid 2>/dev/null || break\n"
-                         "  xdotool windowfocus \"$wid\" 2>/dev/null; xdotool keyup x; xdotool keydown x; sleep 0.5\n"
-                         "done\n";
+    std::string script = "hold '] X pressed'\n";
     script.append("wait_log '").append(pattern).append("'\n");
     return script;
 }
@@ -528,10 +500,6 @@ TEST_F(WorldViewTest, ATimeTrialLapIsTimedAndShownOnThePitBoard)
     EXPECT_GT(after, before + 30) << "lap times on the pit board";
 }
 
-}  // namespace
-
-namespace {
-
 // From the main page (open at start-up) to a race: "New Race" is the first
 // item of the main page, "Start" the second of its own page.
 const std::string k_start_race = "wait_log 'GL_EXTENSIONS: '\n"
@@ -601,10 +569,6 @@ TEST_F(HudTest, AfterARaceLoadsTheBannerGoesAndTheFrameRateRecovers)
     EXPECT_GE(most, 2) << "digits of the frame rate";
 }
 
-}  // namespace
-
-namespace {
-
 TEST_F(GameTest, FullScreenFillsTheDisplayAndScreenshotsAreItsSize)
 {
     // The default video mode is full screen at the desktop's mode; the
@@ -633,7 +597,6 @@ TEST_F(GameTest, FullScreenFillsTheDisplayAndScreenshotsAreItsSize)
     ASSERT_TRUE(config);
     EXPECT_TRUE(config->starts_with("xres=640\nyres=480\n")) << config->substr(0, 40);
 }
-
 
 // A demo of one rider riding along x at z = 100 for 20 s on the flat track
 // (256 ft across from height 0): one state entry per 16-tick block.
@@ -684,11 +647,7 @@ TEST_F(GameTest, ADemoOnTheCommandLinePlaysAndTheRewindKeyMovesItBack)
     int status = play({demo, "--super-debug"},
                       k_wait_loaded + k_close_menu +
                       "wait_log 'Tick 768: rider 0 is'\n"
-                      "n=0\n"
-                      "until grep -q 'Rewound to tick' \"$LOG\"; do\n"
-                      "  n=$((n+1)); [ $n -gt 60 ] && break; kill -0 $pid 2>/dev/null || break\n"
-                      "  xdotool windowfocus \"$wid\" 2>/dev/null; xdotool key backslash; sleep 0.5\n"
-                      "done\n"
+                      "tap backslash 'Rewound to tick'\n"
                       "kill -TERM $pid\n");
     ASSERT_EQ(status, 0) << last_.err << log();
     const std::string text = log();

@@ -125,7 +125,7 @@ std::string field_script(const std::string& dir, int port)
            "server=$!\n"
            "sleep 0.3\n"
            "\"$2\" --connect 127.0.0.1:" + p + " --nosound --super-debug &\n"
-           "pid=$!\n" + test::k_wait_helpers + test::k_say_helper + test::k_find_window +
+           "pid=$!\n" + test::k_wait_helpers + test::k_key_helpers + test::k_say_helper + test::k_find_window +
            "wait_log 'Contacting server'\n"
            "for who in a b; do\n"
            "  \"$3\" --connect 127.0.0.1:" + p + " --seconds 32 --json > \"$DIR/$who.json\" 2>&1 &\n"
@@ -134,11 +134,7 @@ std::string field_script(const std::string& dir, int port)
            "wait_log '1 laps'\n"
            "say 'hello from the game'\n"
            "wait_log 'Start gate dropped at tick'\n"
-           "n=0\n"
-           "until grep -q 'Final Results' \"$LOG\"; do\n"
-           "  n=$((n+1)); [ $n -gt 60 ] && break; kill -0 $pid 2>/dev/null || break\n"
-           "  xdotool windowfocus \"$wid\" 2>/dev/null; xdotool keyup x; xdotool keydown x; sleep 0.5\n"
-           "done\n"
+           "hold 'Final Results'\n"
            "xdotool keyup x\n"
            "say '/sendfile note.txt'\n"
            "wait_log 'Sending restart'\n"

@@ -21,14 +21,10 @@ std::string driver(const std::string& log)
     return "LOG='" + log + "'\n"
            "rm -f \"$LOG\"\n"
            "\"$@\" &\n"
-           "pid=$!\n" + zv::test::k_wait_helpers +
+           "pid=$!\n" + zv::test::k_wait_helpers + zv::test::k_key_helpers +
            "wait_log 'Max loading delay was'\n"
            "wid=$(xdotool search --name '^Zarvox$' 2>/dev/null | head -n 1)\n"
-           "n=0\n"
-           "until grep -q 'Esc pressed' \"$LOG\"; do\n"
-           "  n=$((n+1)); [ $n -gt 60 ] && break; kill -0 $pid 2>/dev/null || break\n"
-           "  xdotool windowfocus \"$wid\" 2>/dev/null; xdotool key Escape; sleep 0.5\n"
-           "done\n"
+           "tap Escape 'Esc pressed'\n"
            "wait_log 'Tick 256:'\n"
            "kill -TERM $pid\n"
            "wait $pid\n"

@@ -242,27 +242,15 @@ TEST_F(ProgramTest, ARunWritesTheConfigurationAndReadsItBack)
     }
     EXPECT_EQ(keys, config_keys());
     EXPECT_EQ(config->back(), '\n');
-    EXPECT_EQ(values["xres"], "640");
-    EXPECT_EQ(values["draw_ping"], "1");
-    EXPECT_EQ(values["track"], "rabbithill");
-    EXPECT_EQ(values["skill"], "Novice");
-    EXPECT_EQ(values["laps"], "5.000000");
-    EXPECT_EQ(values["slot00"], "Empty");
-    EXPECT_EQ(values["slot17"], "Robot");
-    EXPECT_EQ(values["slot19"], "Human");
-    EXPECT_EQ(values["name"], "Joe Motocross");
-    EXPECT_EQ(values["stability"], "100.000000");
-    EXPECT_EQ(values["rider_mass_distribution"], "0.330000");
-    EXPECT_EQ(values["video_mode"], "Default Fullscreen");
-    EXPECT_EQ(values["server_name_hist00"], "");
-    EXPECT_EQ(values["map_scale"], "1.000000");
-    EXPECT_EQ(values["throttle_key"], "(k)x");
-    EXPECT_EQ(values["rewind_key"], "(k)\\");
-    EXPECT_EQ(values["dab_key"], "(k)right ctrl");
-    // The riding aids come from the stability preset at 100.
-    EXPECT_EQ(values["roll_damping"], "80.000000");
-    EXPECT_EQ(values["direct_steering"], "0.000000");
-    EXPECT_EQ(values["land_damping_falloff"], "0.250000");
+    // The riding aids (the last three) come from the stability preset at 100.
+    for (auto [key, want] : std::initializer_list<std::pair<const char*, const char*>>{
+             {"xres", "640"}, {"draw_ping", "1"}, {"track", "rabbithill"}, {"skill", "Novice"},
+             {"laps", "5.000000"}, {"slot00", "Empty"}, {"slot17", "Robot"}, {"slot19", "Human"},
+             {"name", "Joe Motocross"}, {"stability", "100.000000"}, {"rider_mass_distribution", "0.330000"},
+             {"video_mode", "Default Fullscreen"}, {"server_name_hist00", ""}, {"map_scale", "1.000000"},
+             {"throttle_key", "(k)x"}, {"rewind_key", "(k)\\"}, {"dab_key", "(k)right ctrl"},
+             {"roll_damping", "80.000000"}, {"direct_steering", "0.000000"}, {"land_damping_falloff", "0.250000"}})
+        EXPECT_EQ(values[key], want) << key;
 
     // Plain integers print as "%d", number settings as "%f".
     const std::regex integer(R"(-?\d+)");

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "net/client.h"
@@ -167,8 +168,7 @@ TEST_F(ClientFlow, WalksFromConnectRequestToRacingRepeatingEachStatesDatagram)
     receive(wire(RiderDescription{k_race, 2, "125|a|b|c|d\n002\nTwo"}));
     EXPECT_EQ(c.state, ConnectionState::loading_bikes);
     EXPECT_EQ(c.last_description, 3u);
-    EXPECT_EQ(c.slots[3].rider.bike, "250f");
-    EXPECT_EQ(c.slots[3].rider.number, "003");
+    EXPECT_EQ(std::tuple(c.slots[3].rider.bike, c.slots[3].rider.number), std::tuple("250f", "003"));
     EXPECT_EQ(c.slots[2].status, SlotStatus::none);
     update();
     EXPECT_EQ(sent(), std::vector<int>{k_bike_ack});
@@ -510,10 +510,9 @@ TEST_F(ClientFlow, HostileBytesInEveryStateChangeNothingHarmful)
 
 TEST(ClientText, RaceLengthForms)
 {
-    EXPECT_EQ(race_length_text(0, 5), "5 laps");
-    EXPECT_EQ(race_length_text(-3, 2), "2 laps");
-    EXPECT_EQ(race_length_text(10 * 60 * 128, 0), "10 minutes");
-    EXPECT_EQ(race_length_text(10 * 60 * 128 - 3000, 2), "10 minutes + 2 laps");
+    for (auto [ticks, laps, text] : {std::tuple{0, 5, "5 laps"}, {-3, 2, "2 laps"}, {10 * 60 * 128, 0, "10 minutes"},
+                                     {10 * 60 * 128 - 3000, 2, "10 minutes + 2 laps"}})
+        EXPECT_EQ(race_length_text(ticks, laps), text) << ticks << " " << laps;
 }
 
 }  // namespace

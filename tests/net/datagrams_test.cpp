@@ -6,6 +6,7 @@
 #include <functional>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "net/datagrams.h"
@@ -158,18 +159,17 @@ TEST(Datagrams, HandLaidBytes)
 
     ASSERT_TRUE(encode(ClientInfo{2, 3, 0xdc6f875c, 9, "ab"}, d));
     ASSERT_EQ(d.size, 43u);
-    EXPECT_EQ(d.bytes[9], 0x5c);  // the proof's digest byte 3 comes first
-    EXPECT_EQ(d.bytes[12], 0xdc);
-    EXPECT_EQ(d.bytes[17], 9);
-    EXPECT_EQ(d.bytes[41], 'a');
+    // The proof's digest byte 3 comes first.
+    for (auto [at, byte] : {std::pair{9, 0x5c}, {12, 0xdc}, {17, 9}, {41, 'a'}})
+        EXPECT_EQ(d.bytes[static_cast<std::size_t>(at)], byte) << at;
 
     ASSERT_TRUE(encode(sample_states(2), d));
     ASSERT_EQ(d.size, 17u + 2 * 47u);
-    EXPECT_EQ(d.bytes[13], 2);                // count
-    EXPECT_EQ(d.bytes[17 + 47], 7);           // second entry's slot, 16 bits
-    EXPECT_EQ(d.bytes[17 + 47 + 2], 41);      // its ping
-    EXPECT_EQ(d.bytes[17 + 47 + 4], 0xEC);    // its tick 1004 = 0x3EC
-    EXPECT_EQ(d.bytes[17 + 47 + 5], 0x03);
+    // The count, then the second entry's slot (16 bits), its ping and its
+    // tick 1004 = 0x3EC.
+    for (auto [at, byte] :
+         {std::pair{13, 2}, {17 + 47, 7}, {17 + 47 + 2, 41}, {17 + 47 + 4, 0xEC}, {17 + 47 + 5, 0x03}})
+        EXPECT_EQ(d.bytes[static_cast<std::size_t>(at)], byte) << at;
 
     ASSERT_TRUE(encode(RestartRequest{1, 2}, d));
     EXPECT_EQ(d.size, 13u);

@@ -292,11 +292,8 @@ TEST_F(Readback, WriteSoundIsARingAndKeepsTheLastOfTooMany)
     write_sound(s, 4, four.data(), 8);  // 8, 9, then 0, 1
     play_sound(s);
     auto out = mix();
-    EXPECT_EQ(out[8], loud(132));
-    EXPECT_EQ(out[9], loud(136));
-    EXPECT_EQ(out[0], loud(140));
-    EXPECT_EQ(out[1], loud(144));
-    EXPECT_EQ(out[2], 0);
+    EXPECT_EQ((std::vector<int>{out[8], out[9], out[0], out[1], out[2]}),
+              (std::vector<int>{loud(132), loud(136), loud(140), loud(144), 0}));
     write_sound(s, 1, four.data(), -1);  // position -1 is the last byte
     write_sound(s, 1, four.data() + 3, 23);
     out = mix();
@@ -308,10 +305,8 @@ TEST_F(Readback, WriteSoundIsARingAndKeepsTheLastOfTooMany)
         many[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(128 + 4 * i);
     write_sound(s, 25, many.data(), 3);  // samples 15 ... 24 land from position 8 on
     out = mix();
-    EXPECT_EQ(out[8], loud(128 + 4 * 15));
-    EXPECT_EQ(out[9], loud(128 + 4 * 16));
-    EXPECT_EQ(out[0], loud(128 + 4 * 17));
-    EXPECT_EQ(out[7], loud(128 + 4 * 24));
+    EXPECT_EQ((std::vector<int>{out[8], out[9], out[0], out[7]}),
+              (std::vector<int>{loud(128 + 4 * 15), loud(128 + 4 * 16), loud(128 + 4 * 17), loud(128 + 4 * 24)}));
     write_sound(s, 0, many.data(), 0);
     write_sound(s, 5, nullptr, 0);
     EXPECT_EQ(mix()[7], loud(128 + 4 * 24));

@@ -6,6 +6,7 @@
 #include "platform/input_sdl.h"
 #include "platform/key_names.h"
 #include "platform/names.h"
+#include "support/expect_rows.h"
 
 #include <SDL.h>
 #include <cstdio>
@@ -72,16 +73,9 @@ TEST_F(InputTest, NamesFindTheirControls)
     EXPECT_TRUE(is_axis(*find_control("cursor-y")));
     EXPECT_NE(find_control("cursor-y"), find_control("mouse-y"));
     // Controls that do not exist here.
-    EXPECT_FALSE(find_control("Mouse.axis[2]"));
-    EXPECT_FALSE(find_control("Mouse.key[3]"));
-    EXPECT_FALSE(find_control("joystick-a-1"));
-    EXPECT_FALSE(find_control("Joystick1 axis 0"));
-    EXPECT_FALSE(find_control("Keyboard.axis[0]"));
-    EXPECT_FALSE(find_control("Keyboard.key[99999]"));
-    EXPECT_FALSE(find_control("Keyboard.key[]"));
-    EXPECT_FALSE(find_control("Keyboard.key[1x]"));
-    EXPECT_FALSE(find_control(""));
-    EXPECT_FALSE(find_control("no such key"));
+    for (const char* name : {"Mouse.axis[2]", "Mouse.key[3]", "joystick-a-1", "Joystick1 axis 0", "Keyboard.axis[0]",
+                             "Keyboard.key[99999]", "Keyboard.key[]", "Keyboard.key[1x]", "", "no such key"})
+        EXPECT_FALSE(find_control(name)) << name;
 }
 
 TEST_F(InputTest, KeysOutsideTheTableGetNumbersAfterIt)
@@ -141,10 +135,10 @@ TEST_F(InputTest, KeyAndButtonEventsAreQueuedWithTheirTime)
     motion.motion.yrel = -4;
     EXPECT_TRUE(handle_input_event(motion, t1));
     EXPECT_TRUE(handle_input_event(motion, t1));
-    EXPECT_FLOAT_EQ(axis_value(*find_control("mouse-x")), 6);
-    EXPECT_FLOAT_EQ(axis_value(*find_control("mouse-y")), -8);
-    EXPECT_FLOAT_EQ(axis_value(*find_control("cursor-x")), 30);
-    EXPECT_FLOAT_EQ(axis_value(key_code(k_keyboard_device, 5)), 0);
+    test::expect_float_rows("axes", {{axis_value(*find_control("mouse-x")), 6},
+                                     {axis_value(*find_control("mouse-y")), -8},
+                                     {axis_value(*find_control("cursor-x")), 30},
+                                     {axis_value(key_code(k_keyboard_device, 5)), 0}});
     SDL_Event quit{};
     quit.type = SDL_QUIT;
     EXPECT_FALSE(handle_input_event(quit, t1));

@@ -27,6 +27,7 @@
 #include <array>
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace zv::race {
@@ -100,8 +101,7 @@ TEST_F(SessionTest, ARaceSetsEveryOccupiedGatesBike)
     // roster's riders in grid order (the player's gate takes none) and keep
     // their own setup. Every rider the race drives is on the auto pilot.
     EXPECT_EQ(rider_slot(19).kind, k_rider_local);
-    EXPECT_EQ(rider_slot(19).bike->number, "42");
-    EXPECT_EQ(track::race_state().entries[19].number, "42");
+    EXPECT_EQ(std::tuple(rider_slot(19).bike->number, track::race_state().entries[19].number), std::tuple("42", "42"));
     EXPECT_EQ(track::race_state().entries[19].source, track::RiderSource::local);
     EXPECT_FLOAT_EQ(sim::setup_value(*rider_slot(19).bike, sim::SetupValue::max_steering_force), 600);
     int robot = 0;
@@ -114,8 +114,8 @@ TEST_F(SessionTest, ARaceSetsEveryOccupiedGatesBike)
     for (int slot : {17, 19, 22})
         EXPECT_TRUE(autopilot::rider_state(slot).active) << slot;
     EXPECT_FALSE(autopilot::rider_state(23).active);
-    EXPECT_EQ(rider_slot(20).bike->info.name, std::string("yz250(2012)"));
-    EXPECT_EQ(rider_slot(21).bike->info.name, std::string("yz250f(2017)"));
+    EXPECT_EQ(std::tuple(std::string(rider_slot(20).bike->info.name), std::string(rider_slot(21).bike->info.name)),
+              std::tuple("yz250(2012)", "yz250f(2017)"));
     EXPECT_FALSE(rider_slot(25).bike);
     // Slots out of range stand for the nearest one.
     EXPECT_EQ(&rider_slot(k_rider_slot_count), &rider_slot(k_rider_slot_count - 1));

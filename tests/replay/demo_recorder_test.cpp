@@ -66,16 +66,11 @@ TEST_F(DemoRecorderTest, EveryRecordAndMessageComesBackExactly)
     p.message_user = &seen;
     ASSERT_EQ(test::play_until(p, file, 400), 400);
     const DemoHeader& h = p.header;
-    EXPECT_EQ(h.version, 6);
-    EXPECT_EQ(h.laps, 3);
-    EXPECT_EQ(h.start_tick, 1792);
-    EXPECT_EQ(h.track, "tracks/valley");
+    EXPECT_EQ(std::tuple(h.version, h.laps, h.start_tick, h.track), std::tuple(6, 3, 1792, "tracks/valley"));
     ASSERT_EQ(h.riders.size(), 3u);
-    EXPECT_EQ(h.riders[2].description, "450sxf(2017)|rider-2|||head");
-    EXPECT_EQ(h.riders[2].rider_texture, "rider-2");
-    EXPECT_EQ(h.riders[2].head_texture, "head");
-    EXPECT_EQ(h.riders[2].number, "12");
-    EXPECT_EQ(h.riders[2].name, "Rider 2");
+    const DemoRider& r = h.riders[2];
+    EXPECT_EQ(std::tuple(r.description, r.rider_texture, r.head_texture, r.number, r.name),
+              std::tuple("450sxf(2017)|rider-2|||head", "rider-2", "head", "12", "Rider 2"));
     for (int rider = 0; rider < 3; ++rider) {
         auto got = test::history_of(rider);
         ASSERT_EQ(got.size(), 76u) << rider;
@@ -101,10 +96,8 @@ TEST_F(DemoRecorderTest, BackupsRotateByTheSetting)
     // Three kept: after four more races, 00 is the previous race.
     for (const char* t : {"a", "b", "c", "d"})
         record_named(3, t);
-    EXPECT_EQ(track_in(demos() / "default.zvdemo"), "d");
-    EXPECT_EQ(track_in(demos() / "default00.zvdemo"), "c");
-    EXPECT_EQ(track_in(demos() / "default01.zvdemo"), "b");
-    EXPECT_EQ(track_in(demos() / "default02.zvdemo"), "a");
+    for (auto [name, track] : {std::pair{"default", "d"}, {"default00", "c"}, {"default01", "b"}, {"default02", "a"}})
+        EXPECT_EQ(track_in(demos() / (std::string(name) + ".zvdemo")), track) << name;
     EXPECT_FALSE(fs::exists(demos() / "default03.zvdemo"));
 
     // A gap in the numbers moves nothing into it; the oldest kept is still
@@ -270,10 +263,9 @@ TEST_F(DemoRecorderTest, HeaderVersionsAndMissingNumbers)
     test::write_file(dir_.path() / "h.zvdemo", "ZV05 2 0\nt\nkx250f\n1\na|b\n2\n");
     DemoPlayer p;
     ASSERT_TRUE(open_demo_playback(p, dir_ / "h.zvdemo"));
-    EXPECT_EQ(p.header.riders[0].bike, "kx250f(2008)");
-    EXPECT_EQ(p.header.riders[0].rider_texture, "");
-    EXPECT_EQ(p.header.riders[1].rider_texture, "b");
-    EXPECT_EQ(p.header.riders[1].head_texture, "");
+    const auto& r = p.header.riders;
+    EXPECT_EQ(std::tuple(r[0].bike, r[0].rider_texture, r[1].rider_texture, r[1].head_texture),
+              std::tuple("kx250f(2008)", "", "b", ""));
     close_demo_playback(p);
     EXPECT_EQ(translate_bike_name("yz250f"), "yz250f(2008)");
     EXPECT_EQ(translate_bike_name("yz250f(2008)"), "yz250f(2008)");

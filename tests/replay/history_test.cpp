@@ -246,11 +246,8 @@ TEST_F(History, PoseAtTickHandsThePoseOn)
     }, &seen);
     EXPECT_TRUE(pose_at_tick(12, 2));
     EXPECT_EQ(seen.calls, 1);
-    EXPECT_EQ(seen.last.slot, 12);
-    EXPECT_EQ(seen.last.tick, 2);
-    EXPECT_EQ(seen.last.distance, 8);
-    EXPECT_EQ(seen.last.older, rec(0));
-    EXPECT_EQ(seen.last.newer, rec(8));
+    EXPECT_EQ(std::tuple(seen.last.slot, seen.last.tick, seen.last.distance), std::tuple(12, 2, 8));
+    EXPECT_EQ(std::pair(seen.last.older, seen.last.newer), std::pair(rec(0), rec(8)));
     EXPECT_EQ(x_of(seen.last.record), k_x0 + 2000);
     EXPECT_FALSE(pose_at_tick(13, 2));   // empty history: no-op
     EXPECT_FALSE(pose_at_tick(160, 2));

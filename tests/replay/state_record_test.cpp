@@ -15,6 +15,7 @@
 #include "sim/drivetrain.h"
 #include "sim/maneuver.h"
 #include "sim/world.h"
+#include "support/expect_rows.h"
 
 namespace zv::replay {
 namespace {
@@ -35,14 +36,13 @@ std::uint8_t at(const StateRecord& r, int i) { return r.bytes[static_cast<std::s
 
 TEST(StateRecord, FractionEncodingEndsBeyondAndMiddle)
 {
-    EXPECT_EQ(encode_fraction(0.0, 0.0, 1.0, k_max8), 0u);
-    EXPECT_EQ(encode_fraction(1.0, 0.0, 1.0, k_max8), 255u);
-    EXPECT_EQ(encode_fraction(0.5, 0.0, 1.0, k_max8), 127u);      // 127.5 floored
-    EXPECT_EQ(encode_fraction(-3.0, 0.0, 1.0, k_max8), 0u);       // clamped
-    EXPECT_EQ(encode_fraction(7.0, 0.0, 1.0, k_max16), 65535u);
-    EXPECT_EQ(encode_fraction(std::nan(""), 0.0, 1.0, k_max24), 0u);
-    EXPECT_EQ(encode_fraction(std::numeric_limits<double>::infinity(), 0.0, 1.0, k_max24), k_max24);
-    EXPECT_EQ(encode_fraction(0.5, 1.0, 1.0, k_max8), 0u);        // empty range
+    // {value, low end, most, encoded} up to 1: 0.5 makes 127.5, floored; -3
+    // is clamped; the last has an empty range.
+    for (auto [value, low, most, want] :
+         {std::tuple{0.0, 0.0, k_max8, 0u}, {1.0, 0.0, k_max8, 255u}, {0.5, 0.0, k_max8, 127u},
+          {-3.0, 0.0, k_max8, 0u}, {7.0, 0.0, k_max16, 65535u}, {std::nan(""), 0.0, k_max24, 0u},
+          {std::numeric_limits<double>::infinity(), 0.0, k_max24, k_max24}, {0.5, 1.0, k_max8, 0u}})
+        EXPECT_EQ(encode_fraction(value, low, 1.0, most), want) << value << " " << low;
     // Decoding and encoding again keeps every number.
     for (std::uint32_t n : {0u, 1u, 2u, 3u, 77u, 32767u, 32768u, 65534u, 65535u})
         EXPECT_EQ(encode_fraction(decode_fraction(n, -1.0, 1.0, k_max16), -1.0, 1.0, k_max16), n) << n;
@@ -124,17 +124,16 @@ TEST(StateRecord, EveryFieldAtItsRangeEnds)
 
 TEST(StateRecord, DriveByte)
 {
-    EXPECT_EQ(encode_drive(3, true, 0.5f, 0), 0x7B);     // gear 3, effect, throttle 7
-    EXPECT_EQ(encode_drive(9, false, 1.2f, 0), 0xF6);    // gear and throttle clamped
-    EXPECT_EQ(encode_drive(-2, false, -1.0f, 0), 0x00);
-    EXPECT_EQ(encode_drive(2, false, 1.0f, 0), 0xF2);
-    EXPECT_EQ(encode_drive(2, false, 0.99f, 0), 0xE2);   // 14.85 truncated
-    EXPECT_EQ(encode_drive(2, false, std::nanf(""), 0), 0x02);
-    // Down after a crash: gear bits 7, high bits (15 c - 15) / 127.
-    EXPECT_EQ(encode_drive(3, true, 1.0f, 1), 0x0F);
-    EXPECT_EQ(encode_drive(3, false, 1.0f, 100), 0xB7);  // 1485 / 127 = 11
-    EXPECT_EQ(encode_drive(3, false, 1.0f, 128), 0xF7);  // 1905 / 127 = 15
-    EXPECT_EQ(encode_drive(3, false, 1.0f, 5000), 0xF7);
+    // {gear, effect, throttle, crash count, byte}: gear 3 with the effect
+    // and throttle 7; gear and throttle clamped; 0.99 makes 14.85, truncated.
+    // Down after a crash: gear bits 7, high bits (15 c - 15) / 127, so 1485 /
+    // 127 = 11 and 1905 / 127 = 15.
+    for (auto [gear, effect, throttle, crash, byte] :
+         {std::tuple{3, true, 0.5f, 0, 0x7B}, {9, false, 1.2f, 0, 0xF6}, {-2, false, -1.0f, 0, 0x00},
+          {2, false, 1.0f, 0, 0xF2}, {2, false, 0.99f, 0, 0xE2}, {2, false, std::nanf(""), 0, 0x02},
+          {3, true, 1.0f, 1, 0x0F}, {3, false, 1.0f, 100, 0xB7}, {3, false, 1.0f, 128, 0xF7},
+          {3, false, 1.0f, 5000, 0xF7}})
+        EXPECT_EQ(encode_drive(gear, effect, throttle, crash), byte) << gear << " " << throttle << " " << crash;
     for (auto [byte, gear, effect, throttle] : {std::tuple{0xB7, k_crashed_gear, false, 11}, {0x7B, 3, true, 7}}) {
         const DriveState d = decode_drive(static_cast<std::uint8_t>(byte));
         EXPECT_EQ(std::tuple(d.gear, d.effect, d.throttle), std::tuple(gear, effect, throttle)) << byte;
@@ -277,9 +276,8 @@ TEST(StateRecord, SampledBikeReadsBackWithinResolution)
     bike->controls.dab_foot = 0.5f;
 
     const RecordScale s = record_scale(field, bike->info);
-    EXPECT_FLOAT_EQ(s.side, field.field_size);
-    EXPECT_FLOAT_EQ(s.fork_travel, bike->info.fork_travel);
-    EXPECT_FLOAT_EQ(s.shock_travel, bike->info.swingarm_travel);
+    test::expect_float_rows("scale", {{s.side, field.field_size}, {s.fork_travel, bike->info.fork_travel},
+                                      {s.shock_travel, bike->info.swingarm_travel}});
     StateRecord r = sample_state(*bike, field);
     StateValues v = decode_state(r, s);
     EXPECT_TRUE(v.sampled);

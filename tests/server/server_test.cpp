@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <random>
+#include <tuple>
 
 namespace zv::server::test {
 namespace {
@@ -90,9 +91,8 @@ TEST_F(ServerTest, TwoRidersGatherLearnOfEachOtherAndSeeEachOthersStates)
     auto sb = take<States>(b);
     ASSERT_EQ(sb.size(), 1u);
     ASSERT_EQ(sb[0].count, 1u);
-    EXPECT_EQ(sb[0].entries[0].slot, 0);
-    EXPECT_EQ(sb[0].entries[0].tick, 20);
-    EXPECT_EQ(sb[0].entries[0].record, record(0xAB));
+    EXPECT_EQ(std::tuple(sb[0].entries[0].slot, sb[0].entries[0].tick, sb[0].entries[0].record),
+              std::tuple(0, 20, record(0xAB)));
     EXPECT_EQ(sb[0].echo, 0);  // Bob sent no clock to echo
     auto sa = take<States>(a);
     ASSERT_EQ(sa.size(), 1u);
@@ -546,9 +546,8 @@ TEST_F(ServerTest, FilesArriveInTheIncomingFolderWithinTheirLimits)
             ASSERT_TRUE(content.has_value()) << c.name;
             std::size_t total = 0;
             for (std::size_t n : c.parts) total += n;
-            EXPECT_EQ(content->size(), total);
-            EXPECT_EQ(content->front(), 'a');
-            EXPECT_EQ(content->back(), static_cast<char>('a' + c.parts.size() - 1));
+            EXPECT_EQ(std::tuple(content->size(), content->front(), content->back()),
+                      std::tuple(total, 'a', static_cast<char>('a' + c.parts.size() - 1)));
         }
     }
     // Nothing else was left behind: no escapes, no half-written parts.

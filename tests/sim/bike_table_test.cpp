@@ -12,6 +12,7 @@
 #include "sim/bike_info.h"
 #include "sim/drivetrain.h"
 #include "sim/world.h"
+#include "support/expect_rows.h"
 #include "support/temp_dir.h"
 
 namespace zv::sim {
@@ -39,34 +40,19 @@ TEST(BikeTable, FirstRowCarriesTheGivenValues)
     const BikeInfo& b = bike_table()[0];
     EXPECT_STREQ(b.name, "450sxf(2017)");
     EXPECT_STREQ(b.bike_class, "450f");
-    EXPECT_FLOAT_EQ(b.front.position.y, 1.09f);
-    EXPECT_FLOAT_EQ(b.front.position.z, 1.11f);
-    EXPECT_FLOAT_EQ(b.front.ring_radius, 0.8333f);
-    EXPECT_FLOAT_EQ(b.front.ring_mass, 0.40625f);
-    EXPECT_FLOAT_EQ(b.rear.position.z, 6.0f);
-    EXPECT_FLOAT_EQ(b.rear.hub_mass, 0.3125f);
-    EXPECT_FLOAT_EQ(b.frame_mass, 4.735f);
-    EXPECT_FLOAT_EQ(b.fork_spring_min, 376.303f);
-    EXPECT_FLOAT_EQ(b.fork_spring_max, 913.878f);
-    EXPECT_FLOAT_EQ(b.fork_hs_rebound, 32.0f);
-    EXPECT_FLOAT_EQ(b.shock_spring_max, 5174.16f);
-    EXPECT_FLOAT_EQ(b.shock_hs_rebound, 650.0f);
-    EXPECT_FLOAT_EQ(b.swingarm_travel, 0.530304f);
-    EXPECT_FLOAT_EQ(b.primary_ratio, 2.45161f);
-    EXPECT_FLOAT_EQ(b.countershaft_teeth, 13.0f);
-    EXPECT_FLOAT_EQ(b.rear_teeth, 48.0f);
-    EXPECT_FLOAT_EQ(b.engine_inertia, 0.00885f);
-    EXPECT_FLOAT_EQ(b.full_torque[15], 33.96f);  // peak at 7500 rpm
-    EXPECT_FLOAT_EQ(b.full_torque[11], 27.90f);
-    EXPECT_FLOAT_EQ(b.full_torque[24], 0.0f);
-    EXPECT_FLOAT_EQ(b.full_torque[26], -11.0f);
-    EXPECT_FLOAT_EQ(b.closed_torque[0], 2.0f);
-    EXPECT_FLOAT_EQ(b.closed_torque[2], 1.0f);
-    EXPECT_FLOAT_EQ(b.closed_torque[3], 0.0f);
-    EXPECT_FLOAT_EQ(b.upshift_rpm, 10500.0f);
-    EXPECT_FLOAT_EQ(b.rider_mass, 5.46875f);
-    EXPECT_FLOAT_EQ(b.pose_point(k_pose_left_grip).x, -0.556f);
-    EXPECT_FLOAT_EQ(b.pose_point(k_pose_right_peg).x, 0.269f);
+    test::expect_float_rows(
+        "450sxf(2017)",
+        {{b.front.position.y, 1.09f}, {b.front.position.z, 1.11f}, {b.front.ring_radius, 0.8333f},
+         {b.front.ring_mass, 0.40625f}, {b.rear.position.z, 6.0f}, {b.rear.hub_mass, 0.3125f},
+         {b.frame_mass, 4.735f}, {b.fork_spring_min, 376.303f}, {b.fork_spring_max, 913.878f},
+         {b.fork_hs_rebound, 32.0f}, {b.shock_spring_max, 5174.16f}, {b.shock_hs_rebound, 650.0f},
+         {b.swingarm_travel, 0.530304f}, {b.primary_ratio, 2.45161f}, {b.countershaft_teeth, 13.0f},
+         {b.rear_teeth, 48.0f}, {b.engine_inertia, 0.00885f},
+         {b.full_torque[15], 33.96f},  // peak at 7500 rpm
+         {b.full_torque[11], 27.90f}, {b.full_torque[24], 0.0f}, {b.full_torque[26], -11.0f},
+         {b.closed_torque[0], 2.0f}, {b.closed_torque[2], 1.0f}, {b.closed_torque[3], 0.0f},
+         {b.upshift_rpm, 10500.0f}, {b.rider_mass, 5.46875f}, {b.pose_point(k_pose_left_grip).x, -0.556f},
+         {b.pose_point(k_pose_right_peg).x, 0.269f}});
 }
 
 TEST(BikeTable, ClassesShareTheirValues)
@@ -77,15 +63,14 @@ TEST(BikeTable, ClassesShareTheirValues)
     EXPECT_STREQ(s17->bike_class, "250f");
     EXPECT_STREQ(find_bike_info("350sxf(2013)")->bike_class, "250f");
     EXPECT_STREQ(s11->bike_class, "450f");
-    EXPECT_FLOAT_EQ(s17->fork_hs_rebound, 32.0f);
-    EXPECT_FLOAT_EQ(s17->engine_inertia, 0.006836f);
-    EXPECT_FLOAT_EQ(s17->rider_mass, 5.46875f);
-    EXPECT_FLOAT_EQ(find_bike_info("crf250(2017)")->frame_mass, 4.24f);
-    EXPECT_FLOAT_EQ(find_bike_info("cr250(2007)")->fork_mass, 0.75375f);
-    EXPECT_FLOAT_EQ(find_bike_info("cr125")->frame_mass, 3.65375f);
-    EXPECT_FLOAT_EQ(find_bike_info("rs50cr")->driveline_stiffness, 1200.0f);
-    EXPECT_FLOAT_EQ(find_bike_info("rs50cr")->driveline_damping, 1.0f);
-    EXPECT_FLOAT_EQ(find_bike_info("yz125")->downshift_rpm, 9400.0f);
+    test::expect_float_rows("classes", {{s17->fork_hs_rebound, 32.0f}, {s17->engine_inertia, 0.006836f},
+                                        {s17->rider_mass, 5.46875f},
+                                        {find_bike_info("crf250(2017)")->frame_mass, 4.24f},
+                                        {find_bike_info("cr250(2007)")->fork_mass, 0.75375f},
+                                        {find_bike_info("cr125")->frame_mass, 3.65375f},
+                                        {find_bike_info("rs50cr")->driveline_stiffness, 1200.0f},
+                                        {find_bike_info("rs50cr")->driveline_damping, 1.0f},
+                                        {find_bike_info("yz125")->downshift_rpm, 9400.0f}});
 
     float lo = 1e9f, hi = -1e9f;
     for (const BikeInfo& b : bike_table()) {
@@ -161,10 +146,8 @@ TEST(BikeTable, InstanceMassesAndJoints)
 TEST(BikeTable, PlateColours)
 {
     PlateColours c = parse_plate_colours("a bike [numberbackground:0.5,0.25,1] [numberforeground:1,1,0]");
-    EXPECT_FLOAT_EQ(c.background[0], 0.5f);
-    EXPECT_FLOAT_EQ(c.background[1], 0.25f);
-    EXPECT_FLOAT_EQ(c.foreground[2], 0.0f);
-    EXPECT_FLOAT_EQ(c.foreground[0], 1.0f);
+    test::expect_float_rows("plate", {{c.background[0], 0.5f}, {c.background[1], 0.25f}, {c.foreground[2], 0.0f},
+                                      {c.foreground[0], 1.0f}});
     PlateColours d = parse_plate_colours("[numberbackground:oops");
     EXPECT_FLOAT_EQ(d.background[0], 1.0f);
     EXPECT_FLOAT_EQ(d.foreground[0], 0.0f);

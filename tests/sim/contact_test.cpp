@@ -9,6 +9,8 @@
 #include "sim/step.h"
 #include "sim/world.h"
 #include "track/timing.h"
+#include "support/expect_rows.h"
+#include "track/scenery.h"
 
 namespace zv::sim {
 namespace {
@@ -20,21 +22,16 @@ TEST(Spheres, TouchDepthNormalAndPosition)
     WorldSphere b{{1.5f, 0, 0}, 1, 0.5f, 2000, 300};
     SphereTouch t;
     ASSERT_TRUE(sphere_sphere(*world, a, b, ContactMode::detect, &t));
-    EXPECT_FLOAT_EQ(t.depth, 0.5f);
-    EXPECT_FLOAT_EQ(t.normal.x, 1);
-    EXPECT_FLOAT_EQ(t.position.x, 0.75f);
-    EXPECT_FLOAT_EQ(t.friction, 0.5f);
-    EXPECT_FLOAT_EQ(t.spring, 2000);
-    EXPECT_FLOAT_EQ(t.damping, 100);
+    test::expect_float_rows("touch", {{t.depth, 0.5f}, {t.normal.x, 1}, {t.position.x, 0.75f}, {t.friction, 0.5f},
+                                      {t.spring, 2000}, {t.damping, 100}});
     b.centre = {2, 0, 0};  // exactly touching is apart
     EXPECT_FALSE(sphere_sphere(*world, a, b, ContactMode::detect, &t));
 }
 
 TEST(Spheres, ForceModeIsClampedAndSplitBetweenBodies)
 {
-    EXPECT_FLOAT_EQ(sphere_force(0.5f, 0, 2500, 250), 1000);
-    EXPECT_FLOAT_EQ(sphere_force(0.1f, 2, 2500, 250), 750);
-    EXPECT_FLOAT_EQ(sphere_force(0.01f, -10, 2500, 250), -1000);
+    test::expect_float_rows("force", {{sphere_force(0.5f, 0, 2500, 250), 1000}, {sphere_force(0.1f, 2, 2500, 250), 750},
+                                      {sphere_force(0.01f, -10, 2500, 250), -1000}});
     auto world = create_world();
     BodyHandle ba(dBodyCreate(world->id())), bb(dBodyCreate(world->id()));
     dBodySetLinearVel(ba.get(), 2, 0, 0);  // A closes in on B at 2 ft/s
@@ -142,10 +139,8 @@ TEST(Knockout, LongFallLowersTheLimits)
 
 TEST(Knockout, RecoveryReachShrinks)
 {
-    EXPECT_FLOAT_EQ(recovery_reach(512), 5.0f);
-    EXPECT_FLOAT_EQ(recovery_reach(320), 2.5f);
-    EXPECT_FLOAT_EQ(recovery_reach(128), 0.0f);
-    EXPECT_FLOAT_EQ(recovery_reach(5000), 5.0f);
+    test::expect_float_rows("reach", {{recovery_reach(512), 5.0f}, {recovery_reach(320), 2.5f},
+                                      {recovery_reach(128), 0.0f}, {recovery_reach(5000), 5.0f}});
 }
 
 struct KnockFixture : ::testing::Test {
@@ -212,12 +207,6 @@ TEST_F(KnockFixture, PenaltyTableAddsTicks)
     EXPECT_EQ(bike->knockout_count, 2);
     EXPECT_EQ(knockout_penalty(40), 0);
 }
-
-}  // namespace
-}  // namespace zv::sim
-
-namespace zv::sim {
-namespace {
 
 TEST(BikeContact, RunningIntoAnotherBikeBlamesTheHitter)
 {
@@ -309,14 +298,6 @@ TEST(BikeContact, OnlineAForkTouchingAnotherBikeOnlyDetects)
     EXPECT_GE(added[1], 1);
     EXPECT_EQ(added[0], added[1] + 1);
 }
-
-}  // namespace
-}  // namespace zv::sim
-
-#include "track/scenery.h"
-
-namespace zv::sim {
-namespace {
 
 struct ObjectFixture : ::testing::Test {
     track::Terrain field = make_flat_field(5, 4);  // 256 ft
@@ -448,12 +429,6 @@ TEST_F(ObjectFixture, GateObjectsCountOnlyUntilTenSecondsAfterTheStart)
     EXPECT_TRUE(seen & k_part_front_wheel);
     EXPECT_GT(body_position(bike->body(k_front_wheel)).z, 195.0f);
 }
-
-}  // namespace
-}  // namespace zv::sim
-
-namespace zv::sim {
-namespace {
 
 TEST(HostileShapes, BrokenSpheresMakeNoContactAndNoNan)
 {

@@ -1,10 +1,13 @@
 // Rider input to controls, the steering torque in the air, lean ranges.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
+#include <tuple>
 
 #include "sim/bike.h"
 #include "sim/control.h"
+#include "sim/maneuver.h"
 #include "sim/world.h"
 
 namespace zv::sim {
@@ -66,23 +69,19 @@ TEST_F(ControlTest, KnockedOffRiderIgnoresThrottleDabBackUpAndLean)
     RiderInput in{0.5f, 1, 1, 1, 1, 0, 1, 1, 1};
     int gear = bike->controls.gear;
     apply_input(*bike, in);
-    EXPECT_EQ(bike->controls.throttle, 0.0f);
-    EXPECT_EQ(bike->controls.sit_dab, 0.0f);
-    EXPECT_EQ(bike->controls.back_up, 0.0f);
-    EXPECT_EQ(bike->controls.lean, 0.0f);
-    EXPECT_EQ(bike->controls.gear, gear);  // gear changes refused
-    EXPECT_EQ(bike->controls.front_brake, 1.0f);
+    const auto& c = bike->controls;
+    EXPECT_EQ(std::tuple(c.throttle, c.sit_dab, c.back_up, c.lean, c.front_brake),
+              std::tuple(0.0f, 0.0f, 0.0f, 0.0f, 1.0f));
+    EXPECT_EQ(c.gear, gear);  // gear changes refused
 }
 
 TEST_F(ControlTest, InputsAreClampedAndSteeringCanBeReversed)
 {
     RiderInput in{5, 2, -1, NAN, 0, 0, 0, 0, -3};
     apply_input(*bike, in);
-    EXPECT_EQ(bike->controls.steer, 1.0f);
-    EXPECT_EQ(bike->controls.throttle, 1.0f);
-    EXPECT_EQ(bike->controls.front_brake, 0.0f);
-    EXPECT_EQ(bike->controls.rear_brake, 0.0f);
-    EXPECT_EQ(bike->controls.lean, -1.0f);
+    const auto& c = bike->controls;
+    EXPECT_EQ(std::tuple(c.steer, c.throttle, c.front_brake, c.rear_brake, c.lean),
+              std::tuple(1.0f, 1.0f, 0.0f, 0.0f, -1.0f));
     bike->reverse_steering = true;
     in.steer = 0.25f;
     apply_input(*bike, in);
@@ -113,10 +112,8 @@ TEST_F(ControlTest, HeldControlsAtTheStart)
 {
     bike->controls.throttle = 1;
     hold_controls(*bike);
-    EXPECT_EQ(bike->controls.throttle, 0.0f);
-    EXPECT_EQ(bike->controls.clutch, 0.0f);
-    EXPECT_EQ(bike->controls.front_brake, 1.0f);
-    EXPECT_EQ(bike->controls.sit_dab, 1.0f);
+    const auto& c = bike->controls;
+    EXPECT_EQ(std::tuple(c.throttle, c.clutch, c.front_brake, c.sit_dab), std::tuple(0.0f, 0.0f, 1.0f, 1.0f));
 }
 
 TEST(LeanRange, ServoAndDabRanges)
@@ -150,16 +147,6 @@ TEST_F(ControlTest, SteeringInTheAirIsDirectTorquePlusCentring)
     steering_step(*world, *bike);
     EXPECT_NEAR(length(to_vec(dBodyGetTorque(bike->body(k_front_wheel)))), 10.0f, 1e-3);
 }
-
-}  // namespace
-}  // namespace zv::sim
-
-#include <array>
-
-#include "sim/maneuver.h"
-
-namespace zv::sim {
-namespace {
 
 TEST_F(ControlTest, LandingDampingReturnsToNormalOverTheFalloff)
 {

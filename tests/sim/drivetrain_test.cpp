@@ -2,10 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
+#include <utility>
 
 #include "sim/bike.h"
 #include "sim/drivetrain.h"
 #include "sim/world.h"
+#include "support/expect_rows.h"
 
 namespace zv::sim {
 namespace {
@@ -30,25 +33,21 @@ TEST(Engine, TorqueInterpolatesBothCurves)
 
 TEST(Clutch, AutomaticClutchOpensOverTwoThousandRpm)
 {
-    EXPECT_FLOAT_EQ(clutch_engagement(1, 6000, 5000), 0.5f);
-    EXPECT_FLOAT_EQ(clutch_engagement(1, 4000, 5000), 0.0f);
-    EXPECT_FLOAT_EQ(clutch_engagement(0.3f, 6500, 5000), 0.3f);
-    EXPECT_FLOAT_EQ(clutch_engagement(0.4f, 9000, 5000), 0.4f);
-    EXPECT_FLOAT_EQ(clutch_engagement(1, 1000, 0), 0.5f);
+    test::expect_float_rows("clutch", {{clutch_engagement(1, 6000, 5000), 0.5f},
+                                       {clutch_engagement(1, 4000, 5000), 0.0f},
+                                       {clutch_engagement(0.3f, 6500, 5000), 0.3f},
+                                       {clutch_engagement(0.4f, 9000, 5000), 0.4f},
+                                       {clutch_engagement(1, 1000, 0), 0.5f}});
 }
 
 TEST(Gearbox, MissingGearsAreSkipped)
 {
-    const BikeInfo& five = *find_bike_info("450sxf(2017)");
-    EXPECT_EQ(shifted_gear(five, 4, 1), 4);   // no sixth gear
-    EXPECT_EQ(shifted_gear(five, 3, 1), 4);
-    EXPECT_EQ(shifted_gear(five, 0, -1), 0);
-    EXPECT_EQ(shifted_gear(five, 5, 0), 4);
-    const BikeInfo& six = *find_bike_info("cr125");
-    EXPECT_EQ(shifted_gear(six, 4, 1), 5);
-    EXPECT_EQ(shifted_gear(six, 5, 1), 5);
+    // {model, gear, shift, new gear}: the 450 has no sixth gear.
+    for (auto [model, gear, shift, want] :
+         {std::tuple{"450sxf(2017)", 4, 1, 4}, {"450sxf(2017)", 3, 1, 4}, {"450sxf(2017)", 0, -1, 0},
+          {"450sxf(2017)", 5, 0, 4}, {"cr125", 4, 1, 5}, {"cr125", 5, 1, 5}, {"rs50cr", 0, 1, 0}})
+        EXPECT_EQ(shifted_gear(*find_bike_info(model), gear, shift), want) << model << " " << gear << " " << shift;
     const BikeInfo& one = *find_bike_info("rs50cr");
-    EXPECT_EQ(shifted_gear(one, 0, 1), 0);
     BikeInfo none = one;  // a broken row without any gear still answers first
     none.gears.fill(-1);
     EXPECT_EQ(shifted_gear(none, 3, 1), 0);
@@ -56,10 +55,9 @@ TEST(Gearbox, MissingGearsAreSkipped)
 
 TEST(Wrap, AnglesLandInMinusPiToPi)
 {
-    EXPECT_NEAR(wrap_angle(3 * k_pi / 2), -k_pi / 2, 1e-5);
-    EXPECT_NEAR(wrap_angle(-3 * k_pi / 2), k_pi / 2, 1e-5);
-    EXPECT_NEAR(wrap_angle(k_pi), k_pi, 1e-5);
-    EXPECT_NEAR(wrap_angle(-k_pi), k_pi, 1e-5);
+    for (auto [angle, wrapped] :
+         {std::pair{3 * k_pi / 2, -k_pi / 2}, {-3 * k_pi / 2, k_pi / 2}, {k_pi, k_pi}, {-k_pi, k_pi}})
+        EXPECT_NEAR(wrap_angle(angle), wrapped, 1e-5) << angle;
     EXPECT_EQ(wrap_angle(INFINITY), 0.0f);
 }
 

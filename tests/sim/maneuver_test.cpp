@@ -274,12 +274,6 @@ TEST(Maneuver, TicksDoNotAllocate)
 #endif
 }
 
-}  // namespace
-}  // namespace zv::sim
-
-namespace zv::sim {
-namespace {
-
 // A rider holding 20 degrees of lean at 30 ft/s: the bike carves a steady
 // circle whose radius fits v^2 / (g tan lean).
 void steady_turn(bool arcade)
@@ -331,12 +325,6 @@ void steady_turn(bool arcade)
 
 TEST(Maneuver, SteadyTurnWithTheRollServo) { steady_turn(false); }
 TEST(Maneuver, SteadyTurnWithArcadePhysics) { steady_turn(true); }
-
-}  // namespace
-}  // namespace zv::sim
-
-namespace zv::sim {
-namespace {
 
 struct JumpResult {
     int knockouts;

@@ -4,10 +4,14 @@
 
 #include <cmath>
 #include <string>
+#include <tuple>
+#include <utility>
 
 #include "core/messages.h"
+#include "core/settings.h"
 #include "sim/bike.h"
 #include "sim/setup.h"
+#include "sim/setup_adapter.h"
 #include "sim/world.h"
 
 namespace zv::sim {
@@ -75,10 +79,8 @@ TEST_F(SetupTest, ConversionsOfTheMenuScale)
     s.sticky_dab = true;
     set_setup(*bike, s);
     EXPECT_EQ(bike->arcade, 0);
-    EXPECT_TRUE(bike->flags & k_flag_wheelie_cut);
-    EXPECT_TRUE(bike->flags & k_flag_wheelie_front);
-    EXPECT_TRUE(bike->flags & k_flag_rear_antilock);
-    EXPECT_TRUE(bike->flags & k_flag_sticky_dab);
+    for (auto flag : {k_flag_wheelie_cut, k_flag_wheelie_front, k_flag_rear_antilock, k_flag_sticky_dab})
+        EXPECT_TRUE(bike->flags & flag) << flag;
 }
 
 TEST_F(SetupTest, ToleranceEdges)
@@ -124,27 +126,16 @@ TEST_F(SetupTest, MechanicRefusesAMovingBike)
     EXPECT_FLOAT_EQ(bike->value(SetupValue::leveling), 77.0f);
 }
 
-}  // namespace
-}  // namespace zv::sim
-
-#include "core/settings.h"
-#include "sim/setup_adapter.h"
-
-namespace zv::sim {
-namespace {
-
 TEST(SetupAdapter, FreshSettingsGiveTheDefaultRiderSetup)
 {
     core::Settings settings;
     RiderSetup r = rider_setup_from(settings);
     RiderSetup d;
-    EXPECT_EQ(r.roll_damping, d.roll_damping);
-    EXPECT_EQ(r.max_dab_speed, d.max_dab_speed);
-    EXPECT_EQ(r.arcade, d.arcade);
-    EXPECT_EQ(r.front_antilock, d.front_antilock);
-    EXPECT_EQ(r.rear_antilock, d.rear_antilock);
-    EXPECT_EQ(r.stop_wheelies, d.stop_wheelies);
-    EXPECT_EQ(r.reverse_steering, d.reverse_steering);
+    auto aids = [](const RiderSetup& s) {
+        return std::tuple(s.roll_damping, s.max_dab_speed, s.arcade, s.front_antilock, s.rear_antilock,
+                          s.stop_wheelies, s.reverse_steering);
+    };
+    EXPECT_EQ(aids(r), aids(d));
     EXPECT_FLOAT_EQ(r.rider_mass_distribution, d.rider_mass_distribution);
     settings.stop_wheelies.parse("Front Only");
     settings.arcade.parse("No");

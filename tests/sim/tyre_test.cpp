@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 
 #include "sim/maneuver.h"
 #include "sim/tyre.h"
@@ -73,10 +74,8 @@ TEST(Torus, CellRangeCoversTheReachAndRefusesWhatItCannotSearch)
         CellRange got{};
         ASSERT_EQ(cell_range(field, c.c, c.reach, got), c.ok) << c.c.x << " " << c.reach;
         if (c.ok) {
-            EXPECT_EQ(got.i0, c.cells.i0) << c.reach;
-            EXPECT_EQ(got.i1, c.cells.i1) << c.reach;
-            EXPECT_EQ(got.j0, c.cells.j0) << c.reach;
-            EXPECT_EQ(got.j1, c.cells.j1) << c.reach;
+            EXPECT_EQ(std::tuple(got.i0, got.i1, got.j0, got.j1),
+                      std::tuple(c.cells.i0, c.cells.i1, c.cells.j0, c.cells.j1)) << c.reach;
         }
     }
     field.cell_size = 0;
@@ -99,11 +98,9 @@ TEST(Tyre, SpringGrowsWithSquash)
 
 TEST(Tyre, ArcadeGripFallsWithLean)
 {
-    EXPECT_FLOAT_EQ(friction_scale(false, 1), 1.0f);
-    EXPECT_FLOAT_EQ(friction_scale(true, k_pi / 8), 0.8125f);
-    EXPECT_FLOAT_EQ(friction_scale(true, -k_pi / 4), 0.625f);
-    EXPECT_FLOAT_EQ(friction_scale(true, 1.5f), 0.625f);
-    EXPECT_FLOAT_EQ(friction_scale(true, 0), 1.0f);
+    for (auto [arcade, lean, scale] : {std::tuple{false, 1.0f, 1.0f}, {true, float(k_pi / 8), 0.8125f},
+                                       {true, float(-k_pi / 4), 0.625f}, {true, 1.5f, 0.625f}, {true, 0.0f, 1.0f}})
+        EXPECT_FLOAT_EQ(friction_scale(arcade, lean), scale) << arcade << " " << lean;
 }
 
 TEST(Tyre, DefaultTileGripsTheSameAtEverySpeed)
@@ -149,12 +146,6 @@ TEST(Tyre, RollingResistanceFadesBelowOneFootPerSecond)
     EXPECT_EQ(air.wheel.depth, 0.0f);
     EXPECT_FALSE(air.wheel.on_ground());
 }
-
-}  // namespace
-}  // namespace zv::sim
-
-namespace zv::sim {
-namespace {
 
 TEST(Tyre, DownwardNormalsAreTurnedUp)
 {

@@ -4,6 +4,8 @@
 
 #include <cmath>
 #include <string>
+#include <tuple>
+#include <utility>
 
 #include "core/data_file.h"
 #include "core/messages.h"
@@ -81,18 +83,15 @@ TEST(EngineSets, ClassesChooseTheirBuiltInSet)
 
     const EngineParams four = builtin_params(EngineSet::four_stroke);
     EXPECT_EQ(four.table, &four_stroke_table());
-    EXPECT_EQ(four.cycles_per_revolution, 0.5f);
-    EXPECT_EQ(four.low_torque, -2.5f);
-    EXPECT_EQ(four.high_torque, 2.5f);
-    EXPECT_EQ(four.min_rpm, 1000.0f);
+    EXPECT_EQ(std::tuple(four.cycles_per_revolution, four.low_torque, four.high_torque, four.min_rpm),
+              std::tuple(0.5f, -2.5f, 2.5f, 1000.0f));
     EXPECT_EQ(four.bias, std::vector<float>{0.0f});
     EXPECT_EQ(four.scale, std::vector<float>{1.0f});
     EXPECT_EQ(four.taps[0].delay, 386);
     const EngineParams small = builtin_params(EngineSet::small);
     EXPECT_EQ(small.table, &two_stroke_table());
     EXPECT_EQ(small.high_torque, 1.5f);
-    EXPECT_EQ(small.taps[0].delay, 135);   // 1.75 ft
-    EXPECT_EQ(small.taps[15].delay, 112);  // 1.75 - 0.3 ft
+    EXPECT_EQ(std::pair(small.taps[0].delay, small.taps[15].delay), std::pair(135, 112));  // 1.75, 1.75 - 0.3 ft
     EXPECT_EQ(builtin_params(EngineSet::two_stroke).high_torque, 3.5f);
 }
 
@@ -170,9 +169,7 @@ TEST_F(DataFolder, DescriptionLinesOverTheBuiltInSet)
         "frobnicate 12\n"
         "\n",
         EngineSet::two_stroke);
-    EXPECT_EQ(p.min_rpm, 1500.0f);
-    EXPECT_EQ(p.low_torque, -1.0f);
-    EXPECT_EQ(p.high_torque, 4.5f);
+    EXPECT_EQ(std::tuple(p.min_rpm, p.low_torque, p.high_torque), std::tuple(1500.0f, -1.0f, 4.5f));
     EXPECT_EQ(p.bias, (std::vector<float>{0, 300}));
     EXPECT_EQ(p.scale, (std::vector<float>{1, 1, 1, 0.9f}));
     EXPECT_EQ(p.cycles_per_revolution, 1.0f);  // not named: the built-in value
@@ -196,10 +193,8 @@ TEST_F(DataFolder, PipeLinesWithMissingAndBadNumbers)
     EXPECT_FLOAT_EQ(q.taps[4].gain, 0.5f);
     EXPECT_EQ(q.taps[3].gain, 0.0f);  // silent start, not the built-in pipe
     EXPECT_EQ(q.taps[3].delay, 62);   // silent pipe: 1 - (9/225 + 3) / 16 ft
-    EXPECT_EQ(q.min_rpm, 1000.0f);
-    EXPECT_EQ(q.bias, std::vector<float>{0.0f});
-    EXPECT_EQ(q.scale, std::vector<float>{1.0f});
-    EXPECT_EQ(q.high_torque, 2.5f);
+    EXPECT_EQ(std::pair(q.min_rpm, q.high_torque), std::pair(1000.0f, 2.5f));
+    EXPECT_EQ(std::pair(q.bias, q.scale), std::pair(std::vector<float>{0.0f}, std::vector<float>{1.0f}));
 
     const EngineParams n = described("pipe nan 1 1\nbias 1 2 3\n");
     EXPECT_EQ(n.taps[0].gain, 0.0f);
@@ -236,15 +231,14 @@ TEST_F(DataFolder, SoundTableFileWithRemapsAndSharedSamples)
     EXPECT_EQ(t.cell(0, 1).load, 1.0f);
     const SoundCell& a = t.cell(0, 0);
     ASSERT_EQ(a.sample_count(), 4);
-    EXPECT_EQ((*a.samples)[0], 0.5f);
-    EXPECT_EQ((*a.samples)[1], -1.0f);
-    EXPECT_EQ((*a.samples)[3], 32767.0f / 32768.0f);
+    EXPECT_EQ((std::vector<float>{(*a.samples)[0], (*a.samples)[1], (*a.samples)[3]}),
+              (std::vector<float>{0.5f, -1.0f, 32767.0f / 32768.0f}));
     EXPECT_TRUE(a.remap.empty());
-    EXPECT_EQ(a.cycles, 16777216.0f);  // the most cycles a float still counts one by one
     EXPECT_EQ(t.cell(0, 1).remap, (std::vector<int>{2, 1}));  // reduced modulo 4
-    EXPECT_EQ(t.cell(0, 1).cycles, 4.0f);
-    EXPECT_EQ(t.cell(1, 0).cycles, 2.5f);
-    EXPECT_EQ(t.cell(1, 1).cycles, 1.0f);  // at least one cycle
+    // The first cell has the most cycles a float still counts one by one,
+    // the last at least one cycle.
+    EXPECT_EQ((std::vector<float>{a.cycles, t.cell(0, 1).cycles, t.cell(1, 0).cycles, t.cell(1, 1).cycles}),
+              (std::vector<float>{16777216.0f, 4.0f, 2.5f, 1.0f}));
     EXPECT_EQ(t.cell(1, 1).remap, (std::vector<int>{0}));
     EXPECT_EQ(t.cell(1, 0).samples, a.samples);  // one sample file, loaded once
     // Cached by name: a second load is the same table, even after the file goes.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <tuple>
 
 #include "core/data_file.h"
 #include "core/messages.h"
@@ -23,9 +24,8 @@ TEST(StreamControls, DistanceDopplerAndPan)
     Listener camera;
     camera.position = {100, 0, 0};
     StreamControls c = stream_controls(1.0f, source, camera);
-    EXPECT_EQ(c.rate, 44100);
-    EXPECT_EQ(c.volume, 10699);  // 32767 / (1 + 99 / 48)
-    EXPECT_EQ(c.pan, -32767);    // the camera's side axis points away from the bike
+    // Volume 32767 / (1 + 99 / 48); the camera's side axis points away from the bike.
+    EXPECT_EQ(std::tuple(c.rate, c.volume, c.pan), std::tuple(44100, 10699, -32767));
 
     source.velocity = {114.063f, 0, 0};  // a tenth of the speed of sound, toward the camera
     c = stream_controls(1.0f, source, camera);
@@ -42,9 +42,7 @@ TEST(StreamControls, DistanceDopplerAndPan)
 
     camera.position = {0.01f, 0, 0};     // closer than 1/32 ft: no Doppler, no pan
     c = stream_controls(0.5f, source, camera);
-    EXPECT_EQ(c.rate, 44100);
-    EXPECT_EQ(c.pan, 0);
-    EXPECT_EQ(c.volume, 16383);
+    EXPECT_EQ(std::tuple(c.rate, c.pan, c.volume), std::tuple(44100, 0, 16383));
     camera.position = {0, 0, 30};
     camera.side = {1, 0, 0};
     EXPECT_EQ(stream_controls(1.0f, source, camera).pan, 0);  // straight ahead
@@ -84,8 +82,8 @@ TEST_F(EngineSounds, DescriptionsByTextureThenClassThenBuiltIn)
 {
     EXPECT_EQ(engine_params_for("@bikes/zz-red-team.png", "250f").min_rpm, 1500.0f);
     EXPECT_EQ(engine_params_for("@bikes/zz-red-team.png", "250f").cycles_per_revolution, 0.5f);
-    EXPECT_EQ(engine_params_for("@bikes/other.png", "250").min_rpm, 1234.0f);
-    EXPECT_EQ(engine_params_for("", "250").min_rpm, 1234.0f);
+    for (const char* texture : {"@bikes/other.png", ""})
+        EXPECT_EQ(engine_params_for(texture, "250").min_rpm, 1234.0f) << texture;
     const EngineParams plain = engine_params_for("", "450f");  // no file for it here
     EXPECT_EQ(plain.min_rpm, 1000.0f);
     EXPECT_EQ(plain.taps[0].delay, 386);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <tuple>
 #include <vector>
 
 #include "sound/engine_synth.h"
@@ -43,14 +44,13 @@ EngineParams dry(const SoundTable& t, float cycles_per_revolution = 1, float min
 
 TEST(EngineSynth, SamplesWantedKeepTheStreamATenthAhead)
 {
-    EXPECT_EQ(samples_wanted(0, k_start_write_position), 0);     // still a quarter second ahead
-    EXPECT_EQ(samples_wanted(6615, k_start_write_position), 0);
-    EXPECT_EQ(samples_wanted(7000, k_start_write_position), 385);
-    EXPECT_EQ(samples_wanted(32000, 32000 + 4410 - 32768), 0);
-    EXPECT_EQ(samples_wanted(10000, 14410), 0);
-    EXPECT_EQ(samples_wanted(10000, 13820), 590);
-    EXPECT_EQ(samples_wanted(32000, 3000), 642);                  // across the ring's end
-    EXPECT_EQ(samples_wanted(10000 + 22050, 14410), 8820);        // a half-second frame
+    // {play, write, wanted}: at first still a quarter second ahead; 32000 and
+    // 3000 lie across the ring's end; the last is a half-second frame.
+    for (auto [play, write, wanted] :
+         {std::tuple{0, k_start_write_position, 0}, {6615, k_start_write_position, 0},
+          {7000, k_start_write_position, 385}, {32000, 32000 + 4410 - 32768, 0}, {10000, 14410, 0},
+          {10000, 13820, 590}, {32000, 3000, 642}, {10000 + 22050, 14410, 8820}})
+        EXPECT_EQ(samples_wanted(play, write), wanted) << play << " " << write;
 }
 
 TEST(EngineSynth, LoadFromTorque)
@@ -69,12 +69,9 @@ TEST(EngineSynth, LoadFromTorque)
 
 TEST(EngineSynth, EightBitConversion)
 {
-    EXPECT_EQ(to_u8(0), 127);
-    EXPECT_EQ(to_u8(0.5f), 191);   // 190.5 rounds up
-    EXPECT_EQ(to_u8(1), 254);
-    EXPECT_EQ(to_u8(-1), 0);
-    EXPECT_EQ(to_u8(16), 255);
-    EXPECT_EQ(to_u8(-16), 0);
+    // 0.5 makes 190.5, which rounds up.
+    for (auto [f, u] : {std::pair{0.0f, 127}, {0.5f, 191}, {1.0f, 254}, {-1.0f, 0}, {16.0f, 255}, {-16.0f, 0}})
+        EXPECT_EQ(to_u8(f), u) << f;
 }
 
 TEST(EngineSynth, OneCellPlaysItsCycleOncePerFiring)
@@ -184,9 +181,7 @@ TEST(EngineSynth, FirstFiringAfterATenthAndVoicesEndAtTheirCell)
     // 10 Hz to begin with: 3804 per sample of a 2^24 cycle, the first firing
     // at sample 4410.
     synthesize(s, p, 600, 0, out);
-    EXPECT_EQ(out[0], 127);
-    EXPECT_EQ(out[4410], 127);
-    EXPECT_EQ(out[4411], 191);
+    EXPECT_EQ((std::vector<int>{out[0], out[4410], out[4411]}), (std::vector<int>{127, 127, 191}));
     EXPECT_EQ(s.firings, 1);
     EXPECT_EQ(s.write_position, (k_start_write_position + 4420) & k_ring_mask);
     EXPECT_EQ(s.ring[static_cast<std::size_t>(k_start_write_position + 4411)], 0.5f);

@@ -4,10 +4,12 @@
 #include "track/deform.h"
 
 #include "ground_fixture.h"
+#include "support/expect_rows.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <tuple>
 #include <vector>
 
 namespace zv::track {
@@ -40,28 +42,24 @@ TEST(Deform, SmoothBrushWeightsLimitsAndNotice)
     HooksInstalled h;
     Terrain t = test::flat_ground();
     deform(t, 10.0f, 20.0f, 4.0f, 2.0f);
-    EXPECT_FLOAT_EQ(test::sample_at(t, 10, 20), 2.0f);  // centre: full amount
-    EXPECT_FLOAT_EQ(test::sample_at(t, 12, 20), 1.0f);  // q = 1/2: weight 1/2
-    EXPECT_FLOAT_EQ(test::sample_at(t, 11, 20), 2.0f * (2.0f / 64 - 3.0f / 16 + 1));
-    EXPECT_FLOAT_EQ(test::sample_at(t, 14, 20), 0.0f);  // on the rim
-    EXPECT_FLOAT_EQ(test::sample_at(t, 13, 23), 0.0f);  // outside the radius
-    EXPECT_FLOAT_EQ(t.max_height, 2.0f);
-    EXPECT_FLOAT_EQ(t.min_height, 0.0f);
+    // The centre gets the full amount, q = 1/2 weight 1/2, the rim and
+    // outside the radius nothing.
+    test::expect_float_rows("brush", {{test::sample_at(t, 10, 20), 2.0f}, {test::sample_at(t, 12, 20), 1.0f},
+                                      {test::sample_at(t, 11, 20), 2.0f * (2.0f / 64 - 3.0f / 16 + 1)},
+                                      {test::sample_at(t, 14, 20), 0.0f}, {test::sample_at(t, 13, 23), 0.0f},
+                                      {t.max_height, 2.0f}, {t.min_height, 0.0f}});
     EXPECT_TRUE(t.modified);
     EXPECT_EQ(t.change_count, 1u);
     ASSERT_EQ(h.hooks.changed.size(), 1u);
-    EXPECT_EQ(h.hooks.changed[0].i0, 7);
-    EXPECT_EQ(h.hooks.changed[0].i1, 14);
-    EXPECT_EQ(h.hooks.changed[0].j0, 17);
-    EXPECT_EQ(h.hooks.changed[0].j1, 24);
+    const auto& c = h.hooks.changed[0];
+    EXPECT_EQ(std::tuple(c.i0, c.i1, c.j0, c.j1), std::tuple(7, 14, 17, 24));
 
     // Lowering past the minimum widens it; at the corner the rectangle is clipped.
     deform(t, 0.0f, 0.0f, 2.5f, -3.0f);
     EXPECT_FLOAT_EQ(test::sample_at(t, 0, 0), -3.0f);
     EXPECT_FLOAT_EQ(t.min_height, -3.0f);
-    EXPECT_EQ(h.hooks.changed.back().i0, 0);
-    EXPECT_EQ(h.hooks.changed.back().j0, 0);
-    EXPECT_EQ(h.hooks.changed.back().i1, 3);
+    const auto& corner = h.hooks.changed.back();
+    EXPECT_EQ(std::tuple(corner.i0, corner.j0, corner.i1), std::tuple(0, 0, 3));
     EXPECT_EQ(t.change_count, 2u);
 
     // A brush mostly off the field still reaches its one column inside.

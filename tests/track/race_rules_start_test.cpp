@@ -4,6 +4,7 @@
 #include "core/messages.h"
 #include "race_rules_fixture.h"
 #include "track/scenery.h"
+#include "support/expect_rows.h"
 
 #include <gtest/gtest.h>
 
@@ -97,10 +98,9 @@ TEST_F(StartGate, GateObjectTurnsWithTheBar)
     for (int tick = k_start + 2; tick < k_start + 200; ++tick)
         update_gate_drop(tick);
     const auto down = gate_rotation(0.5f, 0);
-    EXPECT_FLOAT_EQ(track_object(object).rotation[0], std::cos(0.5f));
-    EXPECT_FLOAT_EQ(track_object(object).rotation[2], std::sin(0.5f));
-    EXPECT_FLOAT_EQ(track_object(object).rotation[4], 1);
-    EXPECT_FLOAT_EQ(down[5], 0);
+    const auto& rotation = track_object(object).rotation;
+    test::expect_float_rows("down", {{rotation[0], std::cos(0.5f)}, {rotation[2], std::sin(0.5f)}, {rotation[4], 1},
+                                     {down[5], 0}});
 }
 
 TEST(GateRotation, TurnsAboutTheGatesOwnXAxis)

@@ -3,11 +3,13 @@
 #include "track/race_rules.h"
 
 #include "race_rules_fixture.h"
+#include "support/expect_rows.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
 #include <filesystem>
+#include <tuple>
 #include <vector>
 
 namespace zv::track {
@@ -315,12 +317,10 @@ TEST_F(Race, LongPenaltyCostsWholeLaps)
         ASSERT_EQ(f.size(), 2u);
         const Standing& one = f[0].slot == 1 ? f[0] : f[1];
         const Standing& zero = f[0].slot == 1 ? f[1] : f[0];
-        EXPECT_EQ(zero.position, 12) << c.own;
-        EXPECT_EQ(zero.penalty_ticks, 0) << c.own;
-        EXPECT_EQ(one.position, 12 - 3 * c.laps_deducted) << c.own;
-        EXPECT_EQ(one.laps_deducted, c.laps_deducted) << c.own;
-        EXPECT_EQ(one.penalty_ticks, c.penalty) << c.own;
-        EXPECT_EQ(one.tick, end1 + 3 * lap + c.penalty) << c.own;
+        EXPECT_EQ(std::pair(zero.position, zero.penalty_ticks), std::pair(12, 0)) << c.own;
+        EXPECT_EQ(std::tuple(one.position, one.laps_deducted, one.penalty_ticks, one.tick),
+                  std::tuple(12 - 3 * c.laps_deducted, c.laps_deducted, c.penalty, end1 + 3 * lap + c.penalty))
+            << c.own;
         // A lap down falls behind; on the same lap the earlier tick leads.
         EXPECT_EQ(f[0].slot, c.laps_deducted > 0 ? 0 : 1) << c.own;
         // The running standings still show the places as ridden.
@@ -383,9 +383,7 @@ TEST_F(Race, PlaceAtCheckpointCutsTheTiming)
     // The time-trial restart: the second-to-last checkpoint of the first lap.
     EXPECT_EQ(restart_position(), 1);
     ASSERT_TRUE(place_at_checkpoint(0, restart_position(), ground, pose));
-    EXPECT_FLOAT_EQ(pose.x, 100);
-    EXPECT_FLOAT_EQ(pose.z, 0);
-    EXPECT_FLOAT_EQ(pose.y, 1);
+    test::expect_float_rows("pose", {{pose.x, 100}, {pose.z, 0}, {pose.y, 1}});
     EXPECT_NEAR(pose.heading, -1.5707963f, 1e-6);
     EXPECT_EQ(rider_position(0), 1);
     EXPECT_EQ(ticks_of(0), std::vector<int>{1100});

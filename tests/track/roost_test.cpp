@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <tuple>
 #include <vector>
 
 namespace zv::track {
@@ -58,11 +59,9 @@ TEST(Roost, BudgetFollowsTheFrequency)
 
 TEST(Roost, RiderOrderStartsAtTheTickAndWraps)
 {
-    EXPECT_EQ(roost_rider_order(5, 3, 0), 2);
-    EXPECT_EQ(roost_rider_order(5, 3, 1), 0);
-    EXPECT_EQ(roost_rider_order(5, 3, 2), 1);
-    EXPECT_EQ(roost_rider_order(7, 1, 0), 0);
-    EXPECT_EQ(roost_rider_order(4, 0, 0), 0);
+    for (auto [tick, riders, k, order] :
+         {std::tuple{5, 3, 0, 2}, {5, 3, 1, 0}, {5, 3, 2, 1}, {7, 1, 0, 0}, {4, 0, 0, 0}})
+        EXPECT_EQ(roost_rider_order(tick, riders, k), order) << tick << " " << riders << " " << k;
 }
 
 TEST(Roost, FractionalCountIsAChanceOfOneParticle)
@@ -163,8 +162,7 @@ TEST(Roost, ParticleMotionGrowthAndFade)
     const Billboard& b = r.billboards[0];
     EXPECT_FLOAT_EQ(b.x, p.position.x);
     EXPECT_FLOAT_EQ(b.size, 0.25f + 4.0f / 128.0f);
-    EXPECT_EQ(b.r, 101);
-    EXPECT_EQ(b.g, 0);  // limited at 0
+    EXPECT_EQ((std::vector<int>{b.r, b.g}), (std::vector<int>{101, 0}));  // g limited at 0
     for (int k = 1; k < 127; ++k)
         r.update();
     EXPECT_EQ(b.a, 1);  // 255 - 2 * 127

@@ -3,6 +3,7 @@
 #include "track/scenery.h"
 #include "track/fake_textures.h"
 #include "track/track_fixture.h"
+#include "support/expect_rows.h"
 
 #include <gtest/gtest.h>
 
@@ -46,14 +47,13 @@ TEST_F(Flagging, ReadsStarterFinisherAndCornersLimitingCheckpoints)
     ASSERT_TRUE(load_flaggers("@tracks/mini/flaggers", 4));
     const Flaggers& f = flaggers();
     ASSERT_TRUE(f.starter);
-    EXPECT_FLOAT_EQ(f.starter->walk_duration, 2);
-    EXPECT_FLOAT_EQ(f.starter->end[0], 16);
+    ASSERT_TRUE(f.finish);
+    test::expect_float_rows("flaggers", {{f.starter->walk_duration, 2}, {f.starter->end[0], 16},
+                                         {billboard(f.starter->billboard).size, 3},
+                                         {billboard(f.finish->billboard).y, 1}});
     EXPECT_EQ(f.starter->textures[4], tex("s4"));
     EXPECT_EQ(shown(f.starter->billboard), tex("s0"));
-    EXPECT_FLOAT_EQ(billboard(f.starter->billboard).size, 3);
-    ASSERT_TRUE(f.finish);
     EXPECT_EQ(shown(f.finish->billboard), tex("f0"));
-    EXPECT_FLOAT_EQ(billboard(f.finish->billboard).y, 1);
     ASSERT_EQ(f.corners.size(), 2u);  // the third corner lacks its textures
     EXPECT_EQ(f.corners[0].checkpoints, (std::array<int, 4>{0, 3, -1, 3}));
     EXPECT_EQ(f.corners[1].checkpoints, (std::array<int, 4>{-1, -1, -1, 2}));
@@ -147,17 +147,14 @@ TEST_F(Flagging, FrameUpdateMovesTheStarterAndSwitchesTextures)
     update_flaggers(race);
 
     const Billboard& st = billboard(f.starter->billboard);
-    EXPECT_FLOAT_EQ(st.x, 13);
-    EXPECT_FLOAT_EQ(st.y, 1);
-    EXPECT_FLOAT_EQ(st.z, 20);
+    test::expect_float_rows("starter", {{st.x, 13}, {st.y, 1}, {st.z, 20}});
     EXPECT_EQ(st.texture, tex("s3"));
     EXPECT_EQ(st.texture_tick, 7 * 128);
     EXPECT_EQ(shown(f.finish->billboard), tex("f2"));
     EXPECT_EQ(shown(f.corners[0].billboard), tex("warn1"));
     EXPECT_EQ(shown(f.corners[1].billboard), tex("calm2"));
-    EXPECT_TRUE(checkpoint_alert(3));
-    EXPECT_FALSE(checkpoint_alert(0));
-    EXPECT_FALSE(checkpoint_alert(2));
+    EXPECT_EQ((std::vector<bool>{checkpoint_alert(3), checkpoint_alert(0), checkpoint_alert(2)}),
+              (std::vector<bool>{true, false, false}));
 
     // The alert marks are cleared every frame; the auto-pilot mark is taken off.
     // Checkpoints no alert covers are ignored.

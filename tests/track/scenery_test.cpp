@@ -3,11 +3,13 @@
 #include "core/messages.h"
 #include "track/fake_textures.h"
 #include "track/track_fixture.h"
+#include "support/expect_rows.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <map>
+#include <tuple>
 
 namespace zv::track {
 namespace {
@@ -47,10 +49,7 @@ TEST(TintedNames, OnlyHashSixHexDigitsHashIsATint)
     for (const auto& c : tints) {
         auto t = parse_tinted_name(c.text);
         ASSERT_TRUE(t) << c.text;
-        EXPECT_EQ(t->r, c.r) << c.text;
-        EXPECT_EQ(t->g, c.g) << c.text;
-        EXPECT_EQ(t->b, c.b) << c.text;
-        EXPECT_EQ(t->name, c.name) << c.text;
+        EXPECT_EQ(std::tuple(t->r, t->g, t->b, t->name), std::tuple(c.r, c.g, c.b, c.name)) << c.text;
     }
     // Just outside each range: '/' ':' '`' 'g' '@' 'G'; too few digits; no
     // closing '#'; no tint at all.
@@ -72,23 +71,16 @@ TEST_F(Scenery, BillboardsFileWithTintsStopsAtTheFirstBadEntry)
     ASSERT_EQ(billboard_count(), 3);
 
     const Billboard& a = billboard(0);
-    EXPECT_FLOAT_EQ(a.x, 1);
-    EXPECT_FLOAT_EQ(a.y_above_ground, 2);
-    EXPECT_FLOAT_EQ(a.y, 2);  // no terrain: the ground is at 0
-    EXPECT_FLOAT_EQ(a.z, 3);
-    EXPECT_FLOAT_EQ(a.size, 4);
-    EXPECT_FLOAT_EQ(a.aspect, 0.5f);
+    // No terrain: the ground is at 0, so y is the height above it.
+    test::expect_float_rows("billboard", {{a.x, 1}, {a.y_above_ground, 2}, {a.y, 2}, {a.z, 3}, {a.size, 4},
+                                          {a.aspect, 0.5f}});
     EXPECT_EQ(a.texture_name, "@tree.png");
     EXPECT_NE(a.texture, 0u);
-    EXPECT_EQ(a.r, 255);
-    EXPECT_EQ(a.a, 255);
+    EXPECT_EQ((std::vector<int>{a.r, a.a}), (std::vector<int>{255, 255}));
 
     const Billboard& b = billboard(1);
     EXPECT_EQ(b.texture_name, "@bush.png");
-    EXPECT_EQ(b.r, 255);
-    EXPECT_EQ(b.g, 128);
-    EXPECT_EQ(b.b, 0);
-    EXPECT_EQ(b.a, 255);
+    EXPECT_EQ((std::vector<int>{b.r, b.g, b.b, b.a}), (std::vector<int>{255, 128, 0, 255}));
 
     const Billboard& c = billboard(2);
     EXPECT_EQ(c.texture_name, "#ff80#@sign.png");
@@ -114,23 +106,17 @@ TEST_F(Scenery, StatuesLoadModelTextureShapeAndStopAtABadEntry)
     EXPECT_NE(box.texture, 0u);
     EXPECT_EQ(box.normal_map, 0u);  // normal mapping off
     ASSERT_TRUE(box.shape);
-    EXPECT_FLOAT_EQ(box.shape->bounding_radius, 2.0f);
-    EXPECT_FLOAT_EQ(box.y, 1.0f);
-    EXPECT_FLOAT_EQ(box.angle, 0.5f);
     float c = std::cos(0.5f), s = std::sin(0.5f);
-    EXPECT_FLOAT_EQ(box.rotation[0], c);
-    EXPECT_FLOAT_EQ(box.rotation[2], s);
-    EXPECT_FLOAT_EQ(box.rotation[4], 1);
-    EXPECT_FLOAT_EQ(box.rotation[6], -s);
-    EXPECT_FLOAT_EQ(box.rotation[8], c);
+    test::expect_float_rows("box", {{box.shape->bounding_radius, 2.0f}, {box.y, 1.0f}, {box.angle, 0.5f},
+                                    {box.rotation[0], c}, {box.rotation[2], s}, {box.rotation[4], 1},
+                                    {box.rotation[6], -s}, {box.rotation[8], c}});
     EXPECT_EQ(box.spin, 0.0f);
 
     const TrackObject& rock = track_object(1);
     EXPECT_FALSE(rock.shape);
     EXPECT_EQ(rock.texture, 0u);
     EXPECT_EQ(rock.shape_name, "");
-    EXPECT_FLOAT_EQ(rock.spin, 16.0f);  // angle 4 >= 3.25 gives 2^4
-    EXPECT_FLOAT_EQ(rock.angle, 4.0f);
+    test::expect_float_rows("rock", {{rock.spin, 16.0f}, {rock.angle, 4.0f}});  // angle 4 >= 3.25 gives 2^4
 
     // Without a model the texture is not loaded; a missing shape warns.
     const TrackObject& lonely = track_object(2);

@@ -5,10 +5,13 @@
 #include "core/messages.h"
 #include "track/fake_textures.h"
 #include "track/track_fixture.h"
+#include "support/expect_rows.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
+#include <utility>
 
 namespace zv::track {
 namespace {
@@ -51,31 +54,16 @@ TEST_F(View, PendingFieldOfViewAppliesToTheNextCameraOnly)
     EXPECT_EQ(load_cameras("@tracks/mini/cameras"), 3);
     auto cams = cameras();
     ASSERT_EQ(cams.size(), 3u);
-    EXPECT_FLOAT_EQ(cams[2].fov, 45);
-    EXPECT_FLOAT_EQ(cams[0].fov, 60);
-    EXPECT_FLOAT_EQ(cams[0].auto_fov_size, 12);
-    EXPECT_FLOAT_EQ(cams[0].x, 10);
-    EXPECT_FLOAT_EQ(cams[0].y, 5);
-    EXPECT_FLOAT_EQ(cams[0].z, 20);
+    test::expect_float_rows("cameras", {{cams[2].fov, 45}, {cams[0].fov, 60}, {cams[0].auto_fov_size, 12},
+                                        {cams[0].x, 10}, {cams[0].y, 5}, {cams[0].z, 20}, {cams[1].fov, 90},
+                                        {cams[1].auto_fov_size, 0}});
     EXPECT_EQ(cams[0].values, (std::array<float, 4>{0, 0, 0, 0}));
-    EXPECT_FLOAT_EQ(cams[1].fov, 90);
-    EXPECT_FLOAT_EQ(cams[1].auto_fov_size, 0);
 
-    EXPECT_EQ(camera_for_checkpoint(3), 0);
-    EXPECT_EQ(camera_for_checkpoint(4), 0);
-    EXPECT_EQ(camera_for_checkpoint(17), 0);
-    EXPECT_EQ(camera_for_checkpoint(100017), 0);  // auto-pilot mark taken off
-    // "gate 0 255 256 9": the list stops at 256.
-    EXPECT_EQ(camera_for_checkpoint(0), 2);
-    EXPECT_EQ(camera_for_checkpoint(255), 2);
-    EXPECT_EQ(camera_for_checkpoint(9), -1);
-    EXPECT_EQ(camera_for_checkpoint(1), -1);
-    EXPECT_EQ(camera_for_checkpoint(8), -1);
-    EXPECT_EQ(camera_for_checkpoint(5), 2);
-    // A checkpoint mapped to a camera never added has none.
-    EXPECT_EQ(camera_for_checkpoint(6), -1);
-    EXPECT_EQ(camera_for_checkpoint(-1), -1);
-    EXPECT_EQ(camera_for_checkpoint(256), -1);
+    // 100017 has the auto-pilot mark taken off. "gate 0 255 256 9": the list
+    // stops at 256. A checkpoint mapped to a camera never added (6) has none.
+    for (auto [checkpoint, camera] : {std::pair{3, 0}, {4, 0}, {17, 0}, {100017, 0}, {0, 2}, {255, 2}, {9, -1},
+                                      {1, -1}, {8, -1}, {5, 2}, {6, -1}, {-1, -1}, {256, -1}})
+        EXPECT_EQ(camera_for_checkpoint(checkpoint), camera) << checkpoint;
 }
 
 TEST_F(View, CameraWithFovBeforeOneAddcameraOnly)
@@ -97,12 +85,8 @@ TEST_F(View, LightingDefaultsWithoutAFile)
     load_lighting("@tracks/mini/lighting");
     const Lighting& l = lighting();
     float k = 1 / std::sqrt(3.0f);
-    EXPECT_FLOAT_EQ(l.sun_vector[0], k);
-    EXPECT_FLOAT_EQ(l.sun_vector[2], k);
-    EXPECT_FLOAT_EQ(l.ambient[1], 0.5f);
-    EXPECT_FLOAT_EQ(l.global_ambient[2], 0.2f);
-    EXPECT_FLOAT_EQ(l.near_plane, 0.25f);
-    EXPECT_FLOAT_EQ(l.far_plane, 5000);
+    test::expect_float_rows("defaults", {{l.sun_vector[0], k}, {l.sun_vector[2], k}, {l.ambient[1], 0.5f},
+                                         {l.global_ambient[2], 0.2f}, {l.near_plane, 0.25f}, {l.far_plane, 5000}});
     EXPECT_FALSE(l.dynamic_lighting);
     EXPECT_EQ(l.fog_density, 0);
     EXPECT_EQ(textures.requested, (std::vector<std::string>{"@sky-n.ppm", "@sky-e.ppm", "@sky-s.ppm",
@@ -132,27 +116,21 @@ TEST_F(View, LightingKeywordsFlaresAndLimits)
         "far_plane 0.5\n");
     load_lighting("@tracks/mini/lighting");
     const Lighting& l = lighting();
-    EXPECT_FLOAT_EQ(l.sun_vector[0], 0);
-    EXPECT_FLOAT_EQ(l.sun_vector[1], 0.6f);
-    EXPECT_FLOAT_EQ(l.sun_vector[2], 0.8f);
-    EXPECT_FLOAT_EQ(l.sun_color[2], 0.7f);
-    EXPECT_FLOAT_EQ(l.ambient[0], 0.5f);  // two values: unchanged
-    EXPECT_EQ(l.sky_names[k_sky_north], "@north.png");
-    EXPECT_EQ(l.sky_names[k_sky_east], "@sky-e.ppm");
     ASSERT_EQ(l.flares.size(), 2u);
-    EXPECT_EQ(l.flares[0].kind, FlareKind::point);
-    EXPECT_FLOAT_EQ(l.flares[0].position[2], 300);
     ASSERT_EQ(l.flares[0].elements.size(), 2u);
+    // Ambient was given two values: it stays unchanged.
+    test::expect_float_rows("lighting",
+                            {{l.sun_vector[0], 0}, {l.sun_vector[1], 0.6f}, {l.sun_vector[2], 0.8f},
+                             {l.sun_color[2], 0.7f}, {l.ambient[0], 0.5f}, {l.flares[0].position[2], 300},
+                             {l.flares[0].elements[1].size, 0.6f}, {l.flares[0].elements[0].color[2], 0.25f},
+                             {l.fog_density, 0.01f}, {l.fog_color[1], 0.6f}, {l.near_plane, 0.875f},
+                             {l.far_plane, 0.875f}});
+    EXPECT_EQ(std::tuple(l.sky_names[k_sky_north], l.sky_names[k_sky_east]), std::tuple("@north.png", "@sky-e.ppm"));
+    EXPECT_EQ(l.flares[0].kind, FlareKind::point);
     EXPECT_EQ(l.flares[0].elements[1].texture_name, "@flare2.png");
-    EXPECT_FLOAT_EQ(l.flares[0].elements[1].size, 0.6f);
-    EXPECT_FLOAT_EQ(l.flares[0].elements[0].color[2], 0.25f);
     EXPECT_EQ(l.flares[1].kind, FlareKind::direction);
     EXPECT_TRUE(l.flares[1].elements.empty());
-    EXPECT_FLOAT_EQ(l.fog_density, 0.01f);
-    EXPECT_FLOAT_EQ(l.fog_color[1], 0.6f);
     EXPECT_TRUE(l.dynamic_lighting);
-    EXPECT_FLOAT_EQ(l.near_plane, 0.875f);
-    EXPECT_FLOAT_EQ(l.far_plane, 0.875f);
     EXPECT_STREQ(core::message_line(0), "");
 }
 

@@ -2,10 +2,12 @@
 
 #include "core/data_file.h"
 #include "track/track_fixture.h"
+#include "support/expect_rows.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
 
 namespace zv::track {
 namespace {
@@ -32,15 +34,10 @@ TEST_F(ShapeFiles, ReadsSpheresAndTheirBoundingRadius)
     auto s = read_text("2\n3 4 0 1 0.8 5000 40\n0 0 -2 3.5 1.2 100 2\n");
     ASSERT_TRUE(s);
     ASSERT_EQ(s->spheres.size(), 2u);
-    EXPECT_FLOAT_EQ(s->spheres[0].x, 3);
-    EXPECT_FLOAT_EQ(s->spheres[0].y, 4);
-    EXPECT_FLOAT_EQ(s->spheres[0].radius, 1);
-    EXPECT_FLOAT_EQ(s->spheres[0].friction, 0.8f);
-    EXPECT_FLOAT_EQ(s->spheres[0].spring, 5000);
-    EXPECT_FLOAT_EQ(s->spheres[0].damping, 40);
-    EXPECT_FLOAT_EQ(s->spheres[1].z, -2);
-    EXPECT_FLOAT_EQ(s->spheres[1].friction, 1.2f);
-    EXPECT_FLOAT_EQ(s->bounding_radius, 6.0f);
+    const auto& a = s->spheres[0];
+    test::expect_float_rows("spheres", {{a.x, 3}, {a.y, 4}, {a.radius, 1}, {a.friction, 0.8f}, {a.spring, 5000},
+                                        {a.damping, 40}, {s->spheres[1].z, -2}, {s->spheres[1].friction, 1.2f},
+                                        {s->bounding_radius, 6.0f}});
 
     auto empty = read_text("0\n");
     ASSERT_TRUE(empty);
@@ -50,16 +47,15 @@ TEST_F(ShapeFiles, ReadsSpheresAndTheirBoundingRadius)
 
 TEST_F(ShapeFiles, AnyMissingNumberMakesTheFileCountAsMissing)
 {
-    EXPECT_FALSE(read_text(""));
-    EXPECT_FALSE(read_text("two\n"));
-    EXPECT_FALSE(read_text("2\n3 4 0 1 0.8 5000 40\n0 0 -2 3.5 1.2 100\n"));  // six numbers
-    EXPECT_FALSE(read_text("1\n3 4 zero 1 0.8 5000 40\n"));
-    EXPECT_FALSE(read_text("-1\n"));
-    EXPECT_FALSE(read_text("1\n0 0 0 nan 1 1 1\n"));
-    EXPECT_FALSE(read_text("1\n0 0 0 1e39 1 1 1\n"));
-    // A hostile count is refused before anything is allocated for it.
-    EXPECT_FALSE(read_text("2000000000\n0 0 0 1 1 1 1\n"));
-    EXPECT_FALSE(read_text(std::to_string(k_max_shape_spheres + 1) + "\n"));
+    // The third has a sphere of six numbers. A hostile count (the last two)
+    // is refused before anything is allocated for it.
+    for (const std::string& text : {std::string(), std::string("two\n"),
+                                    std::string("2\n3 4 0 1 0.8 5000 40\n0 0 -2 3.5 1.2 100\n"),
+                                    std::string("1\n3 4 zero 1 0.8 5000 40\n"), std::string("-1\n"),
+                                    std::string("1\n0 0 0 nan 1 1 1\n"), std::string("1\n0 0 0 1e39 1 1 1\n"),
+                                    std::string("2000000000\n0 0 0 1 1 1 1\n"),
+                                    std::to_string(k_max_shape_spheres + 1) + "\n"})
+        EXPECT_FALSE(read_text(text)) << text;
 }
 
 TEST_F(ShapeFiles, CachedByNameAndLoadedOnce)

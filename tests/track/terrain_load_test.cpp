@@ -6,6 +6,7 @@
 #include "core/digest.h"
 #include "core/loading_status.h"
 #include "track/terrain_fixture.h"
+#include "support/expect_rows.h"
 
 #include <gtest/gtest.h>
 
@@ -13,6 +14,7 @@
 
 #include <cmath>
 #include <span>
+#include <tuple>
 
 namespace zv::track {
 namespace {
@@ -46,18 +48,13 @@ TEST_F(TerrainLoad, InlineSamplesOnTheSmallestField)
     put("tileinfo", "addtile\n");
     put("tilemap", std::string(1, '\0'));
     ASSERT_TRUE(load());
-    EXPECT_EQ(t.size_exponent, 0);
-    EXPECT_EQ(t.grid_side, 3);
-    EXPECT_EQ(t.tile_side, 1);
-    EXPECT_FLOAT_EQ(t.cell_size, 4.0f);
-    EXPECT_FLOAT_EQ(t.field_size, 8.0f);
-    EXPECT_FLOAT_EQ(t.min_height, -10.0f);
-    EXPECT_FLOAT_EQ(t.max_height, 30.0f);
-    EXPECT_EQ(h(0, 0), -10.0f);  // sample 0 is the minimum exactly
-    EXPECT_EQ(h(1, 0), 30.0f);   // 65535 the maximum exactly
-    EXPECT_FLOAT_EQ(h(2, 0), -10.0f + 32768.0f * 40.0f / 65535.0f);
-    EXPECT_FLOAT_EQ(h(0, 1), -10.0f + 1.0f * 40.0f / 65535.0f);  // i varies fastest
-    EXPECT_FLOAT_EQ(h(2, 2), -10.0f + 6.0f * 40.0f / 65535.0f);
+    EXPECT_EQ(std::tuple(t.size_exponent, t.grid_side, t.tile_side), std::tuple(0, 3, 1));
+    // Sample 0 is the minimum exactly, 65535 the maximum exactly; i varies fastest.
+    EXPECT_EQ(std::pair(h(0, 0), h(1, 0)), std::pair(-10.0f, 30.0f));
+    test::expect_float_rows("field", {{t.cell_size, 4.0f}, {t.field_size, 8.0f}, {t.min_height, -10.0f},
+                                      {t.max_height, 30.0f}, {h(2, 0), -10.0f + 32768.0f * 40.0f / 65535.0f},
+                                      {h(0, 1), -10.0f + 1.0f * 40.0f / 65535.0f},
+                                      {h(2, 2), -10.0f + 6.0f * 40.0f / 65535.0f}});
     ASSERT_EQ(t.tile_map.size(), 1u);
     EXPECT_EQ(t.texture_method, 1);
     EXPECT_FALSE(t.lit);
@@ -73,14 +70,9 @@ TEST_F(TerrainLoad, SixteenBitPngHeightsRepeatTheLastColumnAndRow)
     put("terrain.png", test::png_bytes(test::grey16(3, 2, {0, 1000, 65535, 50, 60, 70})));
     ASSERT_TRUE(load());
     auto height = [](unsigned s) { return static_cast<float>(100.0 + s * 100.0 / 65535.0); };
-    EXPECT_FLOAT_EQ(h(0, 0), 100.0f);
-    EXPECT_FLOAT_EQ(h(1, 0), height(1000));
-    EXPECT_FLOAT_EQ(h(2, 0), 200.0f);
-    EXPECT_FLOAT_EQ(h(4, 0), 200.0f);
-    EXPECT_FLOAT_EQ(h(0, 1), height(50));
-    EXPECT_FLOAT_EQ(h(4, 1), height(70));
-    EXPECT_FLOAT_EQ(h(1, 4), height(60));
-    EXPECT_FLOAT_EQ(h(4, 4), height(70));
+    test::expect_float_rows("heights", {{h(0, 0), 100.0f}, {h(1, 0), height(1000)}, {h(2, 0), 200.0f},
+                                        {h(4, 0), 200.0f}, {h(0, 1), height(50)}, {h(4, 1), height(70)},
+                                        {h(1, 4), height(60)}, {h(4, 4), height(70)}});
 }
 
 TEST_F(TerrainLoad, EightBitGreyPngIsScaledBy257)
@@ -248,9 +240,7 @@ TEST_F(TerrainLoad, Shadows)
     px[7] = 100;
     put("shadows.pgm", netpbm("P5", 5, 5, px));
     ASSERT_TRUE(load());
-    EXPECT_EQ(t.shadows[0], 255);
-    EXPECT_EQ(t.shadows[7], 155);
-    EXPECT_EQ(t.shadows[8], 0);
+    EXPECT_EQ((std::vector<int>{t.shadows[0], t.shadows[7], t.shadows[8]}), (std::vector<int>{255, 155, 0}));
 
     // The wrong size fails the whole load; only the log says why.
     core::clear_messages();
@@ -277,14 +267,10 @@ TEST_F(TerrainLoad, TileMapEntries)
     put("tilemap", std::string("\xc8\x03", 2));  // 200 and 3; the rest is missing
     ASSERT_TRUE(load());
     ASSERT_EQ(t.tiles.size(), 12u);
-    ASSERT_EQ(t.tile_map.size(), 4u);
-    EXPECT_EQ(t.tile_map[0], 11);
-    EXPECT_EQ(t.tile_map[1], 3);
-    EXPECT_EQ(t.tile_map[2], 0);
-    EXPECT_EQ(t.tile_map[3], 0);
-    EXPECT_FLOAT_EQ(terrain_tile(1.0f, 1.0f)->erode_depth, 11.0f);
-    EXPECT_FLOAT_EQ(terrain_tile(5.0f, 1.0f)->erode_depth, 3.0f);
-    EXPECT_FLOAT_EQ(terrain_tile(5.0f, 5.0f)->erode_depth, 0.0f);
+    EXPECT_EQ(t.tile_map, (std::vector<std::uint8_t>{11, 3, 0, 0}));
+    test::expect_float_rows("erode depth", {{terrain_tile(1.0f, 1.0f)->erode_depth, 11.0f},
+                                            {terrain_tile(5.0f, 1.0f)->erode_depth, 3.0f},
+                                            {terrain_tile(5.0f, 5.0f)->erode_depth, 0.0f}});
 
     // A longer file is read only as far as the map goes.
     put("tilemap", std::string("\x01\x02\x03\x04\x05\x06", 6));
@@ -328,11 +314,7 @@ TEST_F(TerrainLoad, DecalsNeedTheirTextures)
     ASSERT_TRUE(load(2));
     ASSERT_EQ(t.decals.size(), 2u);
     const Decal& a = t.decals[0];
-    EXPECT_FLOAT_EQ(a.x, 1.0f);
-    EXPECT_FLOAT_EQ(a.z, 2.0f);
-    EXPECT_FLOAT_EQ(a.size, 4.0f);
-    EXPECT_FLOAT_EQ(a.aspect, 2.0f);
-    EXPECT_FLOAT_EQ(a.cos_angle, 1.0f);
+    test::expect_float_rows("decal", {{a.x, 1.0f}, {a.z, 2.0f}, {a.size, 4.0f}, {a.aspect, 2.0f}, {a.cos_angle, 1.0f}});
     EXPECT_EQ(a.texture_name, "@tracks/t/a.png");
     EXPECT_EQ(textures.name_of(a.texture), "@tracks/t/a.png");
     EXPECT_EQ(a.normal_map, 0u);  // no lit rendering headless
@@ -398,13 +380,9 @@ TEST_F(TerrainLoad, TextureMethodsAndLitRendering)
 
     // Method 3 without a frame buffer object falls back to method 1.
     ASSERT_TRUE(load_terrain(k_track, o));
-    EXPECT_EQ(hooks.fbo_edge, 1024);
-    EXPECT_EQ(t.texture_method, 1);
-    EXPECT_EQ(t.texture_edge, 256);
+    EXPECT_EQ(std::tuple(hooks.fbo_edge, t.texture_method, t.texture_edge), std::tuple(1024, 1, 256));
     EXPECT_TRUE(shown("Terrain texture rendering with TexSubImage"));
-    EXPECT_EQ(hooks.lod_tables_side, 5);
-    EXPECT_EQ(hooks.lod_textures, 1);
-    EXPECT_EQ(hooks.low_detail, -1);
+    EXPECT_EQ(std::tuple(hooks.lod_tables_side, hooks.lod_textures, hooks.low_detail), std::tuple(5, 1, -1));
     // The composed texture takes tile and decal pictures as pixels.
     EXPECT_EQ(hooks.pixels, (std::vector<std::string>{"@tracks/t/grass.png", "@tracks/t/mark.png"}));
     EXPECT_EQ(t.tiles[0].pixels.width, 1);
@@ -414,8 +392,7 @@ TEST_F(TerrainLoad, TextureMethodsAndLitRendering)
 
     hooks.fbo = true;
     ASSERT_TRUE(load_terrain(k_track, o));
-    EXPECT_EQ(t.texture_method, 3);
-    EXPECT_EQ(t.texture_edge, 1024);
+    EXPECT_EQ(std::pair(t.texture_method, t.texture_edge), std::pair(3, 1024));
     EXPECT_TRUE(shown("Terrain texture rendering with framebuffer objects"));
     EXPECT_EQ(hooks.low_detail, 0);
     EXPECT_FALSE(t.lit);  // no shaders

@@ -1,11 +1,14 @@
 // Height, normal and tile queries on a terrain built in memory.
 #include "track/terrain.h"
 #include "track/ground_fixture.h"
+#include "support/expect_rows.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
+#include <string>
+#include <tuple>
 
 namespace zv::track {
 namespace {
@@ -62,10 +65,10 @@ TEST(TerrainHeight, OutsideTheFieldContinuesFromTheEdge)
     EXPECT_FLOAT_EQ(terrain_height(t, -5.0f, 0.5f), 2.0f);
     EXPECT_FLOAT_EQ(terrain_height(t, 1.5f, -3.0f), 2.5f);
     // Beyond the far edges: the last column and row.
-    EXPECT_FLOAT_EQ(terrain_height(t, 100.0f, 7.0f), 8.0f);  // between (4,3)=7 and (4,4)=9
-    EXPECT_FLOAT_EQ(terrain_height(t, 8.0f, 8.0f), 9.0f);
-    EXPECT_FLOAT_EQ(terrain_height(t, 1e30f, 1e30f), 9.0f);
-    EXPECT_FLOAT_EQ(terrain_height(t, -1e30f, -1e30f), 1.0f);
+    // The first lies between (4,3) = 7 and (4,4) = 9.
+    for (auto [x, z, height] : {std::tuple{100.0f, 7.0f, 8.0f}, {8.0f, 8.0f, 9.0f}, {1e30f, 1e30f, 9.0f},
+                                {-1e30f, -1e30f, 1.0f}})
+        EXPECT_FLOAT_EQ(terrain_height(t, x, z), height) << x << " " << z;
     // Nonsense coordinates still read inside the grid.
     float nan = std::numeric_limits<float>::quiet_NaN();
     EXPECT_TRUE(std::isfinite(terrain_height(t, nan, nan)));
@@ -93,9 +96,8 @@ TEST(TerrainNormal, EachTriangleGivesCellSquaredTimesSlopes)
     };
     for (const Case& c : cases) {
         TerrainVec3 n = terrain_normal(t, c.x, c.z);
-        EXPECT_FLOAT_EQ(n.x, c.nx) << c.x << "," << c.z;
-        EXPECT_FLOAT_EQ(n.y, c.ny) << c.x << "," << c.z;
-        EXPECT_FLOAT_EQ(n.z, c.nz) << c.x << "," << c.z;
+        SCOPED_TRACE(std::to_string(c.x) + "," + std::to_string(c.z));
+        test::expect_float_rows("normal", {{n.x, c.nx}, {n.y, c.ny}, {n.z, c.nz}});
     }
 }
 
@@ -121,12 +123,10 @@ TEST(TerrainTile, TruncatesAndClamps)
     Terrain t = small_terrain();
     t.tiles.resize(9);
     t.tile_map = {5, 6, 7, 8};
-    EXPECT_EQ(terrain_tile_index(t, 3.9f, 0.0f), 0);
-    EXPECT_EQ(terrain_tile_index(t, 4.0f, 0.0f), 1);
-    EXPECT_EQ(terrain_tile_index(t, -0.5f, 4.5f), 2);  // truncation toward zero
-    EXPECT_EQ(terrain_tile_index(t, -100.0f, 5.0f), 2);
-    EXPECT_EQ(terrain_tile_index(t, 100.0f, 100.0f), 3);
-    EXPECT_EQ(terrain_tile_index(t, std::numeric_limits<float>::quiet_NaN(), 7.9f), 2);
+    // -0.5 truncates toward zero.
+    for (auto [x, z, index] : {std::tuple{3.9f, 0.0f, 0}, {4.0f, 0.0f, 1}, {-0.5f, 4.5f, 2}, {-100.0f, 5.0f, 2},
+                               {100.0f, 100.0f, 3}, {std::numeric_limits<float>::quiet_NaN(), 7.9f, 2}})
+        EXPECT_EQ(terrain_tile_index(t, x, z), index) << x << " " << z;
     EXPECT_EQ(terrain_tile(t, 5.0f, 5.0f), &t.tiles[8]);
     EXPECT_EQ(terrain_tile(t, 1.0f, 5.0f), &t.tiles[7]);
 }
@@ -136,9 +136,7 @@ TEST(TerrainVertexNormal, FlatSlopedAndEdge)
     Terrain t = small_terrain();
     std::fill(t.heights.begin(), t.heights.end(), 3.0f);
     TerrainVec3 flat = terrain_vertex_normal(t, 2, 2);
-    EXPECT_FLOAT_EQ(flat.x, 0.0f);
-    EXPECT_FLOAT_EQ(flat.y, 1.0f);
-    EXPECT_FLOAT_EQ(flat.z, 0.0f);
+    test::expect_float_rows("flat", {{flat.x, 0.0f}, {flat.y, 1.0f}, {flat.z, 0.0f}});
 
     // The plane h = 0.5 x + 0.25 z: every fan normal is the plane's.
     for (int j = 0; j < 5; ++j)
@@ -169,10 +167,7 @@ TEST(TerrainLowDetail, CountAndRectangles)
     EXPECT_EQ(r0.x0, 0);
     EXPECT_EQ(r0.x1, 448);
     SampleRect r1 = low_detail_texture_rect(t, 1, 2);
-    EXPECT_EQ(r1.x0, 320);
-    EXPECT_EQ(r1.x1, 832);
-    EXPECT_EQ(r1.z0, 704);
-    EXPECT_EQ(r1.z1, 1025);
+    EXPECT_EQ(std::tuple(r1.x0, r1.x1, r1.z0, r1.z1), std::tuple(320, 832, 704, 1025));
     t.size_exponent = 1;
     EXPECT_EQ(low_detail_texture_count(t), 0);
     t.size_exponent = 12;

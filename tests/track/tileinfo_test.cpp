@@ -4,10 +4,12 @@
 
 #include "core/data_file.h"
 #include "track/terrain_fixture.h"
+#include "support/expect_rows.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <utility>
 
 namespace zv::track {
 namespace {
@@ -44,11 +46,10 @@ TEST(TileCurves, FrictionInterpolatesOnSquaredSpeeds)
     tile.friction[0] = {1.1f, 1.0f};
     tile.friction[1] = {0.9f, 3.0f};
     EXPECT_NEAR(friction_at_speed(tile, 2.0f * 2.0f), 1.025f, 1e-6f);
-    EXPECT_FLOAT_EQ(friction_at_speed(tile, 0.0f), 1.1f);
-    EXPECT_FLOAT_EQ(friction_at_speed(tile, 0.99f), 1.1f);
-    EXPECT_FLOAT_EQ(friction_at_speed(tile, 1.0f), 1.1f);  // t = 0 at the first speed
-    EXPECT_FLOAT_EQ(friction_at_speed(tile, 9.0f), 0.9f);  // point 2 has speed 0: last scanned
-    EXPECT_FLOAT_EQ(friction_at_speed(tile, 400.0f), 0.9f);
+    // t = 0 at the first speed; past 9, point 2 has speed 0: the last scanned.
+    test::expect_float_rows("friction", {{friction_at_speed(tile, 0.0f), 1.1f}, {friction_at_speed(tile, 0.99f), 1.1f},
+                                         {friction_at_speed(tile, 1.0f), 1.1f}, {friction_at_speed(tile, 9.0f), 0.9f},
+                                         {friction_at_speed(tile, 400.0f), 0.9f}});
 
     // All eight points used: past the last one gives its coefficient.
     for (int k = 0; k < k_curve_points; ++k)
@@ -90,28 +91,18 @@ TEST_F(TileInfo, DefaultsOfAnEmptyTile)
     ASSERT_EQ(tiles.size(), 1u);
     const TileType& t = tiles[0];
     EXPECT_EQ(t.texture, 0u);
-    EXPECT_FLOAT_EQ(t.friction[0].coefficient, 1.0f);
-    EXPECT_FLOAT_EQ(t.friction[0].speed, 1.0f);
-    EXPECT_FLOAT_EQ(t.friction[1].speed, 0.0f);
-    EXPECT_FLOAT_EQ(t.roll_resist[0].low, 5.0f);
-    EXPECT_FLOAT_EQ(t.roll_resist[0].high, 15.0f);
-    EXPECT_FLOAT_EQ(t.roll_resist[0].speed, 1.0f);
-    EXPECT_FLOAT_EQ(t.erode_depth, 1.0f);
-    EXPECT_FLOAT_EQ(t.erode_lower, 50.0f);
-    EXPECT_FLOAT_EQ(t.erode_upper, 150.0f);
-    EXPECT_FLOAT_EQ(t.erode_displacement, 2.0f);
-    EXPECT_FLOAT_EQ(t.erode_radius, 4.0f);
-    EXPECT_FLOAT_EQ(t.erode_max_slope, 0.25f);
-    EXPECT_FLOAT_EQ(t.erode_off_speed, 10.0f);
-    EXPECT_FLOAT_EQ(t.erode_on_speed, 15.0f);
+    test::expect_float_rows("tile", {{t.friction[0].coefficient, 1.0f}, {t.friction[0].speed, 1.0f},
+                                     {t.friction[1].speed, 0.0f}, {t.roll_resist[0].low, 5.0f},
+                                     {t.roll_resist[0].high, 15.0f}, {t.roll_resist[0].speed, 1.0f},
+                                     {t.erode_depth, 1.0f}, {t.erode_lower, 50.0f}, {t.erode_upper, 150.0f},
+                                     {t.erode_displacement, 2.0f}, {t.erode_radius, 4.0f},
+                                     {t.erode_max_slope, 0.25f}, {t.erode_off_speed, 10.0f},
+                                     {t.erode_on_speed, 15.0f}});
     for (const RoostType& r : t.roost) {
         EXPECT_EQ(r.mode, 0);
         EXPECT_EQ(textures_.name_of(r.texture), "@roost.png");
-        EXPECT_FLOAT_EQ(r.count, 10.0f);
-        EXPECT_FLOAT_EQ(r.slow_angle, 1.5707964f);
-        EXPECT_FLOAT_EQ(r.fast_angle, 0.19634955f);
-        EXPECT_EQ(r.a, 255);
-        EXPECT_EQ(r.fade_a, -2);
+        test::expect_float_rows("roost", {{r.count, 10.0f}, {r.slow_angle, 1.5707964f}, {r.fast_angle, 0.19634955f}});
+        EXPECT_EQ((std::pair<int, int>(r.a, r.fade_a)), std::pair(255, -2));
     }
     EXPECT_TRUE(messages().empty());
 }
@@ -121,11 +112,9 @@ TEST_F(TileInfo, FrictionPointsAreSortedOnCommit)
     auto tiles = read("friction 0.9 3\nfriction 1.1 1\naddtile\n");
     ASSERT_EQ(tiles.size(), 1u);
     const TileType& t = tiles[0];
-    EXPECT_FLOAT_EQ(t.friction[0].coefficient, 1.1f);
-    EXPECT_FLOAT_EQ(t.friction[0].speed, 1.0f);
-    EXPECT_FLOAT_EQ(t.friction[1].coefficient, 0.9f);
-    EXPECT_FLOAT_EQ(t.friction[1].speed, 3.0f);
-    EXPECT_FLOAT_EQ(t.friction[2].speed, 0.0f);
+    test::expect_float_rows("friction", {{t.friction[0].coefficient, 1.1f}, {t.friction[0].speed, 1.0f},
+                                         {t.friction[1].coefficient, 0.9f}, {t.friction[1].speed, 3.0f},
+                                         {t.friction[2].speed, 0.0f}});
     EXPECT_NEAR(friction_at_speed(t, 4.0f), 1.025f, 1e-6f);
     EXPECT_FLOAT_EQ(friction_at_speed(t, 0.25f), 1.1f);
     EXPECT_FLOAT_EQ(friction_at_speed(t, 16.0f), 0.9f);
@@ -158,11 +147,10 @@ TEST_F(TileInfo, BadPointLinesKeepTheCurve)
     ASSERT_EQ(tiles.size(), 1u);
     EXPECT_EQ(count("tileinfo warning: bad friction parameters"), 2);
     EXPECT_EQ(count("tileinfo warning: bad roll_resist parameters"), 2);
-    EXPECT_FLOAT_EQ(tiles[0].friction[0].coefficient, 1.0f);
-    EXPECT_FLOAT_EQ(tiles[0].friction[0].speed, 1.0f);
-    EXPECT_FLOAT_EQ(tiles[0].roll_resist[0].low, 0.0f);
-    EXPECT_FLOAT_EQ(tiles[0].roll_resist[0].high, 0.0f);
-    EXPECT_FLOAT_EQ(tiles[0].roll_resist[0].speed, 0.5f);
+    const TileType& t = tiles[0];
+    test::expect_float_rows("tile", {{t.friction[0].coefficient, 1.0f}, {t.friction[0].speed, 1.0f},
+                                     {t.roll_resist[0].low, 0.0f}, {t.roll_resist[0].high, 0.0f},
+                                     {t.roll_resist[0].speed, 0.5f}});
 }
 
 TEST_F(TileInfo, RollResistPointsSortAndOverflow)
@@ -207,27 +195,16 @@ TEST_F(TileInfo, RoostNumbersColoursAndWarnings)
                       "roost\nroost\nroost\nroost\naddtile\n");
     ASSERT_EQ(tiles.size(), 1u);
     const RoostType& r = tiles[0].roost[0];
-    EXPECT_EQ(r.mode, 1);
-    EXPECT_FLOAT_EQ(r.size, 0.0f);
-    EXPECT_FLOAT_EQ(r.dig, 3e9f);
-    EXPECT_EQ(r.r, 44);   // 300 mod 256
-    EXPECT_EQ(r.g, 255);  // low byte of -1
-    EXPECT_EQ(r.b, 12);
-    EXPECT_EQ(r.a, 0);
-    EXPECT_EQ(r.fade_r, 1);   // 128 per second is 1 per tick
-    EXPECT_EQ(r.fade_g, -1);  // -1.0078 per tick, truncated
-    EXPECT_FLOAT_EQ(r.slow_speed, -15.0f);
-    EXPECT_FLOAT_EQ(r.count, 0.0f);
-    // Numbers no float holds are refused like words.
-    EXPECT_FLOAT_EQ(r.fast_speed, 0.0f);
-    EXPECT_EQ(r.fade_b, 0);
-    EXPECT_EQ(count("tileinfo warning: bad fast_speed"), 1);
-    EXPECT_EQ(count("tileinfo warning: bad fade_b"), 1);
-    EXPECT_EQ(count("tileinfo warning: bad size"), 1);
-    EXPECT_EQ(count("tileinfo warning: bad a"), 1);
-    EXPECT_EQ(count("tileinfo warning: bad count"), 1);
-    EXPECT_EQ(count("tileinfo warning: unknown roost parameter 'bogus=1'"), 1);
-    EXPECT_EQ(count("tileinfo warning: too many roost types"), 1);
+    // r is 300 mod 256, g the low byte of -1; fade_r 128 per second is 1 per
+    // tick, fade_g -1.0078 per tick truncated. Numbers no float holds (fast
+    // speed, fade_b) are refused like words.
+    test::expect_rows<int>("roost", {{r.mode, 1}, {r.r, 44}, {r.g, 255}, {r.b, 12}, {r.a, 0}, {r.fade_r, 1},
+                                     {r.fade_g, -1}, {r.fade_b, 0}});
+    test::expect_float_rows("roost", {{r.size, 0.0f}, {r.dig, 3e9f}, {r.slow_speed, -15.0f}, {r.count, 0.0f},
+                                      {r.fast_speed, 0.0f}});
+    for (const char* w : {"bad fast_speed", "bad fade_b", "bad size", "bad a", "bad count",
+                          "unknown roost parameter 'bogus=1'", "too many roost types"})
+        EXPECT_EQ(count(std::string("tileinfo warning: ") + w), 1) << w;
     for (const RoostType& rt : tiles[0].roost)
         EXPECT_EQ(rt.mode, 1);
 }
@@ -243,10 +220,8 @@ TEST_F(TileInfo, ErodeValuesAndKeywordCase)
     auto tiles = read("  \t erode_depth 2.5\nerode_lower x\nErode_depth 7\nerode_on_speed 20\n"
                       "\n\r\nerode_max_slope 0.5   \naddtile\n");
     ASSERT_EQ(tiles.size(), 1u);
-    EXPECT_FLOAT_EQ(tiles[0].erode_depth, 2.5f);
-    EXPECT_FLOAT_EQ(tiles[0].erode_lower, 50.0f);
-    EXPECT_FLOAT_EQ(tiles[0].erode_on_speed, 20.0f);
-    EXPECT_FLOAT_EQ(tiles[0].erode_max_slope, 0.5f);
+    test::expect_float_rows("erode", {{tiles[0].erode_depth, 2.5f}, {tiles[0].erode_lower, 50.0f},
+                                      {tiles[0].erode_on_speed, 20.0f}, {tiles[0].erode_max_slope, 0.5f}});
     EXPECT_EQ(count("tileinfo warning: bad erode_lower"), 1);
     EXPECT_EQ(count("tileinfo warning: Unknown identifier 'Erode_depth'"), 1);
     EXPECT_EQ(messages().size(), 2u);
@@ -293,14 +268,13 @@ TEST_F(TileInfo, TexturelistLines)
     ASSERT_EQ(tiles.size(), 5u);
     EXPECT_EQ(tiles[0].texture_name, "@grass.png");
     EXPECT_EQ(textures_.name_of(tiles[0].texture), "@grass.png");
-    for (int k = 0; k < k_curve_points; ++k) {
-        EXPECT_FLOAT_EQ(tiles[0].friction[static_cast<std::size_t>(k)].coefficient, 0.8f);
-        EXPECT_FLOAT_EQ(tiles[0].friction[static_cast<std::size_t>(k)].speed, k == 0 ? 1.0f : 0.0f);
-        EXPECT_FLOAT_EQ(tiles[0].roll_resist[static_cast<std::size_t>(k)].low, 4.0f);
-        EXPECT_FLOAT_EQ(tiles[0].roll_resist[static_cast<std::size_t>(k)].high, 12.0f);
+    for (std::size_t k = 0; k < static_cast<std::size_t>(k_curve_points); ++k) {
+        const auto& f = tiles[0].friction[k];
+        const auto& r = tiles[0].roll_resist[k];
+        test::expect_float_rows("curves", {{f.coefficient, 0.8f}, {f.speed, k == 0 ? 1.0f : 0.0f}, {r.low, 4.0f},
+                                           {r.high, 12.0f}});
     }
-    EXPECT_EQ(tiles[0].roost[0].mode, 1);
-    EXPECT_EQ(tiles[0].roost[1].mode, 0);
+    EXPECT_EQ(std::pair(tiles[0].roost[0].mode, tiles[0].roost[1].mode), std::pair(1, 0));
     EXPECT_EQ(textures_.name_of(tiles[0].roost[0].texture), "@roost.png");
     EXPECT_FLOAT_EQ(tiles[0].erode_radius, 4.0f);
 
@@ -308,11 +282,9 @@ TEST_F(TileInfo, TexturelistLines)
     EXPECT_EQ(tiles[1].texture_name, "@mud.png");
     EXPECT_FLOAT_EQ(tiles[1].friction[3].coefficient, 1.0f);
     EXPECT_EQ(tiles[2].texture_name, "@1 2 dirt.png");
-    EXPECT_FLOAT_EQ(tiles[2].roll_resist[0].low, 5.0f);
-    EXPECT_FLOAT_EQ(tiles[2].roll_resist[0].high, 15.0f);
-    // A number that is no number falls back to the plain value.
-    EXPECT_FLOAT_EQ(tiles[3].friction[0].coefficient, 1.0f);
-    EXPECT_FLOAT_EQ(tiles[3].roll_resist[0].low, 3.0f);
+    // A number that is no number (tile 3) falls back to the plain value.
+    test::expect_float_rows("plain", {{tiles[2].roll_resist[0].low, 5.0f}, {tiles[2].roll_resist[0].high, 15.0f},
+                                      {tiles[3].friction[0].coefficient, 1.0f}, {tiles[3].roll_resist[0].low, 3.0f}});
     // The last line has no line break and keeps its last character.
     EXPECT_EQ(tiles[4].texture_name, "@last.png");
 }

@@ -4,6 +4,7 @@
 
 #include "core/atomic_file.h"
 #include "core/messages.h"
+#include "support/expect_rows.h"
 #include "track_fixture.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +13,7 @@
 #include <cmath>
 #include <filesystem>
 #include <string>
+#include <tuple>
 
 namespace zv::track {
 namespace {
@@ -38,33 +40,23 @@ TEST(TimingParse, ReadsEverySectionAndNormalisesTheLists)
     TrackTiming t = parse_timing_gates(text);
 
     ASSERT_EQ(t.gates.size(), 3u);
-    EXPECT_FLOAT_EQ(t.gates[0].x, 100);
-    EXPECT_FLOAT_EQ(t.gates[0].y, 2.5f);
-    EXPECT_FLOAT_EQ(t.gates[0].z, 200);
-    EXPECT_FLOAT_EQ(t.gates[0].heading, 0.5f);
-    EXPECT_EQ(t.gates[0].model, "@startgate.jm");
-    EXPECT_EQ(t.gates[0].texture, "@startgate.ppm");
-    EXPECT_EQ(t.gates[0].shape, "@startgate.shp");
+    const auto& g = t.gates;
+    EXPECT_EQ(std::tuple(g[0].model, g[0].texture, g[0].shape),
+              std::tuple("@startgate.jm", "@startgate.ppm", "@startgate.shp"));
+    EXPECT_EQ(std::tuple(g[1].model, g[1].texture), std::tuple("@gate2.jm", "@startgate.ppm"));
+    EXPECT_EQ(std::tuple(g[2].model, g[2].texture, g[2].shape), std::tuple("@m.jm", "@t.ppm", "null"));
     // Headings outside [-pi, pi] are brought into it.
-    EXPECT_NEAR(t.gates[1].heading, 4.0 - 2 * M_PI, 1e-5);
-    EXPECT_EQ(t.gates[1].model, "@gate2.jm");
-    EXPECT_EQ(t.gates[1].texture, "@startgate.ppm");
-    EXPECT_NEAR(t.gates[2].heading, -4.0 + 2 * M_PI, 1e-5);
-    EXPECT_EQ(t.gates[2].model, "@m.jm");
-    EXPECT_EQ(t.gates[2].texture, "@t.ppm");
-    EXPECT_EQ(t.gates[2].shape, "null");
-
+    EXPECT_NEAR(g[1].heading, 4.0 - 2 * M_PI, 1e-5);
+    EXPECT_NEAR(g[2].heading, -4.0 + 2 * M_PI, 1e-5);
     ASSERT_EQ(t.checkpoints.size(), 12u);
-    EXPECT_FLOAT_EQ(t.checkpoints[3].radius, 10);
-    EXPECT_FLOAT_EQ(t.checkpoints[3].x, 60);
-    EXPECT_FLOAT_EQ(t.checkpoints[3].z, 5);
-    EXPECT_FLOAT_EQ(t.checkpoints[3].dir_x, 1);
+    const auto& c = t.checkpoints[3];
+    test::expect_float_rows("timing", {{g[0].x, 100}, {g[0].y, 2.5f}, {g[0].z, 200}, {g[0].heading, 0.5f},
+                                       {c.radius, 10}, {c.x, 60}, {c.z, 5}, {c.dir_x, 1}});
 
     // -5 -> 0; 999 -> the last checkpoint (11); 100003 keeps its mark.
     EXPECT_EQ(t.first_lap, (std::vector<int>{0, 1, 2, 0, 11, 100003}));
     EXPECT_EQ(t.normal_lap, (std::vector<int>{100011, 4, 5, 3}));
-    EXPECT_EQ(t.first_lap_autopilot, 5);
-    EXPECT_EQ(t.normal_lap_autopilot, 3);
+    EXPECT_EQ(std::pair(t.first_lap_autopilot, t.normal_lap_autopilot), std::pair(5, 3));
     EXPECT_TRUE(t.has_timing());
 }
 
@@ -204,10 +196,8 @@ TEST(TimingParse, MalformedNumbersAndOversizedInputStayInBounds)
     std::string junk;
     for (int i = 0; i < 4096; ++i)
         junk.push_back(static_cast<char>((i * 131) & 0xff));
-    EXPECT_FALSE(parse_timing_gates(junk).has_timing());
-    EXPECT_FALSE(parse_timing_gates("startinggate:\n" + junk).has_timing());
-    EXPECT_FALSE(parse_timing_gates("checkpoints:\n" + junk).has_timing());
-    EXPECT_FALSE(parse_timing_gates(std::string(5000, 'c')).has_timing());
+    for (const std::string& text : {junk, "startinggate:\n" + junk, "checkpoints:\n" + junk, std::string(5000, 'c')})
+        EXPECT_FALSE(parse_timing_gates(text).has_timing()) << text.substr(0, 20);
     t = parse_timing_gates("startinggate:\n[1 2 3] 0 " + std::string(3000, 'm') + "\n");
     ASSERT_EQ(t.gates.size(), 1u);  // the rest of the line is no gate
     EXPECT_EQ(t.gates[0].model.size(), 1013u);  // what fits in the line's 1023 bytes
@@ -272,12 +262,10 @@ TEST(TimingWrite, RoundTrip)
     TrackTiming back = parse_timing_gates(text);
     ASSERT_TRUE(back.has_timing());
     ASSERT_EQ(back.gates.size(), 2u);
-    EXPECT_FLOAT_EQ(back.gates[0].x, 10.5f);
-    EXPECT_FLOAT_EQ(back.gates[0].heading, 1.5f);
-    EXPECT_EQ(back.gates[1].model, "@bar.jm");
-    EXPECT_EQ(back.gates[1].texture, "null");
-    EXPECT_EQ(back.checkpoints.size(), 2u);
-    EXPECT_FLOAT_EQ(back.checkpoints[1].dir_z, -0.75f);
+    EXPECT_EQ(std::tuple(back.gates[1].model, back.gates[1].texture), std::tuple("@bar.jm", "null"));
+    ASSERT_EQ(back.checkpoints.size(), 2u);
+    test::expect_float_rows("read back", {{back.gates[0].x, 10.5f}, {back.gates[0].heading, 1.5f},
+                                          {back.checkpoints[1].dir_z, -0.75f}});
     EXPECT_EQ(back.first_lap, t.first_lap);
     EXPECT_EQ(back.normal_lap, t.normal_lap);
     EXPECT_EQ(back.first_lap_autopilot, 1);
@@ -310,10 +298,8 @@ TEST_F(TimingFiles, ReadCreatesGateObjectsInFrontOfTheGates)
     EXPECT_FLOAT_EQ(made[0].y, 4);
     EXPECT_NEAR(made[0].z, 50 - 3 * std::cos(1.0), 1e-4);
     EXPECT_FLOAT_EQ(made[0].heading, 1.0f);
-    EXPECT_EQ(models[0], "@g.jm");
-    EXPECT_EQ(models[1], "@startgate.jm");
-    EXPECT_EQ(t.gates[0].object, 7);
-    EXPECT_EQ(t.gates[1].object, 8);
+    EXPECT_EQ(models, (std::vector<std::string>{"@g.jm", "@startgate.jm"}));
+    EXPECT_EQ(std::pair(t.gates[0].object, t.gates[1].object), std::pair(7, 8));
     EXPECT_EQ(t.checkpoints.size(), 2u);
 
     // A track without the file has no timing and no gates.

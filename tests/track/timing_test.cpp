@@ -2,10 +2,13 @@
 // headings, start positions and the pose at a checkpoint.
 #include "track/timing.h"
 
+#include "support/expect_rows.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <numbers>
+#include <tuple>
 
 namespace zv::track {
 namespace {
@@ -63,14 +66,9 @@ TEST(LapPositions, LapEndsAndLapCounts)
     EXPECT_EQ(lap_end_position(t, 3), 10);
 
     EXPECT_EQ(laps_completed(t, 0), 0);
-    EXPECT_EQ(laps_completed(t, 2), 0);
-    EXPECT_EQ(laps_completed(t, 3), 1);
-    EXPECT_EQ(laps_completed(t, 6), 1);
-    EXPECT_EQ(laps_completed(t, 7), 2);
-    EXPECT_EQ(checkpoints_into_lap(t, 2), 2);
-    EXPECT_EQ(checkpoints_into_lap(t, 3), 1);
-    EXPECT_EQ(checkpoints_into_lap(t, 6), 4);
-    EXPECT_EQ(checkpoints_into_lap(t, 7), 1);
+    // {position, laps completed, checkpoints into the lap}
+    for (auto [p, laps, into] : {std::tuple{2, 0, 2}, {3, 1, 1}, {6, 1, 4}, {7, 2, 1}})
+        EXPECT_EQ(std::pair(laps_completed(t, p), checkpoints_into_lap(t, p)), std::pair(laps, into)) << p;
 
     // A one-checkpoint first lap: lap 1 ends at the first passage.
     TrackTiming one = t;
@@ -99,9 +97,8 @@ TEST(CheckpointZone, RadiusAndSide)
 
 TEST(Headings, NormalisedIntoRange)
 {
-    EXPECT_FLOAT_EQ(normalize_heading(0.5f), 0.5f);
-    EXPECT_FLOAT_EQ(normalize_heading(pi), pi);
-    EXPECT_FLOAT_EQ(normalize_heading(-pi), -pi);
+    for (float heading : {0.5f, pi, -pi})
+        EXPECT_FLOAT_EQ(normalize_heading(heading), heading) << heading;
     EXPECT_NEAR(normalize_heading(4), 4 - 2 * pi, 1e-5);
     EXPECT_NEAR(normalize_heading(-4), -4 + 2 * pi, 1e-5);
     EXPECT_NEAR(normalize_heading(10), 10 - 4 * pi, 1e-5);
@@ -121,9 +118,7 @@ TEST(StartPositions, RowsBehindTheGates)
     t.gates = {a, b};
 
     StartPose p = start_position(t, 0, 512);
-    EXPECT_FLOAT_EQ(p.x, 100);
-    EXPECT_FLOAT_EQ(p.z, 200 + 0.625f);
-    EXPECT_FLOAT_EQ(p.heading, 0);
+    test::expect_float_rows("gate 0", {{p.x, 100}, {p.z, 200 + 0.625f}, {p.heading, 0}});
     p = start_position(t, 1, 512);  // gate 1, row 0
     EXPECT_NEAR(p.x, 120 + 0.625f, 1e-4);
     EXPECT_NEAR(p.z, 200, 1e-4);
@@ -136,9 +131,7 @@ TEST(StartPositions, RowsBehindTheGates)
     // Without gates: a line across the middle of the field.
     TrackTiming none;
     p = start_position(none, 3, 512);
-    EXPECT_FLOAT_EQ(p.x, 256 + 15);
-    EXPECT_FLOAT_EQ(p.z, 256);
-    EXPECT_FLOAT_EQ(p.heading, 0);
+    test::expect_float_rows("no gates", {{p.x, 256 + 15}, {p.z, 256}, {p.heading, 0}});
 }
 
 TEST(CheckpointPoseTest, FacesAlongTheDirectionOnTheNearestSample)
@@ -155,10 +148,7 @@ TEST(CheckpointPoseTest, FacesAlongTheDirectionOnTheNearestSample)
 
     CheckpointPose pose;
     ASSERT_TRUE(checkpoint_pose(t, 1, ground, pose));
-    EXPECT_FLOAT_EQ(pose.x, 40);
-    EXPECT_FLOAT_EQ(pose.z, 70);
-    EXPECT_FLOAT_EQ(pose.y, 24);
-    EXPECT_FLOAT_EQ(pose.heading, -pi / 2);
+    test::expect_float_rows("pose", {{pose.x, 40}, {pose.z, 70}, {pose.y, 24}, {pose.heading, -pi / 2}});
     // The bike faces -(sin, cos) of its heading: along +x here.
     EXPECT_NEAR(-std::sin(pose.heading), 1, 1e-6);
     EXPECT_NEAR(-std::cos(pose.heading), 0, 1e-6);

@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <initializer_list>
+#include <tuple>
 
 namespace zv::track {
 namespace {
@@ -108,15 +109,13 @@ TEST_F(TrackLoading, MinimalTrackHashesItsGroundFilesInOrder)
     EXPECT_EQ(current_track(), "tracks/mini");
     EXPECT_EQ(current_track_long_name(), "tracks/mini");  // not in the list
     EXPECT_EQ(track_hash(), reference_digest(concat({"terrain.hf", "texturelist", "tilemap", "tileinfo"})));
-    EXPECT_EQ(billboard_count(), k_roost_billboards);
-    EXPECT_EQ(roost_billboard_base(), 0);
-    EXPECT_EQ(track_object_count(), 0);
+    EXPECT_EQ(std::tuple(billboard_count(), roost_billboard_base(), track_object_count()),
+              std::tuple(k_roost_billboards, 0, 0));
     EXPECT_FALSE(track_timing().has_timing());
     EXPECT_FLOAT_EQ(loaded_terrain().field_size, 64);
     const Billboard& roost = billboard(k_roost_billboards - 1);
     EXPECT_EQ(roost.texture, 0u);
-    EXPECT_FLOAT_EQ(roost.size, 1);
-    EXPECT_FLOAT_EQ(roost.aspect, 1);
+    EXPECT_EQ(std::pair(roost.size, roost.aspect), std::pair(1.0f, 1.0f));
 }
 
 TEST_F(TrackLoading, TexturelistWithoutTileinfoLoadsAndIsHashed)
@@ -247,12 +246,9 @@ TEST_F(TrackLoading, StagesShowTheirTextsAndEndDone)
     put("statues", "[20 0 20] 0 null null null\n");
     ASSERT_TRUE(load_track());
     auto has = [&](const char* text) { return std::find(shown.begin(), shown.end(), text) != shown.end(); };
-    EXPECT_TRUE(has("Scanning"));
-    EXPECT_TRUE(has("Scanning...done"));
-    EXPECT_TRUE(has("Loading lighting...done"));
-    EXPECT_TRUE(has("Loading flaggers...done"));
-    EXPECT_TRUE(has("Loading statues...done"));
-    EXPECT_TRUE(has("Loading map...done"));
+    for (const char* stage : {"Scanning", "Scanning...done", "Loading lighting...done", "Loading flaggers...done",
+                              "Loading statues...done", "Loading map...done"})
+        EXPECT_TRUE(has(stage)) << stage;
     EXPECT_FALSE(has("Loading billboards"));  // no billboards file
     auto at = [&](const char* text) { return std::find(shown.begin(), shown.end(), text) - shown.begin(); };
     EXPECT_LT(at("Scanning...done"), at("Loading lighting"));
