@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
+#include <utility>
 
 #include "app/camera_keys.h"
 
@@ -32,6 +34,12 @@ void expect_quat(const Quat& q, double w, double x, double y, double z)
     EXPECT_NEAR(q.z, z, k_eps);
 }
 
+void expect_rows(const render::Mat3f& m, const render::Mat3f& want)
+{
+    for (std::size_t i = 0; i < 9; ++i)
+        EXPECT_NEAR(m[i], want[i], k_eps) << i;
+}
+
 class CameraKeys : public ::testing::Test {
 protected:
     CameraKeys() { clear_keyframes(); }
@@ -51,8 +59,7 @@ TEST_F(CameraKeys, KeptInTickOrderEqualTicksAfterEarlierOnes)
     add_keyframe(key(200, 4));  // after the earlier 200
     add_keyframe(key(-50, 5));
     EXPECT_EQ(ticks(), (std::vector<std::int32_t>{-50, 100, 200, 200, 300}));
-    EXPECT_EQ(camera_keyframes()[2].position[0], 3);
-    EXPECT_EQ(camera_keyframes()[3].position[0], 4);
+    EXPECT_EQ(std::pair(camera_keyframes()[2].position[0], camera_keyframes()[3].position[0]), std::pair(3.0f, 4.0f));
 }
 
 TEST_F(CameraKeys, AddFromTheFreeCameraUsesTheYawPitchQuaternion)
@@ -65,8 +72,7 @@ TEST_F(CameraKeys, AddFromTheFreeCameraUsesTheYawPitchQuaternion)
     EXPECT_EQ(k.position, (render::Vec3f{1.5f, 2, -3}));
     // cos 45 = sin 45: every product is one half.
     expect_quat(k.rotation, 0.5, 0.5, 0.5, -0.5);
-    EXPECT_EQ(k.fov, 75);
-    EXPECT_EQ(k.tick, 640);
+    EXPECT_EQ(std::tuple(k.fov, k.tick), std::tuple(75, 640));
 }
 
 TEST_F(CameraKeys, CamangleStoresRadiansAndClearsTheOtherAngles)
@@ -76,24 +82,19 @@ TEST_F(CameraKeys, CamangleStoresRadiansAndClearsTheOtherAngles)
     aim_free_camera(180, -30);
     EXPECT_DOUBLE_EQ(free_camera().yaw, 180 * 0.017453292519943295);
     EXPECT_DOUBLE_EQ(free_camera().pitch, -30 * 0.017453292519943295);
-    EXPECT_EQ(free_camera().roll, 0);
-    EXPECT_EQ(free_camera().turn, 0);
-    EXPECT_TRUE(free_camera().aimed);
+    EXPECT_EQ(std::tuple(free_camera().roll, free_camera().turn, free_camera().aimed), std::tuple(0.0, 0.0, true));
 }
 
 TEST_F(CameraKeys, DeleteChoosesTheNeighbourNearerTheTick)
 {
     for (int t : {100, 200, 400})
         add_keyframe(key(t));
-    EXPECT_EQ(keyframe_to_delete(50), 0);    // none at or before: the first
-    EXPECT_EQ(keyframe_to_delete(400), 2);   // none after: the last
-    EXPECT_EQ(keyframe_to_delete(9999), 2);
-    EXPECT_EQ(keyframe_to_delete(140), 0);   // 40 back, 60 ahead
-    EXPECT_EQ(keyframe_to_delete(160), 1);   // 60 back, 40 ahead
-    EXPECT_EQ(keyframe_to_delete(150), 0);   // a tie takes the earlier one
-    EXPECT_EQ(keyframe_to_delete(200), 1);   // one exactly at the tick
-    EXPECT_EQ(keyframe_to_delete(300), 1);   // tie between 200 and 400
-    EXPECT_EQ(keyframe_to_delete(301), 2);
+    // None at or before: the first; none after: the last; 140 is 40 back and
+    // 60 ahead, 160 the other way round; a tie (150, 300) takes the earlier
+    // one; 200 is exactly at one.
+    for (auto [tick, index] : {std::pair{50, 0}, {400, 2}, {9999, 2}, {140, 0}, {160, 1}, {150, 0}, {200, 1},
+                               {300, 1}, {301, 2}})
+        EXPECT_EQ(keyframe_to_delete(tick), index) << tick;
     delete_keyframe(160);
     EXPECT_EQ(ticks(), (std::vector<std::int32_t>{100, 400}));
     delete_keyframe(-2147483647 - 1);
@@ -118,26 +119,19 @@ TEST_F(CameraKeys, ListLines)
 {
     add_keyframe({{1.234f, -5.5f, 100}, yaw_pitch_quaternion(M_PI / 2, 0), 90, 256});
     add_keyframe({{0, 0, 0}, {}, 90, -64});
-    std::vector<std::string> lines = keyframe_lines();
-    ASSERT_EQ(lines.size(), 2u);
-    EXPECT_EQ(lines[0], "pos = { 0.00, 0.00, 0.00 }, rot = { 1.00, 0.00, 0.00, 0.00 }, time = -0.50");
-    EXPECT_EQ(lines[1], "pos = { 1.23, -5.50, 100.00 }, rot = { 0.71, 0.00, 0.71, 0.00 }, time = 2.00");
+    EXPECT_EQ(keyframe_lines(), (std::vector<std::string>{
+                                    "pos = { 0.00, 0.00, 0.00 }, rot = { 1.00, 0.00, 0.00, 0.00 }, time = -0.50",
+                                    "pos = { 1.23, -5.50, 100.00 }, rot = { 0.71, 0.00, 0.71, 0.00 }, time = 2.00"}));
 }
 
 TEST_F(CameraKeys, QuaternionRowsAreTheCameraAxes)
 {
     // Yaw 90 degrees: the camera's right axis is world -z, its backward
     // axis world +x, up stays up.
-    render::Mat3f m = quaternion_rows(yaw_pitch_quaternion(M_PI / 2, 0));
-    const float expected[9] = {0, 0, -1, 0, 1, 0, 1, 0, 0};
-    for (int i = 0; i < 9; ++i)
-        EXPECT_NEAR(m[static_cast<std::size_t>(i)], expected[i], k_eps) << i;
+    expect_rows(quaternion_rows(yaw_pitch_quaternion(M_PI / 2, 0)), {0, 0, -1, 0, 1, 0, 1, 0, 0});
     // Pitch 90 degrees up: the camera looks along world +y, so its backward
     // axis is -y and its up axis tilts back to +z.
-    m = quaternion_rows(yaw_pitch_quaternion(0, M_PI / 2));
-    const float pitched[9] = {1, 0, 0, 0, 0, 1, 0, -1, 0};
-    for (int i = 0; i < 9; ++i)
-        EXPECT_NEAR(m[static_cast<std::size_t>(i)], pitched[i], k_eps) << i;
+    expect_rows(quaternion_rows(yaw_pitch_quaternion(0, M_PI / 2)), {1, 0, 0, 0, 0, 1, 0, -1, 0});
     render::Camera c = pose_camera({{1, 2, 3}, {}, 60});
     EXPECT_EQ(c.position, (render::Vec3f{1, 2, 3}));
     EXPECT_EQ(c.rotation, (render::Mat3f{1, 0, 0, 0, 1, 0, 0, 0, 1}));
@@ -149,22 +143,15 @@ TEST_F(CameraKeys, FreeCameraRotation)
     c.yaw = 0.7;
     c.pitch = -0.2;
     render::Mat3f plain = quaternion_rows(yaw_pitch_quaternion(0.7, -0.2));
-    render::Mat3f m = free_camera_rows(c);
-    for (int i = 0; i < 9; ++i)
-        EXPECT_NEAR(m[static_cast<std::size_t>(i)], plain[static_cast<std::size_t>(i)], k_eps) << i;
+    expect_rows(free_camera_rows(c), plain);
     // The turn adds to the yaw.
     c.yaw = 0.5;
     c.turn = 0.2;
-    m = free_camera_rows(c);
-    for (int i = 0; i < 9; ++i)
-        EXPECT_NEAR(m[static_cast<std::size_t>(i)], plain[static_cast<std::size_t>(i)], k_eps) << i;
+    expect_rows(free_camera_rows(c), plain);
     // A quarter roll turns the right axis up and the up axis left.
     FreeCamera r;
     r.roll = M_PI / 2;
-    m = free_camera_rows(r);
-    const float rolled[9] = {0, 1, 0, -1, 0, 0, 0, 0, 1};
-    for (int i = 0; i < 9; ++i)
-        EXPECT_NEAR(m[static_cast<std::size_t>(i)], rolled[i], k_eps) << i;
+    expect_rows(free_camera_rows(r), {0, 1, 0, -1, 0, 0, 0, 0, 1});
     // Yaw then pitch composed by hand gives the camangle quaternion.
     const Quat yaw{static_cast<float>(std::cos(0.35)), 0, static_cast<float>(std::sin(0.35)), 0};
     const Quat pitch{static_cast<float>(std::cos(-0.1)), static_cast<float>(std::sin(-0.1)), 0, 0};
@@ -212,16 +199,14 @@ TEST_F(CameraKeys, PoseInterpolatesBetweenKeyframesAndHoldsOutside)
     EXPECT_NEAR(p->position[2], 7.5f, k_eps);
     EXPECT_NEAR(p->fov, 77.0f, 1e-4);
 
-    p = keyframe_camera_pose(-1000);  // before the first: held
-    ASSERT_TRUE(p);
-    EXPECT_EQ(p->position, (render::Vec3f{0, 0, 0}));
-    EXPECT_EQ(p->fov, 90);
-    p = keyframe_camera_pose(300);  // exactly at a keyframe
-    EXPECT_EQ(p->position, (render::Vec3f{10, -4, 2}));
-    EXPECT_EQ(p->fov, 110);
-    p = keyframe_camera_pose(1e9);  // after the last: held
-    EXPECT_EQ(p->position, (render::Vec3f{10, -4, 12}));
-    EXPECT_EQ(p->fov, 50);
+    // Before the first and after the last the pose is held; at 300 exactly
+    // on a keyframe.
+    for (auto [tick, position, fov] : {std::tuple{-1000.0, render::Vec3f{0, 0, 0}, 90.0f},
+                                       {300.0, render::Vec3f{10, -4, 2}, 110.0f}, {1e9, render::Vec3f{10, -4, 12}, 50.0f}}) {
+        p = keyframe_camera_pose(tick);
+        ASSERT_TRUE(p) << tick;
+        EXPECT_EQ(std::pair(p->position, p->fov), std::pair(position, fov)) << tick;
+    }
     EXPECT_FALSE(keyframe_camera_pose(std::nan("")).has_value());
 }
 

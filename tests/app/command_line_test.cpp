@@ -12,13 +12,30 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <array>
 #include <cstdlib>
 #include <initializer_list>
 #include <string>
+#include <tuple>
+#include <type_traits>
 #include <vector>
 
 namespace zv::app {
 namespace {
+
+// Output written to a stream by f, as text.
+template <typename F>
+std::string captured(F f)
+{
+    char* buf = nullptr;
+    std::size_t size = 0;
+    std::FILE* stream = open_memstream(&buf, &size);
+    f(stream);
+    std::fclose(stream);
+    std::string text(buf, size);
+    std::free(buf);
+    return text;
+}
 
 class CommandLineTest : public ::testing::Test {
 protected:
@@ -43,15 +60,19 @@ protected:
         values = StartupValues{};
         std::vector<const char*> argv{"zarvox"};
         argv.insert(argv.end(), args.begin(), args.end());
-        char* buf = nullptr;
-        std::size_t size = 0;
-        std::FILE* stream = open_memstream(&buf, &size);
-        std::optional<int> status =
-            parse_command_line(static_cast<int>(argv.size()), argv.data(), values, stream);
-        std::fclose(stream);
-        err.assign(buf, size);
-        std::free(buf);
+        std::optional<int> status;
+        err = captured([&](std::FILE* f) {
+            status = parse_command_line(static_cast<int>(argv.size()), argv.data(), values, f);
+        });
         return status;
+    }
+
+    // Parses the arguments without a complaint, then expects `want` in `field`.
+    template <typename T>
+    void parses_to(std::initializer_list<const char*> args, const T& field, std::type_identity_t<T> want)
+    {
+        EXPECT_EQ(run(args), std::nullopt) << *args.begin();
+        EXPECT_EQ(field, want) << *args.begin();
     }
 
     StartupValues values;
@@ -63,18 +84,15 @@ protected:
 
 TEST_F(CommandLineTest, ValueJoinedOrNextAgree)
 {
-    EXPECT_EQ(run({"--width=1024"}), std::nullopt);
-    EXPECT_EQ(s.xres, 1024);
+    parses_to({"--width=1024"}, s.xres, 1024);
     s.xres = 640;
     EXPECT_EQ(run({"--width", "1024", "--height", "768"}), std::nullopt);
     EXPECT_EQ(s.xres, 1024);
     EXPECT_EQ(s.yres, 768);
     EXPECT_FALSE(values.file_argument);  // "1024" was the value, not a file
     s.xres = 640;
-    EXPECT_EQ(run({"--width"}), std::nullopt);  // last: no value
-    EXPECT_EQ(s.xres, 640);
-    EXPECT_EQ(run({"--width=wide"}), std::nullopt);  // "%d" fails: nothing stored
-    EXPECT_EQ(s.xres, 640);
+    parses_to({"--width"}, s.xres, 640);        // last: no value
+    parses_to({"--width=wide"}, s.xres, 640);   // "%d" fails: nothing stored
     EXPECT_EQ(err, "");
 }
 
@@ -106,13 +124,11 @@ TEST_F(CommandLineTest, OneFileArgumentOnly)
 
 TEST_F(CommandLineTest, UnknownOptionsFail)
 {
-    EXPECT_EQ(run({"--wdth=3"}), 1);
-    EXPECT_EQ(err, "bad option '--wdth=3'\n");
-    EXPECT_EQ(run({"-"}), 1);
-    EXPECT_EQ(err, "bad option '-'\n");
-    EXPECT_EQ(run({"--fugly=1"}), 1);  // a plain flag takes no value
-    EXPECT_EQ(err, "bad option '--fugly=1'\n");
-    EXPECT_EQ(run({"--Debug"}), 1);
+    // "--fugly" is a plain flag and takes no value; options are case-sensitive.
+    for (const char* option : {"--wdth=3", "-", "--fugly=1", "--Debug"}) {
+        EXPECT_EQ(run({option}), 1) << option;
+        EXPECT_EQ(err, std::string("bad option '") + option + "'\n");
+    }
 }
 
 TEST_F(CommandLineTest, IntegerOptionsClamp)
@@ -123,26 +139,18 @@ TEST_F(CommandLineTest, IntegerOptionsClamp)
     EXPECT_EQ(run({"--texture-detail=-3", "--ground-texture-detail", "2"}), std::nullopt);
     EXPECT_EQ(g.model_texture_bias, 0);
     EXPECT_EQ(g.ground_texture_bias, 2);
-    EXPECT_EQ(run({"--fake-loss", "-5"}), std::nullopt);
-    EXPECT_EQ(flags.packet_loss_percent, 0);
-    EXPECT_EQ(run({"--fake-loss=250"}), std::nullopt);
-    EXPECT_EQ(flags.packet_loss_percent, 100);
-    EXPECT_EQ(run({"--roostfrequency", "5000"}), std::nullopt);
-    EXPECT_EQ(g.roost_frequency, 1000);
+    parses_to({"--fake-loss", "-5"}, flags.packet_loss_percent, 0);
+    parses_to({"--fake-loss=250"}, flags.packet_loss_percent, 100);
+    parses_to({"--roostfrequency", "5000"}, g.roost_frequency, 1000);
 }
 
 TEST_F(CommandLineTest, FloatOptionsClampAndConvert)
 {
-    EXPECT_EQ(run({"--erode", "250"}), std::nullopt);
-    EXPECT_EQ(flags.erosion, 100.0f);
-    EXPECT_EQ(run({"--erode=-1"}), std::nullopt);
-    EXPECT_EQ(flags.erosion, 0.0f);
-    EXPECT_EQ(run({"--fake-lag", "250"}), std::nullopt);
-    EXPECT_FLOAT_EQ(flags.fake_lag, 0.25f);
-    EXPECT_EQ(run({"--fake-lag", "5000"}), std::nullopt);
-    EXPECT_EQ(flags.fake_lag, 1.0f);
-    EXPECT_EQ(run({"--lod-scale", "0"}), std::nullopt);
-    EXPECT_FLOAT_EQ(g.lod_scale, 0.000001f);
+    parses_to({"--erode", "250"}, flags.erosion, 100.0f);
+    parses_to({"--erode=-1"}, flags.erosion, 0.0f);
+    parses_to({"--fake-lag", "250"}, flags.fake_lag, 0.25f);
+    parses_to({"--fake-lag", "5000"}, flags.fake_lag, 1.0f);
+    parses_to({"--lod-scale", "0"}, g.lod_scale, 0.000001f);
     EXPECT_EQ(run({"--lod-scale=1e9", "--lod-bias", "-7.5", "--detail", "0.01"}), std::nullopt);
     EXPECT_FLOAT_EQ(g.lod_scale, 1000000.0f);
     EXPECT_FLOAT_EQ(g.lod_bias, -7.5f);
@@ -150,8 +158,7 @@ TEST_F(CommandLineTest, FloatOptionsClampAndConvert)
     EXPECT_EQ(run({"--max-detail-distance", "20"}), std::nullopt);
     EXPECT_EQ(g.detail_distance, 20.0f);
     EXPECT_EQ(g.fade_distance, 25.0f);
-    EXPECT_EQ(run({"--lock-fps", "30"}), std::nullopt);
-    EXPECT_EQ(values.lock_fps, 30.0f);
+    parses_to({"--lock-fps", "30"}, values.lock_fps, 30.0f);
 }
 
 TEST_F(CommandLineTest, BadValuesNameTheirOption)
@@ -179,10 +186,8 @@ TEST_F(CommandLineTest, BenchmarkTakesPositiveSeconds)
 {
     EXPECT_EQ(run({}), std::nullopt);
     EXPECT_EQ(values.benchmark_seconds, 0.0f);  // no benchmark by default
-    EXPECT_EQ(run({"--benchmark", "20"}), std::nullopt);
-    EXPECT_EQ(values.benchmark_seconds, 20.0f);
-    EXPECT_EQ(run({"--benchmark=0.5"}), std::nullopt);
-    EXPECT_EQ(values.benchmark_seconds, 0.5f);
+    parses_to({"--benchmark", "20"}, values.benchmark_seconds, 20.0f);
+    parses_to({"--benchmark=0.5"}, values.benchmark_seconds, 0.5f);
     // No time at all, or less, is no benchmark: an error, nothing stored.
     for (const char* v : {"0", "-3", "-0.0", "nan"}) {
         EXPECT_EQ(run({"--benchmark", v}), 1) << v;
@@ -211,9 +216,7 @@ TEST_F(CommandLineTest, ChaseCenterNeedsThreeNumbers)
 {
     EXPECT_EQ(values.chase_center[1], 2.52f);
     EXPECT_EQ(run({"--chase-center", "1,-2.5, 3"}), std::nullopt);
-    EXPECT_EQ(values.chase_center[0], 1.0f);
-    EXPECT_EQ(values.chase_center[1], -2.5f);
-    EXPECT_EQ(values.chase_center[2], 3.0f);
+    EXPECT_EQ(values.chase_center, (std::array<float, 3>{1.0f, -2.5f, 3.0f}));
     EXPECT_EQ(run({"--chase-center=1,2"}), 1);
     EXPECT_EQ(err, "Bad arg for --chase-center\n");
     EXPECT_EQ(run({"--chase-center=1 ,2,3"}), 1);
@@ -225,17 +228,15 @@ TEST_F(CommandLineTest, ConnectStripsTheLinkSchemeAndPushesHistory)
     s.server_history[0].text = "old.example";
     s.server_history_selected = 3;
     EXPECT_EQ(run({"--track", "hill", "--connect", "zarvox:race.example:5000"}), std::nullopt);
-    EXPECT_EQ(s.server_name.text, "race.example:5000");
     EXPECT_EQ(values.connect_target, "race.example:5000");
-    EXPECT_EQ(s.server_history[0].text, "race.example:5000");
-    EXPECT_EQ(s.server_history[1].text, "old.example");
+    EXPECT_EQ(std::tuple(s.server_name.text, s.server_history[0].text, s.server_history[1].text),
+              std::tuple("race.example:5000", "race.example:5000", "old.example"));
     EXPECT_EQ(s.server_history_selected, -1);
     EXPECT_FALSE(values.track_override);  // the server picks the track
 
     // Equal to entry 0: the history stays as it is.
     EXPECT_EQ(run({"--connect=race.example:5000"}), std::nullopt);
-    EXPECT_EQ(s.server_history[1].text, "old.example");
-    EXPECT_EQ(s.server_history[2].text, "");
+    EXPECT_EQ(std::pair(s.server_history[1].text, s.server_history[2].text), std::pair(std::string("old.example"), std::string()));
 
     EXPECT_EQ(run({"--connect", "zarvox:"}), std::nullopt);
     EXPECT_FALSE(values.connect_target);
@@ -248,13 +249,9 @@ TEST_F(CommandLineTest, FlagsAndDebugLevels)
                    "--accurate-skip", "--print-orientation", "--glfinish", "--hidden-pause",
                    "--hidden-hud", "--record-video", "--warp", "--super-debug"}),
               std::nullopt);
-    EXPECT_TRUE(flags.flat_shading);
-    EXPECT_TRUE(flags.no_vertex_arrays);
-    EXPECT_TRUE(flags.learning);
-    EXPECT_TRUE(flags.practice);
-    EXPECT_TRUE(flags.editor);
-    EXPECT_TRUE(flags.accurate_skip);
-    EXPECT_TRUE(flags.print_orientation);
+    EXPECT_EQ(std::tuple(flags.flat_shading, flags.no_vertex_arrays, flags.learning, flags.practice, flags.editor,
+                         flags.accurate_skip, flags.print_orientation),
+              std::tuple(true, true, true, true, true, true, true));
     EXPECT_TRUE(values.glfinish && values.hide_pause_text && values.hide_hud);
     EXPECT_TRUE(values.record_video && values.warp);
     EXPECT_EQ(core::debug_level(), 2);
@@ -295,20 +292,6 @@ TEST_F(CommandLineTest, NoMmxIsLoggedOnlyWhenPresent)
     std::string log = test::read_file(tmp / "log.txt").value_or("");
     EXPECT_NE(log.find("Ignoring MMX\n"), std::string::npos);
     EXPECT_EQ(log.find("Ignoring MMX"), log.rfind("Ignoring MMX"));  // once
-}
-
-// Output written to a stream by f, as text.
-template <typename F>
-std::string captured(F f)
-{
-    char* buf = nullptr;
-    std::size_t size = 0;
-    std::FILE* stream = open_memstream(&buf, &size);
-    f(stream);
-    std::fclose(stream);
-    std::string text(buf, size);
-    std::free(buf);
-    return text;
 }
 
 // Every option the parser knows is in the help, with a text, on a line of its

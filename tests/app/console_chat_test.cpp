@@ -2,6 +2,9 @@
 // scroll, and the line's sideways scrolling.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <utility>
+
 #include "app/console_fixture.h"
 
 namespace zv::app {
@@ -66,9 +69,7 @@ TEST_F(ChatLine, ConnectedChatGoesToTheClientCutTo466Bytes)
     EXPECT_TRUE(messages().empty());
     g.game_clock = 5;
     EXPECT_EQ(run(std::string(600, 'x')), 1);
-    ASSERT_EQ(sent.size(), 2u);
-    EXPECT_EQ(sent[0], "good race");
-    EXPECT_EQ(sent[1], std::string(466, 'x'));
+    EXPECT_EQ(sent, (std::vector<std::string>{"good race", std::string(466, 'x')}));
     // Commands never go to the server.
     g.game_clock = 10;
     EXPECT_EQ(run("/togglefps"), 1);
@@ -110,18 +111,14 @@ TEST_F(ChatLine, HistoryBrowsingKeepsEditsAndTheNewLine)
     key(UiKey::up);
     EXPECT_EQ(line(), "/toggletime");
     type("X");  // edited while browsing: stored back into its slot
-    key(UiKey::up);
-    EXPECT_EQ(line(), "/togglefps");
-    key(UiKey::up);  // the oldest is the limit
-    EXPECT_EQ(line(), "/togglefps");
-    key(UiKey::down);
-    EXPECT_EQ(line(), "/toggletimeX");
-    key(UiKey::down);
-    EXPECT_EQ(line(), "/togglespeed");
-    key(UiKey::down);
-    EXPECT_EQ(line(), "draft");  // the line being written comes back
-    key(UiKey::down);            // nothing newer
-    EXPECT_EQ(line(), "draft");
+    // The oldest is the limit; past the newest the line being written comes
+    // back, and nothing is newer than it.
+    int step = 0;
+    for (auto [k, want] : {std::pair{UiKey::up, "/togglefps"}, {UiKey::up, "/togglefps"}, {UiKey::down, "/toggletimeX"},
+                           {UiKey::down, "/togglespeed"}, {UiKey::down, "draft"}, {UiKey::down, "draft"}}) {
+        key(k);
+        EXPECT_EQ(line(), want) << "step " << step++;
+    }
     EXPECT_EQ(history()[1], "/toggletimeX");
 
     // Submitting a browsed line puts it in front and starts a new line.
@@ -152,8 +149,7 @@ TEST_F(ChatLine, HistoryHoldsTheNewestHundred)
     for (int i = 0; i < 130; ++i)
         push_chat_history("/line" + std::to_string(i));
     ASSERT_EQ(history().size(), 100u);
-    EXPECT_EQ(history().front(), "/line129");
-    EXPECT_EQ(history().back(), "/line30");
+    EXPECT_EQ(std::pair(history().front(), history().back()), std::pair(std::string("/line129"), std::string("/line30")));
     for (int i = 0; i < 150; ++i)
         key(UiKey::up);
     EXPECT_EQ(line(), "/line30");
@@ -165,8 +161,7 @@ TEST_F(ChatLine, HistoryHoldsTheNewestHundred)
     EXPECT_EQ(line(), "/togglefps");
     key(UiKey::enter);
     ASSERT_EQ(history().size(), 100u);
-    EXPECT_EQ(history().front(), "/togglefps");
-    EXPECT_EQ(history().back(), "/line31");
+    EXPECT_EQ(std::pair(history().front(), history().back()), std::pair(std::string("/togglefps"), std::string("/line31")));
 }
 
 TEST_F(ChatLine, LineEditingAndItsLength)

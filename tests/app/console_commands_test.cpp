@@ -2,6 +2,10 @@
 // failure rules, the camera keyframe commands, the frame histogram, the pipe.
 #include <gtest/gtest.h>
 
+#include <initializer_list>
+#include <tuple>
+#include <utility>
+
 #include "app/console_fixture.h"
 #include "app/hud.h"
 #include "app/startup_flags.h"
@@ -11,7 +15,19 @@
 namespace zv::app {
 namespace {
 
-class Commands : public ConsoleTest {};
+class Commands : public ConsoleTest {
+protected:
+    // Runs each command, expecting it taken (1) or not (0), and then the
+    // value it leaves in `field`.
+    template <typename T>
+    void runs(const T& field, std::initializer_list<std::tuple<const char*, int, T>> rows)
+    {
+        for (const auto& [command, taken, value] : rows) {
+            EXPECT_EQ(run(command), taken) << command;
+            EXPECT_EQ(field, value) << command;
+        }
+    }
+};
 
 TEST_F(Commands, ToggleSpyTwiceShowsOnThenOff)
 {
@@ -29,10 +45,8 @@ TEST_F(Commands, DisplayToggles)
     for (const char* c : {"/togglefps", "/toggletime", "/toggleping", "/togglespeed"})
         EXPECT_EQ(run(c), 1) << c;
     EXPECT_EQ(messages(), (Lines{"FPS display OFF", "Time display ON", "Ping display OFF", "Speed display ON"}));
-    EXPECT_EQ(core::settings().draw_fps, 0);
-    EXPECT_EQ(core::settings().draw_time, 1);
-    EXPECT_EQ(core::settings().draw_ping, 0);
-    EXPECT_EQ(core::settings().draw_speed, 1);
+    const core::Settings& s = core::settings();
+    EXPECT_EQ(std::tuple(s.draw_fps, s.draw_time, s.draw_ping, s.draw_speed), std::tuple(0, 1, 0, 1));
 
     const bool graph = suspension_graph_shown();
     EXPECT_EQ(run("/togglegraph"), 1);
@@ -49,34 +63,24 @@ TEST_F(Commands, DisplayToggles)
                                  "Keycam mode OFF"}));
 }
 
-TEST_F(Commands, ExactKeywordsTakeNothingAfterThem)
+// Exact keywords take nothing after them; unknown words and a bare slash
+// are no commands either.
+TEST_F(Commands, ExactKeywordsUnknownCommandsAndTheBareSlash)
 {
-    for (const char* c : {"/renderstatsx", "/togglespy ", "/ togglespy", "/togglespyy", "/TOGGLESPY",
-                          "/addkeys", "/clearkeys now", "/forcereload!", "/rmkey2", "/savetrackinfo "}) {
+    for (const char* c : {"/renderstatsx", "/togglespy ", "/ togglespy", "/togglespyy", "/TOGGLESPY", "/addkeys",
+                          "/clearkeys now", "/forcereload!", "/rmkey2", "/savetrackinfo ", "/", "\\", "/nosuch",
+                          "/ fov 90", "/fo", "/pip 1"})
         EXPECT_EQ(run(c), 0) << c;
-    }
     EXPECT_TRUE(messages().empty());
     EXPECT_EQ(core::settings().spy, 0);
     EXPECT_TRUE(camera_keyframes().empty());
 }
 
-TEST_F(Commands, UnknownCommandsAndTheBareSlash)
-{
-    for (const char* c : {"/", "\\", "/nosuch", "/ fov 90", "/fo", "/pip 1"})
-        EXPECT_EQ(run(c), 0) << c;
-    EXPECT_TRUE(messages().empty());
-}
-
 TEST_F(Commands, FovReadsANumberRightAfterTheKeyword)
 {
-    EXPECT_EQ(run("/fov 90"), 1);
-    EXPECT_EQ(core::settings().fov.value, 90);
-    EXPECT_EQ(run("/fov75"), 1);  // no blank needed before the number
-    EXPECT_EQ(core::settings().fov.value, 75);
-    EXPECT_EQ(run("/fov 500"), 1);  // clamped like the menu's
-    EXPECT_EQ(core::settings().fov.value, 170);
-    EXPECT_EQ(run("/fov 1"), 1);
-    EXPECT_EQ(core::settings().fov.value, 10);
+    // No blank needed before the number; clamped like the menu's.
+    runs<double>(core::settings().fov.value,
+                 {{"/fov 90", 1, 90}, {"/fov75", 1, 75}, {"/fov 500", 1, 170}, {"/fov 1", 1, 10}});
     EXPECT_EQ(messages(), (Lines{"fov set", "fov set", "fov set", "fov set"}));
 
     // "fovx" is still "fov": its number fails and the usage is shown.
@@ -88,48 +92,28 @@ TEST_F(Commands, FovReadsANumberRightAfterTheKeyword)
 
 TEST_F(Commands, IntegerSettings)
 {
-    EXPECT_EQ(run("/bbopt 3"), 1);
-    EXPECT_EQ(core::settings().billboard_optimize_lookahead, 3);
-    EXPECT_EQ(run("/bbopt-2"), 1);
-    EXPECT_EQ(core::settings().billboard_optimize_lookahead, -2);
-    EXPECT_EQ(run("/bbopt x"), 1);  // failed read: unchanged, no message
-    EXPECT_EQ(core::settings().billboard_optimize_lookahead, -2);
+    // A failed read leaves the value unchanged, with no message.
+    runs<int>(core::settings().billboard_optimize_lookahead,
+              {{"/bbopt 3", 1, 3}, {"/bbopt-2", 1, -2}, {"/bbopt x", 1, -2}});
     EXPECT_EQ(messages(), (Lines{"Billboard optimization window is now 3", "Billboard optimization window is now -2"}));
 
-    EXPECT_EQ(run("/  messagelines 9"), 1);
-    EXPECT_EQ(core::settings().message_lines, 9);
-    EXPECT_EQ(run("/messagelines"), 1);  // no number: unchanged
-    EXPECT_EQ(core::settings().message_lines, 9);
-    EXPECT_EQ(run("/messagelines9"), 0);  // needs a blank after the word
-    EXPECT_EQ(run("/messagelines 5000"), 1);
-    EXPECT_EQ(core::settings().message_lines, 1000);
-    Lines m = messages();
-    ASSERT_EQ(m.size(), 2u);
-    EXPECT_EQ(m[0], "Maximum showing messages is now 9");
-    EXPECT_EQ(m[1], "Maximum showing messages is now 1000");
+    // No number: unchanged; the word needs a blank after it.
+    runs<int>(core::settings().message_lines, {{"/  messagelines 9", 1, 9}, {"/messagelines", 1, 9},
+                                               {"/messagelines9", 0, 9}, {"/messagelines 5000", 1, 1000}});
+    EXPECT_EQ(messages(), (Lines{"Maximum showing messages is now 9", "Maximum showing messages is now 1000"}));
 
-    EXPECT_EQ(run("/demobackups 3"), 1);
-    EXPECT_EQ(core::settings().demo_backups, 3);
-    EXPECT_EQ(run("/demobackups -4"), 1);
-    EXPECT_EQ(core::settings().demo_backups, 0);
-    EXPECT_EQ(run("/demobackups 1e9"), 1);  // "%d" reads the 1
-    EXPECT_EQ(core::settings().demo_backups, 1);
-    EXPECT_EQ(run("/demobackups junk"), 1);
-    EXPECT_EQ(core::settings().demo_backups, 1);
+    // "%d" reads the 1 of "1e9".
+    runs<int>(core::settings().demo_backups, {{"/demobackups 3", 1, 3}, {"/demobackups -4", 1, 0},
+                                              {"/demobackups 1e9", 1, 1}, {"/demobackups junk", 1, 1}});
     EXPECT_EQ(messages(), (Lines{"Now keeping 3 demo backups", "Now keeping 0 demo backups",
                                  "Now keeping 1 demo backups"}));
 }
 
 TEST_F(Commands, MapScaleIsClamped)
 {
-    EXPECT_EQ(run("/mapscale 20"), 1);
-    EXPECT_EQ(core::settings().map_scale, 8.0f);
-    EXPECT_EQ(run("/ mapscale 0.01"), 1);
-    EXPECT_EQ(core::settings().map_scale, 0.125f);
-    EXPECT_EQ(run("/mapscale 2.5"), 1);
-    EXPECT_EQ(run("/mapscale"), 1);
-    EXPECT_EQ(run("/mapscale nan"), 1);
-    EXPECT_EQ(core::settings().map_scale, 2.5f);
+    runs<float>(core::settings().map_scale, {{"/mapscale 20", 1, 8.0f}, {"/ mapscale 0.01", 1, 0.125f},
+                                             {"/mapscale 2.5", 1, 2.5f}, {"/mapscale", 1, 2.5f},
+                                             {"/mapscale nan", 1, 2.5f}});
     EXPECT_EQ(messages(), (Lines{"Map scale set to 8.000000", "Map scale set to 0.125000", "Map scale set to 2.500000"}));
 }
 
@@ -139,9 +123,8 @@ TEST_F(Commands, RenderStatsTurnsTheLinesOnAndClearsTheMaxima)
     startup_flags().render_stats_level = 0;
     render::render_stats().max.model_polygons = 900;
     EXPECT_EQ(run("/renderstats"), 1);
-    EXPECT_EQ(startup_flags().render_stats_level, 1);
-    EXPECT_EQ(render::render_stats().max.model_polygons, 0);
-    EXPECT_TRUE(messages().empty());
+    EXPECT_EQ(std::tuple(startup_flags().render_stats_level, render::render_stats().max.model_polygons, messages()),
+              std::tuple(1, 0, Lines{}));
     startup_flags().render_stats_level = old_level;
 }
 
@@ -169,9 +152,8 @@ TEST_F(Commands, KeyframeCommands)
     race::physics_world()->tick = 640;
     EXPECT_EQ(run("/addkey"), 1);
     ASSERT_EQ(camera_keyframes().size(), 3u);
-    EXPECT_EQ(camera_keyframes()[0].tick, 128);
-    EXPECT_EQ(camera_keyframes()[1].tick, 256);
-    EXPECT_EQ(camera_keyframes()[1].fov, 60);
+    EXPECT_EQ(std::tuple(camera_keyframes()[0].tick, camera_keyframes()[1].tick, camera_keyframes()[1].fov),
+              std::tuple(128, 256, 60));
     EXPECT_EQ(messages(), Lines(3, "Keyframe added"));
 
     EXPECT_EQ(run("/listkeys"), 1);
@@ -212,8 +194,7 @@ TEST_F(Commands, CamangleNeedsABikeAndTwoNumbers)
     EXPECT_EQ(run("/camangle 90 -10"), 1);
     EXPECT_DOUBLE_EQ(free_camera().yaw, 90 * 0.017453292519943295);
     EXPECT_DOUBLE_EQ(free_camera().pitch, -10 * 0.017453292519943295);
-    EXPECT_EQ(free_camera().roll, 0);
-    EXPECT_EQ(free_camera().turn, 0);
+    EXPECT_EQ(std::pair(free_camera().roll, free_camera().turn), std::pair(0.0, 0.0));
     EXPECT_EQ(messages(), Lines{"Camera aimed"});
 
     for (const char* c : {"/camangle", "/camangle 45", "/camangle x 3", "/camangle 1 inf"})
@@ -239,25 +220,18 @@ TEST_F(Commands, PipeTakesItsNumbersAndTheClassDefaults)
     put_bike("450sxf(2017)");
     EXPECT_EQ(run("/pipe 6.5 0.5"), 1);
     PipeParameters p = pipe_parameters()[3];
-    EXPECT_EQ(p.length, 6.5f);
-    EXPECT_EQ(p.spread, 0.5f);
-    EXPECT_EQ(p.gain, -0.85f);  // four-stroke start
-    EXPECT_EQ(p.first_tap, 0);
-    EXPECT_EQ(p.last_tap, 15);
-    EXPECT_TRUE(p.changed);
+    // The gain from the four-stroke start.
+    EXPECT_EQ(std::tuple(p.length, p.spread, p.gain, p.first_tap, p.last_tap, p.changed),
+              std::tuple(6.5f, 0.5f, -0.85f, 0, 15, true));
     EXPECT_EQ(messages(), Lines{"Pipe updated"});
 
     put_bike("125sx");
     EXPECT_EQ(run("/pipe"), 1);  // all from the two-stroke start
     p = pipe_parameters()[3];
-    EXPECT_EQ(p.length, 1.75f);
-    EXPECT_EQ(p.spread, 0.3f);
-    EXPECT_EQ(p.gain, -0.75f);
+    EXPECT_EQ(std::tuple(p.length, p.spread, p.gain), std::tuple(1.75f, 0.3f, -0.75f));
     EXPECT_EQ(run("/pipe 2 1 -0.5 3 9 77"), 1);
     p = pipe_parameters()[3];
-    EXPECT_EQ(p.gain, -0.5f);
-    EXPECT_EQ(p.first_tap, 3);
-    EXPECT_EQ(p.last_tap, 9);
+    EXPECT_EQ(std::tuple(p.gain, p.first_tap, p.last_tap), std::tuple(-0.5f, 3, 9));
     EXPECT_EQ(run("/pipe nan 0.4"), 1);  // a number that is none keeps its start
     p = pipe_parameters()[3];
     EXPECT_EQ(p.length, 1.75f);
@@ -268,17 +242,13 @@ TEST(PipeStart, ByEngineClass)
 {
     for (const char* c : {"250f", "450f"}) {
         PipeParameters p = starting_pipe(c);
-        EXPECT_EQ(p.length, 5.0f);
-        EXPECT_EQ(p.spread, 0.918207f);
-        EXPECT_EQ(p.gain, -0.85f);
+        EXPECT_EQ(std::tuple(p.length, p.spread, p.gain), std::tuple(5.0f, 0.918207f, -0.85f)) << c;
     }
     for (const char* c : {"250", "125", "50", ""}) {
         PipeParameters p = starting_pipe(c);
-        EXPECT_EQ(p.length, 1.75f);
-        EXPECT_EQ(p.spread, 0.3f);
-        EXPECT_EQ(p.gain, -0.75f);
-        EXPECT_EQ(p.first_tap, 0);
-        EXPECT_EQ(p.last_tap, 15);
+        EXPECT_EQ(std::tuple(p.length, p.spread, p.gain, p.first_tap, p.last_tap),
+                  std::tuple(1.75f, 0.3f, -0.75f, 0, 15))
+            << c;
     }
 }
 

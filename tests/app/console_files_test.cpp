@@ -2,6 +2,9 @@
 // file offered to the race server and the name of the demo being recorded.
 #include <gtest/gtest.h>
 
+#include <tuple>
+#include <utility>
+
 #include "app/console_fixture.h"
 #include "core/atomic_file.h"
 #include "sim/setup.h"
@@ -22,10 +25,9 @@ TEST_F(FileCommands, ReadSetupTakesOnlySetupKeys)
     EXPECT_EQ(run("/readsetup   fast  "), 1);  // blanks around the name are cut
     EXPECT_EQ(messages(), Lines{"Setup updated"});
     const core::Settings& s = core::settings();
-    EXPECT_EQ(s.name.text, "Speedy");
-    EXPECT_EQ(s.number.text, "7");
-    EXPECT_EQ(s.max_steering_force.value, 800);
-    EXPECT_EQ(s.xres, 640);  // a general key is not a setup key
+    // A general key ("xres") is not a setup key.
+    EXPECT_EQ(std::tuple(s.name.text, s.number.text, s.max_steering_force.value, s.xres),
+              std::tuple("Speedy", "7", 800, 640));
 
     EXPECT_EQ(run("/readsetup nothere"), 1);
     EXPECT_EQ(run("/readsetup"), 1);  // the folder itself is no setup
@@ -92,10 +94,8 @@ TEST_F(FileCommands, ListFilesWithAndWithoutAPattern)
     EXPECT_EQ(all.size(), core::working_set_entries().size());
 
     EXPECT_EQ(run("/ listfiles   ALPHA  "), 1);
-    Lines some = messages();
-    ASSERT_EQ(some.size(), 2u);  // both spellings, in the working set's order
-    EXPECT_EQ(some[0], "Alpha.txt -> " + data + "Alpha.txt");
-    EXPECT_EQ(some[1], "notes/alpha.TXT -> " + home() + "notes/alpha.TXT");
+    // Both spellings, in the working set's order.
+    EXPECT_EQ(messages(), (Lines{"Alpha.txt -> " + data + "Alpha.txt", "notes/alpha.TXT -> " + home() + "notes/alpha.TXT"}));
 
     EXPECT_EQ(run("/listfiles hill/TERRAIN"), 1);
     EXPECT_EQ(messages().size(), 1u);
@@ -153,13 +153,13 @@ TEST(DemoNames, EndingAndLength)
     DemoName n = demo_name_from_argument(" race1");
     EXPECT_EQ(n.status, DemoNameStatus::ok);
     EXPECT_EQ(n.file, "race1.zvdemo");
-    EXPECT_EQ(demo_name_from_argument("best.zvdemo").file, "best.zvdemo");  // already ends so
-    EXPECT_EQ(demo_name_from_argument("best.zvdem").file, "best.zvdem.zvdemo");
-    EXPECT_EQ(demo_name_from_argument("best.ZVDEMO").file, "best.ZVDEMO.zvdemo");
-    EXPECT_EQ(demo_name_from_argument("  two words here ").file, "two.zvdemo");
-    EXPECT_EQ(demo_name_from_argument("\ttabbed\tname").file, "tabbed.zvdemo");
-    EXPECT_EQ(demo_name_from_argument("").status, DemoNameStatus::empty);
-    EXPECT_EQ(demo_name_from_argument("    ").status, DemoNameStatus::empty);
+    // The first already ends so.
+    for (auto [argument, file] : {std::pair{"best.zvdemo", "best.zvdemo"}, {"best.zvdem", "best.zvdem.zvdemo"},
+                                  {"best.ZVDEMO", "best.ZVDEMO.zvdemo"}, {"  two words here ", "two.zvdemo"},
+                                  {"\ttabbed\tname", "tabbed.zvdemo"}})
+        EXPECT_EQ(demo_name_from_argument(argument).file, file) << argument;
+    for (const char* blank : {"", "    "})
+        EXPECT_EQ(demo_name_from_argument(blank).status, DemoNameStatus::empty) << '"' << blank << '"';
 
     // 1016 characters plus ".zvdemo" fit in 1023; one more does not.
     n = demo_name_from_argument(std::string(1016, 'd'));
@@ -173,8 +173,8 @@ TEST(DemoNames, EndingAndLength)
 
 TEST(SendNames, Characters)
 {
-    EXPECT_EQ(check_send_name("Lap_2.zvdemo"), SendNameStatus::ok);
-    EXPECT_EQ(check_send_name(""), SendNameStatus::ok);  // opening it fails later
+    for (const char* good : {"Lap_2.zvdemo", ""})  // an empty name fails later, when opened
+        EXPECT_EQ(check_send_name(good), SendNameStatus::ok) << good;
     for (const char* bad : {"a/b", "a-b", "a b", "a\\b", "\xe9t\xe9", "~x", "a:b"})
         EXPECT_EQ(check_send_name(bad), SendNameStatus::bad_character) << bad;
     EXPECT_EQ(check_send_name(std::string(1013, 'x')), SendNameStatus::ok);

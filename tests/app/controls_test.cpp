@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+
 namespace zv::app {
 namespace {
 
@@ -24,6 +26,13 @@ protected:
     core::Settings& s = core::settings();
 };
 
+// The nine control values in the order they are declared.
+std::array<float, 9> all(const sim::RiderInput& in)
+{
+    return {in.steer, in.throttle, in.front_brake, in.rear_brake, in.shift,
+            in.clutch, in.sit_dab, in.back_up, in.lean};
+}
+
 TEST_F(ControlsTest, DefaultNamesBindToTheirKeys)
 {
     bind_inputs();
@@ -33,11 +42,8 @@ TEST_F(ControlsTest, DefaultNamesBindToTheirKeys)
     EXPECT_EQ(binding_code(s.pause_key), key("Pause"));
     const FixedKeys& k = fixed_keys();
     EXPECT_EQ(k.close, platform::key_code(platform::k_keyboard_device, platform::k_key_close));
-    EXPECT_EQ(k.esc, key("Esc"));
-    EXPECT_EQ(k.keypad_enter, key("Keypad Enter"));
-    EXPECT_EQ(k.tab, key("Tab"));
-    EXPECT_EQ(k.digits[0], key("0"));
-    EXPECT_EQ(k.digits[9], key("9"));
+    EXPECT_EQ((std::array{k.esc, k.keypad_enter, k.tab, k.digits[0], k.digits[9]}),
+              (std::array{key("Esc"), key("Keypad Enter"), key("Tab"), key("0"), key("9")}));
 }
 
 TEST_F(ControlsTest, NamesThatMeanNothingLeaveTheBindingLoose)
@@ -47,18 +53,13 @@ TEST_F(ControlsTest, NamesThatMeanNothingLeaveTheBindingLoose)
     core::parse_binding(s.left_key, "(k)Mouse.axis[0]");       // a key binding on an axis
     core::parse_binding(s.right_key, "(-1,1)Joystick1.axis[0]"); // no joystick here: 0, not mid-range
     bind_inputs();
-    EXPECT_EQ(binding_code(s.throttle_key), k_no_code);
-    EXPECT_EQ(binding_code(s.clutch_key), k_no_code);
-    EXPECT_EQ(binding_code(s.left_key), k_no_code);
-    EXPECT_EQ(binding_code(s.right_key), k_no_code);
+    for (const core::Binding* b : {&s.throttle_key, &s.clutch_key, &s.left_key, &s.right_key})
+        EXPECT_EQ(binding_code(*b), k_no_code) << b->label;
     // Events for unbound codes change nothing.
     begin_binding_tick();
     apply_binding_event(k_no_code, true);
     read_axis_bindings();
-    sim::RiderInput in = control_values();
-    EXPECT_FLOAT_EQ(in.throttle, 0);
-    EXPECT_FLOAT_EQ(in.clutch, 0);
-    EXPECT_FLOAT_EQ(in.steer, 0);
+    EXPECT_EQ(all(control_values()), (std::array<float, 9>{}));
 }
 
 TEST_F(ControlsTest, ControlValuesAddEachBindingWithItsSign)
@@ -67,23 +68,11 @@ TEST_F(ControlsTest, ControlValuesAddEachBindingWithItsSign)
     begin_binding_tick();
     for (const char* name : {"left", "up", "n", "x", "c", "v", "z", "right ctrl", "b"})
         apply_binding_event(key(name), true);
-    sim::RiderInput in = control_values();
-    EXPECT_FLOAT_EQ(in.steer, 1);
-    EXPECT_FLOAT_EQ(in.shift, 1);
-    EXPECT_FLOAT_EQ(in.lean, -1);
-    EXPECT_FLOAT_EQ(in.throttle, 1);
-    EXPECT_FLOAT_EQ(in.front_brake, 1);
-    EXPECT_FLOAT_EQ(in.rear_brake, 1);
-    EXPECT_FLOAT_EQ(in.clutch, 1);
-    EXPECT_FLOAT_EQ(in.sit_dab, 1);
-    EXPECT_FLOAT_EQ(in.back_up, 1);
+    EXPECT_EQ(all(control_values()), (std::array<float, 9>{1, 1, 1, 1, 1, 1, 1, 1, -1}));
     // Opposite keys together cancel.
     for (const char* name : {"right", "down", "m"})
         apply_binding_event(key(name), true);
-    in = control_values();
-    EXPECT_FLOAT_EQ(in.steer, 0);
-    EXPECT_FLOAT_EQ(in.shift, 0);
-    EXPECT_FLOAT_EQ(in.lean, 0);
+    EXPECT_EQ(all(control_values()), (std::array<float, 9>{0, 1, 1, 1, 0, 1, 1, 1, 0}));
 
     // Two bindings on one key both follow it.
     core::parse_binding(s.front_brake_key, "x");
@@ -91,15 +80,12 @@ TEST_F(ControlsTest, ControlValuesAddEachBindingWithItsSign)
     begin_binding_tick();
     apply_binding_event(key("x"), false);
     apply_binding_event(key("x"), true);
-    in = control_values();
+    sim::RiderInput in = control_values();
     EXPECT_FLOAT_EQ(in.throttle, 1);
     EXPECT_FLOAT_EQ(in.front_brake, 1);
 
     reset_binding_values();
-    in = control_values();
-    EXPECT_FLOAT_EQ(in.throttle, 0);
-    EXPECT_FLOAT_EQ(in.steer, 0);
-    EXPECT_FLOAT_EQ(in.back_up, 0);
+    EXPECT_EQ(all(control_values()), (std::array<float, 9>{}));
 }
 
 TEST_F(ControlsTest, ReleaseLetsEveryBindingGo)

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <utility>
 
 namespace {
 
@@ -17,9 +18,8 @@ using DemoListTest = test::DataFolderTest;
 
 TEST(DemoName, FileNameWithoutFolderOrLastExtension)
 {
-    EXPECT_EQ(app::demo_display_name("demos/lap.zvdemo"), "lap");
-    EXPECT_EQ(app::demo_display_name("demos/2017/fast.lap.zvdemo"), "fast.lap");
-    EXPECT_EQ(app::demo_display_name("plain"), "plain");
+    for (auto [path, name] : {std::pair{"demos/lap.zvdemo", "lap"}, {"demos/2017/fast.lap.zvdemo", "fast.lap"}, {"plain", "plain"}})
+        EXPECT_EQ(app::demo_display_name(path), name) << path;
 }
 
 TEST_F(DemoListTest, DemoListTakesDemosFolderZvdemoFilesOnly)

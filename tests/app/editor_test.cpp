@@ -94,20 +94,14 @@ TEST(EditorBrush, StrokesAtTheEdgeOrNowhereAreSafe)
 
 TEST(EditorView, PixelsMapToTheGroundAcrossTheView)
 {
-    EditorView v;
-    v.centre_x = 100;
-    v.centre_z = 200;
-    v.half_width = 80;
-    v.half_height = 45;
-    v.width = 1280;
-    v.height = 720;
+    const EditorView v{.centre_x = 100, .centre_z = 200, .half_width = 80, .half_height = 45, .width = 1280, .height = 720};
     struct Case {
         float px, py, x, z;
     } cases[] = {{0, 0, 20, 155}, {640, 360, 100, 200}, {1280, 720, 180, 245}, {320, 540, 60, 222.5f}};
     for (const Case& c : cases) {
         GroundPoint p = ground_at_pixel(v, c.px, c.py);
-        EXPECT_FLOAT_EQ(p.x, c.x);
-        EXPECT_FLOAT_EQ(p.z, c.z);
+        EXPECT_FLOAT_EQ(p.x, c.x) << c.px << ", " << c.py;
+        EXPECT_FLOAT_EQ(p.z, c.z) << c.px << ", " << c.py;
     }
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <tuple>
 
 #include "app/engine_sounds.h"
 #include "platform/audio.h"
@@ -14,13 +15,12 @@ namespace {
 
 TEST(EngineSoundsGain, ByPauseEditorAndMenu)
 {
-    EXPECT_EQ(sound_mode_gain(true, false, false, true), 0.0f);
-    EXPECT_EQ(sound_mode_gain(false, true, false, true), 0.0f);
-    EXPECT_EQ(sound_mode_gain(false, false, false, true), 1.0f);
-    EXPECT_EQ(sound_mode_gain(false, false, false, false), 1.0f);
-    EXPECT_EQ(sound_mode_gain(false, false, true, true), 0.0f);
-    EXPECT_EQ(sound_mode_gain(false, false, true, false), 0.25f);
-    EXPECT_EQ(sound_mode_gain(true, false, true, false), 0.0f);
+    // {the four switches in order, gain}
+    for (auto [a, b, c, d, gain] : {std::tuple{true, false, false, true, 0.0f}, {false, true, false, true, 0.0f},
+                                    {false, false, false, true, 1.0f}, {false, false, false, false, 1.0f},
+                                    {false, false, true, true, 0.0f}, {false, false, true, false, 0.25f},
+                                    {true, false, true, false, 0.0f}})
+        EXPECT_EQ(sound_mode_gain(a, b, c, d), gain) << a << b << c << d;
 }
 
 TEST(EngineSoundsOutput, RecordingTakesOneBlockPerTick)

@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <vector>
 
 namespace zv::app {
@@ -111,10 +112,9 @@ TEST(FrameTiming, TheFrameRateFiguresCountFromTheLastDisplay)
         fc.now += frame;
         frame_advance(clock, stats, {}, fc.loop());
     }
-    EXPECT_DOUBLE_EQ(stats.longest, 0.03125);
-    EXPECT_DOUBLE_EQ(stats.shortest, 0.015625);
-    EXPECT_EQ(stats.frames, 3);
-    EXPECT_EQ(stats.histogram[7], 1);  // the histogram keeps counting
+    // The histogram keeps counting.
+    EXPECT_EQ(std::tuple(stats.longest, stats.shortest, stats.frames, stats.histogram[7]),
+              std::tuple(0.03125, 0.015625, 3, 1));
 }
 
 TEST(FrameTiming, HistogramBucketsDoubleFromOneTick)
@@ -123,21 +123,15 @@ TEST(FrameTiming, HistogramBucketsDoubleFromOneTick)
     for (double t : {0.0, 0.0078, 0.0079, 0.0156, 0.02, 0.49, 0.5, 3.0})
         add_to_histogram(s, t);
     // < 1/128, < 2/128, < 4/128, ... < 64/128, then the rest.
-    EXPECT_EQ(s.histogram[0], 2);
-    EXPECT_EQ(s.histogram[1], 2);
-    EXPECT_EQ(s.histogram[2], 1);
-    EXPECT_EQ(s.histogram[6], 1);
-    EXPECT_EQ(s.histogram[7], 2);
+    EXPECT_EQ(s.histogram, (std::array<int, k_frame_histogram_size>{2, 2, 1, 0, 0, 0, 1, 2}));
 }
 
 TEST(FrameTiming, ConnectedClientsBendTheirAdvance)
 {
-    EXPECT_DOUBLE_EQ(connected_rate(-2.0, true), 0.5);
-    EXPECT_DOUBLE_EQ(connected_rate(-0.5, false), 0.75);
-    EXPECT_DOUBLE_EQ(connected_rate(0.5, true), 2.5);
-    EXPECT_DOUBLE_EQ(connected_rate(3.0, true), 4.0);
-    EXPECT_DOUBLE_EQ(connected_rate(1.0 / 16, false), 1.0625);
-    EXPECT_DOUBLE_EQ(connected_rate(3.0, false), 1.125);
+    // {offset, behind the server, rate}
+    for (auto [offset, behind, rate] : {std::tuple{-2.0, true, 0.5}, {-0.5, false, 0.75}, {0.5, true, 2.5},
+                                        {3.0, true, 4.0}, {1.0 / 16, false, 1.0625}, {3.0, false, 1.125}})
+        EXPECT_DOUBLE_EQ(connected_rate(offset, behind), rate) << offset << " " << behind;
 }
 
 class TickTest : public ::testing::Test {
@@ -259,10 +253,8 @@ TEST_F(TickTest, TheTitleScreenRunsNoRaceAndIgnoresRaceKeys)
     push("tab", true, 100.002);
     push("s", true, 100.003);
     run(8);
-    EXPECT_TRUE(throttle.empty());
-    EXPECT_FALSE(g.paused);
-    EXPECT_FALSE(g.screenshot_requested);
-    EXPECT_EQ(g.view, ViewMode::title);
+    EXPECT_EQ(std::tuple(throttle.empty(), g.paused, g.screenshot_requested, g.view),
+              std::tuple(true, false, false, ViewMode::title));
 }
 
 TEST_F(TickTest, TabCyclesTheViewsAndDigitsPickCameras)
@@ -284,13 +276,12 @@ TEST_F(TickTest, TabCyclesTheViewsAndDigitsPickCameras)
 
 TEST(AxisBinding, ValueIsScaledIntoTheBindingRange)
 {
-    EXPECT_FLOAT_EQ(axis_binding_value(16384, 0, 1), 0.5f);
-    EXPECT_FLOAT_EQ(axis_binding_value(-32768, 0, 1), 0.0f);
-    EXPECT_FLOAT_EQ(axis_binding_value(32767, 0, 0.5f), 1.0f);
-    // A reversed range reads the axis the other way.
-    EXPECT_FLOAT_EQ(axis_binding_value(-16384, 0, -1), 0.5f);
-    // An empty range gives nothing rather than a division by zero.
-    EXPECT_FLOAT_EQ(axis_binding_value(1000, 0.25f, 0.25f), 0.0f);
+    // {raw, low, high, value}: a reversed range reads the axis the other way;
+    // an empty range gives nothing rather than a division by zero.
+    for (auto [raw, low, high, value] : {std::tuple{16384, 0.0f, 1.0f, 0.5f}, {-32768, 0.0f, 1.0f, 0.0f},
+                                         {32767, 0.0f, 0.5f, 1.0f}, {-16384, 0.0f, -1.0f, 0.5f},
+                                         {1000, 0.25f, 0.25f, 0.0f}})
+        EXPECT_FLOAT_EQ(axis_binding_value(raw, low, high), value) << raw << " in " << low << ".." << high;
 }
 
 }  // namespace

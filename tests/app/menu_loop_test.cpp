@@ -9,6 +9,7 @@
 #include "app/controls.h"
 #include "app/main_loop.h"
 #include "app/menu.h"
+#include "app/menu_fixture.h"
 #include "app/menu_model.h"
 #include "race/riders.h"
 #include "core/settings.h"
@@ -18,13 +19,11 @@
 namespace zv::app {
 namespace {
 
-class MenuLoopTest : public ::testing::Test {
+class MenuLoopTest : public test::MenuFixture {
 protected:
     MenuLoopTest()
     {
         platform::clear_events();
-        core::reset_settings();
-        reset_menu_state();
         bind_inputs();
         race::free_all_bikes();
         g.view = ViewMode::title;
@@ -33,9 +32,7 @@ protected:
     ~MenuLoopTest() override
     {
         release_inputs();
-        reset_menu_state();
         platform::clear_events();
-        core::reset_settings();
     }
     static std::uint32_t key(const char* name) { return *platform::find_control(name); }
     // Presses (and releases) a key inside tick n of the next run.
@@ -58,7 +55,6 @@ protected:
         start_ = now;
     }
 
-    Game g;
     int ticks = 0;
     double start_ = 100.0;
 };

@@ -7,6 +7,7 @@
 
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/controls.h"
@@ -19,47 +20,19 @@
 #include "core/messages.h"
 #include "core/settings.h"
 #include "platform/input.h"
+#include "app/menu_fixture.h"
 
 namespace zv::app {
 namespace {
 
-class MenuPagesTest : public ::testing::Test {
+class MenuPagesTest : public test::MenuFixture {
 protected:
-    MenuPagesTest()
-    {
-        core::reset_settings();
-        reset_menu_state();
-        bind_inputs();
-    }
+    MenuPagesTest() { bind_inputs(); }
     ~MenuPagesTest() override
     {
         release_inputs();
-        reset_menu_state();
         startup_flags().lineup_rotation = 0;
         startup_lists().demos = {};
-        core::reset_settings();
-    }
-    void key(const UiInput& in)
-    {
-        menu_begin_tick(g);
-        menu_key(g, in);
-    }
-    void key(UiKey k) { key(pressed(k)); }
-    std::vector<std::string> labels(int page)
-    {
-        g.menu_page = page;
-        ensure_page(g);
-        std::vector<std::string> out;
-        for (const Widget& w : menu_state().page.items)
-            out.push_back(w.shown_label());
-        return out;
-    }
-    void go_to(int page, const std::string& label)
-    {
-        std::vector<std::string> l = labels(page);
-        auto it = std::find(l.begin(), l.end(), label);
-        ASSERT_NE(it, l.end()) << label;
-        menu_state().current = static_cast<int>(it - l.begin());
     }
     std::vector<int> gates()
     {
@@ -68,7 +41,6 @@ protected:
             out.push_back(c.index);
         return out;
     }
-    Game g;
 };
 
 TEST_F(MenuPagesTest, PagesListTheirItemsInOrder)
@@ -81,9 +53,7 @@ TEST_F(MenuPagesTest, PagesListTheirItemsInOrder)
     EXPECT_EQ(race.back(), "Gate 40");
     // Gates 1-20 and 21-40 stand in two columns of 20.
     const Page& p = menu_state().page;
-    EXPECT_EQ(p.items[7].column, 0);
-    EXPECT_EQ(p.items[27].column, 1);
-    EXPECT_EQ(p.items[7].row, p.items[27].row);
+    EXPECT_EQ(std::tuple(p.items[7].column, p.items[27].column, p.items[7].row), std::tuple(0, 1, p.items[27].row));
 
     // {page, item count, some items by place}
     struct Sample {
@@ -215,18 +185,16 @@ TEST_F(MenuPagesTest, PresetsLineNamesTheMatchingPreset)
     labels(k_menu_graphics);
     std::vector<std::string> notes = menu_state().page.notes(g);
     ASSERT_GE(notes.size(), 6u);
-    EXPECT_EQ(notes[0], "Current Settings: Compatibility");
-    EXPECT_EQ(notes[1], "Some settings will not take effect until next restart");
-    EXPECT_EQ(notes[2], "Driver info:");
+    EXPECT_EQ(std::vector<std::string>(notes.begin(), notes.begin() + 3),
+              (std::vector<std::string>{"Current Settings: Compatibility",
+                                        "Some settings will not take effect until next restart", "Driver info:"}));
 }
 
 TEST_F(MenuPagesTest, RenderingMethodsNeedTheirDriverFeatures)
 {
     // No context in the tests: the driver offers nothing.
-    EXPECT_TRUE(render_method_available(0));
-    EXPECT_FALSE(render_method_available(2));
-    EXPECT_FALSE(render_method_available(4));
-    EXPECT_FALSE(render_method_available(7));
+    for (auto [method, available] : {std::pair{0, true}, {2, false}, {4, false}, {7, false}})
+        EXPECT_EQ(render_method_available(method), available) << method;
     labels(k_menu_advanced_graphics);
     const Page& p = menu_state().page;
     core::settings().render_texture.index = 0;

@@ -12,6 +12,7 @@
 
 #include "app/main_loop.h"
 #include "app/menu.h"
+#include "app/menu_fixture.h"
 #include "app/menu_model.h"
 #include "app/screenshot_png.h"
 #include "app/startup.h"
@@ -31,7 +32,7 @@ int lit_pixels(int x, int y, int w, int h) { return test::lit_pixels(x, y, w, h,
 
 void save_shot(const char* name) { test::save_shot(name, k_w, k_h); }
 
-class MenuScreen : public ::testing::Test {
+class MenuScreen : public test::MenuFixture {
 protected:
     static void SetUpTestSuite()
     {
@@ -46,13 +47,10 @@ protected:
     {
         if (!ready_)
             GTEST_SKIP() << "needs a display";
-        core::reset_settings();
-        reset_menu_state();
         glClearColor(0, 0, 0, 1);
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     }
     static inline bool ready_ = false;
-    Game g;
 };
 
 TEST_F(MenuScreen, MainPageShowsItsItemsAndTheNotice)

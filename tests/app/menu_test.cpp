@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "app/controls.h"
@@ -13,67 +15,19 @@
 #include "app/menu_model.h"
 #include "app/menu_pages.h"
 #include "core/settings.h"
+#include "app/menu_fixture.h"
 
 namespace zv::app {
 namespace {
 
-class MenuTest : public ::testing::Test {
+class MenuTest : public test::MenuFixture {
 protected:
-    MenuTest()
-    {
-        core::reset_settings();
-        reset_menu_state();
-        g.menu_page = k_menu_main;
-    }
-    ~MenuTest() override
-    {
-        reset_menu_state();
-        core::reset_settings();
-    }
-
-    // One key in a tick of its own.
-    void key(const UiInput& in)
-    {
-        menu_begin_tick(g);
-        menu_key(g, in);
-    }
-    void key(UiKey k) { key(pressed(k)); }
-    void type(std::string_view text)
-    {
-        for (char c : text)
-            key(typed(static_cast<unsigned char>(c)));
-    }
+    MenuTest() { g.menu_page = k_menu_main; }
     void click_at(float x, float y)
     {
         menu_pointer(g, x, y, false);
         key(UiKey::click);
     }
-    MenuState& st() { return menu_state(); }
-    // Index of the item showing `label` on the open page.
-    int item(const std::string& label)
-    {
-        ensure_page(g);
-        for (std::size_t i = 0; i < st().page.items.size(); ++i)
-            if (st().page.items[i].shown_label() == label)
-                return static_cast<int>(i);
-        return -1;
-    }
-    std::vector<std::string> labels()
-    {
-        ensure_page(g);
-        std::vector<std::string> out;
-        for (const Widget& w : st().page.items)
-            out.push_back(w.shown_label());
-        return out;
-    }
-    void go_to(const std::string& label)
-    {
-        int i = item(label);
-        ASSERT_GE(i, 0) << label;
-        st().current = i;
-    }
-
-    Game g;
 };
 
 TEST_F(MenuTest, MainPageItemsAndTheWayToTheTimeTrialStart)
@@ -228,16 +182,13 @@ TEST_F(MenuTest, SlidersTakeClicksNearTheBarOnly)
     ASSERT_GT(w.bar_right, w.bar_left);
     const float y = (w.rect.top + w.rect.bottom) * 0.5f;
 
-    click_at(static_cast<float>(w.bar_left - 20), y);
-    EXPECT_EQ(s.laps.value, 5);  // too far from the bar
-    EXPECT_EQ(st().current, laps);
-    click_at(static_cast<float>(w.bar_left - 10), y);
-    EXPECT_EQ(s.laps.value, 0);  // the minimum
-    click_at(static_cast<float>(w.bar_right + 10), y);
-    EXPECT_EQ(s.laps.value, 50);
-    // 0.3 of the bar: 0 + round(0.3 * 50 / 1) * 1 = 15.
-    click_at(w.bar_left + 0.3f * (w.bar_right - w.bar_left), y);
-    EXPECT_EQ(s.laps.value, 15);
+    // 20 pixels left is too far from the bar (the laps stay 5), 10 left sets
+    // the minimum; 0.3 of the bar gives 0 + round(0.3 * 50 / 1) * 1 = 15.
+    for (auto [x, value] : {std::pair{w.bar_left - 20.0f, 5}, {w.bar_left - 10.0f, 0}, {w.bar_right + 10.0f, 50},
+                            {w.bar_left + 0.3f * (w.bar_right - w.bar_left), 15}}) {
+        click_at(x, y);
+        EXPECT_EQ(std::pair(s.laps.value, st().current), std::pair(double(value), laps)) << x;
+    }
     // Dragging with the button held follows the pointer.
     menu_pointer(g, w.bar_left + 0.5f * (w.bar_right - w.bar_left), y, true);
     EXPECT_EQ(s.laps.value, 25);
@@ -256,11 +207,9 @@ TEST_F(MenuTest, SlidersTakeClicksNearTheBarOnly)
 TEST_F(MenuTest, SliderValueRoundsToTheStep)
 {
     core::NumberSetting n{"Height", 0, 0.03125, 0, 1};
-    EXPECT_DOUBLE_EQ(slider_value(n, 100, 200, 150), 0.5);
     // 0.51 of the way: round(0.51 / 0.03125) = 16 steps.
-    EXPECT_DOUBLE_EQ(slider_value(n, 100, 200, 151), 0.5);
-    EXPECT_DOUBLE_EQ(slider_value(n, 100, 200, 90), 0.0);
-    EXPECT_DOUBLE_EQ(slider_value(n, 100, 200, 215), 1.0);
+    for (auto [x, value] : {std::pair{150, 0.5}, {151, 0.5}, {90, 0.0}, {215, 1.0}})
+        EXPECT_DOUBLE_EQ(slider_value(n, 100, 200, x), value) << x;
     core::NumberSetting sprocket{"Rear Sprocket", 0, 1, -2, 2};
     EXPECT_DOUBLE_EQ(slider_value(sprocket, 0, 40, 10), -1.0);
     // A bar without length gives the minimum.
@@ -307,11 +256,8 @@ TEST_F(MenuTest, ChooserListPagesAndTheChosenIndex)
     std::vector<std::string> l = labels();
     ASSERT_EQ(l.size(), 23u);  // Cancel, Prev Page, 20 entries, Next Page
     EXPECT_EQ(st().page.title, "Choose Bike");
-    EXPECT_EQ(l[0], "Cancel");
-    EXPECT_EQ(l[1], "Prev Page");
-    EXPECT_EQ(l[2], "entry 20");
-    EXPECT_EQ(l[21], "entry 39");
-    EXPECT_EQ(l[22], "Next Page");
+    EXPECT_EQ(std::tuple(l[0], l[1], l[2], l[21], l[22]),
+              std::tuple("Cancel", "Prev Page", "entry 20", "entry 39", "Next Page"));
 
     st().current = 22;
     key(UiKey::enter);

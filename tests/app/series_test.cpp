@@ -10,6 +10,8 @@
 
 #include <numeric>
 #include <string>
+#include <tuple>
+#include <utility>
 
 namespace {
 
@@ -70,16 +72,12 @@ TEST_F(SeriesTest, ReadsAGoodFileWithQuotedNamesAndStandings)
     EXPECT_EQ(s->riders, (std::vector<int>{5, 9, 12}));
     EXPECT_EQ(s->field_size(), 4);
     ASSERT_EQ(s->events.size(), 2u);
-    EXPECT_EQ(s->events[0].name, "Round One");
-    EXPECT_EQ(s->events[0].track, "hills");
-    EXPECT_EQ(s->events[1].name, "Finale");
-    EXPECT_EQ(s->events[1].track, "sand pit");
-    EXPECT_EQ(s->events[1].values, (std::array<int, 2>{3, 7}));
-    EXPECT_EQ(s->events[0].points[0], 25);
-    EXPECT_EQ(s->events[0].points[5], 15);
-    EXPECT_EQ(s->events[0].points[39], 0);
-    EXPECT_EQ(s->events[0].extra[0], 100);
-    EXPECT_EQ(s->events[0].extra[39], 139);
+    const app::SeriesEvent &first = s->events[0], &last = s->events[1];
+    EXPECT_EQ(std::tuple(first.name, first.track, last.name, last.track),
+              std::tuple("Round One", "hills", "Finale", "sand pit"));
+    EXPECT_EQ(last.values, (std::array<int, 2>{3, 7}));
+    EXPECT_EQ(std::tuple(first.points[0], first.points[5], first.points[39]), std::tuple(25, 15, 0));
+    EXPECT_EQ(std::tuple(first.extra[0], first.extra[39]), std::tuple(100, 139));
 
     // Only the first row is complete.
     ASSERT_EQ(s->standings.size(), 1u);
@@ -150,18 +148,14 @@ TEST_F(SeriesTest, NoStandingsFileMeansNoEventsRun)
     write("n.series", "N 0 Expert 1 " + event_text("Solo", "valley"));
     std::optional<app::Series> s = app::read_series("n.series", tracks_);
     ASSERT_TRUE(s);
-    EXPECT_TRUE(s->riders.empty());
-    EXPECT_TRUE(s->standings.empty());
+    EXPECT_EQ(std::tuple(s->riders.empty(), s->standings.empty()), std::tuple(true, true));
     EXPECT_EQ(s->totals, (std::vector<std::int64_t>{0}));
 }
 
 TEST_F(SeriesTest, SkillWordsAreCaseSensitiveAndUnknownMeansExpert)
 {
-    EXPECT_EQ(app::series_skill_index("Novice"), 0);
-    EXPECT_EQ(app::series_skill_index("Amateur"), 1);
-    EXPECT_EQ(app::series_skill_index("Expert"), 2);
-    EXPECT_EQ(app::series_skill_index("novice"), 2);
-    EXPECT_EQ(app::series_skill_index("Godlike"), 2);
+    for (auto [word, skill] : {std::pair{"Novice", 0}, {"Amateur", 1}, {"Expert", 2}, {"novice", 2}, {"Godlike", 2}})
+        EXPECT_EQ(app::series_skill_index(word), skill) << word;
 
     // The longest word the reader takes, unknown as well.
     write("s.series", "S 1 " + std::string(1023, 'R') + " 4 1\n" + event_text("A", "hills"));
@@ -210,8 +204,7 @@ TEST_F(SeriesTest, MalformedFilesAreDropped)
                            "\" hills 3 7\n" + points_block() + extra_block(0));
     std::optional<app::Series> s = app::read_series("ok.series", tracks_);
     ASSERT_TRUE(s);
-    EXPECT_EQ(s->name.size(), 1023u);
-    EXPECT_EQ(s->events[0].name.size(), 1023u);
+    EXPECT_EQ(std::pair(s->name.size(), s->events[0].name.size()), std::pair(std::size_t{1023}, std::size_t{1023}));
 }
 
 TEST_F(SeriesTest, ReadAllSkipsBadFilesAndLogsAtDebugLevel)
@@ -224,8 +217,7 @@ TEST_F(SeriesTest, ReadAllSkipsBadFilesAndLogsAtDebugLevel)
     const std::vector<std::string>& names = core::working_set();
     std::vector<app::Series> all = app::read_all_series(names, tracks_, 1);
     ASSERT_EQ(all.size(), 1u);
-    EXPECT_EQ(all[0].name, "Alpha Cup");
-    EXPECT_EQ(all[0].totals, (std::vector<std::int64_t>{25}));
+    EXPECT_EQ(std::tuple(all[0].name, all[0].totals), std::tuple("Alpha Cup", std::vector<std::int64_t>{25}));
 
     platform::log_close();
     std::optional<std::string> log = test::read_file(dir_ / "log.txt");
@@ -245,9 +237,8 @@ TEST_F(SeriesTest, RecordedResultsGoToTheStandingsFileAndReadBack)
     EXPECT_EQ(app::next_series_event(*s), 0);
 
     // Rows that are not one place per rider inside the field change nothing.
-    EXPECT_FALSE(app::record_series_result(*s, {0, 1}));
-    EXPECT_FALSE(app::record_series_result(*s, {0, 1, 3}));
-    EXPECT_FALSE(app::record_series_result(*s, {0, -1, 2}));
+    for (const std::vector<int>& places : {std::vector<int>{0, 1}, {0, 1, 3}, {0, -1, 2}})
+        EXPECT_FALSE(app::record_series_result(*s, places)) << places.size() << " places, the last " << places.back();
     EXPECT_TRUE(s->standings.empty());
 
     // Player 2nd, robots 1st and 3rd; then the player wins.
@@ -265,8 +256,7 @@ TEST_F(SeriesTest, RecordedResultsGoToTheStandingsFileAndReadBack)
     core::reset_data_files();
     std::optional<app::Series> again = app::read_series("r.series", tracks_);
     ASSERT_TRUE(again);
-    EXPECT_EQ(again->standings, s->standings);
-    EXPECT_EQ(again->totals, s->totals);
+    EXPECT_EQ(std::tie(again->standings, again->totals), std::tie(s->standings, s->totals));
 
     EXPECT_TRUE(app::reset_series_standings(*s));
     EXPECT_TRUE(s->standings.empty());

@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <tuple>
 
 namespace {
 
@@ -150,13 +151,11 @@ TEST_F(StartupTest, ListsHoldDemosAndReadableSeries)
     const app::StartupLists& lists = app::startup_lists();
     EXPECT_EQ(lists.demos.names, (std::vector<std::string>{"fast"}));
     ASSERT_EQ(lists.series.size(), 1u);
-    EXPECT_EQ(lists.series[0].name, "Good");
-    EXPECT_EQ(lists.series[0].skill, 1);
+    EXPECT_EQ(std::tuple(lists.series[0].name, lists.series[0].skill), std::tuple("Good", 1));
 
     app::shut_down(values_, app::startup_lists());
-    EXPECT_TRUE(app::startup_lists().tracks.empty());
-    EXPECT_TRUE(app::startup_lists().demos.empty());
-    EXPECT_TRUE(app::startup_lists().series.empty());
+    EXPECT_EQ(std::tuple(lists.tracks.empty(), lists.demos.empty(), lists.series.empty()),
+              std::tuple(true, true, true));
 }
 
 TEST_F(StartupTest, EarlyEndings)
@@ -197,9 +196,8 @@ TEST_F(StartupTest, OptionsWinOverTheDerivedGraphicsValues)
     reset();
     config("model_detail=100\n");
     ASSERT_EQ(start({"--lod-bias=7.5", "--roostfrequency", "3"}), std::nullopt);
-    EXPECT_FLOAT_EQ(app::graphics_values().lod_bias, 7.5f);
-    EXPECT_FLOAT_EQ(app::graphics_values().lod_scale, 0.0f);
-    EXPECT_EQ(app::graphics_values().roost_frequency, 3);
+    const app::GraphicsValues& g = app::graphics_values();
+    EXPECT_EQ(std::tuple(g.lod_bias, g.lod_scale, g.roost_frequency), std::tuple(7.5f, 0.0f, 3));
 }
 
 TEST_F(StartupTest, ShutdownLogsEveryStageAndWritesTheConfig)
@@ -235,9 +233,8 @@ TEST_F(StartupTest, GenericShapeDigestReadsTheSevenFilesInOrder)
     std::filesystem::remove_all(dir_.path() / "data");
     EXPECT_EQ(app::generic_shape_digest(), "9c1185a5c5e9fc54612808977ee8f548b2258d31");
 
-    EXPECT_FALSE(app::is_stock_shape_digest(""));
-    EXPECT_FALSE(app::is_stock_shape_digest("8eb208f7e05d987a9b044a8e98c6b087f15a0bfc"));
-    EXPECT_FALSE(app::is_stock_shape_digest("9C1185A5C5E9FC54612808977EE8F548B2258D31"));
+    for (const char* digest : {"", "8eb208f7e05d987a9b044a8e98c6b087f15a0bfc", "9C1185A5C5E9FC54612808977EE8F548B2258D31"})
+        EXPECT_FALSE(app::is_stock_shape_digest(digest)) << digest;
 }
 
 TEST_F(StartupTest, StartUpKeepsTheShapeCheckResult)

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
+#include <utility>
 
 #include "app/view_font.h"
 #include "render/render_fixture.h"
@@ -48,17 +50,13 @@ TEST_F(ViewFont, LoadedFontMeasuresItsAdvancesAtTheScalesCapHeight)
     ASSERT_TRUE(load_font());
     EXPECT_TRUE(font_loaded());
     // Capitals 7 x scale high: em = 7 x scale x 20 / 14.
-    EXPECT_FLOAT_EQ(font_pixel_height(1), 10);
-    EXPECT_FLOAT_EQ(font_pixel_height(2), 20);
-    EXPECT_FLOAT_EQ(font_pixel_height(3), 30);
+    for (auto [scale, em] : {std::pair{1, 10.0f}, {2, 20.0f}, {3, 30.0f}})
+        EXPECT_FLOAT_EQ(font_pixel_height(scale), em) << scale;
     EXPECT_EQ(font_pixel_height(0), 0);
-    EXPECT_EQ(text_width("AB", 2), 23);   // 22.5, rounded up
-    EXPECT_EQ(text_width("AB", 1), 12);   // 11.25
-    EXPECT_EQ(text_width("AB", 4), 45);
-    EXPECT_EQ(text_width("A A", 2), 25);
-    // Characters the font lacks measure as '?'.
-    EXPECT_EQ(text_width("A\x01", 2), 18);
-    EXPECT_EQ(text_width("", 3), 0);
+    // 22.5 and 11.25 are rounded up; characters the font lacks measure as '?'.
+    for (auto [text, scale, width] : {std::tuple{"AB", 2, 23}, {"AB", 1, 12}, {"AB", 4, 45}, {"A A", 2, 25},
+                                      {"A\x01", 2, 18}, {"", 3, 0}})
+        EXPECT_EQ(text_width(text, scale), width) << text << " at " << scale;
     // Released: the bitmap font again.
     release_font();
     EXPECT_FALSE(font_loaded());

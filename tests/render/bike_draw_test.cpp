@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
+#include <utility>
 
 #include "render/bike_draw.h"
 #include "sim/bike.h"
@@ -19,31 +21,25 @@ Vec3f turn(const Mat3f& r, const Vec3f& v)
 
 TEST(BikeArt, TextureFilesGetPngWhenBare)
 {
-    EXPECT_EQ(art_texture_file("@bike_450f"), "@bike_450f.png");
-    EXPECT_EQ(art_texture_file("@paint/ktm-stock.png"), "@paint/ktm-stock.png");
-    EXPECT_EQ(art_texture_file("@v1.2/wheels"), "@v1.2/wheels.png");
-    EXPECT_EQ(art_texture_file(""), "");
+    for (auto [name, file] : {std::pair{"@bike_450f", "@bike_450f.png"}, {"@paint/ktm-stock.png", "@paint/ktm-stock.png"},
+                              {"@v1.2/wheels", "@v1.2/wheels.png"}, {"", ""}})
+        EXPECT_EQ(art_texture_file(name), file) << name;
 }
 
 TEST(BikeArt, BodyMatrixIsColumnMajorWithTranslation)
 {
     auto m = body_matrix({1, 2, 3}, {0, -1, 0, 1, 0, 0, 0, 0, 1});
     // Column 0 is the body's x axis in world coordinates: (0, 1, 0).
-    EXPECT_FLOAT_EQ(m[0], 0);
-    EXPECT_FLOAT_EQ(m[1], 1);
-    EXPECT_FLOAT_EQ(m[4], -1);
-    EXPECT_FLOAT_EQ(m[12], 1);
-    EXPECT_FLOAT_EQ(m[14], 3);
-    EXPECT_FLOAT_EQ(m[15], 1);
+    for (auto [at, value] : {std::pair{0, 0.0f}, {1, 1.0f}, {4, -1.0f}, {12, 1.0f}, {14, 3.0f}, {15, 1.0f}})
+        EXPECT_FLOAT_EQ(m[static_cast<std::size_t>(at)], value) << at;
 }
 
 TEST(BikeArt, RotationBetweenTurnsOneDirectionOntoAnother)
 {
     Vec3f a = {1, 0, 0}, b = {0, 0.6f, 0.8f};
     Vec3f r = turn(rotation_between(a, b), a);
-    EXPECT_NEAR(r[0], 0, 1e-6);
-    EXPECT_NEAR(r[1], 0.6f, 1e-6);
-    EXPECT_NEAR(r[2], 0.8f, 1e-6);
+    for (auto [axis, value] : {std::pair{0, 0.0f}, {1, 0.6f}, {2, 0.8f}})
+        EXPECT_NEAR(r[static_cast<std::size_t>(axis)], value, 1e-6) << axis;
     Vec3f same = turn(rotation_between(a, a), {0, 1, 0});
     EXPECT_NEAR(same[1], 1, 1e-6);
     Vec3f back = turn(rotation_between(a, {-1, 0, 0}), a);
@@ -54,10 +50,8 @@ TEST(BikeArt, RotationBetweenTurnsOneDirectionOntoAnother)
 
 TEST(BikeArt, PlateDigits)
 {
-    EXPECT_EQ(digit_segments('8'), 0x7f);
-    EXPECT_EQ(digit_segments('1'), 0x06);
-    EXPECT_EQ(digit_segments('0'), 0x3f);
-    EXPECT_EQ(digit_segments('x'), 0);
+    for (auto [c, segments] : {std::pair{'8', 0x7f}, {'1', 0x06}, {'0', 0x3f}, {'x', 0}})
+        EXPECT_EQ(digit_segments(c), segments) << c;
 }
 
 Vec3f cross3(const Vec3f& a, const Vec3f& b)
@@ -70,9 +64,8 @@ TEST(BikeArt, NumberPlatesFaceTheirReadersTheRightWayRound)
     const sim::BikeInfo* info = sim::find_bike_info("450sxf(2017)");
     ASSERT_NE(info, nullptr);
     auto plates = number_plates(*info);
-    EXPECT_EQ(plates[0].body, sim::k_fork_upper);
-    EXPECT_EQ(plates[1].body, sim::k_frame);
-    EXPECT_EQ(plates[2].body, sim::k_frame);
+    EXPECT_EQ(std::tuple(plates[0].body, plates[1].body, plates[2].body),
+              std::tuple(sim::k_fork_upper, sim::k_frame, sim::k_frame));
     for (const NumberPlate& p : plates) {
         // Reading directions: unit length, square to each other.
         EXPECT_NEAR(p.right[0] * p.right[0] + p.right[1] * p.right[1] + p.right[2] * p.right[2], 1, 1e-5);

@@ -4,6 +4,8 @@
 
 #include <array>
 #include <cmath>
+#include <tuple>
+#include <utility>
 
 #include "render/billboard_order.h"
 #include "render/camera.h"
@@ -35,8 +37,8 @@ TEST(Cameras, LookAtBuildsARightHandedFrame)
     EXPECT_NEAR(side.rotation[2], -1.0f, 1e-6);     // side axis is -z
     EXPECT_NEAR(side.rotation[6], 1.0f, 1e-6);      // backward is +x
     Camera down = look_at({0, 10, 0}, {0, 0, 0});
-    EXPECT_NEAR(down.rotation[0], 1.0f, 1e-6);
-    EXPECT_NEAR(down.rotation[7], 1.0f, 1e-6);
+    for (std::size_t at : {0u, 7u})
+        EXPECT_NEAR(down.rotation[at], 1.0f, 1e-6) << at;
     EXPECT_EQ(down.velocity, (Vec3f{0, 0, 0}));
 }
 
@@ -83,10 +85,8 @@ TEST(Cameras, ProjectionOfPointsAndDirections)
 
 TEST(Billboards, KeysSortFarthestFirst)
 {
-    EXPECT_EQ(billboard_depth_key(0), 16777216u);
-    EXPECT_EQ(billboard_depth_key(-1.0f / 1024), 16777215u);
-    EXPECT_EQ(billboard_depth_key(-1e9f), 0u);
-    EXPECT_EQ(billboard_depth_key(1e9f), 4294967295u);
+    for (auto [depth, key] : {std::pair{0.0f, 16777216u}, {-1.0f / 1024, 16777215u}, {-1e9f, 0u}, {1e9f, 4294967295u}})
+        EXPECT_EQ(billboard_depth_key(depth), key) << depth;
     std::vector<BillboardItem> items, scratch;
     std::vector<std::uint32_t> keys = {70000, 3, 0x01020304, 3, 0xff000000, 256, 0};
     for (std::size_t i = 0; i < keys.size(); ++i)
@@ -114,9 +114,7 @@ TEST(Billboards, SameTextureMovesUpWhenNothingOverlaps)
     EXPECT_EQ(w1[1].index, 1);
     auto w2 = items;
     reorder_for_textures(w2, 2);
-    EXPECT_EQ(w2[0].index, 0);
-    EXPECT_EQ(w2[1].index, 2);
-    EXPECT_EQ(w2[2].index, 1);
+    EXPECT_EQ(std::tuple(w2[0].index, w2[1].index, w2[2].index), std::tuple(0, 2, 1));
     EXPECT_EQ(texture_changes(w2), 2);
 
     // The middle one overlaps the third across the view: order stays.

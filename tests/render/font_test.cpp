@@ -6,6 +6,8 @@
 #include <cmath>
 #include <limits>
 #include <string>
+#include <tuple>
+#include <utility>
 
 #include "render/font.h"
 #include "render/render_fixture.h"
@@ -39,18 +41,12 @@ TEST(FontMetricsFile, ReadsTheLayoutAndEveryCharacter)
     EXPECT_EQ(p.stopped_at_line, 0);
     EXPECT_EQ(p.problem, "");
     const FontMetrics& m = *p.metrics;
-    EXPECT_EQ(m.cell, 32);
+    EXPECT_EQ(std::tuple(m.cell, m.baseline, m.left), std::tuple(32, 24, 4));
     EXPECT_FLOAT_EQ(m.size, 22);
-    EXPECT_EQ(m.baseline, 24);
-    EXPECT_EQ(m.left, 4);
     EXPECT_FLOAT_EQ(m.cap_height, 16);
     const FontGlyph& a = m.glyphs['A'];
-    EXPECT_TRUE(a.present);
     EXPECT_FLOAT_EQ(a.advance, 17);
-    EXPECT_EQ(a.x0, 4);
-    EXPECT_EQ(a.y0, 8);
-    EXPECT_EQ(a.x1, 21);
-    EXPECT_EQ(a.y1, 24);
+    EXPECT_EQ(std::tuple(a.present, a.x0, a.y0, a.x1, a.y1), std::tuple(true, 4, 8, 21, 24));
     EXPECT_TRUE(m.glyphs[' '].present);
     EXPECT_FLOAT_EQ(m.glyphs[' '].advance, 8);
     EXPECT_FALSE(m.glyphs['B'].present);
@@ -64,17 +60,13 @@ TEST(FontMetricsFile, CommentsBlankLinesLineEndsAndNewerEntries)
                        "\tchar  66   9.25\t1 2 10 12 \r\n"
                        "char 233 9 1 0 9 12";  // no final line feed
     FontMetrics m = parsed_ok(text);
-    EXPECT_EQ(m.cell, 16);
+    EXPECT_EQ(std::tuple(m.cell, m.glyphs['B'].y1, m.glyphs[233].present), std::tuple(16, 12, true));
     EXPECT_FLOAT_EQ(m.size, 12.5f);
     EXPECT_FLOAT_EQ(m.glyphs['B'].advance, 9.25f);
-    EXPECT_EQ(m.glyphs['B'].y1, 12);
-    EXPECT_TRUE(m.glyphs[233].present);
     // A character without an ink box is drawn as its whole cell.
     m = parsed_ok(k_header + "char 88 20\n");
-    EXPECT_EQ(m.glyphs['X'].x0, 0);
-    EXPECT_EQ(m.glyphs['X'].y0, 0);
-    EXPECT_EQ(m.glyphs['X'].x1, 32);
-    EXPECT_EQ(m.glyphs['X'].y1, 32);
+    const FontGlyph& x = m.glyphs['X'];
+    EXPECT_EQ(std::tuple(x.x0, x.y0, x.x1, x.y1), std::tuple(0, 0, 32, 32));
     // A later line for the same code replaces the earlier one.
     m = parsed_ok(k_header + "char 65 10\nchar 65 11 1 1 2 2\n");
     EXPECT_FLOAT_EQ(m.glyphs['A'].advance, 11);
@@ -99,8 +91,7 @@ TEST(FontMetricsFile, TruncatedFilesKeepWhatCameBefore)
     ASSERT_TRUE(p.metrics);
     EXPECT_EQ(p.stopped_at_line, 9);
     EXPECT_NE(p.problem, "");
-    EXPECT_TRUE(p.metrics->glyphs['A'].present);
-    EXPECT_FALSE(p.metrics->glyphs['B'].present);
+    EXPECT_EQ(std::pair(p.metrics->glyphs['A'].present, p.metrics->glyphs['B'].present), std::pair(true, false));
     // Cut in the header: no usable font.
     for (std::size_t cut : {std::size_t{0}, std::size_t{20}, k_header.size() - 3, k_header.size()}) {
         p = parse_font_metrics(whole.substr(0, cut));
@@ -152,8 +143,7 @@ TEST(FontMetricsFile, OutOfRangeLayoutValues)
     // A second cell size would leave the ink boxes read so far meaningless.
     FontParse twice = parse_font_metrics(k_header + k_chars + "cell 64\nchar 66 17\n");
     ASSERT_TRUE(twice.metrics);
-    EXPECT_EQ(twice.stopped_at_line, 9);
-    EXPECT_FALSE(twice.metrics->glyphs['B'].present);
+    EXPECT_EQ(std::pair(twice.stopped_at_line, twice.metrics->glyphs['B'].present), std::pair(9, false));
     // A cap height beyond the cell or below a pixel is refused, the rest kept.
     for (const char* bad : {"capheight 40\n", "capheight 0.01\n", "capheight -16\n"}) {
         FontParse cap = parse_font_metrics(k_header + "char 72 18 6 8 21 24\n" + bad);
@@ -171,10 +161,10 @@ TEST(FontMetricsFile, OutOfRangeCharactersStopTheReading)
                             "char 66 10 0 10 10 5", "char x 10", "char 66 10 0 0 1e1 10"}) {
         FontParse p = parse_font_metrics(k_header + k_chars + bad + "\nchar 67 12\n");
         ASSERT_TRUE(p.metrics) << bad;
-        EXPECT_EQ(p.stopped_at_line, 9) << bad;
-        EXPECT_TRUE(p.metrics->glyphs['A'].present) << bad;
-        EXPECT_FALSE(p.metrics->glyphs['B'].present) << bad;
-        EXPECT_FALSE(p.metrics->glyphs['C'].present) << bad;
+        const auto& glyphs = p.metrics->glyphs;
+        EXPECT_EQ(std::tuple(p.stopped_at_line, glyphs['A'].present, glyphs['B'].present, glyphs['C'].present),
+                  std::tuple(9, true, false, false))
+            << bad;
     }
     // Limits themselves are fine: a box filling the cell, an advance of four cells.
     FontMetrics m = parsed_ok(k_header + "char 66 128 0 0 32 32\nchar 0 0\nchar 255 1\n");
@@ -245,20 +235,16 @@ FontMetrics hand_metrics(bool with_question_mark = true)
 TEST(FontText, WidthIsTheSumOfScaledAdvances)
 {
     FontMetrics m = hand_metrics();
-    EXPECT_FLOAT_EQ(font_text_width(m, "AB", 20), 22.5f);
-    EXPECT_FLOAT_EQ(font_text_width(m, "AB", 40), 45);
-    EXPECT_FLOAT_EQ(font_text_width(m, "A B A", 10), (10 + 5 + 12.5f + 5 + 10) / 2);
-    EXPECT_FLOAT_EQ(font_text_width(m, "", 20), 0);
-    // Characters outside the font measure as '?'.
-    EXPECT_FLOAT_EQ(font_text_width(m, "A\x01" "B", 20), 30.5f);
-    EXPECT_FLOAT_EQ(font_text_width(m, "\xe9\x7f", 20), 16);
+    // Characters outside the font measure as '?'; sizes that are no sizes
+    // measure nothing.
+    for (auto [text, size, width] :
+         {std::tuple{"AB", 20.0f, 22.5f}, {"AB", 40.0f, 45.0f}, {"A B A", 10.0f, (10 + 5 + 12.5f + 5 + 10) / 2},
+          {"", 20.0f, 0.0f}, {"A\x01" "B", 20.0f, 30.5f}, {"\xe9\x7f", 20.0f, 16.0f}, {"AB", 0.0f, 0.0f},
+          {"AB", -5.0f, 0.0f}, {"AB", std::numeric_limits<float>::quiet_NaN(), 0.0f},
+          {"AB", std::numeric_limits<float>::infinity(), 0.0f}})
+        EXPECT_FLOAT_EQ(font_text_width(m, text, size), width) << text << " at " << size;
     // Without a '?' they take no room.
     EXPECT_FLOAT_EQ(font_text_width(hand_metrics(false), "A\x01" "B", 20), 22.5f);
-    // Sizes that are no sizes.
-    EXPECT_FLOAT_EQ(font_text_width(m, "AB", 0), 0);
-    EXPECT_FLOAT_EQ(font_text_width(m, "AB", -5), 0);
-    EXPECT_FLOAT_EQ(font_text_width(m, "AB", std::numeric_limits<float>::quiet_NaN()), 0);
-    EXPECT_FLOAT_EQ(font_text_width(m, "AB", std::numeric_limits<float>::infinity()), 0);
     EXPECT_FLOAT_EQ(font_text_width(FontMetrics{}, "AB", 20), 0);
     // Capitals 7 high at an em of 10 (cap height 14 of 20).
     EXPECT_FLOAT_EQ(font_size_for_cap_height(m, 7), 10);
@@ -268,32 +254,25 @@ TEST(FontText, WidthIsTheSumOfScaledAdvances)
 TEST(FontText, GlyphQuadsSitOnThePenAndTheBaseline)
 {
     FontMetrics m = hand_metrics();
-    EXPECT_EQ(font_glyph_for(m, 'A'), 'A');
-    EXPECT_EQ(font_glyph_for(m, 0x01), '?');
-    EXPECT_EQ(font_glyph_for(m, 0xe9), '?');
+    EXPECT_EQ(std::tuple(font_glyph_for(m, 'A'), font_glyph_for(m, 0x01), font_glyph_for(m, 0xe9)),
+              std::tuple('A', '?', '?'));
     EXPECT_EQ(font_glyph_for(hand_metrics(false), 0x01), -1);
     // Em 10: half the cell pixels. 'A' (cell column 1, row 4) inked in
     // columns 4..13 and rows 10..23, widened by a texel: 3..15 and 9..25.
     std::vector<GlyphQuad> q = layout_font_text(m, 100, 50, 10, "A BA");
     ASSERT_EQ(q.size(), 3u);  // the space has no ink
-    EXPECT_FLOAT_EQ(q[0].x0, 100 + (3 - 4) * 0.5f);
-    EXPECT_FLOAT_EQ(q[0].x1, 100 + (15 - 4) * 0.5f);
-    EXPECT_FLOAT_EQ(q[0].y0, 50 + (9 - 24) * 0.5f);
-    EXPECT_FLOAT_EQ(q[0].y1, 50 + (25 - 24) * 0.5f);
-    EXPECT_FLOAT_EQ(q[0].s0, (32 + 3) / 512.0f);
-    EXPECT_FLOAT_EQ(q[0].s1, (32 + 15) / 512.0f);
-    EXPECT_FLOAT_EQ(q[0].t0, (128 + 9) / 512.0f);
-    EXPECT_FLOAT_EQ(q[0].t1, (128 + 25) / 512.0f);
     // 'B' fills its cell (column 2, row 4); widening stays inside it. The
     // pen has moved by 'A' and the space: (10 + 5) / 2.
-    EXPECT_FLOAT_EQ(q[1].x0, 107.5f + (0 - 4) * 0.5f);
-    EXPECT_FLOAT_EQ(q[1].x1, 107.5f + (32 - 4) * 0.5f);
-    EXPECT_FLOAT_EQ(q[1].y0, 50 - 12);
-    EXPECT_FLOAT_EQ(q[1].y1, 50 + 4);
-    EXPECT_FLOAT_EQ(q[1].s0, 64 / 512.0f);
-    EXPECT_FLOAT_EQ(q[1].s1, 96 / 512.0f);
-    EXPECT_FLOAT_EQ(q[1].t0, 128 / 512.0f);
-    EXPECT_FLOAT_EQ(q[1].t1, 160 / 512.0f);
+    const float want[2][8] = {
+        {100 + (3 - 4) * 0.5f, 100 + (15 - 4) * 0.5f, 50 + (9 - 24) * 0.5f, 50 + (25 - 24) * 0.5f,
+         (32 + 3) / 512.0f, (32 + 15) / 512.0f, (128 + 9) / 512.0f, (128 + 25) / 512.0f},
+        {107.5f + (0 - 4) * 0.5f, 107.5f + (32 - 4) * 0.5f, 50 - 12, 50 + 4, 64 / 512.0f, 96 / 512.0f,
+         128 / 512.0f, 160 / 512.0f}};
+    for (std::size_t i = 0; i < 2; ++i) {
+        const float got[8] = {q[i].x0, q[i].x1, q[i].y0, q[i].y1, q[i].s0, q[i].s1, q[i].t0, q[i].t1};
+        for (std::size_t k = 0; k < 8; ++k)
+            EXPECT_FLOAT_EQ(got[k], want[i][k]) << "quad " << i << " value " << k;
+    }
     EXPECT_FLOAT_EQ(q[2].x0, 107.5f + 6.25f - 0.5f);
     // A character outside the font draws the '?' cell (column 15, row 3).
     std::vector<GlyphQuad> odd = layout_font_text(m, 0, 0, 20, "\x01\xff");

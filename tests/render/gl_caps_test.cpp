@@ -2,6 +2,7 @@
 // failure, through a recording compiler.
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <utility>
 
 #include <map>
@@ -17,21 +18,18 @@ namespace {
 TEST(Extensions, OnlyWholeWordsCount)
 {
     const char* list = "GL_ARB_vertex_shader_tessellator GL_ARB_multitexture GL_EXT_framebuffer_object";
-    EXPECT_FALSE(extension_listed(list, "GL_ARB_vertex_shader"));
-    EXPECT_TRUE(extension_listed(list, "GL_ARB_multitexture"));
-    EXPECT_TRUE(extension_listed(list, "GL_EXT_framebuffer_object"));
-    EXPECT_FALSE(extension_listed("XGL_ARB_multitexture", "GL_ARB_multitexture"));
-    EXPECT_TRUE(extension_listed("GL_A GL_ARB_vertex_shader_x GL_ARB_vertex_shader", "GL_ARB_vertex_shader"));
-    EXPECT_FALSE(extension_listed("", "GL_ARB_multitexture"));
+    // {list, extension, listed}
+    for (auto [in, name, listed] :
+         {std::tuple{list, "GL_ARB_vertex_shader", false}, {list, "GL_ARB_multitexture", true},
+          {list, "GL_EXT_framebuffer_object", true}, {"XGL_ARB_multitexture", "GL_ARB_multitexture", false},
+          {"GL_A GL_ARB_vertex_shader_x GL_ARB_vertex_shader", "GL_ARB_vertex_shader", true},
+          {"", "GL_ARB_multitexture", false}})
+        EXPECT_EQ(extension_listed(in, name), listed) << in << " / " << name;
 
     GlCaps c = caps_from_strings("v", "r", "2.1 Mesa", "GL_ARB_vertex_shader GL_ARB_fragment_shader");
-    EXPECT_TRUE(c.vertex_shader);
-    EXPECT_TRUE(c.fragment_shader);
-    EXPECT_FALSE(c.multitexture);
+    EXPECT_EQ(std::tuple(c.vertex_shader, c.fragment_shader, c.multitexture), std::tuple(true, true, false));
     GlCaps none = caps_from_strings(nullptr, nullptr, nullptr, nullptr);
-    EXPECT_EQ(none.vendor, "NULL");
-    EXPECT_EQ(none.extensions, "NULL");
-    EXPECT_EQ(none.major, 0);
+    EXPECT_EQ(std::tuple(none.vendor, none.extensions, none.major), std::tuple("NULL", "NULL", 0));
 }
 
 TEST(Version, MajorAndMinorFromTheFront)
@@ -84,6 +82,16 @@ public:
     }
     void uniform_vec3s(int, int, const float*) override {}
     void uniform_mat3s(int, int, bool, const float*) override {}
+
+    // The values given to a sampler uniform of this name, in order.
+    std::vector<unsigned> values_of(const std::string& name) const
+    {
+        std::vector<unsigned> out;
+        for (const auto& [value, n] : ints)
+            if (n == name)
+                out.push_back(value);
+        return out;
+    }
 };
 
 TEST(ShaderBuild, AllSevenBuildAndBindSamplers)
@@ -93,15 +101,9 @@ TEST(ShaderBuild, AllSevenBuildAndBindSamplers)
     ASSERT_TRUE(build_shader_programs());
     EXPECT_TRUE(shaders_in_use());
     EXPECT_EQ(fake.alive.size(), 21u);
-    int nmap = 0, smap = 0, base = 0;
-    for (auto& [value, name] : fake.ints) {
-        if (name == "nmap") { ++nmap; EXPECT_EQ(value, 1u); }
-        if (name == "smap") { ++smap; EXPECT_EQ(value, 2u); }
-        if (name == "base") { ++base; EXPECT_EQ(value, 1u); }
-    }
-    EXPECT_EQ(nmap, 4);
-    EXPECT_EQ(smap, 2);
-    EXPECT_EQ(base, 1);
+    EXPECT_EQ(fake.values_of("nmap"), std::vector<unsigned>(4, 1u));
+    EXPECT_EQ(fake.values_of("smap"), std::vector<unsigned>(2, 2u));
+    EXPECT_EQ(fake.values_of("base"), std::vector<unsigned>(1, 1u));
 
     reset_shader_changes();
     use_program(3);
@@ -140,13 +142,7 @@ TEST(ShaderBuild, GroundProgramIsBuiltApartAndFailsAlone)
     ASSERT_TRUE(build_ground_program());
     EXPECT_TRUE(ground_program_ready());
     EXPECT_EQ(fake.alive.size(), 24u);
-    int shade = 0;
-    for (auto& [value, name] : fake.ints)
-        if (name == "shade") {
-            ++shade;
-            EXPECT_EQ(value, 1u);
-        }
-    EXPECT_EQ(shade, 1);
+    EXPECT_EQ(fake.values_of("shade"), std::vector<unsigned>(1, 1u));
     use_program(k_program_ground);
     EXPECT_EQ(current_program(), k_program_ground);
     use_program(0);
@@ -182,9 +178,9 @@ TEST(ShaderSources, EverySlotHasBothStages)
     EXPECT_NE(shader_source(5).fragment.find("#define SMAP"), std::string::npos);
     EXPECT_TRUE(shader_source(8).vertex.empty());
     ShaderSource ground = ground_shader_source();
-    EXPECT_NE(ground.vertex.find("gl_ObjectPlaneS[1]"), std::string::npos);
-    EXPECT_NE(ground.fragment.find("uniform sampler2D shade"), std::string::npos);
-    EXPECT_NE(ground.fragment.find("fogged("), std::string::npos);
+    for (auto [stage, text] : {std::pair{&ground.vertex, "gl_ObjectPlaneS[1]"}, {&ground.fragment, "uniform sampler2D shade"},
+                               {&ground.fragment, "fogged("}})
+        EXPECT_NE(stage->find(text), std::string::npos) << text;
 }
 
 }  // namespace

@@ -2,6 +2,9 @@
 // well-formed and damaged bytes.
 #include <gtest/gtest.h>
 
+#include <tuple>
+#include <utility>
+
 #include "render/image_formats.h"
 #include "render_fixture.h"
 
@@ -27,24 +30,19 @@ TEST(Predictive, DecodesWithClampedPlanePredictionAndWrap)
     ASSERT_EQ(c.token(), "J6");
     auto im = decode_predictive(c, 3);
     ASSERT_TRUE(im);
-    EXPECT_EQ(im->channels, 3);
-    EXPECT_EQ(im->pixels, (std::vector<std::uint8_t>{10, 0, 5, 30, 200, 5, 50, 200, 5, 100, 250, 5}));
+    EXPECT_EQ(std::tie(im->channels, im->pixels),
+              std::tuple(3, std::vector<std::uint8_t>{10, 0, 5, 30, 200, 5, 50, 200, 5, 100, 250, 5}));
 }
 
 TEST(Predictive, ShortDataAndBadSizesFail)
 {
-    auto shortfile = cat("J7 2 2\n", std::vector<std::uint8_t>(15));
-    ByteCursor a(shortfile);
-    a.token();
-    EXPECT_FALSE(decode_predictive(a, 4));
-    auto zero = bytes("J7 0 2\n");
-    ByteCursor b(zero);
-    b.token();
-    EXPECT_FALSE(decode_predictive(b, 4));
-    auto huge = bytes("J7 100000 100000\nxxxx");
-    ByteCursor h(huge);
-    h.token();
-    EXPECT_FALSE(decode_predictive(h, 4));
+    // One byte short, no width, and a size far beyond the data.
+    for (const auto& file : {cat("J7 2 2\n", std::vector<std::uint8_t>(15)), bytes("J7 0 2\n"),
+                             bytes("J7 100000 100000\nxxxx")}) {
+        ByteCursor c(file);
+        c.token();
+        EXPECT_FALSE(decode_predictive(c, 4)) << std::string(file.begin(), file.begin() + 10);
+    }
 }
 
 TEST(Pnm, BinaryAndAsciiWithScaling)
@@ -52,8 +50,7 @@ TEST(Pnm, BinaryAndAsciiWithScaling)
     std::string err;
     auto p6 = decode_pnm(cat("P6\n# made by hand\n2 1\n15\n", {15, 0, 7, 1, 2, 3}), err);
     ASSERT_TRUE(p6);
-    EXPECT_EQ(p6->channels, 3);
-    EXPECT_EQ(p6->pixels, (std::vector<std::uint8_t>{255, 0, 119, 17, 34, 51}));
+    EXPECT_EQ(std::tie(p6->channels, p6->pixels), std::tuple(3, std::vector<std::uint8_t>{255, 0, 119, 17, 34, 51}));
 
     auto p3 = decode_pnm(bytes("P3 1 1 255\n9 8 7\n"), err);
     ASSERT_TRUE(p3);
@@ -61,8 +58,7 @@ TEST(Pnm, BinaryAndAsciiWithScaling)
 
     auto p5 = decode_pnm(cat("P5 2 1 255\n", {3, 250}), err);
     ASSERT_TRUE(p5);
-    EXPECT_EQ(p5->channels, 1);
-    EXPECT_EQ(p5->pixels, (std::vector<std::uint8_t>{3, 250}));
+    EXPECT_EQ(std::tie(p5->channels, p5->pixels), std::tuple(1, std::vector<std::uint8_t>{3, 250}));
 
     auto wide = decode_pnm(cat("P5 1 1 65535\n", {0xff, 0xff}), err);
     ASSERT_TRUE(wide);
@@ -89,8 +85,7 @@ TEST(PngForTexture, GreyBecomesRgbAndGreyAlphaRgba)
     std::string info;
     auto grey = decode_png_for_texture(test::png_bytes(2, 1, PngFormat::grey, {7, 9}, {{"Comment", "[compress]"}}), &info);
     ASSERT_TRUE(grey);
-    EXPECT_EQ(grey->channels, 3);
-    EXPECT_EQ(grey->pixels, (std::vector<std::uint8_t>{7, 7, 7, 9, 9, 9}));
+    EXPECT_EQ(std::tie(grey->channels, grey->pixels), std::tuple(3, std::vector<std::uint8_t>{7, 7, 7, 9, 9, 9}));
     EXPECT_NE(info.find("[compress]"), std::string::npos);
     auto ga = decode_png_for_texture(test::png_bytes(1, 1, PngFormat::grey_alpha, {7, 9}), nullptr);
     ASSERT_TRUE(ga);
@@ -120,9 +115,7 @@ TEST(Anim1, ReadsStepsAndFrames)
     auto seq = anim("ANIM1 3 2 4 1\n0 1 0\n" + j7(2, 2) + j7(2, 2), err);
     ASSERT_TRUE(seq) << err;
     EXPECT_EQ(seq->steps, (std::vector<int>{0, 1, 0}));
-    EXPECT_EQ(seq->frames.size(), 2u);
-    EXPECT_EQ(seq->ticks_per_step, 4);
-    EXPECT_TRUE(seq->loop);
+    EXPECT_EQ(std::tuple(seq->frames.size(), seq->ticks_per_step, seq->loop), std::tuple(2u, 4, true));
 }
 
 TEST(Anim1, EveryFailureNamesItsCause)
@@ -176,8 +169,7 @@ TEST(RoundDown, FramesBecomePowersOfTwo)
     im.channels = 1;
     im.pixels = {0, 1, 2, 3, 4, 10, 11, 12, 13, 14, 20, 21, 22, 23, 24};
     Image r = round_down_to_power_of_two(im);
-    EXPECT_EQ(r.width, 4);
-    EXPECT_EQ(r.height, 2);
+    EXPECT_EQ(std::pair(r.width, r.height), std::pair(4, 2));
     EXPECT_EQ(r.pixels, (std::vector<std::uint8_t>{0, 1, 2, 3, 10, 11, 12, 13}));
 }
 

@@ -2,6 +2,7 @@
 // the smoothness reduction and border colours.
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <utility>
 
 #include "render/image.h"
@@ -34,8 +35,7 @@ TEST(MipChain, SizesAndOffsetsFollowTheHalvingRule)
 {
     EXPECT_EQ(mip_level_count(1, 1), 1);
     EXPECT_EQ(mip_level_count(8, 2), 4);  // 8x2, 4x1, 2x1, 1x1
-    EXPECT_EQ(mip_level_size(8, 2, 2).width, 2);
-    EXPECT_EQ(mip_level_size(8, 2, 2).height, 1);
+    EXPECT_EQ(std::pair(mip_level_size(8, 2, 2).width, mip_level_size(8, 2, 2).height), std::pair(2, 1));
     EXPECT_EQ(mip_chain_bytes(8, 2, 3), (16 + 4 + 2 + 1) * 3u);
     EXPECT_EQ(mip_level_offset(4, 4, 4, 2), (16 + 4) * 4u);
 }
@@ -57,22 +57,16 @@ TEST(MipChain, AlphaWeightsColourUnlessOpaqueOrInvisible)
 {
     // Alpha-weighted: (200*255 + 100*255 + 50*51) / 561 = 140.
     std::vector<std::uint8_t> px = {200, 0, 0, 255, 0, 0, 0, 0, 100, 0, 0, 255, 50, 0, 0, 51};
-    auto mean = next_mip_level(px, 2, 2, 4, false);
-    EXPECT_EQ(mean[0], 140);
-    EXPECT_EQ(mean[3], 140);  // 561 >> 2
-    auto max = next_mip_level(px, 2, 2, 4, true);
-    EXPECT_EQ(max[0], 140);
-    EXPECT_EQ(max[3], 255);
+    // Red and alpha of the one pixel of the next level.
+    auto red_alpha = [](const std::vector<std::uint8_t>& level) { return std::pair(int{level[0]}, int{level[3]}); };
+    EXPECT_EQ(red_alpha(next_mip_level(px, 2, 2, 4, false)), std::pair(140, 140));  // alpha 561 >> 2
+    EXPECT_EQ(red_alpha(next_mip_level(px, 2, 2, 4, true)), std::pair(140, 255));
 
     std::vector<std::uint8_t> opaque = {200, 1, 2, 255, 0, 3, 4, 255, 100, 5, 6, 255, 51, 7, 8, 255};
-    auto o = next_mip_level(opaque, 2, 2, 4, false);
-    EXPECT_EQ(o[0], 87);  // 351 >> 2
-    EXPECT_EQ(o[3], 255);
+    EXPECT_EQ(red_alpha(next_mip_level(opaque, 2, 2, 4, false)), std::pair(87, 255));  // red 351 >> 2
 
     std::vector<std::uint8_t> clear = {200, 0, 0, 0, 0, 0, 0, 0, 100, 0, 0, 0, 51, 0, 0, 0};
-    auto c = next_mip_level(clear, 2, 2, 4, false);
-    EXPECT_EQ(c[0], 87);
-    EXPECT_EQ(c[3], 0);
+    EXPECT_EQ(red_alpha(next_mip_level(clear, 2, 2, 4, false)), std::pair(87, 0));
 
     // Two sources (a 2 x 1 level): opaque sum 510 takes the plain mean.
     std::vector<std::uint8_t> pair = {10, 0, 0, 255, 21, 0, 0, 255};
@@ -87,15 +81,12 @@ TEST(CustomMipChain, LevelsAreCutFromTheirPlaces)
             pic.pixels.push_back(static_cast<std::uint8_t>(y * 16 + x));
     auto chain = extract_custom_mip_chain(pic);
     ASSERT_TRUE(chain);
-    EXPECT_EQ(chain->width, 8);
-    EXPECT_EQ(chain->height, 8);
+    EXPECT_EQ(std::pair(chain->width, chain->height), std::pair(8, 8));
     ASSERT_EQ(chain->pixels.size(), 64u + 16 + 4 + 1);
-    EXPECT_EQ(chain->pixels[63], 7 * 16 + 7);
-    EXPECT_EQ(chain->pixels[64], 8 * 16 + 0);      // level 1 at (0, 8)
-    EXPECT_EQ(chain->pixels[64 + 15], 11 * 16 + 3);
-    EXPECT_EQ(chain->pixels[80], 8 * 16 + 4);      // level 2 at (4, 8)
-    EXPECT_EQ(chain->pixels[83], 9 * 16 + 5);
-    EXPECT_EQ(chain->pixels[84], 10 * 16 + 4);     // level 3 below level 2
+    // Level 1 at (0, 8), level 2 at (4, 8), level 3 below level 2.
+    for (auto [at, value] : {std::pair{63, 7 * 16 + 7}, {64, 8 * 16 + 0}, {64 + 15, 11 * 16 + 3}, {80, 8 * 16 + 4},
+                             {83, 9 * 16 + 5}, {84, 10 * 16 + 4}})
+        EXPECT_EQ(chain->pixels[static_cast<std::size_t>(at)], value) << at;
 
     // No chain without a width, without a height, or with a height not 3/2 of the top level's.
     for (auto [w, h] : {std::pair{4, 5}, {0, 3}, {4, 0}, {-4, 3}})
@@ -108,9 +99,7 @@ TEST(PowerOfTwo, HalfRuleAndRoundDownRule)
         EXPECT_EQ(half_power_of_two(side), half) << side;
     for (auto [side, down] : {std::pair{300, 256}, {512, 512}, {1, 1}})
         EXPECT_EQ(round_down_power_of_two(side), down) << side;
-    EXPECT_TRUE(is_power_of_two(1));
-    EXPECT_FALSE(is_power_of_two(0));
-    EXPECT_FALSE(is_power_of_two(300));
+    EXPECT_EQ(std::tuple(is_power_of_two(1), is_power_of_two(0), is_power_of_two(300)), std::tuple(true, false, false));
 }
 
 TEST(Resample, NearestNeighbourPicksFlooredColumns)
@@ -131,8 +120,7 @@ TEST(Reduction, DetailSkipStopsAt128)
     chain.image = noise(512, 256, 3);
     generate_mip_chain(chain.image, false);
     EXPECT_EQ(apply_detail_skip(chain, 5), 1);  // 512x256 -> 256x128, then 128 is not above 128
-    EXPECT_EQ(chain.image.width, 256);
-    EXPECT_EQ(chain.image.height, 128);
+    EXPECT_EQ(std::pair(chain.image.width, chain.image.height), std::pair(256, 128));
     EXPECT_EQ(chain.level(0).size(), 256u * 128 * 3);
 }
 
@@ -142,8 +130,7 @@ TEST(Reduction, FlatImageShrinksTo16AndNoiseStays)
     flat.image = make(1024, 1024, 3, std::vector<std::uint8_t>(1024 * 1024 * 3, 90));
     generate_mip_chain(flat.image, false);
     EXPECT_EQ(apply_smoothness_reduction(flat), 6);
-    EXPECT_EQ(flat.image.width, 16);
-    EXPECT_EQ(flat.image.height, 16);
+    EXPECT_EQ(std::pair(flat.image.width, flat.image.height), std::pair(16, 16));
     EXPECT_EQ(flat.level(0)[0], 90);
 
     MipChain busy;
@@ -182,10 +169,9 @@ TEST(BorderColour, FullestEdgeBinWinsAndTiesKeepTheFirst)
         im.pixels.insert(im.pixels.end(), c.begin(), c.end());
     }
     auto b = border_colour(im);
-    EXPECT_FLOAT_EQ(b[0], 1.0f);
-    EXPECT_FLOAT_EQ(b[1], 3.0f / 7.0f);  // 128 * 7 / 255 = 3
-    EXPECT_FLOAT_EQ(b[2], 0.0f);
-    EXPECT_FLOAT_EQ(b[3], 0.0f);
+    const float want[4] = {1.0f, 3.0f / 7.0f, 0.0f, 0.0f};  // green: 128 * 7 / 255 = 3 sevenths
+    for (std::size_t i = 0; i < 4; ++i)
+        EXPECT_FLOAT_EQ(b[i], want[i]) << i;
 
     Image tie = make(2, 1, 3, {0, 255, 0, 0, 0, 255});
     auto t = border_colour(tie);

@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
+#include <tuple>
+#include <utility>
+
 namespace {
 
 using namespace zv::render;
@@ -54,9 +58,7 @@ TEST(JmFormat, RoundTripsSeveralMeshes)
     ASSERT_TRUE(text);
     auto back = read_jm(*text);
     ASSERT_TRUE(back);
-    EXPECT_EQ(back->version, 2);
-    EXPECT_EQ(back->bone_count, 3);
-    EXPECT_EQ(back->skeleton, "rider");
+    EXPECT_EQ(std::tuple(back->version, back->bone_count, back->skeleton), std::tuple(2, 3, "rider"));
     ASSERT_EQ(back->meshes.size(), 2u);
     EXPECT_EQ(back->meshes[1].material[0], -1.0f);
     for (std::size_t k = 0; k < 2; ++k) {
@@ -81,37 +83,30 @@ TEST(JmFormat, NegativeZeroIsWrittenAsZero)
 
 TEST(JmFormat, WriterRefusesWhatNoReaderCouldUse)
 {
-    JmModel m = triangle_model(2);
-    m.meshes[0].triangles[0][2] = 3;  // past the vertices
-    EXPECT_FALSE(write_jm(m));
-    m = triangle_model(2);
-    m.meshes[0].triangles[0][0] = -1;
-    EXPECT_FALSE(write_jm(m));
-    m = triangle_model(2);
-    m.meshes[0].vertices[1].weights.pop_back();  // weights must match the bones
-    EXPECT_FALSE(write_jm(m));
-    m = triangle_model(2);
-    m.skeleton = "two words";
-    EXPECT_FALSE(write_jm(m));
-    m = triangle_model(0);
-    m.meshes.clear();
-    EXPECT_FALSE(write_jm(m));
-    m = triangle_model(0);
-    m.meshes[0].triangles.clear();
-    EXPECT_FALSE(write_jm(m));
+    // {bones, what breaks the model}
+    const std::pair<int, void (*)(JmModel&)> cases[] = {
+        {2, [](JmModel& m) { m.meshes[0].triangles[0][2] = 3; }},           // past the vertices
+        {2, [](JmModel& m) { m.meshes[0].triangles[0][0] = -1; }},
+        {2, [](JmModel& m) { m.meshes[0].vertices[1].weights.pop_back(); }},  // weights must match the bones
+        {2, [](JmModel& m) { m.skeleton = "two words"; }},
+        {0, [](JmModel& m) { m.meshes.clear(); }},
+        {0, [](JmModel& m) { m.meshes[0].triangles.clear(); }},
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        JmModel m = triangle_model(cases[i].first);
+        cases[i].second(m);
+        EXPECT_FALSE(write_jm(m)) << "case " << i;
+    }
 }
 
 TEST(JmFormat, ReadsVersionOneAndTheOlderLayout)
 {
     auto v1 = read_jm("JM1\n1 1 1 1 1 3 1\n0 0 0 0 1 0 0 0\n1 0 0 0 1 0 1 0\n0 0 1 0 1 0 0 1\n0 1 2\n");
     ASSERT_TRUE(v1);
-    EXPECT_EQ(v1->version, 1);
-    EXPECT_EQ(v1->bone_count, 0);
-    ASSERT_EQ(v1->meshes.size(), 1u);
+    EXPECT_EQ(std::tuple(v1->version, v1->bone_count, v1->meshes.size()), std::tuple(1, 0, 1u));
     auto old = read_jm("3 1\n0 0 0 0 1 0 0 0\n1 0 0 0 1 0 1 0\n0 0 1 0 1 0 0 1\n0 1 2\n");
     ASSERT_TRUE(old);
-    EXPECT_EQ(old->version, 0);
-    EXPECT_EQ(old->meshes[0].vertices[1].uv[0], 1.0f);
+    EXPECT_EQ(std::pair(old->version, old->meshes[0].vertices[1].uv[0]), std::pair(0, 1.0f));
     // The older layout writes back without a header.
     auto text = write_jm(*old);
     ASSERT_TRUE(text);
@@ -120,14 +115,10 @@ TEST(JmFormat, ReadsVersionOneAndTheOlderLayout)
 
 TEST(JmFormat, RejectsBadHeaders)
 {
-    EXPECT_FALSE(read_jm(""));
-    EXPECT_FALSE(read_jm("JM3 0 x\n"));
-    EXPECT_FALSE(read_jm("JMx\n"));
-    EXPECT_FALSE(read_jm("JM2\n"));            // no bone count
-    EXPECT_FALSE(read_jm("JM2 1\n"));          // no skeleton name
-    EXPECT_FALSE(read_jm("JM2 -1 rider\n"));
-    EXPECT_FALSE(read_jm("JM2 999 rider\n"));  // beyond the bone limit
-    EXPECT_FALSE(read_jm("JM2 0 none\n"));     // no mesh at all
+    // No bone count, no skeleton name, beyond the bone limit, no mesh at all.
+    for (const char* text : {"", "JM3 0 x\n", "JMx\n", "JM2\n", "JM2 1\n", "JM2 -1 rider\n", "JM2 999 rider\n",
+                             "JM2 0 none\n"})
+        EXPECT_FALSE(read_jm(text)) << text;
 }
 
 TEST(JmFormat, ADamagedMeshEndsTheListAndKeepsTheEarlierOnes)

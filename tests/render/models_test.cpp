@@ -6,6 +6,7 @@
 #include <cmath>
 #include <string>
 #include <tuple>
+#include <utility>
 
 #include "render/models.h"
 #include "render_fixture.h"
@@ -131,19 +132,18 @@ TEST(BuildModel, TextureDensityIgnoresShortEdgesAndTakesFollowers)
 
 TEST(Lod, NumbersAndOrder)
 {
-    EXPECT_EQ(lod_number("front_wheel_lod1.jm", "front_wheel"), 1);
-    EXPECT_EQ(lod_number("front_wheel_lod12.jm.gz", "front_wheel"), 12);
-    EXPECT_EQ(lod_number("front_wheel_lod1", "front_wheel"), -1);  // no extension
-    EXPECT_EQ(lod_number("front_wheel_lodx.jm", "front_wheel"), -1);
-    EXPECT_EQ(lod_number("front_wheels_lod1.jm", "front_wheel"), -1);
+    // The third has no extension.
+    for (auto [name, number] : {std::pair{"front_wheel_lod1.jm", 1}, {"front_wheel_lod12.jm.gz", 12},
+                                {"front_wheel_lod1", -1}, {"front_wheel_lodx.jm", -1}, {"front_wheels_lod1.jm", -1}})
+        EXPECT_EQ(lod_number(name, "front_wheel"), number) << name;
     Model base, a, b, c;
     insert_lod(base, {4, &b});
     insert_lod(base, {2, &a});
     insert_lod(base, {4, &c});  // before the equal one
-    ASSERT_EQ(base.lods.size(), 3u);
-    EXPECT_EQ(base.lods[0].model, &a);
-    EXPECT_EQ(base.lods[1].model, &c);
-    EXPECT_EQ(base.lods[2].model, &b);
+    std::vector<const Model*> order;
+    for (const auto& lod : base.lods)
+        order.push_back(lod.model);
+    EXPECT_EQ(order, (std::vector<const Model*>{&a, &c, &b}));
     EXPECT_EQ(&pick_lod(base, 10, 8), &base);
     EXPECT_EQ(&pick_lod(base, 20, 8), &a);
     EXPECT_EQ(&pick_lod(base, 40, 8), &b);
@@ -185,11 +185,10 @@ TEST_F(ModelCache, CaseMismatchReadsOnceAndLodsLoadInOrder)
     Model* b = load_model("@Front_Wheel.jm");
     EXPECT_EQ(a, b);
     EXPECT_NE(log().find("Warning: case mismatch on '@Front_Wheel.jm'"), std::string::npos);
-    ASSERT_EQ(a->lods.size(), 2u);
-    EXPECT_FLOAT_EQ(a->lods[0].switch_value, 2.0f);
-    EXPECT_EQ(a->lods[0].model->name, "@front_wheel_lod1.jm");
-    EXPECT_FLOAT_EQ(a->lods[1].switch_value, 4.0f);
-    EXPECT_EQ(a->lods[1].model->name, "@front_wheel_lod2.jm");
+    std::vector<std::pair<float, std::string>> lods;
+    for (const auto& lod : a->lods)
+        lods.emplace_back(lod.switch_value, lod.model->name);
+    EXPECT_EQ(lods, (std::vector<std::pair<float, std::string>>{{2.0f, "@front_wheel_lod1.jm"}, {4.0f, "@front_wheel_lod2.jm"}}));
     EXPECT_EQ(model_count(), 3);
     EXPECT_EQ(model_by_id(a->id), a);
 }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <tuple>
 
 namespace {
 
@@ -31,11 +32,8 @@ TEST(PngIo, EveryFormatRoundTripsWithItsText)
         ASSERT_TRUE(bytes) << static_cast<int>(f);
         auto back = decode_png(*bytes);
         ASSERT_TRUE(back) << static_cast<int>(f);
-        EXPECT_EQ(back->format, f);
-        EXPECT_EQ(back->width, 13);
-        EXPECT_EQ(back->height, 5);
-        EXPECT_EQ(back->pixels, img.pixels);
-        EXPECT_EQ(back->text, img.text);
+        EXPECT_EQ(std::tuple(back->format, back->width, back->height), std::tuple(f, 13, 5));
+        EXPECT_EQ(std::tie(back->pixels, back->text), std::tie(img.pixels, img.text));
         EXPECT_EQ(png_info_text(*back), "[mip_max_alpha][numberbackground:1,0,0]");
     }
     // A palette picture (2 x 1, indices 1 and 0) comes back as its colours.

@@ -26,10 +26,8 @@ TEST(TerrainLod, StepDoublesWithDistance)
     };
     for (const Case& c : {Case{0, 48, 1}, {95, 48, 1}, {96, 48, 2}, {200, 48, 4}, {1e6f, 48, 32}, {1e6f, 0, 1}})
         EXPECT_EQ(lod_step(c.distance, c.step_distance), c.step) << c.distance << " / " << c.step_distance;
-    EXPECT_EQ(lod_level(1), 0);
-    EXPECT_EQ(lod_level(32), 5);
-    EXPECT_EQ(chunk_triangles(1), 2048);
-    EXPECT_EQ(chunk_triangles(32), 2);
+    EXPECT_EQ(std::pair(lod_level(1), lod_level(32)), std::pair(0, 5));
+    EXPECT_EQ(std::pair(chunk_triangles(1), chunk_triangles(32)), std::pair(2048, 2));
 }
 
 TEST(TerrainLod, DetailFactorSetsTheStepDistanceAndTheErrorAngle)
@@ -81,8 +79,7 @@ TEST(TerrainLod, ChunkLevelByErrorAngleAndStepDistance)
     for (const Case& c : cases)
         EXPECT_EQ(chunk_level(*c.error, c.distance, *c.detail), c.level) << c.distance;
     // The tile textures reach to where the step distance asks for step 8.
-    EXPECT_FALSE(chunk_beyond_tiles(399, d));
-    EXPECT_TRUE(chunk_beyond_tiles(400, d));
+    EXPECT_EQ(std::pair(chunk_beyond_tiles(399, d), chunk_beyond_tiles(400, d)), std::pair(false, true));
     EXPECT_FALSE(chunk_beyond_tiles(500, terrain_detail_for(0.0025f, 1000, 1005)));
 }
 
@@ -164,9 +161,8 @@ TEST(TerrainLod, ErrorTablesGrowWithTheStep)
     auto bump = flat_chunk(0);
     bump[static_cast<std::size_t>(chunk_vertex(5, 7)) * 3 + 1] = 3;
     auto e = lod_errors(bump);
-    EXPECT_FLOAT_EQ(e[0], 0.0f);
-    EXPECT_FLOAT_EQ(e[1], 3.0f);
-    EXPECT_FLOAT_EQ(e[5], 3.0f);
+    for (auto [level, error] : {std::pair{0, 0.0f}, {1, 3.0f}, {5, 3.0f}})
+        EXPECT_FLOAT_EQ(e[static_cast<std::size_t>(level)], error) << level;
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <tuple>
+#include <vector>
 #include <utility>
 
 #include "render/terrain_textures.h"
@@ -42,9 +44,8 @@ TEST(TerrainMethods, DriverNeedsOfEachMethod)
 
     for (auto [method, texture_method] : {std::pair{0, 1}, {1, 2}, {2, 3}, {3, 2}, {4, 3}, {9, 1}})
         EXPECT_EQ(terrain_texture_method(method), texture_method) << method;
-    EXPECT_FALSE(terrain_method_uses_shaders(2));
-    EXPECT_TRUE(terrain_method_uses_shaders(3));
-    EXPECT_TRUE(terrain_method_uses_shaders(4));
+    EXPECT_EQ(std::tuple(terrain_method_uses_shaders(2), terrain_method_uses_shaders(3), terrain_method_uses_shaders(4)),
+              std::tuple(false, true, true));
 }
 
 TEST(GroundTextureSettings, LevelBiasAndResolutionFromTheSettings)
@@ -66,40 +67,33 @@ TEST(GroundTextureSettings, LevelBiasAndResolutionFromTheSettings)
 
 TEST(GroundTextureSettings, TileLevelsForBiasAndMipmaps)
 {
-    // A 256 x 256 tile has 9 levels (256 ... 1).
-    GroundTileLevels l = ground_tile_levels(256, 256, 1, true);
-    EXPECT_EQ(l.base_level, 1);
-    EXPECT_EQ(l.max_level, 8);
-    EXPECT_EQ(l.width, 128);
-    EXPECT_EQ(l.height, 128);
-    EXPECT_TRUE(l.mipmapped);
-    // The bias stops where a side would drop below 4 texels.
-    l = ground_tile_levels(256, 256, 10, true);
-    EXPECT_EQ(l.base_level, 6);
-    EXPECT_EQ(l.width, 4);
-    EXPECT_EQ(l.max_level, 8);
-    // Without mipmaps one level remains.
-    l = ground_tile_levels(256, 256, 2, false);
-    EXPECT_EQ(l.base_level, 2);
-    EXPECT_EQ(l.max_level, 2);
-    EXPECT_EQ(l.width, 64);
-    EXPECT_FALSE(l.mipmapped);
-    l = ground_tile_levels(256, 256, 0, false);
-    EXPECT_EQ(l.base_level, 0);
-    EXPECT_EQ(l.max_level, 0);
-    // The shorter side decides: 64 x 16 keeps 16 x 4 at most.
-    l = ground_tile_levels(64, 16, 3, true);
-    EXPECT_EQ(l.base_level, 2);
-    EXPECT_EQ(l.width, 16);
-    EXPECT_EQ(l.height, 4);
-    EXPECT_EQ(l.max_level, 6);
-    // Tiny and broken sizes stay at their only level.
-    l = ground_tile_levels(2, 2, 5, true);
-    EXPECT_EQ(l.base_level, 0);
-    EXPECT_EQ(l.max_level, 1);
-    l = ground_tile_levels(0, -4, 5, true);
-    EXPECT_EQ(l.base_level, 0);
-    EXPECT_EQ(l.width, 1);
+    // -1: not checked (a size that is no size has no meaningful rest).
+    struct Case {
+        int w, h, bias;
+        bool mipmaps;
+        int base, max, width, height, mipmapped;
+    };
+    const Case cases[] = {
+        {256, 256, 1, true, 1, 8, 128, 128, 1},  // a 256 x 256 tile has 9 levels (256 ... 1)
+        {256, 256, 10, true, 6, 8, 4, 4, 1},     // the bias stops where a side would drop below 4 texels
+        {256, 256, 2, false, 2, 2, 64, 64, 0},   // without mipmaps one level remains
+        {256, 256, 0, false, 0, 0, 256, 256, 0},
+        {64, 16, 3, true, 2, 6, 16, 4, 1},       // the shorter side decides: 16 x 4 at most
+        {2, 2, 5, true, 0, 1, 2, 2, 1},          // tiny and broken sizes stay at their only level
+        {0, -4, 5, true, 0, -1, 1, -1, -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.w << "x" << c.h << " bias " << c.bias << " mipmaps " << c.mipmaps);
+        const GroundTileLevels l = ground_tile_levels(c.w, c.h, c.bias, c.mipmaps);
+        EXPECT_EQ(l.base_level, c.base);
+        EXPECT_EQ(l.width, c.width);
+        if (c.max >= 0)
+            EXPECT_EQ(l.max_level, c.max);
+        if (c.height >= 0)
+            EXPECT_EQ(l.height, c.height);
+        if (c.mipmapped >= 0)
+            EXPECT_EQ(l.mipmapped, c.mipmapped == 1);
+    }
 }
 
 TEST(LowDetailTextures, EdgeFollowsTheResolution)
@@ -160,9 +154,7 @@ TEST(LowDetailTextures, ComposedInMemory)
     tiles[1].width = 2;
     tiles[1].height = 2;
     Image im = compose_low_detail(t, {0, 0, 4, 4}, 4, tiles);
-    ASSERT_EQ(im.width, 4);
-    ASSERT_EQ(im.height, 4);
-    ASSERT_EQ(im.channels, 3);
+    ASSERT_EQ(std::tuple(im.width, im.height, im.channels), std::tuple(4, 4, 3));
     auto px = [&](int x, int y) {
         std::size_t o = (static_cast<std::size_t>(y) * 4 + static_cast<std::size_t>(x)) * 3;
         return std::array<int, 3>{im.pixels[o], im.pixels[o + 1], im.pixels[o + 2]};
@@ -181,9 +173,7 @@ TEST(LowDetailTextures, ComposedInMemory)
     Image coarse = compose_low_detail(t, {0, 0, 4, 4}, 1, tiles);
     ASSERT_EQ(coarse.pixels.size(), 3u);
     // Texel centre at sample (2, 2), tile 1, its mean grey 127.
-    EXPECT_EQ(coarse.pixels[0], 127 * 100 * 2 / 255);
-    EXPECT_EQ(coarse.pixels[1], 127 * 50 * 2 / 255);
-    EXPECT_EQ(coarse.pixels[2], 127 * 200 * 2 / 255);
+    EXPECT_EQ(coarse.pixels, (std::vector<std::uint8_t>{127 * 100 * 2 / 255, 127 * 50 * 2 / 255, 127 * 200 * 2 / 255}));
 
     // A picture without a width (or a height) is no picture: the mean colour.
     for (bool no_width : {true, false}) {
@@ -191,9 +181,9 @@ TEST(LowDetailTextures, ComposedInMemory)
         odd[1].mean = {10, 20, 30};
         (no_width ? odd[1].width : odd[1].height) = 0;
         Image flat = compose_low_detail(t, {0, 0, 4, 4}, 4, odd);
-        EXPECT_EQ(flat.pixels[6], 10 * 100 * 2 / 255) << no_width;
-        EXPECT_EQ(flat.pixels[7], 20 * 50 * 2 / 255) << no_width;
-        EXPECT_EQ(flat.pixels[8], 30 * 200 * 2 / 255) << no_width;
+        EXPECT_EQ(std::vector<std::uint8_t>(flat.pixels.begin() + 6, flat.pixels.begin() + 9),
+                  (std::vector<std::uint8_t>{10 * 100 * 2 / 255, 20 * 50 * 2 / 255, 30 * 200 * 2 / 255}))
+            << no_width;
     }
 
     // Tiles beyond the list get grey, an empty rectangle still gives pixels.

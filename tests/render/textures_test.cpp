@@ -54,8 +54,7 @@ TEST_F(Textures, FlatImageIsReducedEvenWithBangButSkipSparesBang)
     ASSERT_NE(load_texture("!@busy.png"), 0u);
     ASSERT_NE(load_texture("@busy.png"), 0u);  // same name without '!': a cache hit
     ASSERT_EQ(backend_.created.size(), 2u);
-    EXPECT_EQ(backend_.created[0].width, 16);
-    EXPECT_EQ(backend_.created[0].height, 16);
+    EXPECT_EQ(std::pair(backend_.created[0].width, backend_.created[0].height), std::pair(16, 16));
     EXPECT_EQ(backend_.created[1].width, 512);
     EXPECT_NE(log().find("@flat.png reduced to 16x16 (originally 1024x1024)"), std::string::npos);
 }
@@ -114,11 +113,9 @@ TEST_F(Textures, GenerationsKeepPermanentAndRequestedTextures)
     EXPECT_EQ(load_texture("@font.png"), font);
     EXPECT_EQ(texture_memory(), (64u + 16 + 4 + 1) * 3);  // permanent: not counted again
     release_textures(false);
-    EXPECT_EQ(backend_.destroyed, (std::vector<TextureId>{b}));
-    EXPECT_EQ(texture_count(), 2);
+    EXPECT_EQ(std::pair(backend_.destroyed, texture_count()), std::pair(std::vector<TextureId>{b}, 2));
     release_textures(true);
-    EXPECT_EQ(texture_count(), 0);
-    EXPECT_EQ(backend_.destroyed.size(), 3u);
+    EXPECT_EQ(std::pair(backend_.destroyed.size(), texture_count()), std::pair(std::size_t{3}, 0));
 }
 
 TEST_F(Textures, LinkResolvesToItsTargetOrStaysWhite)
@@ -130,8 +127,7 @@ TEST_F(Textures, LinkResolvesToItsTargetOrStaysWhite)
     TextureId real = load_texture("@good.png");
     ASSERT_NE(real, 0u);
     EXPECT_EQ(texture_name(real), "@real.png");
-    EXPECT_EQ(load_texture("@good.png"), real);
-    EXPECT_EQ(load_texture("@real.png"), real);
+    EXPECT_EQ((std::pair{load_texture("@good.png"), load_texture("@real.png")}), std::pair(real, real));
     EXPECT_EQ(backend_.created.size(), 1u);
 
     EXPECT_EQ(load_texture("@bad.png"), 0u);
@@ -178,10 +174,9 @@ TEST_F(Textures, AnimationsStepLoopAndPause)
 
 TEST(AnimationStep, StopsAtTheLastStepWithoutLoop)
 {
-    EXPECT_EQ(animation_step(50, 100, 4, 3, false), 0);   // before the start
-    EXPECT_EQ(animation_step(108, 100, 4, 3, false), 2);
-    EXPECT_EQ(animation_step(500, 100, 4, 3, false), 2);
-    EXPECT_EQ(animation_step(112, 100, 4, 3, true), 0);
+    // {now, looping, step}: 50 is before the start.
+    for (auto [now, loop, step] : {std::tuple{50, false, 0}, {108, false, 2}, {500, false, 2}, {112, true, 0}})
+        EXPECT_EQ(animation_step(now, 100, 4, 3, loop), step) << now << " " << loop;
 }
 
 TEST_F(Textures, BadSequenceFallsBackToPngAndLogs)
@@ -202,9 +197,8 @@ TEST_F(Textures, InfoTagsSideFilesAndCompression)
     TextureId d = load_texture("@d.png");
     load_texture("@e.png");
     ASSERT_EQ(backend_.created.size(), 3u);
-    EXPECT_TRUE(backend_.created[0].compress);
-    EXPECT_TRUE(backend_.created[1].compress);
-    EXPECT_FALSE(backend_.created[2].compress);
+    EXPECT_EQ(std::tuple(backend_.created[0].compress, backend_.created[1].compress, backend_.created[2].compress),
+              std::tuple(true, true, false));
     EXPECT_EQ(texture_info(c), "[compress]");
     EXPECT_EQ(texture_info(d), "[compress] and more");
 
@@ -220,8 +214,7 @@ TEST_F(Textures, CustomMipChainFromTheInfo)
     put("m.png", png_bytes(8, 12, PngFormat::rgb, noise_pixels(8, 12, 3), {{"Comment", "[mip_custom]"}}));
     put("n.png", png_bytes(8, 10, PngFormat::rgb, noise_pixels(8, 10, 3), {{"Comment", "[mip_custom]"}}));
     ASSERT_NE(load_texture("@m.png"), 0u);
-    EXPECT_EQ(backend_.created.back().width, 8);
-    EXPECT_EQ(backend_.created.back().height, 8);
+    EXPECT_EQ(std::pair(backend_.created.back().width, backend_.created.back().height), std::pair(8, 8));
     ASSERT_NE(load_texture("@n.png"), 0u);
     EXPECT_NE(log().find("Warning: Invalid height for custom MIP map in '@n.png'"), std::string::npos);
 }
@@ -233,8 +226,7 @@ TEST_F(Textures, WrapFlagsComeFromTheName)
                               {"@v-vrepeat.png", false, true}, {"@plain.png", false, false}}) {
         put(name + 1, noise_png(4, 4));
         ASSERT_NE(load_texture(name), 0u);
-        EXPECT_EQ(backend_.created.back().repeat_s, s) << name;
-        EXPECT_EQ(backend_.created.back().repeat_t, t) << name;
+        EXPECT_EQ(std::pair(backend_.created.back().repeat_s, backend_.created.back().repeat_t), std::pair(s, t)) << name;
     }
 }
 
@@ -272,10 +264,7 @@ TEST_F(Textures, PixelImagesAreRgbaPowersOfTwoAndCached)
     const std::uint8_t* px = nullptr;
     int w = 0, h = 0;
     ASSERT_TRUE(load_image_rgba("@pic.png", px, w, h));
-    EXPECT_EQ(w, 2);
-    EXPECT_EQ(h, 4);
-    EXPECT_EQ(px[0], 10);
-    EXPECT_EQ(px[3], 255);
+    EXPECT_EQ(std::tuple(w, h, int{px[0]}, int{px[3]}), std::tuple(2, 4, 10, 255));
     const std::uint8_t* again = nullptr;
     ASSERT_TRUE(load_image_rgba("@PIC.png", again, w, h));
     EXPECT_EQ(again, px);
@@ -306,12 +295,6 @@ TEST_F(Textures, CompanionsOnlyWithShaders)
     EXPECT_NE(on.specular, 0u);
     EXPECT_EQ(texture_name(on.specular), "@frame_spec.ppm");
 }
-
-}  // namespace
-}  // namespace zv::render
-
-namespace zv::render {
-namespace {
 
 // Every prefix of well-formed files, and bytes flipped through them, load or
 // fail without reading past the data.
