@@ -87,12 +87,15 @@ TEST(GroundTextureSettings, TileLevelsForBiasAndMipmaps)
         const GroundTileLevels l = ground_tile_levels(c.w, c.h, c.bias, c.mipmaps);
         EXPECT_EQ(l.base_level, c.base);
         EXPECT_EQ(l.width, c.width);
-        if (c.max >= 0)
+        if (c.max >= 0) {
             EXPECT_EQ(l.max_level, c.max);
-        if (c.height >= 0)
+        }
+        if (c.height >= 0) {
             EXPECT_EQ(l.height, c.height);
-        if (c.mipmapped >= 0)
+        }
+        if (c.mipmapped >= 0) {
             EXPECT_EQ(l.mipmapped, c.mipmapped == 1);
+        }
     }
 }
 
