@@ -94,10 +94,12 @@ void scenario_record()
     expect(allocation_serial(p) == -1, "free unrecords");
 
     // Many blocks share home slots; freeing half of them must leave every
-    // other one findable (the table closes each hole behind it).
+    // other one findable (the table closes each hole behind it). Blocks of
+    // one size lie evenly spaced, which the slot hash spreads without a
+    // single shared slot: mixed sizes make the addresses irregular.
     std::vector<void*> many(100000);
-    for (void*& b : many)
-        b = tracked_alloc(8);
+    for (std::size_t i = 0; i < many.size(); ++i)
+        many[i] = tracked_alloc(8 + i * 7919 % 200);
     for (std::size_t i = 0; i < many.size(); i += 2)
         tracked_free(many[i]);
     for (std::size_t i = 1; i < many.size(); i += 2)
